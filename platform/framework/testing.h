@@ -1,0 +1,48 @@
+// Helpers for tests that drive a dialog through its real widgets. Not used by
+// the program.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <string>
+
+#include "afxwin.h"
+
+class QWidget;
+class QImage;
+
+namespace afx::testing {
+
+QWidget* WidgetOf(const CWnd* pWnd);
+// The top-level window of a dialog.
+QWidget* WindowOf(const CDialog* pDlg);
+
+// A real mouse click in the middle of the control (nothing happens when it is
+// disabled or hidden, as for a user).
+void Click(CWnd* pControl);
+// Replaces the text of an edit by typing: select all, then key presses.
+void Type(CWnd* pEdit, const std::u16string& text);
+// Key presses to the focused control of the dialog's window.
+void PressEnter(CDialog* pDlg);
+void PressEscape(CDialog* pDlg);
+// The close box.
+void RequestClose(CDialog* pDlg);
+
+// Runs the event loop until pred is true or the time is up; returns pred().
+bool PumpUntil(const std::function<bool()>& pred,
+               std::chrono::milliseconds timeout = std::chrono::seconds(30));
+// Runs the event loop once, for everything pending.
+void PumpOnce();
+
+// A rendering of the dialog's window as it is now.
+QImage Grab(CDialog* pDlg);
+// The family the font of a control resolved to.
+std::u16string ResolvedFamily(const CWnd* pControl);
+// Geometry of a control in pixels, relative to the window's client area.
+RECT ControlRect(const CWnd* pControl);
+
+// Replaces MessageBoxW for tests: the hook gets text and caption and returns
+// at once. An empty function removes it.
+void SetMessageBoxHook(std::function<void(std::u16string text, std::u16string caption)> hook);
+
+}  // namespace afx::testing

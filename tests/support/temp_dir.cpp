@@ -1,0 +1,46 @@
+#include "temp_dir.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+#include "platform/win32/host_path.h"
+
+namespace testsupport {
+
+TempDir::TempDir() {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "orv-test-XXXXXX").string();
+    if (::mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    m_path = tmpl;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    // Tests may leave folders without write or list permission behind.
+    for (auto it = std::filesystem::recursive_directory_iterator(
+             m_path, std::filesystem::directory_options::skip_permission_denied, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ec);
+    }
+    std::filesystem::remove_all(m_path, ec);
+}
+
+std::u16string TempDir::WinPath() const { return WinPathOf(m_path) + u"\\"; }
+
+std::filesystem::path TempDir::Write(const std::string& relative, const std::string& bytes) const {
+    std::filesystem::path p = m_path / relative;
+    std::filesystem::create_directories(p.parent_path());
+    std::ofstream(p, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return p;
+}
+
+std::u16string WinPathOf(const std::filesystem::path& p) { return win32::FromHostPath(p.string()); }
+
+std::string ReadFileBytes(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace testsupport

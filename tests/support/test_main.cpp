@@ -1,0 +1,15 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/framework/afxwin.h"
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    bool listing = false;
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--gtest_list_tests") == 0) listing = true;
+    if (!listing) AfxInitFramework(argc, argv);
+    return RUN_ALL_TESTS();
+}
