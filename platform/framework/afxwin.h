@@ -138,6 +138,17 @@ private:
     std::unique_ptr<afx::DcImpl> m_own;
 };
 
+// A device context of the window's client area, for measuring outside
+// painting (GetDeviceCaps).
+class CClientDC : public CDC {
+public:
+    explicit CClientDC(CWnd* pWnd);
+    ~CClientDC() override;
+
+private:
+    std::unique_ptr<afx::DcImpl> m_own;
+};
+
 class CCmdTarget {
 public:
     virtual ~CCmdTarget() = default;
