@@ -1,0 +1,5 @@
+#include "app/converter_app.h"
+
+CConverterApp theApp;
+
+int main(int argc, char** argv) { return AfxWinMain(argc, argv); }

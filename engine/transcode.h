@@ -1,0 +1,62 @@
+// The output formats of a run and the image object through which a source
+// file is loaded, measured, saved and released by the imaging runtime.
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "platform/gdiplus/gdiplus.h"
+
+struct OutputFormat {
+    int code = 0;
+    std::u16string mimeType;
+    std::u16string extension;  // with its dot, in capitals
+    CLSID encoder{};
+};
+
+// The format table in its fixed order (PNG, BMP, JPEG, GIF, TIFF), each with
+// the identifier of the checkbox that selects it.
+struct FormatRow {
+    int code;
+    int checkboxId;
+    const char16_t* mimeType;
+    const char16_t* extension;
+};
+extern const std::array<FormatRow, 5> kFormatTable;
+
+// Rows selected by the checkbox states: all five when select-all is ticked,
+// otherwise those whose box is ticked, in table order. isChecked(id) answers
+// for one checkbox. Encoders are looked up for each row.
+template <class IsChecked>
+void AppendSelectedFormats(std::vector<OutputFormat>& rFormats, int selectAllId,
+                           IsChecked isChecked);
+
+// Index of the encoder with exactly this MIME type (case-sensitive), writing
+// its CLSID; -1 and pClsid untouched when there is none.
+int FindEncoderClsid(const std::u16string& mimeType, CLSID* pClsid);
+
+// One loaded source image; its memory comes from the runtime's allocator.
+struct SourceImage {
+    GpBitmap* handle;
+    GpStatus lastStatus;
+};
+
+// Null only when the object itself cannot be allocated; otherwise an object
+// whose handle is null when the file did not load.
+SourceImage* LoadSourceImage(const std::u16string& path);
+UINT SourceImageWidth(SourceImage* pImage);
+UINT SourceImageHeight(SourceImage* pImage);
+GpStatus SaveSourceImage(SourceImage* pImage, const std::u16string& path, const CLSID& encoder);
+void DestroySourceImage(SourceImage* pImage);
+
+template <class IsChecked>
+void AppendSelectedFormats(std::vector<OutputFormat>& rFormats, int selectAllId,
+                           IsChecked isChecked) {
+    const bool all = isChecked(selectAllId);
+    for (const FormatRow& row : kFormatTable) {
+        if (!all && !isChecked(row.checkboxId)) continue;
+        rFormats.push_back(OutputFormat{row.code, row.mimeType, row.extension, CLSID{}});
+    }
+    for (OutputFormat& format : rFormats) FindEncoderClsid(format.mimeType, &format.encoder);
+}
