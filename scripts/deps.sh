@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs what a fresh Debian 12 machine lacks to build, run and test the
+# program. Installs only missing packages; uses sudo when not root.
+set -euo pipefail
+
+PACKAGES=(
+  # build
+  cmake ninja-build g++ pkg-config git
+  qt6-base-dev qt6-qpa-plugins libqt6test6 libgl-dev libx11-dev
+  libpng-dev libspng-dev libdeflate-dev zlib1g-dev
+  libjpeg62-turbo-dev libturbojpeg0-dev libtiff-dev libgif-dev libimagequant-dev
+  libwebp-dev libheif-dev libexif-dev
+  libgtest-dev libgmock-dev
+  # fonts that stand in for the window's Windows fonts
+  fonts-wqy-microhei fonts-arphic-ukai
+  # a virtual display, screenshots, and test image making
+  xvfb xauth x11-utils xdotool imagemagick
+  # fuzzing
+  clang libclang-rt-14-dev
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y --no-install-recommends "${missing[@]}"
