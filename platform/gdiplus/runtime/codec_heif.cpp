@@ -1,0 +1,158 @@
+// HEIF and AVIF through libheif: the primary image, as 8-bit RGBA.
+//
+// libheif applies the container's own rotation and mirroring (irot, imir)
+// while decoding; that is the image's orientation. An EXIF block inside the
+// file describes the same turn once more, so it is deliberately not read:
+// applying it would turn the image twice.
+#include <libheif/heif.h>
+
+#include <memory>
+
+#include "decode_helpers.h"
+
+namespace gdip {
+namespace {
+
+// Brands of the image (not video) profiles of the format, HEVC and AV1.
+constexpr const char* kBrands[] = {"heic", "heix", "heim", "heis", "hevc", "hevx", "hevm",
+                                   "hevs", "mif1", "mif2", "msf1", "avif", "avis"};
+
+// libheif refuses images wider or taller than this on its own, before it
+// allocates for them; the pixel budget is checked separately.
+constexpr int kMaxSide = 1 << 18;
+
+bool IsImageBrand(const std::uint8_t* p) {
+    for (const char* b : kBrands)
+        if (std::memcmp(p, b, 4) == 0) return true;
+    return false;
+}
+
+struct ContextFree {
+    void operator()(heif_context* c) const { heif_context_free(c); }
+};
+struct HandleFree {
+    void operator()(heif_image_handle* h) const { heif_image_handle_release(h); }
+};
+struct ImageFree {
+    void operator()(heif_image* i) const { heif_image_release(i); }
+};
+struct OptionsFree {
+    void operator()(heif_decoding_options* o) const { heif_decoding_options_free(o); }
+};
+
+GpStatus StatusOf(const heif_error& e) {
+    switch (e.code) {
+        case heif_error_Ok:
+            return Ok;
+        case heif_error_Memory_allocation_error:
+            return OutOfMemory;
+        case heif_error_Unsupported_filetype:
+            return UnknownImageFormat;
+        default:
+            if (e.subcode == heif_suberror_Security_limit_exceeded) return OutOfMemory;
+            // A file whose codec this build cannot decode.
+            if (e.subcode == heif_suberror_Unsupported_codec) return UnknownImageFormat;
+            return GenericError;
+    }
+}
+
+void EnsureInitialised() {
+    static const bool once = [] {
+        heif_init(nullptr);
+        return true;
+    }();
+    (void)once;
+}
+
+GpStatus CopyPixels(const heif_image* img, bool premultiplied, Bitmap& out) {
+    const int w = heif_image_get_width(img, heif_channel_interleaved);
+    const int h = heif_image_get_height(img, heif_channel_interleaved);
+    int stride = 0;
+    const std::uint8_t* src = heif_image_get_plane_readonly(img, heif_channel_interleaved, &stride);
+    if (src == nullptr || w <= 0 || h <= 0 || stride < w * 4) return GenericError;
+    Bitmap image;
+    if (GpStatus s =
+            AllocateBitmap(image, static_cast<std::uint32_t>(w), static_cast<std::uint32_t>(h));
+        s != Ok)
+        return s;
+    for (int y = 0; y < h; ++y)
+        std::memcpy(image.Row(static_cast<std::uint32_t>(y)),
+                    src + static_cast<std::size_t>(y) * static_cast<std::size_t>(stride),
+                    static_cast<std::size_t>(w) * 4);
+    if (premultiplied) {
+        for (std::size_t i = 0; i < image.rgba.size(); i += 4) {
+            const unsigned a = image.rgba[i + 3];
+            for (int k = 0; k < 3 && a != 255; ++k)
+                image.rgba[i + k] = a == 0 ? 0
+                                           : static_cast<std::uint8_t>(std::min(
+                                                 255u, (image.rgba[i + k] * 255u + a / 2) / a));
+        }
+    }
+    out = std::move(image);
+    return Ok;
+}
+
+class HeifDecoder final : public Decoder {
+public:
+    bool Sniff(std::span<const std::uint8_t> head) const override {
+        if (head.size() < 16 || !detail::StartsWith(head, "ftyp", 4)) return false;
+        const std::uint32_t box = std::uint32_t{head[0]} << 24 | std::uint32_t{head[1]} << 16 |
+                                  std::uint32_t{head[2]} << 8 | head[3];
+        if (box < 16) return false;
+        if (IsImageBrand(head.data() + 8)) return true;
+        // Compatible brands follow the major brand and its version.
+        const std::size_t end = std::min<std::size_t>(box, head.size());
+        for (std::size_t at = 16; at + 4 <= end; at += 4)
+            if (IsImageBrand(head.data() + at)) return true;
+        return false;
+    }
+
+    GpStatus Decode(std::span<const std::uint8_t> file, Bitmap& out) const override {
+        if (!Sniff(file)) return UnknownImageFormat;
+        EnsureInitialised();
+        std::unique_ptr<heif_context, ContextFree> ctx(heif_context_alloc());
+        if (!ctx) return OutOfMemory;
+        heif_context_set_maximum_image_size_limit(ctx.get(), kMaxSide);
+        if (GpStatus s = StatusOf(heif_context_read_from_memory_without_copy(ctx.get(), file.data(),
+                                                                             file.size(), nullptr));
+            s != Ok)
+            return s;
+        heif_image_handle* raw = nullptr;
+        if (GpStatus s = StatusOf(heif_context_get_primary_image_handle(ctx.get(), &raw)); s != Ok)
+            return s;
+        std::unique_ptr<heif_image_handle, HandleFree> handle(raw);
+        const int w = heif_image_handle_get_width(handle.get());
+        const int h = heif_image_handle_get_height(handle.get());
+        if (w <= 0 || h <= 0) return GenericError;
+        if (GpStatus s = detail::CheckDeclaredSize(static_cast<std::uint64_t>(w),
+                                                   static_cast<std::uint64_t>(h));
+            s != Ok)
+            return s;
+        return DecodeHandle(handle.get(), out);
+    }
+
+private:
+    static GpStatus DecodeHandle(heif_image_handle* handle, Bitmap& out) {
+        std::unique_ptr<heif_decoding_options, OptionsFree> options(heif_decoding_options_alloc());
+        if (!options) return OutOfMemory;
+        options->convert_hdr_to_8bit = 1;
+        heif_image* raw = nullptr;
+        if (GpStatus s = StatusOf(heif_decode_image(handle, &raw, heif_colorspace_RGB,
+                                                    heif_chroma_interleaved_RGBA, options.get()));
+            s != Ok)
+            return s;
+        std::unique_ptr<heif_image, ImageFree> img(raw);
+        const bool premultiplied = heif_image_is_premultiplied_alpha(img.get()) != 0;
+        if (GpStatus s = CopyPixels(img.get(), premultiplied, out); s != Ok) return s;
+        out.hasAlpha = heif_image_handle_has_alpha_channel(handle) != 0;
+        return Ok;
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<Decoder> MakeHeifDecoder() {
+    return std::make_unique<HeifDecoder>();
+}
+
+}  // namespace gdip

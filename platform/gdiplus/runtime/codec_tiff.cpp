@@ -1,0 +1,405 @@
+// TIFF through libtiff: the first page of a file held in memory, turned
+// upright by its Orientation tag; written as 8-bit RGB or RGBA with LZW.
+//
+// Grey, palette and RGB images (1 to 16 bits, strips or tiles, contiguous or
+// planar) are read sample by sample, so that values and unassociated alpha
+// come through exactly. Everything else (CMYK, YCbCr without JPEG, CIE Lab,
+// ...) goes through libtiff's RGBA reader, whose premultiplied output is
+// undone here.
+#include <algorithm>
+#include <array>
+#include <memory>
+#include <vector>
+
+#include "decode_helpers.h"
+#include "tiff_io.h"
+
+namespace gdip {
+namespace {
+
+struct TiffCloser {
+    void operator()(TIFF* tif) const { TIFFClose(tif); }
+};
+using TiffPtr = std::unique_ptr<TIFF, TiffCloser>;
+
+enum class Kind { Grey, Palette, Rgb };
+
+struct Layout {
+    std::uint32_t width = 0, height = 0;
+    std::uint16_t bits = 0, samples = 0, planar = PLANARCONFIG_CONTIG, orientation = 1;
+    Kind kind = Kind::Rgb;
+    bool minIsWhite = false;
+    int alpha = -1;  // sample index of the alpha channel
+    bool associated = false;
+    std::vector<std::array<std::uint8_t, 3>> palette;
+};
+
+std::uint8_t To8(std::uint32_t v, int bits) {
+    if (bits == 8) return static_cast<std::uint8_t>(v);
+    const std::uint32_t max = (1u << bits) - 1;
+    return static_cast<std::uint8_t>((v * 255 + max / 2) / max);
+}
+
+// The first extra sample is alpha when it says so; unspecified extra
+// samples are not transparency.
+void ReadAlpha(TIFF* tif, int colourSamples, Layout& l) {
+    std::uint16_t count = 0;
+    std::uint16_t* types = nullptr;
+    if (!TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &count, &types) || count == 0 || !types) return;
+    if (l.samples <= colourSamples) return;
+    if (types[0] == EXTRASAMPLE_ASSOCALPHA || types[0] == EXTRASAMPLE_UNASSALPHA) {
+        l.alpha = colourSamples;
+        l.associated = types[0] == EXTRASAMPLE_ASSOCALPHA;
+    }
+}
+
+bool ReadPalette(TIFF* tif, Layout& l) {
+    std::uint16_t *r = nullptr, *g = nullptr, *b = nullptr;
+    if (!TIFFGetField(tif, TIFFTAG_COLORMAP, &r, &g, &b) || !r || !g || !b) return false;
+    const std::size_t n = std::size_t{1} << l.bits;
+    // Some writers store 8-bit values in the 16-bit colour map.
+    bool eightBit = true;
+    for (std::size_t i = 0; i < n && eightBit; ++i)
+        eightBit = r[i] < 256 && g[i] < 256 && b[i] < 256;
+    l.palette.resize(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::uint16_t c[3] = {r[i], g[i], b[i]};
+        for (int k = 0; k < 3; ++k)
+            l.palette[i][k] = eightBit ? static_cast<std::uint8_t>(c[k]) : To8(c[k], 16);
+    }
+    return true;
+}
+
+// Fills l for the images read sample by sample; false sends the image to
+// libtiff's RGBA reader.
+bool DirectLayout(TIFF* tif, Layout& l) {
+    std::uint16_t photometric = 0, format = SAMPLEFORMAT_UINT, compression = COMPRESSION_NONE;
+    if (!TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric)) return false;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLEFORMAT, &format);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
+    if (format != SAMPLEFORMAT_UINT && format != SAMPLEFORMAT_VOID) return false;
+    if (l.samples == 0 || l.samples > 16) return false;
+    const bool packedBits = l.bits == 1 || l.bits == 2 || l.bits == 4;
+    switch (photometric) {
+        case PHOTOMETRIC_MINISWHITE:
+        case PHOTOMETRIC_MINISBLACK:
+            if (!packedBits && l.bits != 8 && l.bits != 16) return false;
+            l.kind = Kind::Grey;
+            l.minIsWhite = photometric == PHOTOMETRIC_MINISWHITE;
+            ReadAlpha(tif, 1, l);
+            return true;
+        case PHOTOMETRIC_PALETTE:
+            if (!packedBits && l.bits != 8) return false;
+            l.kind = Kind::Palette;
+            return ReadPalette(tif, l);
+        case PHOTOMETRIC_YCBCR:
+            // JPEG-compressed YCbCr: libjpeg converts to RGB for us.
+            if (compression != COMPRESSION_JPEG || l.bits != 8 ||
+                !TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB))
+                return false;
+            [[fallthrough]];
+        case PHOTOMETRIC_RGB:
+            if ((l.bits != 8 && l.bits != 16) || l.samples < 3) return false;
+            l.kind = Kind::Rgb;
+            ReadAlpha(tif, 3, l);
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Packed rows of one sample plane (or of all samples, when contiguous), from
+// strips or from tiles.
+class RowReader {
+public:
+    RowReader(TIFF* tif, const Layout& l) : m_tif(tif), m_l(l) {}
+
+    GpStatus Init() {
+        const std::uint64_t perPixel =
+            m_l.planar == PLANARCONFIG_CONTIG ? std::uint64_t{m_l.samples} * m_l.bits : m_l.bits;
+        m_rowBytes = (std::uint64_t{m_l.width} * perPixel + 7) / 8;
+        if (!TIFFIsTiled(m_tif)) {
+            return TIFFScanlineSize64(m_tif) == m_rowBytes ? Ok : GenericError;
+        }
+        std::uint32_t tw = 0, th = 0;
+        if (!TIFFGetField(m_tif, TIFFTAG_TILEWIDTH, &tw) ||
+            !TIFFGetField(m_tif, TIFFTAG_TILELENGTH, &th) || tw == 0 || th == 0)
+            return GenericError;
+        m_tileW = tw, m_tileH = th;
+        // Rows of neighbouring tiles are joined byte-wise, so a tile row must
+        // end on a byte boundary.
+        if ((std::uint64_t{tw} * perPixel) % 8 != 0) return GenericError;
+        m_tileRowBytes = std::uint64_t{tw} * perPixel / 8;
+        m_tileBytes = static_cast<std::uint64_t>(TIFFTileSize64(m_tif));
+        if (m_tileBytes != m_tileRowBytes * th) return GenericError;
+        const std::uint64_t across = (m_l.width + std::uint64_t{tw} - 1) / tw;
+        const std::uint64_t band = across * m_tileBytes;
+        if (band > PixelBudgetBytes()) return OutOfMemory;
+        m_band.resize(band);
+        m_across = static_cast<std::uint32_t>(across);
+        return Ok;
+    }
+
+    std::uint64_t RowBytes() const { return m_rowBytes; }
+
+    bool Read(std::uint32_t y, std::uint16_t plane, std::uint8_t* dst) {
+        if (m_tileH == 0) return TIFFReadScanline(m_tif, dst, y, plane) >= 0;
+        const std::uint32_t band = y / m_tileH;
+        if ((band != m_loadedBand || plane != m_loadedPlane) && !LoadBand(band, plane))
+            return false;
+        const std::uint8_t* src = m_band.data() + (y % m_tileH) * m_tileRowBytes;
+        for (std::uint64_t done = 0, t = 0; done < m_rowBytes; ++t) {
+            const std::uint64_t n = std::min(m_tileRowBytes, m_rowBytes - done);
+            std::memcpy(dst + done, src + t * m_tileBytes, n);
+            done += n;
+        }
+        return true;
+    }
+
+private:
+    bool LoadBand(std::uint32_t band, std::uint16_t plane) {
+        m_loadedBand = ~0u;
+        for (std::uint32_t t = 0; t < m_across; ++t) {
+            std::uint8_t* dst = m_band.data() + std::uint64_t{t} * m_tileBytes;
+            if (TIFFReadTile(m_tif, dst, t * m_tileW, band * m_tileH, 0, plane) < 0) return false;
+        }
+        m_loadedBand = band, m_loadedPlane = plane;
+        return true;
+    }
+
+    TIFF* m_tif;
+    const Layout& m_l;
+    std::uint64_t m_rowBytes = 0, m_tileRowBytes = 0, m_tileBytes = 0;
+    std::uint32_t m_tileW = 0, m_tileH = 0, m_across = 0;
+    std::uint32_t m_loadedBand = ~0u;
+    std::uint16_t m_loadedPlane = 0;
+    std::vector<std::uint8_t> m_band;
+};
+
+std::uint16_t SampleAt(const std::uint8_t* row, std::size_t i, int bits) {
+    switch (bits) {
+        case 8:
+            return row[i];
+        case 16: {
+            std::uint16_t v;  // libtiff has already put it in host order
+            std::memcpy(&v, row + i * 2, 2);
+            return v;
+        }
+        default: {
+            const std::size_t bit = i * static_cast<std::size_t>(bits);
+            const int shift = 8 - bits - static_cast<int>(bit & 7);
+            return static_cast<std::uint16_t>((row[bit >> 3] >> shift) & ((1 << bits) - 1));
+        }
+    }
+}
+
+void Unpremultiply(std::uint8_t* px) {
+    const unsigned a = px[3];
+    if (a == 255) return;
+    for (int k = 0; k < 3; ++k)
+        px[k] = a == 0 ? 0 : static_cast<std::uint8_t>(std::min(255u, (px[k] * 255u + a / 2) / a));
+}
+
+// The output channel (0..3) that a sample fills, or -1 for samples that
+// carry nothing shown.
+int ChannelOf(const Layout& l, int sample) {
+    const int colour = l.kind == Kind::Rgb ? 3 : 1;
+    if (sample < colour) return sample;
+    return sample == l.alpha ? 3 : -1;
+}
+
+// Second pass over channels read as 8-bit values: palette indices and grey
+// levels become colours, missing alpha is opaque, associated alpha is undone.
+void FinishPixels(const Layout& l, Bitmap& out) {
+    for (std::size_t i = 0; i < out.rgba.size(); i += 4) {
+        std::uint8_t* px = out.rgba.data() + i;
+        if (l.kind == Kind::Palette) {
+            const auto& c = l.palette[px[0]];
+            px[0] = c[0], px[1] = c[1], px[2] = c[2];
+        } else if (l.kind == Kind::Grey) {
+            const std::uint8_t v = l.minIsWhite ? static_cast<std::uint8_t>(255 - px[0]) : px[0];
+            px[0] = px[1] = px[2] = v;
+        }
+        if (l.alpha < 0) px[3] = 255;
+        if (l.associated) Unpremultiply(px);
+    }
+}
+
+// Palette indices stay raw; every other sample is scaled to 8 bits.
+std::uint8_t Channel(const Layout& l, std::uint16_t v) {
+    return l.kind == Kind::Palette ? static_cast<std::uint8_t>(v) : To8(v, l.bits);
+}
+
+GpStatus ReadDirect(TIFF* tif, const Layout& l, Bitmap& out) {
+    RowReader rows(tif, l);
+    if (GpStatus s = rows.Init(); s != Ok) return s;
+    std::vector<std::uint8_t> packed(rows.RowBytes());
+    if (l.planar == PLANARCONFIG_CONTIG) {
+        for (std::uint32_t y = 0; y < l.height; ++y) {
+            if (!rows.Read(y, 0, packed.data())) return GenericError;
+            std::uint8_t* dst = out.Row(y);
+            for (std::uint32_t x = 0; x < l.width; ++x, dst += 4)
+                for (int s = 0; s < l.samples; ++s)
+                    if (int c = ChannelOf(l, s); c >= 0)
+                        dst[c] = Channel(
+                            l, SampleAt(packed.data(), std::size_t{x} * l.samples + s, l.bits));
+        }
+    } else {
+        // Plane by plane, so that each strip or tile is decoded once.
+        for (int s = 0; s < l.samples; ++s) {
+            const int c = ChannelOf(l, s);
+            if (c < 0) continue;
+            for (std::uint32_t y = 0; y < l.height; ++y) {
+                if (!rows.Read(y, static_cast<std::uint16_t>(s), packed.data()))
+                    return GenericError;
+                std::uint8_t* dst = out.Row(y) + c;
+                for (std::uint32_t x = 0; x < l.width; ++x, dst += 4)
+                    *dst = Channel(l, SampleAt(packed.data(), x, l.bits));
+            }
+        }
+    }
+    FinishPixels(l, out);
+    out.hasAlpha = l.alpha >= 0;
+    return Ok;
+}
+
+// libtiff's own reader for the remaining colour models. Rows are asked for in
+// the order stored, so the Orientation tag is applied in one place for all.
+GpStatus ReadThroughRgba(TIFF* tif, Bitmap& out) {
+    char message[1024];
+    if (!TIFFRGBAImageOK(tif, message)) return GenericError;
+    TIFFRGBAImage img;
+    if (!TIFFRGBAImageBegin(&img, tif, 1, message)) return GenericError;
+    img.req_orientation = img.orientation;
+    auto* raster = reinterpret_cast<std::uint32_t*>(out.rgba.data());
+    const int ok = TIFFRGBAImageGet(&img, raster, out.width, out.height);
+    const bool alpha = img.alpha != 0;
+    TIFFRGBAImageEnd(&img);
+    if (!ok) return GenericError;
+    for (std::size_t i = 0; i < std::size_t{out.width} * out.height; ++i) {
+        std::uint32_t v;
+        std::memcpy(&v, out.rgba.data() + i * 4, 4);
+        std::uint8_t* px = out.rgba.data() + i * 4;
+        px[0] = static_cast<std::uint8_t>(TIFFGetR(v));
+        px[1] = static_cast<std::uint8_t>(TIFFGetG(v));
+        px[2] = static_cast<std::uint8_t>(TIFFGetB(v));
+        px[3] = alpha ? static_cast<std::uint8_t>(TIFFGetA(v)) : 255;
+        if (alpha) Unpremultiply(px);
+    }
+    out.hasAlpha = alpha;
+    return Ok;
+}
+
+GpStatus DecodeTiff(TIFF* tif, Bitmap& out) {
+    Layout l;
+    if (!TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &l.width) ||
+        !TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &l.height))
+        return GenericError;
+    if (GpStatus s = detail::CheckDeclaredSize(l.width, l.height); s != Ok) return s;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &l.bits);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &l.samples);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &l.planar);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &l.orientation);
+    if (l.orientation < 1 || l.orientation > 8) l.orientation = 1;
+
+    Bitmap image;
+    if (GpStatus s = AllocateBitmap(image, l.width, l.height); s != Ok) return s;
+    GpStatus status =
+        DirectLayout(tif, l) ? ReadDirect(tif, l, image) : ReadThroughRgba(tif, image);
+    if (status == Ok) status = ApplyOrientation(image, l.orientation);
+    if (status == Ok) out = std::move(image);
+    return status;
+}
+
+class TiffDecoder final : public Decoder {
+public:
+    bool Sniff(std::span<const std::uint8_t> head) const override {
+        static const std::uint8_t kMagic[][4] = {
+            {'I', 'I', 42, 0}, {'M', 'M', 0, 42}, {'I', 'I', 43, 0}, {'M', 'M', 0, 43}};
+        for (const auto& m : kMagic)
+            if (head.size() >= 4 && std::memcmp(head.data(), m, 4) == 0) return true;
+        return false;
+    }
+
+    GpStatus Decode(std::span<const std::uint8_t> file, Bitmap& out) const override {
+        if (!Sniff(file)) return UnknownImageFormat;
+        tiffio::MemoryFile mem{file};
+        const auto maxAlloc = static_cast<tmsize_t>(
+            std::min<std::uint64_t>(PixelBudgetBytes(), std::uint64_t{1} << 40));
+        TiffPtr tif(tiffio::OpenMemory(mem, maxAlloc));
+        if (!tif) return GenericError;
+        return DecodeTiff(tif.get(), out);
+    }
+};
+
+// ---- Writing ----------------------------------------------------------
+
+// Strips of about 64 KiB before compression: few enough for a small
+// directory, small enough that a reader never holds much of the image.
+constexpr std::uint64_t kStripBytes = 64 * 1024;
+
+bool WriteTags(TIFF* tif, const Bitmap& image, int samples) {
+    const std::uint64_t rowBytes = std::uint64_t{image.width} * samples;
+    const auto rowsPerStrip = static_cast<std::uint32_t>(
+        std::clamp<std::uint64_t>(kStripBytes / rowBytes, 1, image.height));
+    bool ok = TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, image.width) &&
+              TIFFSetField(tif, TIFFTAG_IMAGELENGTH, image.height) &&
+              TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8) &&
+              TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, samples) &&
+              TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB) &&
+              TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
+              TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT) &&
+              TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_LZW) &&
+              TIFFSetField(tif, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL) &&
+              TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, rowsPerStrip);
+    if (ok && samples == 4) {
+        const std::uint16_t extra[] = {EXTRASAMPLE_UNASSALPHA};
+        ok = TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, extra);
+    }
+    return ok;
+}
+
+GpStatus WriteTiff(TIFF* tif, const Bitmap& image) {
+    const int samples = image.hasAlpha ? 4 : 3;
+    if (!WriteTags(tif, image, samples)) return GenericError;
+    // libtiff's predictor rewrites the row it is given, so rows go through
+    // a copy of their own.
+    std::vector<std::uint8_t> row(std::size_t{image.width} * samples);
+    for (std::uint32_t y = 0; y < image.height; ++y) {
+        const std::uint8_t* src = image.Row(y);
+        if (samples == 4) {
+            std::memcpy(row.data(), src, row.size());
+        } else {
+            for (std::uint32_t x = 0; x < image.width; ++x)
+                std::memcpy(row.data() + std::size_t{x} * 3, src + std::size_t{x} * 4, 3);
+        }
+        if (TIFFWriteScanline(tif, row.data(), y, 0) < 0) return Win32Error;
+    }
+    return TIFFWriteDirectory(tif) ? Ok : Win32Error;
+}
+
+class TiffEncoder final : public Encoder {
+public:
+    GpStatus Encode(const Bitmap& image, std::FILE* out) const override {
+        if (image.width == 0 || image.height == 0 ||
+            image.rgba.size() != std::size_t{image.width} * image.height * 4)
+            return InvalidParameter;
+        TIFF* tif = tiffio::OpenStream(out);
+        if (tif == nullptr) return Win32Error;
+        const GpStatus status = WriteTiff(tif, image);
+        TIFFClose(tif);
+        if (status != Ok) return status;
+        return std::fflush(out) == 0 && !std::ferror(out) ? Ok : Win32Error;
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<Decoder> MakeTiffDecoder() {
+    return std::make_unique<TiffDecoder>();
+}
+std::unique_ptr<Encoder> MakeTiffEncoder() {
+    return std::make_unique<TiffEncoder>();
+}
+
+}  // namespace gdip
