@@ -1,0 +1,132 @@
+#include "engine/naming.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "platform/win32/host_path.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using testsupport::TempDir;
+
+TEST(BaseNameOf, DropsFolderAndLastExtensionOnly) {
+    const struct {
+        std::u16string path;
+        std::u16string expected;
+    } cases[] = {
+        {u"", u""},
+        {u"C:\\in\\photo.jpg", u"photo"},
+        {u"C:\\in\\photo.PNG", u"photo"},
+        {u"C:\\in\\photo.old.jpg", u"photo.old"},
+        {u"C:\\in\\scan", u"scan"},
+        {u"C:\\in\\.PNG", u""},
+        {u"photo.jpg", u"photo"},
+        {u"C:\\in.d\\scan", u"scan"},        // a dot in a folder name is not an extension
+        {u"C:\\in/photo.jpg", u"in/photo"},  // "/" is an ordinary character here
+        {u"C:\\in\\Photo.Final.", u"Photo.Final"},
+        {u"C:\\图片\\照片 一.jpeg", u"照片 一"},
+        {u"C:\\in\\", u""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(BaseNameOf(c.path), c.expected)
+            << win32::NameToHost(c.path) << " -> " << win32::NameToHost(BaseNameOf(c.path));
+    }
+}
+
+class MakeOutputPathTest : public ::testing::Test {
+protected:
+    // Creates an empty file in the destination folder.
+    void Take(const std::u16string& name) const { m_dir.Write(win32::NameToHost(name), ""); }
+    std::u16string Prefixed(const std::u16string& base, const std::u16string& ext) const {
+        return MakeOutputPath(m_folder, base, u"new_", u"", ext, AffixMode::Prefix);
+    }
+    std::u16string Suffixed(const std::u16string& base, const std::u16string& ext) const {
+        return MakeOutputPath(m_folder, base, u"", u"_copy", ext, AffixMode::Suffix);
+    }
+
+    TempDir m_dir;
+    const std::u16string m_folder = m_dir.WinPath();
+};
+
+TEST_F(MakeOutputPathTest, FreeNameIsUsedWithoutAffix) {
+    EXPECT_EQ(Prefixed(u"photo", u".PNG"), m_folder + u"photo.PNG");
+    EXPECT_EQ(Suffixed(u"photo", u".PNG"), m_folder + u"photo.PNG");
+}
+
+TEST_F(MakeOutputPathTest, PrefixAccumulatesOneCopyPerTakenName) {
+    Take(u"photo.PNG");
+    EXPECT_EQ(Prefixed(u"photo", u".PNG"), m_folder + u"new_photo.PNG");
+    Take(u"new_photo.PNG");
+    EXPECT_EQ(Prefixed(u"photo", u".PNG"), m_folder + u"new_new_photo.PNG");
+    // The test is per extension: only the ".PNG" names are taken.
+    EXPECT_EQ(Prefixed(u"photo", u".JPG"), m_folder + u"photo.JPG");
+}
+
+TEST_F(MakeOutputPathTest, SuffixGoesBetweenNameAndExtension) {
+    Take(u"photo.PNG");
+    Take(u"photo_copy.PNG");
+    EXPECT_EQ(Suffixed(u"photo", u".PNG"), m_folder + u"photo_copy_copy.PNG");
+}
+
+TEST_F(MakeOutputPathTest, HostCaseDecides) {
+    // The host is case-sensitive: a lower-case file does not take the name.
+    Take(u"photo.png");
+    EXPECT_EQ(Prefixed(u"photo", u".PNG"), m_folder + u"photo.PNG");
+}
+
+TEST_F(MakeOutputPathTest, FolderOfThatNameCountsAsTaken) {
+    std::filesystem::create_directory(m_dir.Path() / "photo.PNG");
+    EXPECT_EQ(Prefixed(u"photo", u".PNG"), m_folder + u"new_photo.PNG");
+    EXPECT_EQ(Suffixed(u"photo", u".PNG"), m_folder + u"photo_copy.PNG");
+}
+
+TEST_F(MakeOutputPathTest, EmptyBaseNameGivesBareExtension) {
+    EXPECT_EQ(Prefixed(u"", u".PNG"), m_folder + u".PNG");
+    Take(u".PNG");
+    EXPECT_EQ(Prefixed(u"", u".PNG"), m_folder + u"new_.PNG");
+    EXPECT_EQ(Suffixed(u"", u".PNG"), m_folder + u"_copy.PNG");
+}
+
+TEST_F(MakeOutputPathTest, ChineseNamesAndAffixes) {
+    Take(u"照片.PNG");
+    EXPECT_EQ(MakeOutputPath(m_folder, u"照片", u"新_", u"", u".PNG", AffixMode::Prefix),
+              m_folder + u"新_照片.PNG");
+    EXPECT_EQ(MakeOutputPath(m_folder, u"照片", u"", u"_副本", u".PNG", AffixMode::Suffix),
+              m_folder + u"照片_副本.PNG");
+}
+
+TEST_F(MakeOutputPathTest, UnusedAffixIsIgnored) {
+    Take(u"photo.PNG");
+    EXPECT_EQ(MakeOutputPath(m_folder, u"photo", u"new_", u"_copy", u".PNG", AffixMode::Prefix),
+              m_folder + u"new_photo.PNG");
+    EXPECT_EQ(MakeOutputPath(m_folder, u"photo", u"new_", u"_copy", u".PNG", AffixMode::Suffix),
+              m_folder + u"photo_copy.PNG");
+}
+
+TEST_F(MakeOutputPathTest, EmptyAffixReturnsTheTakenNameInsteadOfLooping) {
+    Take(u"photo.PNG");
+    EXPECT_EQ(MakeOutputPath(m_folder, u"photo", u"", u"", u".PNG", AffixMode::Prefix),
+              m_folder + u"photo.PNG");
+}
+
+TEST_F(MakeOutputPathTest, VanishedFolderReportsNothingTaken) {
+    const std::u16string gone = m_folder + u"gone\\";
+    EXPECT_EQ(MakeOutputPath(gone, u"photo", u"new_", u"", u".PNG", AffixMode::Prefix),
+              gone + u"photo.PNG");
+}
+
+TEST_F(MakeOutputPathTest, OverlongCandidateEndsTheSearch) {
+    // Each pass adds 50 bytes; past the platform's name limit the candidate
+    // no longer exists and the loop ends with it.
+    const std::u16string affix(50, u'x');
+    Take(u"p.PNG");
+    for (int i = 1; i * 50 + 5 <= 255; ++i) Take(std::u16string(50 * i, u'x') + u"p.PNG");
+    const std::u16string found =
+        MakeOutputPath(m_folder, u"p", affix, u"", u".PNG", AffixMode::Prefix);
+    EXPECT_EQ(found, m_folder + std::u16string(300, u'x') + u"p.PNG");
+}
+
+}  // namespace

@@ -1,0 +1,296 @@
+#include "engine/scan.h"
+
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/win32/fileapi.h"
+#include "platform/win32/host_path.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::TempDir;
+using testsupport::WinPathOf;
+
+// The order the host's plain directory reading gives, "." and ".." left out.
+std::vector<std::string> ReaddirNames(const fs::path& folder) {
+    std::vector<std::string> names;
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) return names;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..") names.push_back(name);
+    }
+    ::closedir(dir);
+    return names;
+}
+
+bool IsSkippedName(const std::string& name) {
+    return name == "Thumbs.db" || name == "Desktop.ini";
+}
+
+// What the scan must give for a tree without links: a folder's files in
+// reading order, then each subfolder's subtree in reading order.
+void ExpectedScan(const fs::path& folder, bool subfolders, JobList& out) {
+    std::vector<fs::path> dirs;
+    for (const std::string& name : ReaddirNames(folder)) {
+        const fs::path p = folder / name;
+        if (fs::is_directory(p)) {
+            dirs.push_back(p);
+        } else if (!IsSkippedName(name)) {
+            out.push_back(WinPathOf(p));
+        }
+    }
+    if (subfolders)
+        for (const fs::path& d : dirs) ExpectedScan(d, true, out);
+}
+
+JobList Scan(const std::u16string& folder, bool subfolders = true) {
+    JobList list;
+    ScanTree(folder, list, subfolders);
+    return list;
+}
+
+std::string Show(const JobList& list) {
+    std::string out;
+    for (const auto& entry : list) out += win32::NameToHost(entry) + "\n";
+    return out;
+}
+
+class ScanTest : public ::testing::Test {
+protected:
+    void MakeTree() const {
+        for (const char* f : {"A/a1.jpg", "A/a2.png", "A/notes.txt", "A/noext", "A/.hidden",
+                              "A/S/s1.bmp", "A/S/U/u1.gif", "A/T/t1.tif"})
+            m_dir.Write(f, "x");
+        fs::create_directory(m_dir.Path() / "A" / "E");  // empty subfolder
+    }
+    JobList Expected(const fs::path& folder, bool subfolders = true) const {
+        JobList out;
+        ExpectedScan(folder, subfolders, out);
+        return out;
+    }
+    std::u16string Win(const std::string& relative) const {
+        return WinPathOf(m_dir.Path() / relative);
+    }
+
+    TempDir m_dir;
+};
+
+TEST_F(ScanTest, FilesFirstThenEachSubtreeDepthFirst) {
+    MakeTree();
+    const JobList list = Scan(Win("A"));
+    EXPECT_EQ(list, Expected(m_dir.Path() / "A")) << Show(list);
+    ASSERT_EQ(list.size(), 8u) << Show(list);
+    // The subtrees follow all five files of A, and U's file directly follows
+    // S's own file.
+    const auto at = [&](const std::string& rel) {
+        return std::find(list.begin(), list.end(), Win(rel)) - list.begin();
+    };
+    EXPECT_GE(at("A/S/s1.bmp"), 5);
+    EXPECT_GE(at("A/T/t1.tif"), 5);
+    EXPECT_EQ(at("A/S/U/u1.gif"), at("A/S/s1.bmp") + 1);
+}
+
+TEST_F(ScanTest, SubfolderFlagOffListsOnlyTheFolderItself) {
+    MakeTree();
+    const JobList list = Scan(Win("A"), false);
+    EXPECT_EQ(list, Expected(m_dir.Path() / "A", false)) << Show(list);
+    EXPECT_EQ(list.size(), 5u);
+}
+
+TEST_F(ScanTest, OnlyTheExactReservedNamesAreSkipped) {
+    for (const char* f : {"Thumbs.db", "Desktop.ini", "photo.jpg", "thumbs.db", "desktop.INI",
+                          "THUMBS.DB", "Thumbs.db.bak", "sub/Thumbs.db", "sub/Desktop.ini"})
+        m_dir.Write(f, "x");
+    // A folder of a reserved name is still a folder and is entered.
+    fs::create_directory(m_dir.Path() / "Desktop.ini");
+    m_dir.Write("Desktop.ini/inner.jpg", "x");
+
+    JobList list = Scan(m_dir.WinPath());
+    EXPECT_EQ(list, Expected(m_dir.Path())) << Show(list);
+    std::sort(list.begin(), list.end());
+    JobList want{Win("Desktop.ini/inner.jpg"), Win("THUMBS.DB"), Win("Thumbs.db.bak"),
+                 Win("desktop.INI"),           Win("photo.jpg"), Win("thumbs.db")};
+    std::sort(want.begin(), want.end());
+    EXPECT_EQ(list, want) << Show(list);
+}
+
+TEST_F(ScanTest, SpellingsOfTheSameFolderGiveTheSameList) {
+    MakeTree();
+    const std::u16string plain = Win("A");
+    const JobList reference = Scan(plain);
+    ASSERT_EQ(reference.size(), 8u);
+    for (const std::u16string& spelling :
+         {plain + u"\\", u"  " + plain + u" ", u"\u3000" + plain + u"\\\t", plain + u"\\.\\",
+          plain + u"\\S\\..", plain + u"/"}) {
+        EXPECT_EQ(Scan(spelling), reference) << win32::NameToHost(spelling);
+    }
+}
+
+TEST_F(ScanTest, RelativeFolderGivesAbsoluteEntries) {
+    MakeTree();
+    const JobList reference = Scan(Win("A"));
+    const fs::path before = fs::current_path();
+    fs::current_path(m_dir.Path());
+    const JobList relative = Scan(u"A");
+    fs::current_path(before);
+    EXPECT_EQ(relative, reference) << Show(relative);
+}
+
+TEST_F(ScanTest, AppendsToWhatTheListHolds) {
+    m_dir.Write("one.jpg", "x");
+    JobList list{u"kept"};
+    ScanTree(m_dir.WinPath(), list, true);
+    EXPECT_EQ(list, (JobList{u"kept", Win("one.jpg")}));
+}
+
+TEST_F(ScanTest, NothingToListGivesNothing) {
+    m_dir.Write("file.jpg", "x");
+    fs::create_directory(m_dir.Path() / "empty");
+    EXPECT_TRUE(Scan(Win("empty")).empty());
+    EXPECT_TRUE(Scan(Win("file.jpg")).empty());  // a file as the source
+    EXPECT_TRUE(Scan(Win("missing")).empty());
+    EXPECT_TRUE(Scan(u"").empty());
+    EXPECT_TRUE(Scan(u" \u3000 ").empty());
+    EXPECT_TRUE(Scan(u"Q:\\").empty());  // a drive that does not exist
+}
+
+TEST_F(ScanTest, LinkBackToAnAncestorIsNotEnteredAgain) {
+    m_dir.Write("R/r1", "x");
+    m_dir.Write("R/a/a1", "x");
+    m_dir.Write("R/a/deep/d1", "x");
+    fs::create_directory_symlink("../..", m_dir.Path() / "R/a/deep/up");          // to R
+    fs::create_directory_symlink(m_dir.Path() / "R", m_dir.Path() / "R/a/root");  // to R
+    fs::create_directory_symlink(".", m_dir.Path() / "R/a/self");                 // to a
+
+    JobList list = Scan(Win("R"));
+    std::sort(list.begin(), list.end());
+    JobList want{Win("R/r1"), Win("R/a/a1"), Win("R/a/deep/d1")};
+    std::sort(want.begin(), want.end());
+    EXPECT_EQ(list, want) << Show(list);
+}
+
+TEST_F(ScanTest, LinkToASiblingTreeIsEntered) {
+    m_dir.Write("R/a/a1", "x");
+    m_dir.Write("R/b/b1", "x");
+    m_dir.Write("R/b/c/c1", "x");
+    fs::create_directory_symlink("../b", m_dir.Path() / "R/a/tob");
+    // b links back to a, which links to b: entered once each way, no further.
+    fs::create_directory_symlink("../a", m_dir.Path() / "R/b/toa");
+
+    const JobList list = Scan(Win("R"));
+    const auto count = [&](const std::string& rel) {
+        return std::count(list.begin(), list.end(), Win(rel));
+    };
+    EXPECT_EQ(count("R/a/a1"), 1) << Show(list);
+    EXPECT_EQ(count("R/a/tob/b1"), 1) << Show(list);
+    EXPECT_EQ(count("R/a/tob/c/c1"), 1) << Show(list);
+    EXPECT_EQ(count("R/b/b1"), 1) << Show(list);
+    EXPECT_EQ(count("R/b/toa/a1"), 1) << Show(list);
+    EXPECT_EQ(list.size(), 6u) << Show(list);
+}
+
+TEST_F(ScanTest, LinkToAFileIsListedAsAFile) {
+    m_dir.Write("R/real.jpg", "x");
+    fs::create_symlink("real.jpg", m_dir.Path() / "R/alias.jpg");
+    JobList list = Scan(Win("R"));
+    std::sort(list.begin(), list.end());
+    EXPECT_EQ(list, (JobList{Win("R/alias.jpg"), Win("R/real.jpg")})) << Show(list);
+}
+
+TEST_F(ScanTest, UnreadableFolderAddsNothingAndTheScanGoesOn) {
+    if (::geteuid() == 0) GTEST_SKIP() << "permissions do not stop the superuser";
+    m_dir.Write("R/locked/inside.jpg", "x");
+    m_dir.Write("R/open/seen.jpg", "x");
+    m_dir.Write("R/own.jpg", "x");
+    fs::permissions(m_dir.Path() / "R/locked", fs::perms::none);
+    JobList list = Scan(Win("R"));
+    std::sort(list.begin(), list.end());
+    EXPECT_EQ(list, (JobList{Win("R/open/seen.jpg"), Win("R/own.jpg")})) << Show(list);
+}
+
+// A chain of nested folders made through a relative walk, as no single host
+// path can name its deeper levels; removed the same way.
+class DeepChain {
+public:
+    DeepChain(const fs::path& top, int levels) : m_top(top), m_levels(levels) {
+        const fs::path before = fs::current_path();
+        fs::current_path(m_top);
+        for (int i = 0; i < m_levels; ++i) {
+            if (::mkdir(m_name.c_str(), 0755) != 0 || ::chdir(m_name.c_str()) != 0) break;
+            ++m_made;
+        }
+        if (FILE* f = std::fopen("bottom.jpg", "w")) std::fclose(f);
+        fs::current_path(before);
+    }
+    ~DeepChain() {
+        const fs::path before = fs::current_path();
+        fs::current_path(m_top);
+        for (int i = 0; i < m_made; ++i)
+            if (::chdir(m_name.c_str()) != 0) return;
+        ::unlink("bottom.jpg");
+        for (int i = 0; i < m_made; ++i)
+            if (::chdir("..") != 0 || ::rmdir(m_name.c_str()) != 0) break;
+        fs::current_path(before);
+    }
+    bool Complete() const { return m_made == m_levels; }
+
+private:
+    fs::path m_top;
+    int m_levels;
+    int m_made = 0;
+    std::string m_name = std::string(200, 'd');
+};
+
+TEST_F(ScanTest, FolderBeyondThePathLimitAddsNothingAndTheScanGoesOn) {
+    // Host paths stop at 4,095 bytes; 25 names of 200 bytes go well past it.
+    m_dir.Write("R/a.jpg", "x");
+    m_dir.Write("R/z/after.jpg", "x");
+    fs::create_directory(m_dir.Path() / "R/long");
+    const DeepChain chain(m_dir.Path() / "R/long", 25);
+    ASSERT_TRUE(chain.Complete());
+
+    const JobList list = Scan(Win("R"));
+    EXPECT_EQ(std::count(list.begin(), list.end(), Win("R/a.jpg")), 1) << Show(list);
+    EXPECT_EQ(std::count(list.begin(), list.end(), Win("R/z/after.jpg")), 1) << Show(list);
+    for (const auto& entry : list)
+        EXPECT_EQ(entry.find(u"bottom.jpg"), std::u16string::npos) << win32::NameToHost(entry);
+}
+
+TEST_F(ScanTest, MoreFilesThanTheReservationAllInReadingOrder) {
+    constexpr int kFiles = 70000;
+    for (int i = 0; i < kFiles; ++i) {
+        const std::string path = (m_dir.Path() / ("f" + std::to_string(i) + ".jpg")).string();
+        FILE* f = std::fopen(path.c_str(), "w");
+        ASSERT_NE(f, nullptr) << path;
+        std::fclose(f);
+    }
+    const JobList list = Scan(m_dir.WinPath());
+    ASSERT_EQ(list.size(), static_cast<std::size_t>(kFiles));
+    EXPECT_TRUE(list == Expected(m_dir.Path()));
+}
+
+TEST_F(ScanTest, NameThatIsNotUtf8IsListedAndFoundAgain) {
+    const std::string bad = "bad\xFF\xFE name.jpg";
+    m_dir.Write(bad, "x");
+    m_dir.Write("照片.jpg", "x");
+    const JobList list = Scan(m_dir.WinPath());
+    ASSERT_EQ(list.size(), 2u) << Show(list);
+    const std::u16string good = Win("照片.jpg");
+    ASSERT_EQ(std::count(list.begin(), list.end(), good), 1) << Show(list);
+    const std::u16string& entry = list[0] == good ? list[1] : list[0];
+    EXPECT_TRUE(PathFileExistsW(entry.c_str()));
+    EXPECT_EQ(win32::NameToHost(entry), win32::NameToHost(m_dir.WinPath()) + bad);
+}
+
+}  // namespace
