@@ -113,14 +113,17 @@ TEST_F(ScanTest, OnlyTheExactReservedNamesAreSkipped) {
                           "THUMBS.DB", "Thumbs.db.bak", "sub/Thumbs.db", "sub/Desktop.ini"})
         m_dir.Write(f, "x");
     // A folder of a reserved name is still a folder and is entered.
-    fs::create_directory(m_dir.Path() / "Desktop.ini");
-    m_dir.Write("Desktop.ini/inner.jpg", "x");
+    m_dir.Write("d/Desktop.ini/inner.jpg", "x");
 
     JobList list = Scan(m_dir.WinPath());
     EXPECT_EQ(list, Expected(m_dir.Path())) << Show(list);
     std::sort(list.begin(), list.end());
-    JobList want{Win("Desktop.ini/inner.jpg"), Win("THUMBS.DB"), Win("Thumbs.db.bak"),
-                 Win("desktop.INI"),           Win("photo.jpg"), Win("thumbs.db")};
+    JobList want{Win("d/Desktop.ini/inner.jpg"),
+                 Win("THUMBS.DB"),
+                 Win("Thumbs.db.bak"),
+                 Win("desktop.INI"),
+                 Win("photo.jpg"),
+                 Win("thumbs.db")};
     std::sort(want.begin(), want.end());
     EXPECT_EQ(list, want) << Show(list);
 }
@@ -173,11 +176,24 @@ TEST_F(ScanTest, LinkBackToAnAncestorIsNotEnteredAgain) {
     fs::create_directory_symlink(m_dir.Path() / "R", m_dir.Path() / "R/a/root");  // to R
     fs::create_directory_symlink(".", m_dir.Path() / "R/a/self");                 // to a
 
-    JobList list = Scan(Win("R"));
-    std::sort(list.begin(), list.end());
     JobList want{Win("R/r1"), Win("R/a/a1"), Win("R/a/deep/d1")};
     std::sort(want.begin(), want.end());
-    EXPECT_EQ(list, want) << Show(list);
+    const std::u16string root = Win("R");
+    for (const std::u16string& spelling :
+         {root, root + u"\\", u" " + root + u"\\\\ ", root + u"\\a\\..", root + u"/"}) {
+        JobList list = Scan(spelling);
+        std::sort(list.begin(), list.end());
+        EXPECT_EQ(list, want) << win32::NameToHost(spelling) << "\n" << Show(list);
+    }
+
+    // Started through a link to R, the entries keep the link's name and the
+    // loops are still seen.
+    fs::create_directory_symlink("R", m_dir.Path() / "L");
+    JobList viaLink = Scan(Win("L"));
+    std::sort(viaLink.begin(), viaLink.end());
+    JobList wantViaLink{Win("L/r1"), Win("L/a/a1"), Win("L/a/deep/d1")};
+    std::sort(wantViaLink.begin(), wantViaLink.end());
+    EXPECT_EQ(viaLink, wantViaLink) << Show(viaLink);
 }
 
 TEST_F(ScanTest, LinkToASiblingTreeIsEntered) {
