@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "../win32/windows_types.h"
 #include "../win32/winuser.h"
@@ -85,6 +86,7 @@ namespace afx {
 struct WindowImpl;
 struct FontImpl;
 struct DcImpl;
+class DialogHost;
 }  // namespace afx
 
 class CRect : public RECT {
@@ -370,6 +372,16 @@ protected:
 
     UINT m_nIDTemplate;
     CWnd* m_pParentWnd;
+
+private:
+    // Builds the window, runs OnInitDialog and shows it; false when the
+    // template does not exist.
+    BOOL CreateFromTemplate();
+    afx::DialogHost* Host() const { return m_hosts.empty() ? nullptr : m_hosts.back().get(); }
+
+    // The window of each Create; earlier ones are kept (dead) so that the
+    // program's bindings to their controls never dangle.
+    std::vector<std::unique_ptr<afx::DialogHost>> m_hosts;
 };
 
 class CWinApp : public CCmdTarget {

@@ -1,0 +1,134 @@
+// The application object, the framework's entry point and the message box.
+#include <QApplication>
+#include <QFont>
+#include <QMessageBox>
+#include <QPushButton>
+#include <map>
+
+#include "afxwin.h"
+#include "framework_impl.h"
+#include "platform/win32/resources.h"
+
+namespace {
+
+CWinApp* g_app = nullptr;
+bool g_inRun = false;  // the application's own loop (AfxWinMain) runs
+afx::MessageBoxHook g_messageBoxHook;
+
+// Icons are shared, as LoadIcon's are: one object per resource, never freed.
+std::map<UINT, std::unique_ptr<afx::IconImpl>>& IconCache() {
+    static auto* cache = new std::map<UINT, std::unique_ptr<afx::IconImpl>>();
+    return *cache;
+}
+
+QString FromWide(LPCWSTR s) {
+    return s ? QString::fromUtf16(s) : QString();
+}
+
+}  // namespace
+
+namespace afx {
+
+void SetMessageBoxHookImpl(MessageBoxHook hook) {
+    g_messageBoxHook = std::move(hook);
+}
+
+// As on Windows, the end of the main window ends the application's loop.
+void OnWindowDestroyed(CWnd* wnd) {
+    if (!g_app || g_app->m_pMainWnd != wnd) return;
+    g_app->m_pMainWnd = nullptr;
+    if (g_inRun) QCoreApplication::exit(0);
+}
+
+}  // namespace afx
+
+CWinApp::CWinApp() {
+    g_app = this;
+}
+
+CWinApp::~CWinApp() {
+    if (g_app == this) g_app = nullptr;
+}
+
+BOOL CWinApp::InitInstance() {
+    return TRUE;
+}
+int CWinApp::ExitInstance() {
+    return 0;
+}
+
+HICON CWinApp::LoadIconW(UINT nIDResource) const {
+    auto& cache = IconCache();
+    if (auto it = cache.find(nIDResource); it != cache.end())
+        return afx::ToHandle(it->second.get());
+    // Pixmaps need the GUI application.
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return nullptr;
+    const win32::ResourceEntry* res =
+        win32::FindResourceEntry(win32::ResourceType::IconGroup, nIDResource);
+    if (!res || !res->data) return nullptr;
+    QIcon icon = afx::IconFromIcoBytes(static_cast<const unsigned char*>(res->data), res->size);
+    if (icon.isNull()) return nullptr;
+    auto impl = std::make_unique<afx::IconImpl>();
+    impl->icon = std::move(icon);
+    HICON handle = afx::ToHandle(impl.get());
+    cache[nIDResource] = std::move(impl);
+    return handle;
+}
+
+CWinApp* AfxGetApp() {
+    return g_app;
+}
+
+void AfxInitFramework(int& argc, char** argv) {
+    if (!QCoreApplication::instance()) {
+        // QApplication keeps a reference to argc for its whole life.
+        static int s_argc = argc;
+        new QApplication(s_argc, argv);
+    }
+    // The program's windows close only when it destroys them.
+    if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance()))
+        app->setQuitOnLastWindowClosed(false);
+    // The face names of the Windows templates, mapped to installed fonts that
+    // hold the Chinese glyphs; a test checks that they really resolve.
+    QFont::insertSubstitution(QStringLiteral("MS Shell Dlg"),
+                              QStringLiteral("WenQuanYi Micro Hei"));
+    QFont::insertSubstitution(QString::fromUtf16(u"楷体_GB2312"), QStringLiteral("AR PL UKai CN"));
+}
+
+int AfxWinMain(int argc, char** argv) {
+    static int s_argc = argc;
+    AfxInitFramework(s_argc, argv);
+    CWinApp* app = AfxGetApp();
+    if (!app) return -1;
+    if (app->InitInstance()) {
+        g_inRun = true;
+        QApplication::exec();
+        g_inRun = false;
+    }
+    return app->ExitInstance();
+}
+
+int MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT) {
+    if (g_messageBoxHook) {
+        g_messageBoxHook(lpText ? std::u16string(lpText) : std::u16string(),
+                         lpCaption ? std::u16string(lpCaption) : std::u16string());
+        return IDOK;
+    }
+    QMessageBox box(reinterpret_cast<QWidget*>(hWnd));
+    box.setIcon(QMessageBox::NoIcon);
+    box.setWindowTitle(FromWide(lpCaption));
+    box.setTextFormat(Qt::PlainText);
+    box.setText(FromWide(lpText));
+    QPushButton* ok = box.addButton(QString::fromUtf16(u"确定"), QMessageBox::AcceptRole);
+    box.setDefaultButton(ok);
+    box.setEscapeButton(ok);
+    box.exec();
+    return IDOK;
+}
+
+// Qt's progress bar needs no class registration; the call stays so that the
+// program's start-up reads as it would on Windows.
+void InitCommonControls() {}
+
+// The dialogs host no ActiveX controls on this platform; nothing to switch on.
+void AfxEnableControlContainer() {}

@@ -1,0 +1,186 @@
+// Inside of the dialog framework: the objects behind the handles of afxwin.h
+// and the one place where messages are dispatched. Not seen by the program.
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QIcon>
+#include <QPainter>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "afxwin.h"
+
+class QEventLoop;
+
+namespace afx {
+
+struct IconImpl {
+    QIcon icon;
+};
+inline HICON ToHandle(IconImpl* icon) {
+    return reinterpret_cast<HICON>(icon);
+}
+inline IconImpl* IconOf(HICON h) {
+    return reinterpret_cast<IconImpl*>(h);
+}
+// An icon group resource (.ico bytes) as an icon; null icon when unreadable.
+QIcon IconFromIcoBytes(const unsigned char* data, std::size_t size);
+
+struct FontImpl {
+    QFont font;
+};
+
+// The state of a device context. Colours are only recorded for OnCtlColor;
+// a paint context also holds the painter open on the window.
+struct DcImpl {
+    COLORREF textColor = RGB(0, 0, 0);
+    bool textColorSet = false;
+    int bkMode = OPAQUE;
+    QWidget* device = nullptr;
+    std::unique_ptr<QPainter> painter;
+};
+QColor ToQColor(COLORREF c);
+
+// The brush a dialog paints its background with; what OnCtlColor returns by
+// default. The framework draws with the palette, so it is only a token.
+HBRUSH DefaultBrush();
+
+class DialogHost;
+
+// One window: the dialog's top-level window or one of its controls. Several
+// CWnd objects may point at one WindowImpl (GetDlgItem and bindings).
+struct WindowImpl {
+    DialogHost* host = nullptr;
+    QPointer<QWidget> widget;
+    bool isDialog = false;
+    const DialogItemTemplate* item = nullptr;  // null for the dialog window
+    std::size_t index = 0;                     // template position of a control
+    std::unique_ptr<CWnd> object;              // what GetDlgItem hands out
+    HICON icons[2] = {nullptr, nullptr};
+    bool inPaint = false;
+    // Progress bar state, kept here so that an empty range is representable.
+    int rangeLow = 0;
+    int rangeHigh = 100;
+    int pos = 0;
+
+    struct Message {
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+    };
+    std::vector<Message> inHand;  // for CWnd::Default
+
+    UINT Id() const { return item ? item->id : 0; }
+    bool Alive() const { return !widget.isNull(); }
+
+    // Walks the message table of wnd and its bases; false when no entry matches.
+    static bool Dispatch(CWnd* wnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
+    // Dispatch, falling back to the default processing.
+    static LRESULT Send(CWnd* wnd, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT DefaultProcessing(CWnd* wnd, UINT message, WPARAM wParam, LPARAM lParam);
+    static bool HasEntry(const CWnd* wnd, UINT message);
+};
+
+constexpr WPARAM MakeCommandParam(UINT id, UINT code) {
+    return static_cast<WPARAM>((id & 0xFFFF) | ((code & 0xFFFF) << 16));
+}
+
+// The live window of one CDialog: the Qt window, the controls, the timers and
+// the modal loop. Survives its window (DestroyWindow) so that bindings held by
+// the program never dangle; they just stop doing anything.
+class DialogHost {
+public:
+    explicit DialogHost(CDialog* dialog);
+    ~DialogHost();
+    DialogHost(const DialogHost&) = delete;
+    DialogHost& operator=(const DialogHost&) = delete;
+
+    // Builds the window and its controls from the template, hidden.
+    void Build(const DialogTemplate& tmpl, QWidget* parent);
+    // Centres, shows and activates the window; focuses the first tab stop
+    // when focusFirst is set.
+    void Show(bool focusFirst);
+    void End(int result);
+    void Destroy();
+
+    WindowImpl* Control(int id);
+    WindowImpl& Window() { return m_window; }
+    CDialog* Dialog() const { return m_dialog; }
+    bool Destroyed() const { return m_destroyed; }
+    bool Ended() const { return m_ended; }
+    int Result() const { return m_result; }
+    void SetLoop(QEventLoop* loop) { m_loop = loop; }
+
+    // Entry points from Qt; each does nothing once the window is destroyed.
+    void Command(const WindowImpl& control, UINT code);
+    void Deliver(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+    void CtlColor(WindowImpl& control, DcImpl& dc);
+    void QtTimer(int qtTimerId);
+    void Paint();
+    void Key(QWidget* receiver, int key);
+    // A user's click on an automatic radio button: check it, uncheck the
+    // others of its group.
+    void CheckRadio(const WindowImpl& radio);
+
+    UINT_PTR SetTimer(UINT_PTR id, UINT elapse, TIMERPROC proc);
+    bool KillTimer(UINT_PTR id);
+
+    int BaseX() const { return m_baseX; }
+    int BaseY() const { return m_baseY; }
+
+private:
+    struct Timer {
+        int qtId;
+        TIMERPROC proc;
+    };
+    void CreateControl(const DialogItemTemplate& item, std::size_t index);
+    void Connect(WindowImpl& control);
+    void KillAllTimers();
+
+    CDialog* m_dialog;
+    WindowImpl m_window;
+    std::vector<std::unique_ptr<WindowImpl>> m_controls;
+    std::map<UINT_PTR, Timer> m_timers;
+    std::vector<QMetaObject::Connection> m_connections;
+    std::unique_ptr<QObject> m_keyFilter;
+    QEventLoop* m_loop = nullptr;
+    QPointer<QWidget> m_doomed;  // the destroyed window, until Qt deletes it
+    bool m_destroyed = false;
+    bool m_ended = false;
+    int m_result = -1;
+    int m_baseX = 0;
+    int m_baseY = 0;
+};
+
+// Makes a shown window the active one, so that its widgets take the focus.
+void ActivateWindow(QWidget* window);
+
+// Per-kind access to a control's widget (dialog_window.cpp).
+QString WindowText(const WindowImpl& wnd);
+// An edit notifies EN_CHANGE on every set, even of the same text.
+void SetWindowText(WindowImpl& wnd, const QString& text);
+UINT CheckState(const WindowImpl& wnd);
+void SetCheckState(WindowImpl& wnd, UINT state);
+void SetProgress(WindowImpl& wnd, int low, int high, int pos);
+
+// The dialog framework's view of a window handle (the Qt widget).
+inline HWND HwndOf(const WindowImpl* impl) {
+    return impl && impl->widget ? reinterpret_cast<HWND>(impl->widget.data()) : nullptr;
+}
+
+// Set by the test helpers; MessageBoxW calls it instead of showing a box.
+using MessageBoxHook = std::function<void(std::u16string text, std::u16string caption)>;
+void SetMessageBoxHookImpl(MessageBoxHook hook);
+
+// Called when a window is destroyed: the application forgets its main window
+// and, when its own loop runs, ends it.
+void OnWindowDestroyed(CWnd* wnd);
+
+}  // namespace afx

@@ -1,0 +1,105 @@
+// Test helpers that drive a dialog through its real widgets with QTest.
+#include "testing.h"
+
+#include <QApplication>
+#include <QFontInfo>
+#include <QImage>
+#include <QLineEdit>
+#include <QTest>
+#include <QWidget>
+
+#include "framework_impl.h"
+
+namespace afx::testing {
+
+QWidget* WidgetOf(const CWnd* pWnd) {
+    return pWnd && pWnd->Impl() ? pWnd->Impl()->widget.data() : nullptr;
+}
+
+QWidget* WindowOf(const CDialog* pDlg) {
+    return WidgetOf(pDlg);
+}
+
+void Click(CWnd* pControl) {
+    QWidget* w = WidgetOf(pControl);
+    if (!w || !w->isVisible() || !w->isEnabled()) return;
+    QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, w->rect().center());
+}
+
+void Type(CWnd* pEdit, const std::u16string& text) {
+    auto* edit = qobject_cast<QLineEdit*>(WidgetOf(pEdit));
+    if (!edit || !edit->isEnabled()) return;
+    edit->setFocus(Qt::MouseFocusReason);
+    edit->selectAll();
+    if (text.empty()) {
+        QTest::keyClick(edit, Qt::Key_Delete);
+        return;
+    }
+    // One key press per character, a surrogate pair travelling as one text.
+    const QString all = QString::fromStdU16String(text);
+    for (qsizetype i = 0; i < all.size();) {
+        const qsizetype len = (all.at(i).isHighSurrogate() && i + 1 < all.size()) ? 2 : 1;
+        const QString ch = all.mid(i, len);
+        const char16_t unit = all.at(i).unicode();
+        Qt::Key key = Qt::Key_unknown;
+        if (unit >= 0x20 && unit < 0x7F)
+            key = static_cast<Qt::Key>(QChar(unit).toUpper().unicode());
+        QTest::sendKeyEvent(QTest::Click, edit, key, ch, Qt::NoModifier);
+        i += len;
+    }
+}
+
+namespace {
+
+QWidget* KeyTarget(CDialog* pDlg) {
+    QWidget* window = WindowOf(pDlg);
+    if (!window) return nullptr;
+    QWidget* focus = QApplication::focusWidget();
+    return focus && focus->window() == window ? focus : window;
+}
+
+}  // namespace
+
+void PressEnter(CDialog* pDlg) {
+    if (QWidget* target = KeyTarget(pDlg)) QTest::keyClick(target, Qt::Key_Return);
+}
+
+void PressEscape(CDialog* pDlg) {
+    if (QWidget* target = KeyTarget(pDlg)) QTest::keyClick(target, Qt::Key_Escape);
+}
+
+void RequestClose(CDialog* pDlg) {
+    if (QWidget* window = WindowOf(pDlg)) window->close();
+}
+
+bool PumpUntil(const std::function<bool()>& pred, std::chrono::milliseconds timeout) {
+    return QTest::qWaitFor(pred, static_cast<int>(timeout.count()));
+}
+
+void PumpOnce() {
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+QImage Grab(CDialog* pDlg) {
+    QWidget* window = WindowOf(pDlg);
+    return window ? window->grab().toImage() : QImage();
+}
+
+std::u16string ResolvedFamily(const CWnd* pControl) {
+    QWidget* w = WidgetOf(pControl);
+    return w ? QFontInfo(w->font()).family().toStdU16String() : std::u16string();
+}
+
+RECT ControlRect(const CWnd* pControl) {
+    QWidget* w = WidgetOf(pControl);
+    if (!w) return RECT{0, 0, 0, 0};
+    const QRect g = w->geometry();
+    return RECT{g.left(), g.top(), g.left() + g.width(), g.top() + g.height()};
+}
+
+void SetMessageBoxHook(std::function<void(std::u16string text, std::u16string caption)> hook) {
+    SetMessageBoxHookImpl(std::move(hook));
+}
+
+}  // namespace afx::testing
