@@ -4,7 +4,8 @@
 //   relative to the current folder; "\" and "/" both separate names.
 // Text <-> file-name bytes is lossless: valid UTF-8 becomes UTF-16, and each
 // byte that is not part of valid UTF-8 becomes the lone surrogate U+DC00+byte,
-// and back.
+// and back. A backslash inside a host name, which no Windows name can hold,
+// travels the same way, as U+DC5C.
 #pragma once
 
 #include <optional>
@@ -15,6 +16,8 @@ namespace win32 {
 // UTF-16 -> host bytes, and back, losslessly for any file name.
 std::string NameToHost(std::u16string_view text);
 std::u16string NameFromHost(std::string_view bytes);
+// NameFromHost appending to out, for listings that reuse one buffer.
+void AppendNameFromHost(std::string_view bytes, std::u16string& out);
 
 // A Windows path -> host path; nothing when it names a drive that does not
 // exist or a share. The result has no trailing "/" unless it is "/".
