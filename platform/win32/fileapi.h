@@ -2,6 +2,8 @@
 // host_path.h: both separators, drive C: = home, Z: = root.
 #pragma once
 
+#include <string>
+
 #include "windows_types.h"
 
 constexpr DWORD FILE_ATTRIBUTE_READONLY = 0x00000001;
@@ -56,3 +58,9 @@ DWORD GetFullPathNameW(LPCWSTR lpFileName, DWORD nBufferLength, LPWSTR lpBuffer,
 // form. Used to see that a folder link leads back to an ancestor.
 constexpr DWORD FILE_NAME_NORMALIZED = 0;
 DWORD GetFinalPathNameW(LPCWSTR lpPath, LPWSTR lpszFilePath, DWORD cchFilePath, DWORD dwFlags);
+
+namespace win32 {
+// For tests of the start-up check: the path GetModuleFileNameW(nullptr, ...)
+// reports. An empty path puts the running executable's back.
+void SetModuleFileNameForTesting(std::u16string path);
+}  // namespace win32
