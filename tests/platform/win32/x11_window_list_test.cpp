@@ -1,0 +1,337 @@
+// The window list read from a real X server: an Xvfb of the test's own, with
+// plain Xlib windows, and for the window manager's side a stand-in that
+// announces itself and answers requests from a thread of its own.
+// GoogleTest before Xlib, whose macros (None, Bool, Status) clash with its names.
+// clang-format off
+#include <gtest/gtest.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+// clang-format on
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/win32/winuser.h"
+#include "scoped_env.h"
+
+namespace {
+
+HWND H(Window w) {
+    return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(w));
+}
+
+bool HaveXvfb() {
+    const char* path = std::getenv("PATH");
+    std::string dirs = path != nullptr ? path : "/usr/bin:/bin";
+    for (std::size_t at = 0; at <= dirs.size();) {
+        const std::size_t end = std::min(dirs.find(':', at), dirs.size());
+        if (::access((dirs.substr(at, end - at) + "/Xvfb").c_str(), X_OK) == 0) return true;
+        at = end + 1;
+    }
+    return false;
+}
+
+class XServer {
+public:
+    // An Xvfb on a display it picks itself (no race with other tests starting
+    // servers), ready for clients once it has named the display.
+    static std::unique_ptr<XServer> Start() {
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC) != 0) return nullptr;
+        std::vector<const char*> argv{"Xvfb",     "-displayfd", "3", "-nolisten",  "tcp",
+                                      "-noreset", "-screen",    "0", "640x480x24", nullptr};
+        posix_spawn_file_actions_t actions;
+        ::posix_spawn_file_actions_init(&actions);
+        ::posix_spawn_file_actions_adddup2(&actions, fds[1], 3);
+        ::posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        ::posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        pid_t pid = 0;
+        const int rc = ::posix_spawnp(&pid, "Xvfb", &actions, nullptr,
+                                      const_cast<char* const*>(argv.data()), environ);
+        ::posix_spawn_file_actions_destroy(&actions);
+        ::close(fds[1]);
+        if (rc != 0) {
+            ::close(fds[0]);
+            return nullptr;
+        }
+        auto server = std::unique_ptr<XServer>(new XServer(pid));
+        const std::string number = ReadLine(fds[0]);
+        ::close(fds[0]);
+        if (number.empty()) return nullptr;
+        server->m_display = ":" + number;
+        return server;
+    }
+    ~XServer() { Stop(); }
+    void Stop() {
+        if (m_pid <= 0) return;
+        ::kill(m_pid, SIGTERM);
+        ::waitpid(m_pid, nullptr, 0);
+        m_pid = 0;
+    }
+    const std::string& Name() const { return m_display; }
+
+private:
+    explicit XServer(pid_t pid) : m_pid(pid) {}
+
+    // The display number, or nothing when the server ended or took too long.
+    static std::string ReadLine(int fd) {
+        std::string line;
+        pollfd p{fd, POLLIN, 0};
+        while (::poll(&p, 1, 30000) == 1) {
+            char c = 0;
+            if (::read(fd, &c, 1) != 1) return {};
+            if (c == '\n') return line;
+            line += c;
+        }
+        return {};
+    }
+
+    pid_t m_pid;
+    std::string m_display;
+};
+
+class X11WindowListTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!HaveXvfb()) GTEST_SKIP() << "Xvfb is not installed";
+        m_server = XServer::Start();
+        ASSERT_NE(m_server, nullptr) << "Xvfb did not start";
+        m_displayEnv = std::make_unique<testsupport::ScopedEnv>("DISPLAY", m_server->Name());
+        win32::SetWindowListForTesting(nullptr);
+        m_x = XOpenDisplay(m_server->Name().c_str());
+        ASSERT_NE(m_x, nullptr);
+        m_root = DefaultRootWindow(m_x);
+    }
+
+    void TearDown() override {
+        // The list's own connection goes before its server does.
+        win32::SetWindowListForTesting(nullptr);
+        if (m_x != nullptr) XCloseDisplay(m_x);
+        m_server.reset();
+        m_displayEnv.reset();
+    }
+
+    Atom A(const char* name) { return XInternAtom(m_x, name, False); }
+
+    Window Make(const char* title, bool utf8Name, bool map, Window owner = None,
+                bool overrideRedirect = false) {
+        XSetWindowAttributes attrs{};
+        attrs.override_redirect = overrideRedirect ? True : False;
+        const Window w = XCreateWindow(m_x, m_root, 10, 10, 100, 80, 0, CopyFromParent, InputOutput,
+                                       CopyFromParent, CWOverrideRedirect, &attrs);
+        if (utf8Name)
+            XChangeProperty(m_x, w, A("_NET_WM_NAME"), A("UTF8_STRING"), 8, PropModeReplace,
+                            reinterpret_cast<const unsigned char*>(title),
+                            static_cast<int>(std::strlen(title)));
+        else
+            XStoreName(m_x, w, title);  // WM_NAME as Latin-1
+        if (owner != None) XSetTransientForHint(m_x, w, owner);
+        if (map) XMapWindow(m_x, w);
+        XSync(m_x, False);
+        return w;
+    }
+
+    void SetWindows(Window on, const char* property, std::vector<Window> windows) {
+        std::vector<long> items(windows.begin(), windows.end());
+        XChangeProperty(m_x, on, A(property), XA_WINDOW, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(items.data()),
+                        static_cast<int>(items.size()));
+        XSync(m_x, False);
+    }
+
+    static std::vector<HWND> Walk() {
+        std::vector<HWND> out;
+        for (HWND w = GetWindow(nullptr, GW_HWNDFIRST); w != nullptr && out.size() < 100;
+             w = GetWindow(w, GW_HWNDNEXT))
+            out.push_back(w);
+        return out;
+    }
+
+    static std::u16string Title(Window w) {
+        WCHAR buf[64];
+        const int n = GetWindowTextW(H(w), buf, 64);
+        EXPECT_EQ(n, GetWindowTextLengthW(H(w)));
+        return std::u16string(buf, static_cast<std::size_t>(n));
+    }
+
+    std::unique_ptr<XServer> m_server;
+    std::unique_ptr<testsupport::ScopedEnv> m_displayEnv;
+    Display* m_x = nullptr;
+    Window m_root = None;
+};
+
+TEST_F(X11WindowListTest, FrontToBackWithoutAWindowManager) {
+    const Window a = Make("图片收藏", true, true);
+    const Window b = Make("Caf\xE9", false, true, a);
+    const Window hidden = Make("hidden", true, false);
+    Make("menu", true, true, None, true);
+
+    EXPECT_EQ(Walk(), (std::vector<HWND>{H(b), H(a)}));
+    EXPECT_EQ(Title(a), u"图片收藏");
+    EXPECT_EQ(Title(b), u"Café");
+    EXPECT_EQ(GetParent(H(b)), H(a));
+    EXPECT_EQ(GetParent(H(a)), nullptr);
+    EXPECT_TRUE(IsWindowVisible(H(a)));
+    EXPECT_FALSE(IsWindowVisible(H(hidden)));
+}
+
+TEST_F(X11WindowListTest, ShowAndBringForward) {
+    const Window a = Make("first", true, true);
+    const Window b = Make("second", true, true);
+    const Window hidden = Make("hidden", true, false);
+    ASSERT_EQ(Walk().front(), H(b));
+
+    EXPECT_TRUE(ShowWindow(H(a), SW_SHOWNORMAL));  // it was visible
+    EXPECT_EQ(Walk(), (std::vector<HWND>{H(a), H(b)}));
+    EXPECT_TRUE(SetForegroundWindow(H(a)));
+    Window focus = None;
+    int revert = 0;
+    XGetInputFocus(m_x, &focus, &revert);
+    EXPECT_EQ(focus, a);
+
+    EXPECT_FALSE(SetForegroundWindow(H(hidden)));        // an unmapped window cannot take the focus
+    EXPECT_FALSE(ShowWindow(H(hidden), SW_SHOWNORMAL));  // it was not visible
+    EXPECT_EQ(Walk().front(), H(hidden));
+    EXPECT_TRUE(IsWindowVisible(H(hidden)));
+    EXPECT_TRUE(SetForegroundWindow(H(hidden)));
+}
+
+TEST_F(X11WindowListTest, VanishedWindowsAndAVanishedServer) {
+    const Window a = Make("gone soon", true, true);
+    EXPECT_EQ(Walk(), std::vector<HWND>{H(a)});
+    XDestroyWindow(m_x, a);
+    XSync(m_x, False);
+    EXPECT_EQ(Title(a), u"");
+    EXPECT_FALSE(IsWindowVisible(H(a)));
+    EXPECT_FALSE(ShowWindow(H(a), SW_SHOWNORMAL));
+    EXPECT_FALSE(SetForegroundWindow(H(a)));
+    EXPECT_EQ(GetWindow(H(a), GW_HWNDNEXT), nullptr);
+
+    XCloseDisplay(m_x);
+    m_x = nullptr;
+    m_server->Stop();
+    EXPECT_EQ(GetWindow(nullptr, GW_HWNDFIRST), nullptr);  // and the process lives on
+    EXPECT_EQ(GetWindow(nullptr, GW_HWNDFIRST), nullptr);
+}
+
+// The window manager's side, as far as the list relies on it: it announces
+// itself, keeps the client list, maps windows on request and makes a window
+// active when asked.
+class StandInWindowManager {
+public:
+    explicit StandInWindowManager(const std::string& display) : m_x(XOpenDisplay(display.c_str())) {
+        const Window root = DefaultRootWindow(m_x);
+        XSelectInput(m_x, root, SubstructureRedirectMask | SubstructureNotifyMask);
+        XSync(m_x, False);
+        m_thread = std::thread([this] { Run(); });
+    }
+    ~StandInWindowManager() {
+        m_stop = true;
+        m_thread.join();
+        XCloseDisplay(m_x);
+    }
+
+    struct Message {
+        std::string type;
+        Window window;
+        long l0, l1, l2;
+    };
+    std::vector<Message> Messages() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_messages;
+    }
+
+private:
+    void Run() {
+        while (!m_stop) {
+            while (XPending(m_x) > 0) {
+                XEvent e;
+                XNextEvent(m_x, &e);
+                Handle(e);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    }
+
+    void Handle(const XEvent& e) {
+        if (e.type == MapRequest) {
+            XMapWindow(m_x, e.xmaprequest.window);
+        } else if (e.type == ClientMessage) {
+            char* name = XGetAtomName(m_x, e.xclient.message_type);
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                m_messages.push_back({name, e.xclient.window, e.xclient.data.l[0],
+                                      e.xclient.data.l[1], e.xclient.data.l[2]});
+            }
+            if (std::string(name) == "_NET_ACTIVE_WINDOW") {
+                const long active = static_cast<long>(e.xclient.window);
+                XChangeProperty(m_x, DefaultRootWindow(m_x),
+                                XInternAtom(m_x, "_NET_ACTIVE_WINDOW", False), XA_WINDOW, 32,
+                                PropModeReplace, reinterpret_cast<const unsigned char*>(&active),
+                                1);
+            }
+            XFree(name);
+        }
+        XFlush(m_x);
+    }
+
+    Display* m_x;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+    std::mutex m_mutex;
+    std::vector<Message> m_messages;
+};
+
+TEST_F(X11WindowListTest, ClientListAndRequestsOfAWindowManager) {
+    const Window check = Make("check", true, false);
+    SetWindows(m_root, "_NET_SUPPORTING_WM_CHECK", {check});
+    SetWindows(check, "_NET_SUPPORTING_WM_CHECK", {check});
+    const Atom supported[] = {A("_NET_ACTIVE_WINDOW"), A("_NET_WM_STATE")};
+    std::vector<long> items(std::begin(supported), std::end(supported));
+    XChangeProperty(m_x, m_root, A("_NET_SUPPORTED"), XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(items.data()), 2);
+
+    const Window a = Make("a", true, true);
+    const Window b = Make("b", true, true);
+    const Window minimised = Make("minimised", true, false);
+    const long iconic[] = {3, 0};
+    XChangeProperty(m_x, minimised, A("WM_STATE"), A("WM_STATE"), 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(iconic), 2);
+    const Window withdrawn = Make("withdrawn", true, false);
+    // Bottom to top, as the window manager keeps it; the server's own
+    // stacking (b above a) is not what counts.
+    SetWindows(m_root, "_NET_CLIENT_LIST_STACKING", {b, a, minimised, withdrawn});
+
+    EXPECT_EQ(Walk(), (std::vector<HWND>{H(minimised), H(a), H(b)}));
+    EXPECT_TRUE(IsWindowVisible(H(minimised)));  // minimised windows are visible, as on Windows
+
+    StandInWindowManager wm(m_server->Name());
+    ShowWindow(H(minimised), SW_SHOWNORMAL);
+    EXPECT_TRUE(SetForegroundWindow(H(minimised)));
+    bool restored = false, activated = false;
+    for (const auto& m : wm.Messages()) {
+        if (m.type == "_NET_WM_STATE" && m.window == minimised && m.l0 == 0)
+            restored = static_cast<Atom>(m.l1) == A("_NET_WM_STATE_MAXIMIZED_VERT") &&
+                       static_cast<Atom>(m.l2) == A("_NET_WM_STATE_MAXIMIZED_HORZ");
+        if (m.type == "_NET_ACTIVE_WINDOW" && m.window == minimised) activated = true;
+    }
+    EXPECT_TRUE(restored);
+    EXPECT_TRUE(activated);
+    XWindowAttributes attrs{};
+    XGetWindowAttributes(m_x, minimised, &attrs);
+    EXPECT_EQ(attrs.map_state, IsViewable);
+}
+
+}  // namespace
