@@ -285,11 +285,17 @@ TEST_F(ScanTest, FolderBeyondThePathLimitAddsNothingAndTheScanGoesOn) {
 
 TEST_F(ScanTest, MoreFilesThanTheReservationAllInReadingOrder) {
     constexpr int kFiles = 70000;
+    // Mostly hard links: names are cheap to make where inodes are not. One
+    // inode takes at most 65,000 links on ext4, so a new one every 50,000.
+    std::string first;
     for (int i = 0; i < kFiles; ++i) {
-        const std::string path = (m_dir.Path() / ("f" + std::to_string(i) + ".jpg")).string();
-        FILE* f = std::fopen(path.c_str(), "w");
-        ASSERT_NE(f, nullptr) << path;
-        std::fclose(f);
+        const std::string name = "f" + std::to_string(i) + ".jpg";
+        if (i % 50000 == 0) {
+            first = m_dir.Write(name, "").string();
+            continue;
+        }
+        const std::string path = (m_dir.Path() / name).string();
+        ASSERT_EQ(::link(first.c_str(), path.c_str()), 0) << path;
     }
     const JobList list = Scan(m_dir.WinPath());
     ASSERT_EQ(list.size(), static_cast<std::size_t>(kFiles));
@@ -307,6 +313,35 @@ TEST_F(ScanTest, NameThatIsNotUtf8IsListedAndFoundAgain) {
     const std::u16string& entry = list[0] == good ? list[1] : list[0];
     EXPECT_TRUE(PathFileExistsW(entry.c_str()));
     EXPECT_EQ(win32::NameToHost(entry), win32::NameToHost(m_dir.WinPath()) + bad);
+}
+
+TEST_F(ScanTest, WildcardCharactersInFolderNamesAreTakenLiterally) {
+    // Host folders may hold "*" and "?", which the search pattern uses: only
+    // the pattern's last name is a wildcard.
+    m_dir.Write("R/a*b/one.jpg", "x");
+    m_dir.Write("R/a?/two.jpg", "x");
+    m_dir.Write("R/aXb/other.jpg", "x");
+    m_dir.Write("R/*.*", "x");
+    EXPECT_EQ(Scan(Win("R/a*b")), (JobList{Win("R/a*b/one.jpg")}));
+    EXPECT_EQ(Scan(Win("R/a?")), (JobList{Win("R/a?/two.jpg")}));
+    JobList all = Scan(Win("R"));
+    std::sort(all.begin(), all.end());
+    JobList want{Win("R/*.*"), Win("R/a*b/one.jpg"), Win("R/a?/two.jpg"), Win("R/aXb/other.jpg")};
+    std::sort(want.begin(), want.end());
+    EXPECT_EQ(all, want) << Show(all);
+}
+
+TEST_F(ScanTest, BackslashInsideAHostNameIsNotASeparator) {
+    m_dir.Write("R/x\\y/inner.jpg", "x");
+    m_dir.Write("R/back\\slash.jpg", "x");
+    std::vector<std::string> hostPaths;
+    for (const auto& entry : Scan(Win("R"))) {
+        EXPECT_TRUE(PathFileExistsW(entry.c_str())) << win32::NameToHost(entry);
+        hostPaths.push_back(win32::ToHostPath(entry).value_or("?"));
+    }
+    std::sort(hostPaths.begin(), hostPaths.end());
+    const std::string r = (m_dir.Path() / "R").string();
+    EXPECT_EQ(hostPaths, (std::vector<std::string>{r + "/back\\slash.jpg", r + "/x\\y/inner.jpg"}));
 }
 
 }  // namespace
