@@ -52,11 +52,14 @@ GpStatus ReadDibHeader(std::span<const std::uint8_t> data, Dib& d) {
 
     std::uint64_t at = headerBytes;
     if (d.bits <= 8) {
+        // The table holds the stated number of entries; only as many as the
+        // depth can address are ever used.
         const std::uint32_t full = 1u << d.bits;
-        const std::uint32_t count = used == 0 || used > full ? full : used;
-        if (data.size() - at < std::uint64_t{count} * 4) return GenericError;
-        for (std::uint32_t i = 0; i < count; ++i, at += 4)
-            d.palette.push_back({data[at + 2], data[at + 1], data[at]});
+        const std::uint32_t stored = used == 0 ? full : used;
+        if ((data.size() - at) / 4 < stored) return GenericError;
+        for (std::uint32_t i = 0; i < std::min(stored, full); ++i)
+            d.palette.push_back({data[at + 4 * i + 2], data[at + 4 * i + 1], data[at + 4 * i]});
+        at += std::uint64_t{stored} * 4;
     }
     d.colourStride = (std::uint64_t{d.width} * d.bits + 31) / 32 * 4;
     d.maskStride = (std::uint64_t{d.width} + 31) / 32 * 4;

@@ -1,0 +1,164 @@
+#include "codec_test_util.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+namespace codectest {
+
+gdip::Bitmap MakeBitmap(std::uint32_t w, std::uint32_t h, bool alpha,
+                        const std::function<Pixel(std::uint32_t, std::uint32_t)>& at) {
+    gdip::Bitmap b;
+    b.width = w;
+    b.height = h;
+    b.hasAlpha = alpha;
+    b.rgba.resize(std::size_t{w} * h * 4);
+    for (std::uint32_t y = 0; y < h; ++y)
+        for (std::uint32_t x = 0; x < w; ++x) {
+            Pixel p = at(x, y);
+            if (!alpha) p[3] = 255;
+            std::copy(p.begin(), p.end(), b.Row(y) + std::size_t{x} * 4);
+        }
+    return b;
+}
+
+gdip::Bitmap Asymmetric(std::uint32_t w, std::uint32_t h, bool alpha) {
+    return MakeBitmap(w, h, alpha, [](std::uint32_t x, std::uint32_t y) {
+        return Pixel{static_cast<std::uint8_t>(x * 37 + 11), static_cast<std::uint8_t>(y * 53 + 7),
+                     static_cast<std::uint8_t>((x * 5 + y * 17) * 3),
+                     static_cast<std::uint8_t>(255 - (x + y) * 9)};
+    });
+}
+
+gdip::Bitmap Smooth(std::uint32_t w, std::uint32_t h) {
+    return MakeBitmap(w, h, false, [w, h](std::uint32_t x, std::uint32_t y) {
+        const double u = double(x) / w, v = double(y) / h;
+        auto c = [](double t) { return static_cast<std::uint8_t>(std::clamp(t, 0.0, 1.0) * 255); };
+        return Pixel{c(0.5 + 0.45 * std::sin(6 * u + 2 * v)), c(u * 0.7 + v * 0.3),
+                     c(0.5 + 0.4 * std::cos(5 * v - 3 * u * v)), 255};
+    });
+}
+
+Pixel PixelAt(const gdip::Bitmap& b, std::uint32_t x, std::uint32_t y) {
+    const std::uint8_t* p = b.Row(y) + std::size_t{x} * 4;
+    return {p[0], p[1], p[2], p[3]};
+}
+
+double Psnr(const gdip::Bitmap& a, const gdip::Bitmap& b) {
+    if (a.width != b.width || a.height != b.height) return 0;
+    double sum = 0;
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < a.rgba.size(); ++i) {
+        if (i % 4 == 3) continue;
+        const double d = double(a.rgba[i]) - double(b.rgba[i]);
+        sum += d * d;
+        ++n;
+    }
+    if (sum == 0) return 1000;
+    return 10 * std::log10(255.0 * 255.0 / (sum / double(n)));
+}
+
+int MaxDifference(const gdip::Bitmap& a, const gdip::Bitmap& b) {
+    if (a.width != b.width || a.height != b.height) return 256;
+    int most = 0;
+    for (std::size_t i = 0; i < a.rgba.size(); ++i)
+        most = std::max(most, std::abs(int(a.rgba[i]) - int(b.rgba[i])));
+    return most;
+}
+
+Bytes Encode(const gdip::Encoder& encoder, const gdip::Bitmap& image, GpStatus* status) {
+    std::FILE* f = std::tmpfile();
+    if (f == nullptr) return {};
+    const GpStatus s = encoder.Encode(image, f);
+    if (status != nullptr) *status = s;
+    Bytes bytes;
+    std::rewind(f);
+    for (int c; (c = std::fgetc(f)) != EOF;) bytes.push_back(static_cast<std::uint8_t>(c));
+    std::fclose(f);
+    return bytes;
+}
+
+Bytes ReadBytes(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteBytes(const std::filesystem::path& p, const Bytes& bytes) {
+    std::ofstream(p, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+void WritePam(const std::filesystem::path& p, const gdip::Bitmap& image) {
+    const int depth = image.hasAlpha ? 4 : 3;
+    std::string head = "P7\nWIDTH " + std::to_string(image.width) + "\nHEIGHT " +
+                       std::to_string(image.height) + "\nDEPTH " + std::to_string(depth) +
+                       "\nMAXVAL 255\nTUPLTYPE " + (image.hasAlpha ? "RGB_ALPHA" : "RGB") +
+                       "\nENDHDR\n";
+    Bytes bytes(head.begin(), head.end());
+    for (std::size_t i = 0; i < image.rgba.size(); i += 4)
+        bytes.insert(bytes.end(), image.rgba.begin() + long(i),
+                     image.rgba.begin() + long(i) + depth);
+    WriteBytes(p, bytes);
+}
+
+namespace {
+
+int Run(const std::vector<std::string>& argv) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        dup2(null, 2);
+        std::vector<char*> args;
+        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execvp(args[0], args.data());
+        _exit(127);
+    }
+    int status = 0;
+    if (pid < 0 || waitpid(pid, &status, 0) != pid) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace
+
+bool HaveConvert() {
+    static const bool have = Run({"convert", "-version"}) == 0;
+    return have;
+}
+
+bool Convert(const std::vector<std::string>& args) {
+    std::vector<std::string> argv{"convert"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return Run(argv) == 0;
+}
+
+GpStatus DecodeWatched(const gdip::Decoder& decoder, const Bytes& file, gdip::Bitmap& out,
+                       std::string& printed) {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::FILE* sink = std::tmpfile();
+    const int savedOut = dup(1), savedErr = dup(2);
+    dup2(fileno(sink), 1);
+    dup2(fileno(sink), 2);
+    const GpStatus status = decoder.Decode(file, out);
+    std::fflush(stdout);
+    std::fflush(stderr);
+    dup2(savedOut, 1);
+    dup2(savedErr, 2);
+    close(savedOut);
+    close(savedErr);
+    std::rewind(sink);
+    printed.clear();
+    for (int c; (c = std::fgetc(sink)) != EOF;) printed.push_back(static_cast<char>(c));
+    std::fclose(sink);
+    return status;
+}
+
+}  // namespace codectest

@@ -1,0 +1,47 @@
+// Helpers for the codec tests: test images, encoding to bytes, files made by
+// ImageMagick, image comparison, and decoding with the terminal watched.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/gdiplus/runtime/codec.h"
+
+namespace codectest {
+
+using Bytes = std::vector<std::uint8_t>;
+using Pixel = std::array<std::uint8_t, 4>;
+
+gdip::Bitmap MakeBitmap(std::uint32_t w, std::uint32_t h, bool alpha,
+                        const std::function<Pixel(std::uint32_t, std::uint32_t)>& at);
+// No two pixels alike along either axis, so every turn and mirror shows.
+gdip::Bitmap Asymmetric(std::uint32_t w, std::uint32_t h, bool alpha = false);
+// Smooth, photograph-like colours.
+gdip::Bitmap Smooth(std::uint32_t w, std::uint32_t h);
+
+Pixel PixelAt(const gdip::Bitmap& b, std::uint32_t x, std::uint32_t y);
+// Mean squared error over the colour channels as PSNR in dB (1000 when equal).
+double Psnr(const gdip::Bitmap& a, const gdip::Bitmap& b);
+// Largest difference of any channel, alpha included.
+int MaxDifference(const gdip::Bitmap& a, const gdip::Bitmap& b);
+
+Bytes Encode(const gdip::Encoder& encoder, const gdip::Bitmap& image, GpStatus* status = nullptr);
+Bytes ReadBytes(const std::filesystem::path& p);
+void WriteBytes(const std::filesystem::path& p, const Bytes& bytes);
+// A PAM file (RGB or RGB_ALPHA) that ImageMagick reads losslessly.
+void WritePam(const std::filesystem::path& p, const gdip::Bitmap& image);
+
+bool HaveConvert();
+// Runs ImageMagick's convert with these arguments; true on success.
+bool Convert(const std::vector<std::string>& args);
+
+// Decodes with the process's standard output and error captured: anything a
+// library prints lands in printed.
+GpStatus DecodeWatched(const gdip::Decoder& decoder, const Bytes& file, gdip::Bitmap& out,
+                       std::string& printed);
+
+}  // namespace codectest

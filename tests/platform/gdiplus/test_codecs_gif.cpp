@@ -1,0 +1,156 @@
+// GIF: our writer's palette and transparency, and the first frame of files
+// made by ImageMagick (interlaced, transparent, animated, offset frames).
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "codec_test_util.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using namespace codectest;
+
+gdip::Bitmap DecodeGif(const Bytes& file) {
+    gdip::Bitmap out;
+    std::string printed;
+    EXPECT_EQ(DecodeWatched(*gdip::MakeGifDecoder(), file, out, printed), Ok);
+    EXPECT_EQ(printed, "");
+    return out;
+}
+
+// Nearest colour of the 6x6x6 web palette, the fixed palette a GIF writer
+// without a quantiser would use.
+gdip::Bitmap WebPalette(const gdip::Bitmap& src) {
+    gdip::Bitmap out = src;
+    for (std::size_t i = 0; i < out.rgba.size(); ++i)
+        if (i % 4 != 3) out.rgba[i] = std::uint8_t(std::lround(out.rgba[i] / 51.0) * 51);
+    return out;
+}
+
+bool Contains(const Bytes& b, std::initializer_list<std::uint8_t> seq) {
+    return std::search(b.begin(), b.end(), seq.begin(), seq.end()) != b.end();
+}
+
+TEST(GifCodec, RoundTripKeepsSizeAndColours) {
+    const auto few = [](std::uint32_t x, std::uint32_t y) {  // 12 colours: exact
+        return Pixel{std::uint8_t(x % 4 * 80), std::uint8_t(y % 3 * 120), 200, 255};
+    };
+    for (auto [w, h] : {std::pair{1u, 1u}, {7u, 3u}, {64u, 48u}, {301u, 157u}}) {
+        const gdip::Bitmap exact = MakeBitmap(w, h, false, few);
+        const gdip::Bitmap back = DecodeGif(Encode(*gdip::MakeGifEncoder(), exact));
+        ASSERT_EQ(back.width, w);
+        ASSERT_EQ(back.height, h);
+        EXPECT_FALSE(back.hasAlpha);
+        EXPECT_LE(MaxDifference(back, exact), 1) << w << "x" << h;
+        const gdip::Bitmap photo = Smooth(w, h);
+        EXPECT_GE(Psnr(DecodeGif(Encode(*gdip::MakeGifEncoder(), photo)), photo), 30.0);
+    }
+}
+
+TEST(GifCodec, GreyStaysGrey) {
+    const gdip::Bitmap grey = MakeBitmap(256, 8, false, [](std::uint32_t x, std::uint32_t) {
+        return Pixel{std::uint8_t(x), std::uint8_t(x), std::uint8_t(x), 255};
+    });
+    EXPECT_LE(MaxDifference(DecodeGif(Encode(*gdip::MakeGifEncoder(), grey)), grey), 1);
+}
+
+TEST(GifCodec, PaletteBeatsTheFixedWebPalette) {
+    const gdip::Bitmap photo = Smooth(320, 240);
+    const double ours = Psnr(DecodeGif(Encode(*gdip::MakeGifEncoder(), photo)), photo);
+    const double fixed = Psnr(WebPalette(photo), photo);
+    EXPECT_GT(ours, fixed + 5.0) << "ours " << ours << " dB, web palette " << fixed << " dB";
+}
+
+TEST(GifCodec, AlphaBecomesOneTransparentIndex) {
+    // Alpha sweeps 0..255 across; colours vary down.
+    const gdip::Bitmap src = MakeBitmap(64, 16, true, [](std::uint32_t x, std::uint32_t y) {
+        return Pixel{std::uint8_t(y * 16), 90, std::uint8_t(255 - y * 16), std::uint8_t(x * 4)};
+    });
+    const Bytes file = Encode(*gdip::MakeGifEncoder(), src);
+    ASSERT_GT(file.size(), 6u);
+    EXPECT_EQ(std::string(file.begin(), file.begin() + 6), "GIF89a");
+    EXPECT_TRUE(Contains(file, {0x21, 0xF9, 0x04}));  // graphic control extension
+    const gdip::Bitmap back = DecodeGif(file);
+    EXPECT_TRUE(back.hasAlpha);
+    for (std::uint32_t y = 0; y < 16; ++y)
+        for (std::uint32_t x = 0; x < 64; ++x) {
+            const Pixel got = PixelAt(back, x, y);
+            ASSERT_EQ(got[3], x * 4 < 128 ? 0 : 255) << x << "," << y;
+            if (got[3] == 255) {
+                EXPECT_NEAR(got[0], y * 16, 24) << x << "," << y;
+            }
+        }
+    // Without alpha no transparency is written.
+    gdip::Bitmap opaque = src;
+    opaque.hasAlpha = false;
+    const Bytes plain = Encode(*gdip::MakeGifEncoder(), opaque);
+    EXPECT_FALSE(Contains(plain, {0x21, 0xF9, 0x04}));
+    EXPECT_FALSE(DecodeGif(plain).hasAlpha);
+}
+
+TEST(GifCodec, RefusesSizesTheFormatCannotHold) {
+    GpStatus status = Ok;
+    Encode(*gdip::MakeGifEncoder(), Asymmetric(70000, 1), &status);
+    EXPECT_EQ(status, ValueOverflow);
+    gdip::Bitmap empty;
+    Encode(*gdip::MakeGifEncoder(), empty, &status);
+    EXPECT_EQ(status, InvalidParameter);
+}
+
+// Files made by ImageMagick from PAM frames; returns the GIF's bytes.
+Bytes MakeGif(const std::vector<gdip::Bitmap>& frames, const std::vector<std::string>& options) {
+    testsupport::TempDir dir;
+    std::vector<std::string> args = options;
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        const auto p = dir.Path() / ("f" + std::to_string(i) + ".pam");
+        WritePam(p, frames[i]);
+        args.push_back(p.string());
+    }
+    args.push_back((dir.Path() / "out.gif").string());
+    EXPECT_TRUE(Convert(args));
+    return ReadBytes(dir.Path() / "out.gif");
+}
+
+gdip::Bitmap FewColours(std::uint32_t w, std::uint32_t h, std::uint8_t shift) {
+    return MakeBitmap(w, h, false, [shift](std::uint32_t x, std::uint32_t y) {
+        return Pixel{std::uint8_t((x / 3 * 40 + shift) % 256), std::uint8_t(y * 30), 128, 255};
+    });
+}
+
+TEST(GifCodec, ReadsInterlacedAnimatedAndTransparentFiles) {
+    if (!HaveConvert()) GTEST_SKIP() << "ImageMagick's convert is not installed";
+    const gdip::Bitmap a = FewColours(23, 17, 0), b = FewColours(23, 17, 100);
+    EXPECT_EQ(DecodeGif(MakeGif({a}, {})).rgba, a.rgba);
+    EXPECT_EQ(DecodeGif(MakeGif({a}, {"-interlace", "GIF"})).rgba, a.rgba);
+    EXPECT_EQ(DecodeGif(MakeGif({a, b}, {"-delay", "10"})).rgba, a.rgba);
+
+    gdip::Bitmap holes = a;
+    holes.hasAlpha = true;
+    for (std::size_t i = 3; i < holes.rgba.size(); i += 8) holes.rgba[i] = 0;
+    const gdip::Bitmap back = DecodeGif(MakeGif({holes}, {}));
+    EXPECT_TRUE(back.hasAlpha);
+    for (std::size_t i = 3; i < back.rgba.size(); i += 4) {
+        ASSERT_EQ(back.rgba[i], holes.rgba[i]) << i / 4;
+        if (back.rgba[i] == 255) {
+            EXPECT_EQ(back.rgba[i - 1], holes.rgba[i - 1]);  // colour kept where opaque
+        }
+    }
+}
+
+TEST(GifCodec, FrameSitsAtItsOffsetOnTheScreen) {
+    if (!HaveConvert()) GTEST_SKIP() << "ImageMagick's convert is not installed";
+    const gdip::Bitmap frame = FewColours(5, 4, 7);
+    const gdip::Bitmap screen = DecodeGif(MakeGif({frame}, {"-page", "12x9+6+3"}));
+    ASSERT_EQ(screen.width, 12u);
+    ASSERT_EQ(screen.height, 9u);
+    EXPECT_TRUE(screen.hasAlpha);
+    for (std::uint32_t y = 0; y < 9; ++y)
+        for (std::uint32_t x = 0; x < 12; ++x) {
+            const bool inside = x >= 6 && x < 11 && y >= 3 && y < 7;
+            const Pixel want = inside ? PixelAt(frame, x - 6, y - 3) : Pixel{0, 0, 0, 0};
+            EXPECT_EQ(PixelAt(screen, x, y), want) << x << "," << y;
+        }
+}
+
+}  // namespace

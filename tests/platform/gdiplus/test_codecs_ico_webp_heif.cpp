@@ -1,0 +1,321 @@
+// ICO (bitmap and PNG entries), WebP (lossy, lossless, alpha, animated,
+// EXIF) and HEIF/AVIF (made with libheif's own encoders when present).
+#include <gtest/gtest.h>
+#include <libheif/heif.h>
+
+#include <memory>
+
+#include "codec_test_util.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using namespace codectest;
+
+gdip::Bitmap DecodeWith(const gdip::Decoder& decoder, const Bytes& file, GpStatus expected = Ok) {
+    gdip::Bitmap out;
+    std::string printed;
+    EXPECT_EQ(DecodeWatched(decoder, file, out, printed), expected);
+    EXPECT_EQ(printed, "");
+    return out;
+}
+
+void Put16(Bytes& b, std::uint32_t v) {
+    b.insert(b.end(), {std::uint8_t(v), std::uint8_t(v >> 8)});
+}
+void Put32(Bytes& b, std::uint32_t v) {
+    Put16(b, v), Put16(b, v >> 16);
+}
+
+// A bitmap entry as icons store it: header, palette, bottom-up colour rows,
+// then the AND mask (1 = transparent).
+Bytes IconBitmap(const gdip::Bitmap& img, int bits, const std::vector<Pixel>& palette) {
+    Bytes b;
+    Put32(b, 40), Put32(b, img.width), Put32(b, img.height * 2), Put16(b, 1), Put16(b, bits);
+    Put32(b, 0), Put32(b, 0), Put32(b, 0), Put32(b, 0), Put32(b, std::uint32_t(palette.size()));
+    Put32(b, 0);
+    for (const Pixel& p : palette) b.insert(b.end(), {p[2], p[1], p[0], 0});
+    const std::size_t stride = (std::size_t{img.width} * bits + 31) / 32 * 4;
+    const std::size_t maskStride = (std::size_t{img.width} + 31) / 32 * 4;
+    for (std::uint32_t r = 0; r < img.height; ++r) {
+        Bytes row(stride);
+        const std::uint32_t y = img.height - 1 - r;
+        for (std::uint32_t x = 0; x < img.width; ++x) {
+            const Pixel p = PixelAt(img, x, y);
+            if (bits >= 24) {
+                std::uint8_t* d = row.data() + x * (bits / 8);
+                d[0] = p[2], d[1] = p[1], d[2] = p[0];
+                if (bits == 32) d[3] = p[3];
+                continue;
+            }
+            std::size_t index = 0;
+            while (index < palette.size() &&
+                   !std::equal(p.begin(), p.begin() + 3, palette[index].begin()))
+                ++index;
+            const std::size_t bit = x * std::size_t(bits);
+            row[bit / 8] |= std::uint8_t(index << (8 - bits - bit % 8));
+        }
+        b.insert(b.end(), row.begin(), row.end());
+    }
+    for (std::uint32_t r = 0; r < img.height; ++r) {
+        Bytes row(maskStride);
+        for (std::uint32_t x = 0; x < img.width; ++x)
+            if (PixelAt(img, x, img.height - 1 - r)[3] < 128)
+                row[x / 8] |= std::uint8_t(0x80 >> (x % 8));
+        b.insert(b.end(), row.begin(), row.end());
+    }
+    return b;
+}
+
+struct IconEntry {
+    std::uint32_t w, h;
+    std::uint16_t bits;
+    Bytes data;
+};
+
+Bytes Icon(const std::vector<IconEntry>& entries) {
+    Bytes b;
+    Put16(b, 0), Put16(b, 1), Put16(b, std::uint32_t(entries.size()));
+    std::uint32_t offset = 6 + 16 * std::uint32_t(entries.size());
+    for (const auto& e : entries) {
+        b.push_back(std::uint8_t(e.w)), b.push_back(std::uint8_t(e.h)), b.push_back(0),
+            b.push_back(0);
+        Put16(b, 1), Put16(b, e.bits), Put32(b, std::uint32_t(e.data.size())), Put32(b, offset);
+        offset += std::uint32_t(e.data.size());
+    }
+    for (const auto& e : entries) b.insert(b.end(), e.data.begin(), e.data.end());
+    return b;
+}
+
+// An image of at most four colours, with some pixels transparent.
+gdip::Bitmap FourColours(std::uint32_t w, std::uint32_t h, bool holes) {
+    return MakeBitmap(w, h, true, [holes](std::uint32_t x, std::uint32_t y) {
+        static const Pixel c[] = {
+            {200, 30, 30, 255}, {30, 200, 30, 255}, {30, 30, 200, 255}, {250, 250, 250, 255}};
+        Pixel p = c[(x + 2 * y) % 4];
+        if (holes && (x * 7 + y) % 5 == 0) p[3] = 0;
+        return p;
+    });
+}
+
+TEST(IcoCodec, ReadsBitmapEntriesOfEveryDepthWithTheirMask) {
+    const std::vector<Pixel> palette = {
+        {200, 30, 30, 255}, {30, 200, 30, 255}, {30, 30, 200, 255}, {250, 250, 250, 255}};
+    for (int bits : {1, 4, 8, 24, 32}) {
+        gdip::Bitmap img = FourColours(13, 7, true);
+        if (bits == 1)  // two colours only
+            for (std::size_t i = 0; i < img.rgba.size(); i += 4)
+                std::copy_n(palette[(i / 4) % 2].begin(), 3, img.rgba.begin() + long(i));
+        std::vector<Pixel> pal = bits <= 8 ? palette : std::vector<Pixel>{};
+        if (bits == 1) pal.resize(2);
+        const gdip::Bitmap back =
+            DecodeWith(*gdip::MakeIcoDecoder(),
+                       Icon({{13, 7, std::uint16_t(bits), IconBitmap(img, bits, pal)}}));
+        EXPECT_TRUE(back.hasAlpha) << bits;
+        EXPECT_EQ(back.width, 13u);
+        for (std::size_t i = 0; i < img.rgba.size(); i += 4) {
+            ASSERT_EQ(back.rgba[i + 3], img.rgba[i + 3]) << bits << " bits, pixel " << i / 4;
+            if (img.rgba[i + 3] == 0) continue;
+            ASSERT_TRUE(std::equal(img.rgba.begin() + long(i), img.rgba.begin() + long(i) + 3,
+                                   back.rgba.begin() + long(i)))
+                << bits << " bits, pixel " << i / 4;
+        }
+    }
+}
+
+TEST(IcoCodec, PicksTheLargestThenDeepestEntry) {
+    const gdip::Bitmap small = FourColours(16, 16, false), big = Asymmetric(32, 32, true);
+    gdip::Bitmap bigOpaque = big;
+    for (std::size_t i = 3; i < bigOpaque.rgba.size(); i += 4) bigOpaque.rgba[i] = 255;
+    const Bytes icon = Icon({{16, 16, 32, IconBitmap(small, 32, {})},
+                             {32, 32, 24, IconBitmap(bigOpaque, 24, {})},
+                             {32, 32, 32, IconBitmap(big, 32, {})}});
+    EXPECT_EQ(DecodeWith(*gdip::MakeIcoDecoder(), icon).rgba, big.rgba);
+    // An entry pointing past the end is passed over; one pointing into garbage fails.
+    Bytes broken = icon;
+    broken[6 + 32 + 12] = 0xFF, broken[6 + 32 + 15] = 0x7F;
+    EXPECT_EQ(DecodeWith(*gdip::MakeIcoDecoder(), broken).rgba, bigOpaque.rgba);
+    broken[6 + 16 + 12] = 2;
+    DecodeWith(*gdip::MakeIcoDecoder(), broken, GenericError);
+}
+
+TEST(IcoCodec, ReadsPngEntries) {
+    if (!HaveConvert()) GTEST_SKIP() << "ImageMagick's convert is not installed";
+    testsupport::TempDir dir;
+    const gdip::Bitmap img = Asymmetric(48, 40, true);
+    WritePam(dir.Path() / "a.pam", img);
+    ASSERT_TRUE(Convert({(dir.Path() / "a.pam").string(), (dir.Path() / "a.png").string()}));
+    const Bytes icon = Icon({{16, 16, 32, IconBitmap(FourColours(16, 16, false), 32, {})},
+                             {48, 40, 32, ReadBytes(dir.Path() / "a.png")}});
+    const gdip::Bitmap back = DecodeWith(*gdip::MakeIcoDecoder(), icon);
+    EXPECT_EQ(back.rgba, img.rgba);
+    EXPECT_TRUE(back.hasAlpha);
+    // And one written by ImageMagick, whose 256-pixel entry is a PNG.
+    ASSERT_TRUE(Convert({(dir.Path() / "a.pam").string(), "-define", "icon:auto-resize=256,32,16",
+                         (dir.Path() / "a.ico").string()}));
+    EXPECT_EQ(DecodeWith(*gdip::MakeIcoDecoder(), ReadBytes(dir.Path() / "a.ico")).width, 256u);
+}
+
+Bytes MakeWebp(const gdip::Bitmap& first, const gdip::Bitmap* second,
+               std::vector<std::string> options) {
+    testsupport::TempDir dir;
+    WritePam(dir.Path() / "a.pam", first);
+    if (second) WritePam(dir.Path() / "b.pam", *second);
+    options.insert(options.begin(), (dir.Path() / "a.pam").string());
+    if (second) options.push_back((dir.Path() / "b.pam").string());
+    options.push_back((dir.Path() / "out.webp").string());
+    EXPECT_TRUE(Convert(options));
+    return ReadBytes(dir.Path() / "out.webp");
+}
+
+TEST(WebpCodec, ReadsLossyLosslessAlphaAndAnimated) {
+    if (!HaveConvert()) GTEST_SKIP() << "ImageMagick's convert is not installed";
+    const auto webp = gdip::MakeWebpDecoder();
+    const gdip::Bitmap photo = Smooth(67, 41), alpha = Asymmetric(31, 19, true);
+    const gdip::Bitmap lossy = DecodeWith(*webp, MakeWebp(photo, nullptr, {"-quality", "95"}));
+    EXPECT_GE(Psnr(lossy, photo), 30.0);
+    EXPECT_FALSE(lossy.hasAlpha);
+    EXPECT_EQ(DecodeWith(*webp, MakeWebp(photo, nullptr, {"-define", "webp:lossless=true"})).rgba,
+              photo.rgba);
+    const gdip::Bitmap a =
+        DecodeWith(*webp, MakeWebp(alpha, nullptr, {"-define", "webp:lossless=true"}));
+    EXPECT_TRUE(a.hasAlpha);
+    EXPECT_EQ(a.rgba, alpha.rgba);
+    const gdip::Bitmap other = Smooth(67, 41 + 0);
+    gdip::Bitmap second = Asymmetric(67, 41);
+    const gdip::Bitmap anim = DecodeWith(
+        *webp, MakeWebp(other, &second, {"-define", "webp:lossless=true", "-delay", "10"}));
+    EXPECT_EQ(anim.rgba, other.rgba);
+}
+
+// A lossless WebP rewrapped as an extended file with an EXIF chunk.
+Bytes WithExif(const Bytes& simple, std::uint32_t w, std::uint32_t h, std::uint16_t orientation) {
+    Bytes exif = {'M',  'M',  0, 42, 0, 0, 0, 8, 0, 1,
+                  0x01, 0x12, 0, 3,  0, 0, 0, 1, 0, std::uint8_t(orientation),
+                  0,    0,    0, 0,  0, 0};
+    Bytes body = {'W', 'E', 'B', 'P', 'V', 'P', '8', 'X'};
+    Put32(body, 10);
+    body.insert(body.end(), {0x08, 0, 0, 0});  // EXIF present
+    body.insert(body.end(), {std::uint8_t(w - 1), std::uint8_t((w - 1) >> 8), 0,
+                             std::uint8_t(h - 1), std::uint8_t((h - 1) >> 8), 0});
+    body.insert(body.end(), simple.begin() + 12, simple.end());  // the VP8L chunk
+    body.insert(body.end(), {'E', 'X', 'I', 'F'});
+    Put32(body, std::uint32_t(exif.size()));
+    body.insert(body.end(), exif.begin(), exif.end());
+    Bytes file = {'R', 'I', 'F', 'F'};
+    Put32(file, std::uint32_t(body.size()));
+    file.insert(file.end(), body.begin(), body.end());
+    return file;
+}
+
+TEST(WebpCodec, ExifOrientationTurnsTheImage) {
+    if (!HaveConvert()) GTEST_SKIP() << "ImageMagick's convert is not installed";
+    const gdip::Bitmap stored = Asymmetric(7, 3);
+    const Bytes simple = MakeWebp(stored, nullptr, {"-define", "webp:lossless=true"});
+    ASSERT_TRUE(simple.size() > 16 && std::equal(simple.begin() + 12, simple.begin() + 16, "VP8L"));
+    for (std::uint16_t v = 1; v <= 8; ++v) {
+        gdip::Bitmap want = stored;
+        ASSERT_EQ(gdip::ApplyOrientation(want, v), Ok);
+        EXPECT_EQ(DecodeWith(*gdip::MakeWebpDecoder(), WithExif(simple, 7, 3, v)).rgba, want.rgba)
+            << v;
+    }
+}
+
+struct HeifFree {
+    void operator()(heif_context* c) const { heif_context_free(c); }
+    void operator()(heif_encoder* e) const { heif_encoder_release(e); }
+    void operator()(heif_image* i) const { heif_image_release(i); }
+    void operator()(heif_encoding_options* o) const { heif_encoding_options_free(o); }
+};
+
+heif_error Append(heif_context*, const void* data, size_t size, void* out) {
+    auto* bytes = static_cast<Bytes*>(out);
+    bytes->insert(bytes->end(), static_cast<const std::uint8_t*>(data),
+                  static_cast<const std::uint8_t*>(data) + size);
+    return heif_error{heif_error_Ok, heif_suberror_Unspecified, ""};
+}
+
+// A HEIF file of the image, stored turned as `orientation` says, with an
+// EXIF block saying the same; empty when this libheif cannot encode.
+Bytes MakeHeif(const gdip::Bitmap& img, heif_compression_format format,
+               heif_orientation orientation) {
+    heif_init(nullptr);
+    std::unique_ptr<heif_context, HeifFree> ctx(heif_context_alloc());
+    heif_encoder* enc = nullptr;
+    if (heif_context_get_encoder_for_format(ctx.get(), format, &enc).code != heif_error_Ok)
+        return {};
+    std::unique_ptr<heif_encoder, HeifFree> encoder(enc);
+    heif_encoder_set_lossy_quality(enc, 95);
+    heif_image* raw = nullptr;
+    const int channels = img.hasAlpha ? 4 : 3;
+    heif_image_create(int(img.width), int(img.height), heif_colorspace_RGB,
+                      img.hasAlpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB,
+                      &raw);
+    std::unique_ptr<heif_image, HeifFree> image(raw);
+    heif_image_add_plane(raw, heif_channel_interleaved, int(img.width), int(img.height), 8);
+    int stride = 0;
+    std::uint8_t* dst = heif_image_get_plane(raw, heif_channel_interleaved, &stride);
+    for (std::uint32_t y = 0; y < img.height; ++y)
+        for (std::uint32_t x = 0; x < img.width; ++x)
+            std::copy_n(img.Row(y) + x * 4, channels, dst + y * std::size_t(stride) + x * channels);
+    std::unique_ptr<heif_encoding_options, HeifFree> options(heif_encoding_options_alloc());
+    options->image_orientation = orientation;
+    heif_image_handle* handle = nullptr;
+    if (heif_context_encode_image(ctx.get(), raw, enc, options.get(), &handle).code !=
+        heif_error_Ok)
+        return {};
+    const std::uint8_t exif[] = {0, 0, 0, 0, 'M', 'M', 0,    42,
+                                 0, 0, 0, 8, 0,   1,   0x01, 0x12,
+                                 0, 3, 0, 0, 0,   1,   0,    std::uint8_t(orientation),
+                                 0, 0, 0, 0, 0,   0};
+    heif_context_add_exif_metadata(ctx.get(), handle, exif, sizeof exif);
+    heif_image_handle_release(handle);
+    Bytes out;
+    heif_writer writer{1, Append};
+    heif_context_write(ctx.get(), &writer, &out);
+    return out;
+}
+
+TEST(HeifCodec, ReadsHeicAndAvifTurnedOnceByTheContainer) {
+    const struct {
+        const char* name;
+        heif_compression_format format;
+    } formats[] = {{"HEIC", heif_compression_HEVC}, {"AVIF", heif_compression_AV1}};
+    const struct {
+        bool alpha;
+        heif_orientation orientation;
+    } cases[] = {{false, heif_orientation_normal},
+                 {false, heif_orientation_rotate_90_cw},
+                 {true, heif_orientation_normal}};
+    int made = 0;
+    for (const auto& f : formats)
+        for (const auto& c : cases) {
+            gdip::Bitmap img = Smooth(64, 48);
+            if (c.alpha) {
+                img.hasAlpha = true;
+                for (std::size_t i = 3; i < img.rgba.size(); i += 4)
+                    img.rgba[i] = std::uint8_t(i / 16);
+            }
+            const Bytes file = MakeHeif(img, f.format, c.orientation);
+            if (file.empty()) continue;
+            ++made;
+            const auto decoder = gdip::MakeHeifDecoder();
+            ASSERT_TRUE(decoder->Sniff(file)) << f.name;
+            gdip::Bitmap want = img;
+            ASSERT_EQ(gdip::ApplyOrientation(want, c.orientation), Ok);
+            const gdip::Bitmap got = DecodeWith(*decoder, file);
+            // Turned by the EXIF block as well, it would be 64 wide again.
+            ASSERT_EQ(got.width, want.width) << f.name << " orientation " << c.orientation;
+            EXPECT_EQ(got.hasAlpha, c.alpha) << f.name;
+            if (!c.alpha) {
+                EXPECT_GE(Psnr(got, want), 30.0) << f.name << " " << c.orientation;
+            }
+            double alphaError = 0;
+            for (std::size_t i = 3; i < got.rgba.size(); i += 4)
+                alphaError += std::abs(int(got.rgba[i]) - int(want.rgba[i]));
+            EXPECT_LT(alphaError / double(got.width * got.height), 3.0) << f.name;
+        }
+    if (made == 0) GTEST_SKIP() << "this libheif has no HEVC or AV1 encoder to make samples";
+}
+
+}  // namespace
