@@ -162,7 +162,11 @@ private:
 // Makes a shown window the active one, so that its widgets take the focus.
 void ActivateWindow(QWidget* window);
 
-// Per-kind access to a control's widget (dialog_window.cpp).
+// The widget of a template control, with its stable CWnd in impl->object
+// (controls.cpp).
+QWidget* CreateControlWidget(DialogHost* host, WindowImpl* impl, QWidget* parent);
+
+// Per-kind access to a control's widget (controls.cpp).
 QString WindowText(const WindowImpl& wnd);
 // An edit notifies EN_CHANGE on every set, even of the same text.
 void SetWindowText(WindowImpl& wnd, const QString& text);

@@ -47,7 +47,7 @@ LOGFONTW FontOf(const char16_t* face, LONG height) {
 }  // namespace
 
 // A missing font package must fail here rather than draw boxes.
-TEST(FontTest, TemplateAndBannerFacesResolveToTheInstalledChineseFonts) {
+TEST(FwFontTest, TemplateAndBannerFacesResolveToTheInstalledChineseFonts) {
     TestDialog dlg;
     ASSERT_TRUE(dlg.Create());
     for (int id : {IDC_SOURCE_PATH, IDC_START, IDC_SOURCE_GROUP, IDC_STATUS_MESSAGE})
@@ -66,7 +66,7 @@ TEST(FontTest, TemplateAndBannerFacesResolveToTheInstalledChineseFonts) {
     EXPECT_FALSE(WidgetOf(label)->font().italic());
 }
 
-TEST(FontTest, APositiveHeightIsTheCellHeight) {
+TEST(FwFontTest, APositiveHeightIsTheCellHeight) {
     TestDialog dlg;
     ASSERT_TRUE(dlg.Create());
     for (LONG cell : {16, 40}) {
@@ -80,7 +80,7 @@ TEST(FontTest, APositiveHeightIsTheCellHeight) {
     }
 }
 
-TEST(MetricsTest, DeviceCapsAndIconMetricsAreTheScreens) {
+TEST(FwMetricsTest, DeviceCapsAndIconMetricsAreTheScreens) {
     TestDialog dlg;
     ASSERT_TRUE(dlg.Create());
     CClientDC dc(&dlg);
@@ -90,7 +90,7 @@ TEST(MetricsTest, DeviceCapsAndIconMetricsAreTheScreens) {
     EXPECT_EQ(GetSystemMetrics(SM_CYICON), 32);
 }
 
-TEST(ColourTest, OnCtlColorColoursAreDrawnAndUntouchedStaticsKeepTheirs) {
+TEST(FwColourTest, OnCtlColorColoursAreDrawnAndUntouchedStaticsKeepTheirs) {
     TestDialog dlg;
     dlg.textColours = {{IDC_SOURCE_GROUP, RGB(0, 152, 0)}, {IDC_STATUS_MESSAGE, RGB(230, 0, 0)}};
     ASSERT_TRUE(dlg.Create());
@@ -117,7 +117,7 @@ TEST(ColourTest, OnCtlColorColoursAreDrawnAndUntouchedStaticsKeepTheirs) {
     EXPECT_TRUE(askedForBanner);
 }
 
-TEST(GroupBoxTest, TheTitleSitsOnTheFrameLineWithAGapAroundIt) {
+TEST(FwGroupBoxTest, TheTitleSitsOnTheFrameLineWithAGapAroundIt) {
     TestDialog dlg;
     ASSERT_TRUE(dlg.Create());
     const QImage img = Grab(&dlg);
@@ -140,7 +140,7 @@ TEST(GroupBoxTest, TheTitleSitsOnTheFrameLineWithAGapAroundIt) {
         EXPECT_TRUE(isFrame(x, p.top + fm.height() / 2 - 1));
 }
 
-TEST(IconTest, TheIconGroupLoadsOnceAndTravelsThroughSetIcon) {
+TEST(FwIconTest, TheIconGroupLoadsOnceAndTravelsThroughSetIcon) {
     CWinApp app;
     EXPECT_EQ(AfxGetApp(), &app);
     HICON icon = app.LoadIconW(IDR_MAINFRAME);
@@ -183,7 +183,7 @@ END_MESSAGE_MAP()
 
 }  // namespace
 
-TEST(PaintTest, APaintHandlerDrawsTheIconThroughItsPaintContext) {
+TEST(FwPaintTest, APaintHandlerDrawsTheIconThroughItsPaintContext) {
     CWinApp app;
     IconDialog dlg(app.LoadIconW(IDR_MAINFRAME));
     ASSERT_TRUE(dlg.Create());
@@ -198,7 +198,7 @@ TEST(PaintTest, APaintHandlerDrawsTheIconThroughItsPaintContext) {
     EXPECT_FALSE(outside.DrawIcon(0, 0, app.LoadIconW(IDR_MAINFRAME)));
 }
 
-TEST(MessageBoxTest, TheHookReceivesTextAndCaption) {
+TEST(FwMessageBoxTest, TheHookReceivesTextAndCaption) {
     std::u16string text, caption;
     SetMessageBoxHook([&](std::u16string t, std::u16string c) {
         text = std::move(t);

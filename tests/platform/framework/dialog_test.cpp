@@ -29,7 +29,7 @@ const DialogItemTemplate& ItemOf(int id) {
     return t.items[0];
 }
 
-class DialogTest : public ::testing::Test {
+class FwDialogTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(dlg.Create()); }
     CWnd* Item(int id) {
@@ -47,7 +47,7 @@ protected:
 
 }  // namespace
 
-TEST(MulDivTest, RoundsHalfAwayFromZeroAndRefusesWhatDoesNotFit) {
+TEST(FwMulDivTest, RoundsHalfAwayFromZeroAndRefusesWhatDoesNotFit) {
     struct Case {
         int a, b, c, expected;
     } cases[] = {
@@ -66,7 +66,7 @@ TEST(MulDivTest, RoundsHalfAwayFromZeroAndRefusesWhatDoesNotFit) {
     for (const Case& c : cases) EXPECT_EQ(MulDiv(c.a, c.b, c.c), c.expected) << c.a << " " << c.b;
 }
 
-TEST_F(DialogTest, ControlsSitAtTheirDialogUnitsConvertedWithTheFontsBaseUnits) {
+TEST_F(FwDialogTest, ControlsSitAtTheirDialogUnitsConvertedWithTheFontsBaseUnits) {
     // The base units as Windows measures them, from the dialog font.
     QFont font(QStringLiteral("MS Shell Dlg"));
     font.setPointSize(9);
@@ -94,7 +94,7 @@ TEST_F(DialogTest, ControlsSitAtTheirDialogUnitsConvertedWithTheFontsBaseUnits) 
     }
 }
 
-TEST_F(DialogTest, TemplateTextsAndCaptionAreThereWithoutNotifications) {
+TEST_F(FwDialogTest, TemplateTextsAndCaptionAreThereWithoutNotifications) {
     EXPECT_EQ(Text(IDC_BROWSE_SOURCE), u"浏览...");
     EXPECT_EQ(Text(IDC_BANNER), u"批量格式转化");
     EXPECT_EQ(Text(IDC_SOURCE_GROUP), u"打开");
@@ -105,7 +105,7 @@ TEST_F(DialogTest, TemplateTextsAndCaptionAreThereWithoutNotifications) {
     EXPECT_EQ(dlg.GetDlgItem(9999), nullptr);
 }
 
-TEST_F(DialogTest, GetDlgItemIsStableAndBindingsShareTheControl) {
+TEST_F(FwDialogTest, GetDlgItemIsStableAndBindingsShareTheControl) {
     EXPECT_EQ(dlg.GetDlgItem(IDC_SOURCE_PATH), dlg.GetDlgItem(IDC_SOURCE_PATH));
     EXPECT_EQ(dlg.m_editSource.GetDlgCtrlID(), IDC_SOURCE_PATH);
     dlg.m_editSource.SetWindowTextW(u"C:\\图片\\");
@@ -115,7 +115,7 @@ TEST_F(DialogTest, GetDlgItemIsStableAndBindingsShareTheControl) {
     EXPECT_EQ(dlg.m_editSource.GetSafeHwnd(), Item(IDC_SOURCE_PATH)->GetSafeHwnd());
 }
 
-TEST_F(DialogTest, UserClicksReachTheirHandlersAndProgrammaticChecksSendNothing) {
+TEST_F(FwDialogTest, UserClicksReachTheirHandlersAndProgrammaticChecksSendNothing) {
     struct Case {
         int id;
         UINT checkedAfter;
@@ -145,7 +145,7 @@ TEST_F(DialogTest, UserClicksReachTheirHandlersAndProgrammaticChecksSendNothing)
     EXPECT_EQ(dlg.IsDlgButtonChecked(IDC_INCLUDE_SUBFOLDERS), BST_UNCHECKED);
 }
 
-TEST_F(DialogTest, DisabledAndHiddenControlsTakeNoClick) {
+TEST_F(FwDialogTest, DisabledAndHiddenControlsTakeNoClick) {
     Item(IDC_STOP)->EnableWindow(FALSE);
     EXPECT_FALSE(Item(IDC_STOP)->IsWindowEnabled());
     Click(Item(IDC_STOP));
@@ -157,7 +157,7 @@ TEST_F(DialogTest, DisabledAndHiddenControlsTakeNoClick) {
     EXPECT_EQ(dlg.Take(), (std::vector<Event>{{"click", IDC_STOP}}));
 }
 
-TEST_F(DialogTest, RadioClickChecksItAndUnchecksTheRestOfItsGroup) {
+TEST_F(FwDialogTest, RadioClickChecksItAndUnchecksTheRestOfItsGroup) {
     const int radios[] = {IDC_POLICY_PREFIX, IDC_POLICY_SUFFIX, IDC_POLICY_OVERWRITE};
     dlg.CheckDlgButton(IDC_POLICY_PREFIX, BST_CHECKED);
     dlg.CheckDlgButton(IDC_FORMAT_PNG, BST_CHECKED);  // not in the radio group
@@ -174,7 +174,7 @@ TEST_F(DialogTest, RadioClickChecksItAndUnchecksTheRestOfItsGroup) {
     for (int r : radios) EXPECT_EQ(dlg.IsDlgButtonChecked(r), BST_UNCHECKED);
 }
 
-TEST_F(DialogTest, EditChangesNotifyWhetherTypedOrSet) {
+TEST_F(FwDialogTest, EditChangesNotifyWhetherTypedOrSet) {
     Type(Item(IDC_PREFIX), u"前缀_x");
     EXPECT_EQ(Text(IDC_PREFIX), u"前缀_x");
     EXPECT_GE(dlg.Count("change", IDC_PREFIX), 4);  // at least one per key
@@ -200,7 +200,7 @@ TEST_F(DialogTest, EditChangesNotifyWhetherTypedOrSet) {
     EXPECT_TRUE(dlg.events.empty());
 }
 
-TEST(DialogInitTest, BindingsExistInOnInitDialogAndControlsReadVisibleBeforeTheWindowIs) {
+TEST(FwDialogInitTest, BindingsExistInOnInitDialogAndControlsReadVisibleBeforeTheWindowIs) {
     TestDialog dlg;
     bool controlVisible = false, windowVisible = true, bound = false;
     dlg.onInit = [&](TestDialog& d) {
@@ -219,7 +219,7 @@ TEST(DialogInitTest, BindingsExistInOnInitDialogAndControlsReadVisibleBeforeTheW
     EXPECT_EQ(CWnd::GetFocus(), dlg.GetDlgItem(IDC_SOURCE_PATH));
 }
 
-TEST_F(DialogTest, ShowHideFocusAndEnableFollowTheWindowsFlags) {
+TEST_F(FwDialogTest, ShowHideFocusAndEnableFollowTheWindowsFlags) {
     CWnd* bar = Item(IDC_PROGRESS);
     EXPECT_TRUE(bar->ShowWindow(SW_HIDE));
     EXPECT_FALSE(bar->IsWindowVisible());
@@ -229,10 +229,15 @@ TEST_F(DialogTest, ShowHideFocusAndEnableFollowTheWindowsFlags) {
     CWnd* browse = Item(IDC_BROWSE_SOURCE);
     EXPECT_EQ(browse->SetFocus(), Item(IDC_SOURCE_PATH));
     EXPECT_EQ(CWnd::GetFocus(), browse);
+
+    EXPECT_FALSE(dlg.IsIconic());
+    dlg.ShowWindow(SW_SHOWMINIMIZED);
+    EXPECT_TRUE(dlg.IsIconic());
+    dlg.ShowWindow(SW_RESTORE);
     EXPECT_FALSE(dlg.IsIconic());
 }
 
-TEST_F(DialogTest, ProgressBarKeepsItsRangeAndClampsThePosition) {
+TEST_F(FwDialogTest, ProgressBarKeepsItsRangeAndClampsThePosition) {
     int lo = -1, hi = -1;
     dlg.m_progress.GetRange(lo, hi);
     EXPECT_EQ(lo, 0);
@@ -248,7 +253,7 @@ TEST_F(DialogTest, ProgressBarKeepsItsRangeAndClampsThePosition) {
     EXPECT_EQ(hi, 0);
 }
 
-TEST_F(DialogTest, DestroyedWindowIgnoresEverything) {
+TEST_F(FwDialogTest, DestroyedWindowIgnoresEverything) {
     dlg.SetTimer(7, 0, nullptr);
     EXPECT_TRUE(dlg.DestroyWindow());
     EXPECT_EQ(dlg.GetSafeHwnd(), nullptr);

@@ -28,9 +28,9 @@ protected:
     TestDialog dlg;
 };
 
-using TimerTest = Fixture;
-using KeyboardTest = Fixture;
-using CloseTest = Fixture;
+using FwTimerTest = Fixture;
+using FwKeyboardTest = Fixture;
+using FwCloseTest = Fixture;
 
 std::vector<UINT_PTR> g_procTicks;
 void RecordTick(HWND, UINT message, UINT_PTR id, DWORD) {
@@ -39,7 +39,7 @@ void RecordTick(HWND, UINT message, UINT_PTR id, DWORD) {
 
 }  // namespace
 
-TEST_F(TimerTest, AHandlerThatKillsItsTimerGetsExactlyOneTick) {
+TEST_F(FwTimerTest, AHandlerThatKillsItsTimerGetsExactlyOneTick) {
     dlg.oneShotTimers = {0x10100};
     EXPECT_EQ(dlg.SetTimer(0x10100, 0, nullptr), 0x10100u);
     PumpSeveralTicks();
@@ -47,7 +47,7 @@ TEST_F(TimerTest, AHandlerThatKillsItsTimerGetsExactlyOneTick) {
     EXPECT_FALSE(dlg.KillTimer(0x10100));  // already gone
 }
 
-TEST_F(TimerTest, ATimerRepeatsUntilKilled) {
+TEST_F(FwTimerTest, ATimerRepeatsUntilKilled) {
     dlg.SetTimer(3, 0, nullptr);
     ASSERT_TRUE(PumpUntil([&] { return dlg.Count("timer", 3) >= 3; }));
     EXPECT_TRUE(dlg.KillTimer(3));
@@ -56,7 +56,7 @@ TEST_F(TimerTest, ATimerRepeatsUntilKilled) {
     EXPECT_EQ(dlg.Count("timer", 3), ticks);
 }
 
-TEST_F(TimerTest, ArmingAnArmedIdentifierReplacesIt) {
+TEST_F(FwTimerTest, ArmingAnArmedIdentifierReplacesIt) {
     dlg.oneShotTimers = {0x10101};
     dlg.SetTimer(0x10101, 3600 * 1000, nullptr);  // an hour: never within the test
     dlg.SetTimer(0x10101, 0, nullptr);
@@ -65,14 +65,14 @@ TEST_F(TimerTest, ArmingAnArmedIdentifierReplacesIt) {
     EXPECT_EQ(dlg.Count("timer", 0x10101), 1);
 }
 
-TEST_F(TimerTest, KilledBeforeItFiresItNeverFires) {
+TEST_F(FwTimerTest, KilledBeforeItFiresItNeverFires) {
     dlg.SetTimer(4, 0, nullptr);
     EXPECT_TRUE(dlg.KillTimer(4));
     PumpSeveralTicks();
     EXPECT_EQ(dlg.Count("timer", 4), 0);
 }
 
-TEST_F(TimerTest, ATimerProcIsCalledInsteadOfTheMessage) {
+TEST_F(FwTimerTest, ATimerProcIsCalledInsteadOfTheMessage) {
     g_procTicks.clear();
     dlg.SetTimer(6, 0, &RecordTick);
     ASSERT_TRUE(PumpUntil([] { return !g_procTicks.empty(); }));
@@ -81,7 +81,7 @@ TEST_F(TimerTest, ATimerProcIsCalledInsteadOfTheMessage) {
     EXPECT_EQ(dlg.Count("timer", 6), 0);
 }
 
-TEST_F(KeyboardTest, EnterIsOkExceptOnAPushButtonWhichItClicks) {
+TEST_F(FwKeyboardTest, EnterIsOkExceptOnAPushButtonWhichItClicks) {
     struct Case {
         int focus;
         Event expected;
@@ -99,7 +99,7 @@ TEST_F(KeyboardTest, EnterIsOkExceptOnAPushButtonWhichItClicks) {
     EXPECT_TRUE(dlg.IsWindowVisible());  // OnOK is overridden: nothing closes
 }
 
-TEST_F(KeyboardTest, EscapeIsCancelWhereverTheFocusIs) {
+TEST_F(FwKeyboardTest, EscapeIsCancelWhereverTheFocusIs) {
     for (int focus : {IDC_SOURCE_PATH, IDC_START, IDC_FORMAT_GIF}) {
         dlg.GetDlgItem(focus)->SetFocus();
         PressEscape(&dlg);
@@ -108,7 +108,7 @@ TEST_F(KeyboardTest, EscapeIsCancelWhereverTheFocusIs) {
     EXPECT_TRUE(dlg.IsWindowVisible());
 }
 
-TEST_F(CloseTest, TheCloseBoxReachesOnCloseAndOnlyTheProgramDestroys) {
+TEST_F(FwCloseTest, TheCloseBoxReachesOnCloseAndOnlyTheProgramDestroys) {
     RequestClose(&dlg);
     EXPECT_EQ(dlg.Take(), std::vector<Event>{{"close"}});
     EXPECT_TRUE(dlg.IsWindowVisible());
@@ -123,7 +123,7 @@ TEST_F(CloseTest, TheCloseBoxReachesOnCloseAndOnlyTheProgramDestroys) {
     EXPECT_TRUE(dlg.events.empty());  // the timer died with the window
 }
 
-TEST_F(CloseTest, WmQueryDragIconReachesItsHandler) {
+TEST_F(FwCloseTest, WmQueryDragIconReachesItsHandler) {
     static int token;
     dlg.dragIcon = reinterpret_cast<HICON>(&token);
     EXPECT_EQ(dlg.SendMessage(WM_QUERYDRAGICON), reinterpret_cast<LRESULT>(&token));
@@ -160,7 +160,7 @@ END_MESSAGE_MAP()
 
 }  // namespace
 
-TEST(ModalTest, TheDefaultsEndTheRunWithTheirResults) {
+TEST(FwModalTest, TheDefaultsEndTheRunWithTheirResults) {
     struct Case {
         const char* name;
         std::function<void(ScriptedDialog&)> script;
@@ -179,7 +179,7 @@ TEST(ModalTest, TheDefaultsEndTheRunWithTheirResults) {
     }
 }
 
-TEST(ModalTest, AMissingTemplateFailsAtOnce) {
+TEST(FwModalTest, AMissingTemplateFailsAtOnce) {
     class Missing : public CDialog {
     public:
         Missing() : CDialog(4242) {}
