@@ -302,6 +302,8 @@ void CWnd::OnTimer(UINT_PTR) {}
 HBRUSH CWnd::OnCtlColor(CDC*, CWnd*, UINT) {
     return afx::DefaultBrush();
 }
+// Qt never asks for a drag icon (no window manager drags the icon of a
+// minimised window any more); the entry stays reachable through SendMessage.
 HCURSOR CWnd::OnQueryDragIcon() {
     return nullptr;
 }
