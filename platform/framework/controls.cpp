@@ -20,6 +20,8 @@ public:
     StaticLabel(DialogHost* host, WindowImpl* impl, const QString& text, QWidget* parent)
         : QLabel(parent), m_host(host), m_impl(impl) {
         setTextFormat(Qt::PlainText);
+        // A static lets clicks through to what lies beneath, as on Windows.
+        setAttribute(Qt::WA_TransparentForMouseEvents);
         setText(text);
         const DWORD style = impl->item->style;
         if ((style & SS_CENTER) && (style & SS_CENTERIMAGE)) {

@@ -311,15 +311,16 @@ void DialogHost::KillAllTimers() {
 
 void DialogHost::QtTimer(int qtTimerId) {
     if (m_destroyed) return;
-    for (auto& [id, timer] : m_timers) {
-        if (timer.qtId != qtTimerId) continue;
-        const UINT_PTR nIDEvent = id;
-        if (timer.proc) {
-            timer.proc(HwndOf(&m_window), WM_TIMER, nIDEvent, 0);
-        } else {
-            Deliver(WM_TIMER, nIDEvent);
-        }
-        return;
+    auto it = std::find_if(m_timers.begin(), m_timers.end(),
+                           [&](const auto& entry) { return entry.second.qtId == qtTimerId; });
+    if (it == m_timers.end()) return;
+    // Copied: the handler may kill or re-arm this very timer.
+    const UINT_PTR nIDEvent = it->first;
+    const TIMERPROC proc = it->second.proc;
+    if (proc) {
+        proc(HwndOf(&m_window), WM_TIMER, nIDEvent, 0);
+    } else {
+        Deliver(WM_TIMER, nIDEvent);
     }
 }
 
