@@ -15,6 +15,8 @@
 namespace afx {
 namespace {
 
+// A static text control: asks the dialog for its colours before each drawing
+// and draws its text as a Windows static does (word wrap, & prefixes).
 class StaticLabel : public QLabel {
 public:
     StaticLabel(DialogHost* host, WindowImpl* impl, const QString& text, QWidget* parent)

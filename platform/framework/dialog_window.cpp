@@ -66,7 +66,8 @@ private:
     DialogHost* m_host;
 };
 
-// A static text control: asks the dialog for its colours before each drawing.
+// A control's pixel rectangle: x, y, width and height each converted on
+// their own, as the dialog manager does.
 QRect DluRect(const DialogItemTemplate& item, int baseX, int baseY) {
     return QRect(MulDiv(item.x, baseX, 4), MulDiv(item.y, baseY, 8), MulDiv(item.cx, baseX, 4),
                  MulDiv(item.cy, baseY, 8));
