@@ -112,11 +112,16 @@ std::string PicturesFolder() {
     return found.value_or(home + "/Pictures");
 }
 
+// The framework's windows hand out their widget as HWND; the X window list
+// hands out X window ids. Either names a top-level widget of ours; anything
+// else is only compared, never followed.
 QWidget* OwnerWidget(HWND owner) {
     if (owner == nullptr) return nullptr;
-    for (QWidget* w : QApplication::topLevelWidgets())
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (reinterpret_cast<HWND>(w) == owner) return w;
         if (w->internalWinId() != 0 && reinterpret_cast<HWND>(w->internalWinId()) == owner)
             return w;
+    }
     return nullptr;
 }
 

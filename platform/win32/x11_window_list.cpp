@@ -376,6 +376,8 @@ bool X11List::Show(HWND h, int cmd) {
                 SendToRoot(w, AtomOf("_NET_WM_STATE"), kRemove,
                            static_cast<long>(AtomOf("_NET_WM_STATE_MAXIMIZED_VERT")),
                            static_cast<long>(AtomOf("_NET_WM_STATE_MAXIMIZED_HORZ")));
+                SendToRoot(w, AtomOf("_NET_WM_STATE"), kRemove,
+                           static_cast<long>(AtomOf("_NET_WM_STATE_HIDDEN")), 0);
             }
             XMapRaised(m_display, w);  // also brings a minimised window back
             break;

@@ -3,9 +3,13 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <QApplication>
+#include <QFileDialog>
+#include <QTimer>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -129,6 +133,67 @@ TEST_F(FolderChooserTest, PathsLongerThanTheBufferAreRefused) {
     EXPECT_FALSE(SHGetPathFromIDListW(pidl, path));
     EXPECT_EQ(path[0], u'q');  // the caller's text is left alone
     ILFree(pidl);
+}
+
+// The real chooser, answered as a user would: a folder picked and confirmed,
+// or the dialog cancelled.
+class QtFolderChooserTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr)
+            GTEST_SKIP() << "no application object";
+    }
+
+    PIDLIST_ABSOLUTE Browse(const std::function<void(QFileDialog*)>& answer,
+                            QWidget* owner = nullptr) {
+        QTimer poll;
+        int ticks = 0;
+        bool answered = false;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (dialog == nullptr) return;
+            if (!answered) {
+                answered = true;
+                m_title = dialog->windowTitle();
+                m_parent = dialog->parentWidget();
+                answer(dialog);
+            } else if (++ticks > 1000) {
+                dialog->reject();  // the answer did not close it: do not hang
+            }
+        });
+        poll.start(10);
+        BROWSEINFOW bi{};
+        bi.hwndOwner = reinterpret_cast<HWND>(owner);  // as the framework hands them out
+        bi.lpszTitle = u"请选择路径: ";
+        bi.ulFlags = BIF_RETURNONLYFSDIRS;
+        return SHBrowseForFolderW(&bi);
+    }
+
+    QString m_title;
+    QWidget* m_parent = nullptr;
+};
+
+TEST_F(QtFolderChooserTest, ConfirmedFolderInDriveFormOrNothing) {
+    TempDir dir;
+    const fs::path chosen = dir.Path() / "旅行 2024";
+    fs::create_directory(chosen);
+    PIDLIST_ABSOLUTE pidl = Browse([&](QFileDialog* d) {
+        d->setDirectory(QString::fromStdString(dir.Path().string()));
+        d->selectFile(QString::fromStdString(chosen.string()));
+        static_cast<QDialog*>(d)->accept();  // QFileDialog::accept, as the OK button
+    });
+    ASSERT_NE(pidl, nullptr);
+    EXPECT_EQ(m_title, QStringLiteral("请选择路径: "));
+    WCHAR path[MAX_PATH];
+    EXPECT_TRUE(SHGetPathFromIDListW(pidl, path));
+    EXPECT_EQ(std::u16string(path), testsupport::WinPathOf(chosen));
+    ILFree(pidl);
+
+    // Cancelled, and modal to the owner's window.
+    QWidget owner;
+    owner.show();
+    EXPECT_EQ(Browse([](QFileDialog* d) { d->reject(); }, &owner), nullptr);
+    EXPECT_EQ(m_parent, &owner);
 }
 
 // ShellExecute with a stand-in for xdg-open that writes its arguments, one per

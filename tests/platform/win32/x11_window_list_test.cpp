@@ -320,14 +320,17 @@ TEST_F(X11WindowListTest, ClientListAndRequestsOfAWindowManager) {
     StandInWindowManager wm(m_server->Name());
     ShowWindow(H(minimised), SW_SHOWNORMAL);
     EXPECT_TRUE(SetForegroundWindow(H(minimised)));
-    bool restored = false, activated = false;
+    bool unmaximised = false, unhidden = false, activated = false;
     for (const auto& m : wm.Messages()) {
-        if (m.type == "_NET_WM_STATE" && m.window == minimised && m.l0 == 0)
-            restored = static_cast<Atom>(m.l1) == A("_NET_WM_STATE_MAXIMIZED_VERT") &&
-                       static_cast<Atom>(m.l2) == A("_NET_WM_STATE_MAXIMIZED_HORZ");
+        const bool removal = m.type == "_NET_WM_STATE" && m.window == minimised && m.l0 == 0;
+        if (removal && static_cast<Atom>(m.l1) == A("_NET_WM_STATE_MAXIMIZED_VERT") &&
+            static_cast<Atom>(m.l2) == A("_NET_WM_STATE_MAXIMIZED_HORZ"))
+            unmaximised = true;
+        if (removal && static_cast<Atom>(m.l1) == A("_NET_WM_STATE_HIDDEN")) unhidden = true;
         if (m.type == "_NET_ACTIVE_WINDOW" && m.window == minimised) activated = true;
     }
-    EXPECT_TRUE(restored);
+    EXPECT_TRUE(unmaximised);
+    EXPECT_TRUE(unhidden);
     EXPECT_TRUE(activated);
     XWindowAttributes attrs{};
     XGetWindowAttributes(m_x, minimised, &attrs);
