@@ -4,9 +4,14 @@
 // while decoding; that is the image's orientation. An EXIF block inside the
 // file describes the same turn once more, so it is deliberately not read:
 // applying it would turn the image twice.
+#include <fcntl.h>
 #include <libheif/heif.h>
+#include <unistd.h>
 
+#include <cstdio>
+#include <initializer_list>
 #include <memory>
+#include <mutex>
 
 #include "decode_helpers.h"
 
@@ -55,6 +60,54 @@ GpStatus StatusOf(const heif_error& e) {
             return GenericError;
     }
 }
+
+// The HEVC and AV1 decoders behind libheif write complaints about broken
+// streams straight to stderr (libde265 with plain fprintf, dav1d through its
+// default logger), and libheif offers no way to reach them. While a file is
+// parsed and decoded, the standard streams therefore point at /dev/null.
+// Decoders running at the same time share one redirection.
+class QuietStdio {
+public:
+    QuietStdio() {
+        std::lock_guard<std::mutex> lock(Mutex());
+        if (Users()++ > 0) return;
+        std::fflush(stdout);
+        std::fflush(stderr);
+        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        for (int fd : {1, 2}) {
+            Saved()[fd - 1] = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
+            if (null >= 0) ::dup2(null, fd);
+        }
+        if (null >= 0) ::close(null);
+    }
+    ~QuietStdio() {
+        std::lock_guard<std::mutex> lock(Mutex());
+        if (--Users() > 0) return;
+        std::fflush(stdout);
+        std::fflush(stderr);
+        for (int fd : {1, 2}) {
+            if (Saved()[fd - 1] < 0) continue;
+            ::dup2(Saved()[fd - 1], fd);
+            ::close(Saved()[fd - 1]);
+        }
+    }
+    QuietStdio(const QuietStdio&) = delete;
+    QuietStdio& operator=(const QuietStdio&) = delete;
+
+private:
+    static std::mutex& Mutex() {
+        static std::mutex m;
+        return m;
+    }
+    static int& Users() {
+        static int n = 0;
+        return n;
+    }
+    static int* Saved() {
+        static int fds[2] = {-1, -1};
+        return fds;
+    }
+};
 
 void EnsureInitialised() {
     static const bool once = [] {
@@ -110,6 +163,7 @@ public:
     GpStatus Decode(std::span<const std::uint8_t> file, Bitmap& out) const override {
         if (!Sniff(file)) return UnknownImageFormat;
         EnsureInitialised();
+        const QuietStdio quiet;
         std::unique_ptr<heif_context, ContextFree> ctx(heif_context_alloc());
         if (!ctx) return OutOfMemory;
         heif_context_set_maximum_image_size_limit(ctx.get(), kMaxSide);

@@ -2,6 +2,8 @@
 // ImageMagick, image comparison, and decoding with the terminal watched.
 #pragma once
 
+#include <libheif/heif.h>
+
 #include <array>
 #include <cstdint>
 #include <filesystem>
@@ -43,5 +45,11 @@ bool Convert(const std::vector<std::string>& args);
 // library prints lands in printed.
 GpStatus DecodeWatched(const gdip::Decoder& decoder, const Bytes& file, gdip::Bitmap& out,
                        std::string& printed);
+
+// A HEIF file of the image, stored turned as orientation says (irot/imir)
+// with an EXIF block saying the same; empty when this libheif cannot encode
+// the format.
+Bytes MakeHeif(const gdip::Bitmap& img, heif_compression_format format,
+               heif_orientation orientation);
 
 }  // namespace codectest

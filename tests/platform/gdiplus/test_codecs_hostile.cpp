@@ -1,0 +1,249 @@
+// Hostile input for the GIF, TIFF, ICO, WebP and HEIF decoders: every
+// decoder on cut, corrupted and random files, and on tiny files declaring
+// pictures far beyond the pixel budget. None may crash, hang, print, or
+// report a broken file as decoded.
+#include <gtest/gtest.h>
+#include <libheif/heif.h>
+
+#include <random>
+
+#include "codec_test_util.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using namespace codectest;
+
+struct Sample {
+    std::string name;
+    std::unique_ptr<gdip::Decoder> decoder;
+    Bytes file;
+};
+
+Bytes ConvertedFrom(const gdip::Bitmap& img, const std::string& name,
+                    std::vector<std::string> options) {
+    if (!HaveConvert()) return {};
+    testsupport::TempDir dir;
+    WritePam(dir.Path() / "in.pam", img);
+    options.insert(options.begin(), (dir.Path() / "in.pam").string());
+    options.push_back((dir.Path() / name).string());
+    return Convert(options) ? ReadBytes(dir.Path() / name) : Bytes{};
+}
+
+void Put16(Bytes& b, std::uint32_t v) {
+    b.insert(b.end(), {std::uint8_t(v), std::uint8_t(v >> 8)});
+}
+void Put32(Bytes& b, std::uint32_t v) {
+    Put16(b, v), Put16(b, v >> 16);
+}
+
+// A one-entry icon whose 8-bit bitmap is w x h with a mask.
+Bytes SmallIcon(std::uint32_t w, std::uint32_t h) {
+    Bytes b;
+    Put16(b, 0), Put16(b, 1), Put16(b, 1);
+    b.insert(b.end(), {std::uint8_t(w), std::uint8_t(h), 0, 0});
+    const std::uint32_t stride = (w + 3) / 4 * 4, mask = (w + 31) / 32 * 4;
+    const std::uint32_t size = 40 + 256 * 4 + (stride + mask) * h;
+    Put16(b, 1), Put16(b, 8), Put32(b, size), Put32(b, 22);
+    Put32(b, 40), Put32(b, w), Put32(b, h * 2), Put16(b, 1), Put16(b, 8);
+    for (int i = 0; i < 6; ++i) Put32(b, 0);
+    for (std::uint32_t i = 0; i < 256; ++i)
+        b.insert(b.end(), {std::uint8_t(i), std::uint8_t(255 - i), 90, 0});
+    for (std::uint32_t i = 0; i < stride * h; ++i) b.push_back(std::uint8_t(i * 7));
+    for (std::uint32_t i = 0; i < mask * h; ++i) b.push_back(std::uint8_t(i * 37));
+    return b;
+}
+
+// Small valid files of every format these decoders read; those that need
+// ImageMagick or a HEIF encoder are left out when the tool is missing.
+std::vector<Sample> Samples() {
+    std::vector<Sample> s;
+    const gdip::Bitmap alpha = Asymmetric(23, 17, true), photo = Smooth(40, 24);
+    s.push_back({"GIF", gdip::MakeGifDecoder(), Encode(*gdip::MakeGifEncoder(), alpha)});
+    s.push_back({"TIFF", gdip::MakeTiffDecoder(), Encode(*gdip::MakeTiffEncoder(), alpha)});
+    s.push_back({"ICO", gdip::MakeIcoDecoder(), SmallIcon(13, 9)});
+    const std::pair<const char*, std::vector<std::string>> converted[] = {
+        {"jpeg.tif", {"-compress", "JPEG"}},
+        {"cmyk.tif", {"-colorspace", "CMYK", "-compress", "LZW"}},
+        {"lossy.webp", {"-quality", "80"}},
+        {"lossless.webp", {"-define", "webp:lossless=true"}},
+        {"interlaced.gif", {"-interlace", "GIF"}},
+    };
+    for (const auto& [name, options] : converted) {
+        Bytes file = ConvertedFrom(photo, name, options);
+        if (file.empty()) continue;
+        const std::string n(name);
+        auto decoder = n.ends_with(".tif")   ? gdip::MakeTiffDecoder()
+                       : n.ends_with(".gif") ? gdip::MakeGifDecoder()
+                                             : gdip::MakeWebpDecoder();
+        s.push_back({n, std::move(decoder), std::move(file)});
+    }
+    const std::pair<const char*, heif_compression_format> heif[] = {{"HEIC", heif_compression_HEVC},
+                                                                    {"AVIF", heif_compression_AV1}};
+    for (const auto& [name, format] : heif) {
+        Bytes file = MakeHeif(photo, format, heif_orientation_rotate_270_cw);
+        if (!file.empty()) s.push_back({name, gdip::MakeHeifDecoder(), std::move(file)});
+    }
+    return s;
+}
+
+GpStatus Watched(const gdip::Decoder& d, const Bytes& file, gdip::Bitmap& out,
+                 const std::string& what) {
+    std::string printed;
+    const GpStatus status = DecodeWatched(d, file, out, printed);
+    EXPECT_EQ(printed, "") << what;
+    return status;
+}
+
+TEST(HostileInput, EveryPrefixFailsOrGivesTheWholeImage) {
+    for (const Sample& s : Samples()) {
+        gdip::Bitmap full;
+        ASSERT_EQ(Watched(*s.decoder, s.file, full, s.name), Ok) << s.name;
+        // Every length for small files, about 400 spread over larger ones.
+        const std::size_t step = std::max<std::size_t>(1, s.file.size() / 400);
+        for (std::size_t n = 0; n < s.file.size(); n += step) {
+            const Bytes cut(s.file.begin(), s.file.begin() + long(n));
+            gdip::Bitmap out;
+            if (Watched(*s.decoder, cut, out, s.name) != Ok) continue;
+            EXPECT_EQ(out.rgba, full.rgba) << s.name << " cut to " << n << " of " << s.file.size();
+        }
+    }
+}
+
+TEST(HostileInput, CorruptedFilesNeitherCrashNorPrint) {
+    std::mt19937 rng(1234);
+    for (const Sample& s : Samples()) {
+        for (int round = 0; round < 150; ++round) {
+            Bytes bad = s.file;
+            const int flips = 1 + int(rng() % 8);
+            for (int i = 0; i < flips; ++i) bad[rng() % bad.size()] = std::uint8_t(rng());
+            gdip::Bitmap out;
+            if (Watched(*s.decoder, bad, out, s.name) == Ok) {
+                EXPECT_EQ(out.rgba.size(), std::size_t{out.width} * out.height * 4) << s.name;
+            }
+        }
+    }
+}
+
+TEST(HostileInput, RandomBytesAfterTheSignatureFail) {
+    using namespace std::string_literals;
+    std::mt19937 rng(99);
+    const std::pair<std::string, std::unique_ptr<gdip::Decoder>> formats[] = {
+        {"GIF89a"s, gdip::MakeGifDecoder()},
+        {"II*\0"s, gdip::MakeTiffDecoder()},
+        {"MM\0*"s, gdip::MakeTiffDecoder()},
+        {"\0\0\1\0\1\0"s, gdip::MakeIcoDecoder()},
+        {"RIFF\0\1\0\0WEBPVP8 "s, gdip::MakeWebpDecoder()},
+        {"\0\0\0\x18"
+         "ftypheic\0\0\0\0mif1heic"s,
+         gdip::MakeHeifDecoder()},
+    };
+    for (const auto& [magic, decoder] : formats) {
+        for (int round = 0; round < 40; ++round) {
+            Bytes junk(magic.begin(), magic.end());
+            for (std::size_t i = 0, n = rng() % 3000; i < n; ++i)
+                junk.push_back(std::uint8_t(rng()));
+            ASSERT_TRUE(decoder->Sniff(junk)) << magic;
+            gdip::Bitmap out;
+            EXPECT_NE(Watched(*decoder, junk, out, magic), Ok) << magic << " round " << round;
+        }
+    }
+}
+
+TEST(HostileInput, EachDecoderSniffsOnlyItsOwnFormat) {
+    const auto samples = Samples();
+    for (const Sample& a : samples)
+        for (const Sample& b : samples) {
+            const bool same = std::string(typeid(*a.decoder).name()) == typeid(*b.decoder).name();
+            EXPECT_EQ(a.decoder->Sniff(b.file), same) << a.name << " sniffing " << b.name;
+        }
+}
+
+// Tiny files declaring 100,000 x 100,000 pixels (GIF: its largest, 65,535
+// square), refused as out of memory from their headers.
+Bytes HugeGif() {
+    Bytes b = {'G', 'I', 'F', '8', '9', 'a'};
+    Put16(b, 65535), Put16(b, 65535);
+    b.insert(b.end(), {0x80, 0, 0, 0, 0, 0, 255, 255, 255});  // two-colour table
+    b.push_back(0x2C);
+    Put16(b, 0), Put16(b, 0), Put16(b, 65535), Put16(b, 65535);
+    b.insert(b.end(), {0, 2, 2, 0x4C, 0x01, 0, 0x3B});
+    return b;
+}
+
+Bytes HugeTiff() {
+    Bytes b = {'I', 'I', 42, 0};
+    Put32(b, 8);
+    const std::uint32_t entries[][3] = {// tag, type (3 short, 4 long), value
+                                        {256, 4, 100000}, {257, 4, 100000}, {258, 3, 8},
+                                        {259, 3, 1},      {262, 3, 1},      {273, 4, 200},
+                                        {277, 3, 1},      {278, 4, 100000}, {279, 4, 1000}};
+    Put16(b, std::size(entries));
+    for (const auto& e : entries) {
+        Put16(b, e[0]), Put16(b, e[1]), Put32(b, 1);
+        if (e[1] == 3)
+            Put16(b, e[2]), Put16(b, 0);
+        else
+            Put32(b, e[2]);
+    }
+    Put32(b, 0);
+    b.resize(1200, 0x55);
+    return b;
+}
+
+Bytes HugeIco() {
+    Bytes b;
+    Put16(b, 0), Put16(b, 1), Put16(b, 1);
+    b.insert(b.end(), {0, 0, 0, 0});
+    Put16(b, 1), Put16(b, 32), Put32(b, 40), Put32(b, 22);
+    Put32(b, 40), Put32(b, 100000), Put32(b, 200000), Put16(b, 1), Put16(b, 32);
+    for (int i = 0; i < 6; ++i) Put32(b, 0);
+    b.resize(b.size() + 64, 0);
+    return b;
+}
+
+Bytes HugeWebp() {
+    Bytes b = {'R', 'I', 'F', 'F'};
+    Put32(b, 4 + 18);
+    b.insert(b.end(), {'W', 'E', 'B', 'P', 'V', 'P', '8', 'X'});
+    Put32(b, 10);
+    b.insert(b.end(), {0, 0, 0, 0});
+    const std::uint32_t side = 100000 - 1;
+    for (int i = 0; i < 2; ++i)
+        b.insert(b.end(), {std::uint8_t(side), std::uint8_t(side >> 8), std::uint8_t(side >> 16)});
+    return b;
+}
+
+// A real HEIC whose image size boxes (ispe) are all rewritten.
+Bytes HugeHeif() {
+    Bytes b = MakeHeif(Smooth(64, 48), heif_compression_HEVC, heif_orientation_normal);
+    const char tag[] = "ispe";
+    const std::uint8_t side[] = {0, 1, 0x86, 0xA0};  // 100000, big-endian
+    int patched = 0;
+    for (auto at = b.begin(); (at = std::search(at, b.end(), tag, tag + 4)) != b.end(); ++at) {
+        if (b.end() - at < 16) return {};
+        std::copy_n(side, 4, at + 8);
+        std::copy_n(side, 4, at + 12);
+        ++patched;
+    }
+    return patched > 0 ? b : Bytes{};
+}
+
+TEST(HostileInput, DeclaredSizesBeyondTheBudgetAreRefused) {
+    Sample cases[] = {
+        {"GIF", gdip::MakeGifDecoder(), HugeGif()},
+        {"TIFF", gdip::MakeTiffDecoder(), HugeTiff()},
+        {"ICO", gdip::MakeIcoDecoder(), HugeIco()},
+        {"WebP", gdip::MakeWebpDecoder(), HugeWebp()},
+        {"HEIF", gdip::MakeHeifDecoder(), HugeHeif()},
+    };
+    for (const Sample& c : cases) {
+        if (c.file.empty()) continue;  // no HEIF encoder to make the sample
+        ASSERT_TRUE(c.decoder->Sniff(c.file)) << c.name;
+        gdip::Bitmap out;
+        EXPECT_EQ(Watched(*c.decoder, c.file, out, c.name), OutOfMemory) << c.name;
+        EXPECT_TRUE(out.rgba.empty()) << c.name;
+    }
+}
+
+}  // namespace
