@@ -268,17 +268,4 @@ TEST_F(ExploreTest, NothingStartsForFilesMissingFoldersOrOtherVerbs) {
     EXPECT_EQ(Received(), std::vector<std::string>{m_dir.Path().string()});
 }
 
-TEST(ShellExecuteHook, ReplacesTheWholeCall) {
-    std::vector<std::pair<std::u16string, std::u16string>> calls;
-    win32::SetShellExecuteForTesting(
-        [&](std::u16string verb, std::u16string file) { calls.emplace_back(verb, file); });
-    const auto result = reinterpret_cast<INT_PTR>(
-        ShellExecuteW(nullptr, u"explore", u"D:\\nowhere", nullptr, nullptr, SW_SHOWNORMAL));
-    win32::SetShellExecuteForTesting({});
-    EXPECT_GT(result, 32);
-    ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0].first, u"explore");
-    EXPECT_EQ(calls[0].second, u"D:\\nowhere");
-}
-
 }  // namespace
