@@ -1,0 +1,237 @@
+// JPEG through libjpeg-turbo's libjpeg API, which (unlike its TurboJPEG API)
+// hands us the Adobe marker for inverted CMYK and the EXIF segment that says
+// which way is up.
+//
+// Read: gray, RGB, YCbCr, CMYK (plain and Adobe-inverted) and YCCK, turned
+// upright by the EXIF orientation. Written: baseline, quality 90, 4:2:0,
+// alpha composited over white.
+#include <algorithm>
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+// clang-format off
+#include <jpeglib.h>
+#include <jerror.h>
+// clang-format on
+
+#include "codec.h"
+
+namespace gdip {
+
+namespace {
+
+constexpr GpStatus kDamaged = GenericError;
+constexpr int kQuality = 90;
+constexpr JDIMENSION kMaxSide = 65500;  // the format's own limit
+constexpr int kRowsPerCall = 16;        // one iMCU row of 4:2:0 data
+
+// libjpeg reports through these: errors jump back to the setjmp of the call
+// in progress, messages are never printed.
+struct JpegErrors {
+    jpeg_error_mgr mgr;
+    std::jmp_buf jump;
+    bool truncated = false;
+};
+
+void OnJpegError(j_common_ptr cinfo) {
+    std::longjmp(reinterpret_cast<JpegErrors*>(cinfo->err)->jump, 1);
+}
+void OnJpegMessage(j_common_ptr cinfo, int level) {
+    auto* errors = reinterpret_cast<JpegErrors*>(cinfo->err);
+    // A file cut short decodes to grey below the cut; we refuse it instead of
+    // converting a damaged picture without a word.
+    if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF) errors->truncated = true;
+}
+void OnJpegOutput(j_common_ptr) {}
+
+void InitErrors(JpegErrors& errors) {
+    jpeg_std_error(&errors.mgr);
+    errors.mgr.error_exit = OnJpegError;
+    errors.mgr.emit_message = OnJpegMessage;
+    errors.mgr.output_message = OnJpegOutput;
+}
+
+// Errors that mean "too big for memory" rather than "damaged data".
+GpStatus StatusOfError(const JpegErrors& errors) {
+    const int code = errors.mgr.msg_code;
+    if (code == JERR_OUT_OF_MEMORY || code == JERR_NO_BACKING_STORE) return OutOfMemory;
+    if (code == JERR_FILE_WRITE) return Win32Error;
+    return kDamaged;
+}
+
+int OrientationOf(jpeg_saved_marker_ptr marker) {
+    static constexpr std::uint8_t kExif[6] = {'E', 'x', 'i', 'f', 0, 0};
+    for (; marker != nullptr; marker = marker->next) {
+        if (marker->marker != JPEG_APP0 + 1 || marker->data_length < sizeof kExif) continue;
+        if (std::memcmp(marker->data, kExif, sizeof kExif) != 0) continue;
+        return ExifOrientation({marker->data, marker->data_length});
+    }
+    return 1;
+}
+
+// CMYK as Adobe writes it is inverted (255 = no ink); plain CMYK is not.
+void CmykToRgba(const std::uint8_t* src, std::uint32_t width, bool inverted, std::uint8_t* dst) {
+    for (std::uint32_t x = 0; x < width; ++x, src += 4, dst += 4) {
+        unsigned c = src[0], m = src[1], y = src[2], k = src[3];
+        if (!inverted) c = 255 - c, m = 255 - m, y = 255 - y, k = 255 - k;
+        dst[0] = static_cast<std::uint8_t>((c * k + 127) / 255);
+        dst[1] = static_cast<std::uint8_t>((m * k + 127) / 255);
+        dst[2] = static_cast<std::uint8_t>((y * k + 127) / 255);
+        dst[3] = 255;
+    }
+}
+
+void ReadRows(jpeg_decompress_struct& cinfo, Bitmap& out, std::vector<std::uint8_t>& cmyk) {
+    JSAMPROW rows[kRowsPerCall];
+    const bool inverted = cinfo.saw_Adobe_marker != 0;
+    while (cinfo.output_scanline < cinfo.output_height) {
+        const JDIMENSION first = cinfo.output_scanline;
+        const JDIMENSION want = std::min<JDIMENSION>(kRowsPerCall, cinfo.output_height - first);
+        for (JDIMENSION i = 0; i < want; ++i)
+            rows[i] =
+                cmyk.empty() ? out.Row(first + i) : cmyk.data() + std::size_t{i} * out.width * 4;
+        const JDIMENSION got = jpeg_read_scanlines(&cinfo, rows, want);
+        if (got == 0) break;
+        if (cmyk.empty()) continue;
+        for (JDIMENSION i = 0; i < got; ++i)
+            CmykToRgba(rows[i], out.width, inverted, out.Row(first + i));
+    }
+}
+
+// No object with a destructor lives in this frame, so libjpeg's longjmp back
+// to it skips nothing; buffers belong to the caller.
+GpStatus DecodeJpeg(jpeg_decompress_struct& cinfo, JpegErrors& errors,
+                    std::span<const std::uint8_t> file, Bitmap& out,
+                    std::vector<std::uint8_t>& cmyk, int& orientation) {
+    if (setjmp(errors.jump)) return StatusOfError(errors);
+    // libjpeg has no backing store: a progressive image whose coefficients
+    // exceed this fails with an error instead of taking the machine.
+    cinfo.mem->max_memory_to_use = static_cast<long>(PixelBudgetBytes());
+    jpeg_mem_src(&cinfo, file.data(), static_cast<unsigned long>(file.size()));
+    jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xFFFF);
+    jpeg_read_header(&cinfo, TRUE);
+    if (!FitsBudget(cinfo.image_width, cinfo.image_height)) return OutOfMemory;
+    orientation = OrientationOf(cinfo.marker_list);
+    const bool cmykData = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
+    cinfo.out_color_space = cmykData ? JCS_CMYK : JCS_EXT_RGBA;
+    jpeg_start_decompress(&cinfo);
+    if (GpStatus s = AllocateBitmap(out, cinfo.output_width, cinfo.output_height); s != Ok)
+        return s;
+    if (cmykData) cmyk.resize(std::size_t{out.width} * 4 * kRowsPerCall);  // may throw: caller
+    ReadRows(cinfo, out, cmyk);
+    if (cinfo.output_scanline < cinfo.output_height) return kDamaged;
+    jpeg_finish_decompress(&cinfo);
+    return errors.truncated ? kDamaged : Ok;
+}
+
+class JpegDecoder final : public Decoder {
+public:
+    bool Sniff(std::span<const std::uint8_t> head) const override {
+        return head.size() >= 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF;
+    }
+    GpStatus Decode(std::span<const std::uint8_t> file, Bitmap& out) const override {
+        if (!Sniff(file)) return UnknownImageFormat;
+        JpegErrors errors;
+        jpeg_decompress_struct cinfo;
+        InitErrors(errors);
+        cinfo.err = &errors.mgr;
+        if (setjmp(errors.jump)) return OutOfMemory;  // jpeg_create_decompress can fail
+        jpeg_create_decompress(&cinfo);
+        return DecodeAndTurn(cinfo, errors, file, out);
+    }
+
+private:
+    static GpStatus DecodeAndTurn(jpeg_decompress_struct& cinfo, JpegErrors& errors,
+                                  std::span<const std::uint8_t> file, Bitmap& out) {
+        std::vector<std::uint8_t> cmyk;
+        int orientation = 1;
+        GpStatus status = OutOfMemory;
+        try {
+            status = DecodeJpeg(cinfo, errors, file, out, cmyk, orientation);
+        } catch (const std::bad_alloc&) {
+            status = OutOfMemory;
+        }
+        jpeg_destroy_decompress(&cinfo);
+        if (status == Ok && orientation >= 2 && orientation <= 8)
+            status = ApplyOrientation(out, orientation);
+        if (status != Ok) out.rgba.clear();
+        return status;
+    }
+};
+
+// Alpha over white: what a viewer shows for a transparent picture on paper.
+void CompositeOverWhite(const std::uint8_t* src, std::uint32_t width, std::uint8_t* dst) {
+    for (std::uint32_t x = 0; x < width; ++x, src += 4, dst += 3) {
+        const unsigned a = src[3], rest = 255 * (255 - a);
+        for (int c = 0; c < 3; ++c)
+            dst[c] = static_cast<std::uint8_t>((src[c] * a + rest + 127) / 255);
+    }
+}
+
+void SetUpCompressor(jpeg_compress_struct& cinfo, const Bitmap& image) {
+    cinfo.image_width = image.width;
+    cinfo.image_height = image.height;
+    cinfo.input_components = image.hasAlpha ? 3 : 4;
+    cinfo.in_color_space = image.hasAlpha ? JCS_RGB : JCS_EXT_RGBX;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, kQuality, TRUE);
+    cinfo.comp_info[0].h_samp_factor = 2;
+    cinfo.comp_info[0].v_samp_factor = 2;
+    for (int c = 1; c < 3; ++c) {
+        cinfo.comp_info[c].h_samp_factor = 1;
+        cinfo.comp_info[c].v_samp_factor = 1;
+    }
+}
+
+GpStatus EncodeJpeg(jpeg_compress_struct& cinfo, JpegErrors& errors, const Bitmap& image,
+                    std::FILE* out, std::vector<std::uint8_t>& rgb) {
+    if (setjmp(errors.jump)) return StatusOfError(errors);
+    jpeg_stdio_dest(&cinfo, out);
+    SetUpCompressor(cinfo, image);
+    jpeg_start_compress(&cinfo, TRUE);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        const std::uint8_t* src = image.Row(cinfo.next_scanline);
+        JSAMPROW row = const_cast<JSAMPROW>(src);  // libjpeg does not write input rows
+        if (image.hasAlpha) {
+            CompositeOverWhite(src, image.width, rgb.data());
+            row = rgb.data();
+        }
+        jpeg_write_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    return Ok;
+}
+
+class JpegEncoder final : public Encoder {
+public:
+    GpStatus Encode(const Bitmap& image, std::FILE* out) const override {
+        if (image.width == 0 || image.height == 0 || out == nullptr) return InvalidParameter;
+        if (image.width > kMaxSide || image.height > kMaxSide) return ValueOverflow;
+        std::vector<std::uint8_t> rgb;
+        try {
+            if (image.hasAlpha) rgb.resize(std::size_t{image.width} * 3);
+        } catch (const std::bad_alloc&) {
+            return OutOfMemory;
+        }
+        JpegErrors errors;
+        jpeg_compress_struct cinfo;
+        InitErrors(errors);
+        cinfo.err = &errors.mgr;
+        if (setjmp(errors.jump)) return OutOfMemory;
+        jpeg_create_compress(&cinfo);
+        const GpStatus status = EncodeJpeg(cinfo, errors, image, out, rgb);
+        jpeg_destroy_compress(&cinfo);
+        return status;
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<Decoder> MakeJpegDecoder() {
+    return std::make_unique<JpegDecoder>();
+}
+std::unique_ptr<Encoder> MakeJpegEncoder() {
+    return std::make_unique<JpegEncoder>();
+}
+
+}  // namespace gdip

@@ -1,0 +1,269 @@
+// PNG. Reading goes through libpng: on our photographs (123 MP of PNG) it
+// decoded in 10.4 ms/MP against libspng's 12.3. Writing is our own chunk
+// writer around libdeflate, because the deflate settings decide the speed of
+// a whole run and libpng's zlib at a comparable size is several times slower.
+#include <libdeflate.h>
+#include <png.h>
+
+#include <csetjmp>
+#include <cstring>
+
+#include "codec.h"
+
+namespace gdip {
+
+namespace {
+
+constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+constexpr GpStatus kDamaged = GenericError;
+
+// ---- reading --------------------------------------------------------------
+
+struct ReadState {
+    std::span<const std::uint8_t> file;
+    std::size_t at = 0;
+};
+
+// libpng reports errors through these: the error returns to the setjmp in
+// DecodePng, warnings (unknown profiles, bad ancillary chunks) are dropped.
+void OnPngError(png_structp png, png_const_charp) {
+    png_longjmp(png, 1);
+}
+void OnPngWarning(png_structp, png_const_charp) {}
+
+void ReadFromMemory(png_structp png, png_bytep out, std::size_t count) {
+    auto* state = static_cast<ReadState*>(png_get_io_ptr(png));
+    if (state->file.size() - state->at < count) png_error(png, "truncated");
+    std::memcpy(out, state->file.data() + state->at, count);
+    state->at += count;
+}
+
+// Every colour type and depth becomes 8-bit RGBA: palettes and low depths are
+// expanded, tRNS becomes alpha, 16 bits are rounded to 8, gray is spread.
+void RequestRgba(png_structp png, png_infop info) {
+    png_set_expand(png);
+    png_set_scale_16(png);
+    png_set_gray_to_rgb(png);
+    png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+}
+
+// No object with a destructor lives in this frame, so libpng's longjmp
+// back to it skips nothing; the row table lives in the caller.
+GpStatus DecodePng(png_structp png, png_infop info, Bitmap& out, std::vector<png_bytep>& rows) {
+    if (setjmp(png_jmpbuf(png))) return kDamaged;
+    png_read_info(png, info);
+    const png_uint_32 width = png_get_image_width(png, info);
+    const png_uint_32 height = png_get_image_height(png, info);
+    if (!FitsBudget(width, height)) return OutOfMemory;
+    const int colorType = png_get_color_type(png, info);
+    const bool alpha =
+        (colorType & PNG_COLOR_MASK_ALPHA) != 0 || png_get_valid(png, info, PNG_INFO_tRNS) != 0;
+    RequestRgba(png, info);
+    if (png_get_rowbytes(png, info) != std::size_t{width} * 4) return kDamaged;
+    if (GpStatus s = AllocateBitmap(out, width, height); s != Ok) return s;
+    out.hasAlpha = alpha;
+    rows.resize(height);  // bad_alloc is caught by the caller, outside libpng
+    for (png_uint_32 y = 0; y < height; ++y) rows[y] = out.Row(y);
+    png_read_image(png, rows.data());
+    return Ok;
+}
+
+class PngDecoder final : public Decoder {
+public:
+    bool Sniff(std::span<const std::uint8_t> head) const override {
+        return head.size() >= sizeof kSignature &&
+               std::memcmp(head.data(), kSignature, sizeof kSignature) == 0;
+    }
+    GpStatus Decode(std::span<const std::uint8_t> file, Bitmap& out) const override {
+        if (!Sniff(file)) return UnknownImageFormat;
+        png_structp png =
+            png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, OnPngError, OnPngWarning);
+        if (png == nullptr) return OutOfMemory;
+        png_infop info = png_create_info_struct(png);
+        if (info == nullptr) {
+            png_destroy_read_struct(&png, nullptr, nullptr);
+            return OutOfMemory;
+        }
+        ReadState state{file};
+        png_set_read_fn(png, &state, ReadFromMemory);
+        std::vector<png_bytep> rows;
+        GpStatus status = OutOfMemory;
+        try {
+            status = DecodePng(png, info, out, rows);
+        } catch (const std::bad_alloc&) {
+            status = OutOfMemory;
+        }
+        png_destroy_read_struct(&png, &info, nullptr);
+        if (status != Ok) out.rgba.clear();
+        return status;
+    }
+};
+
+// ---- writing --------------------------------------------------------------
+
+// libdeflate level 6 on rows that all use the Paeth filter. Measured on 71 MP
+// of our photographs, one thread (encode ms/MP, output MB/MP):
+//   libdeflate 2: up 19.6 0.758, Paeth 17.5 0.749
+//   libdeflate 3: up 19.4 0.747, Paeth 19.7 0.737
+//   libdeflate 4: up 21.8 0.741, Paeth 22.1 0.730
+//   libdeflate 5: up 26.4 0.727, Paeth 27.7 0.719
+//   libdeflate 6: up 35.4 0.718, Paeth 37.7 0.708, adaptive per row 71 0.701
+//   libdeflate 7: Paeth 69.5 0.696
+//   zlib 1 adaptive 55 0.839; zlib 3 adaptive 72 0.775; zlib 6 adaptive 143 0.706
+// ImageMagick wrote the same images at 0.676 MB/MP, GraphicsMagick 0.686 and
+// libvips 0.865: level 6 with Paeth stays within 5% of the smallest of them
+// at a quarter of zlib's time. Adaptive filtering buys 1% for twice the time.
+constexpr int kDeflateLevel = 6;
+constexpr std::size_t kIdatChunk = std::size_t{1} << 20;
+
+int PaethPredictor(int a, int b, int c) {
+    const int pa = b > c ? b - c : c - b;
+    const int pb = a > c ? a - c : c - a;
+    const int pc = (a + b - 2 * c) < 0 ? 2 * c - a - b : a + b - 2 * c;
+    const int r = pb < pc ? b : c;
+    return (pa <= pb && pa <= pc) ? a : r;
+}
+
+// Filters one row of n bytes (bpp per pixel) with Paeth; prev null on row 0.
+void PaethRow(const std::uint8_t* cur, const std::uint8_t* prev, std::size_t n, std::size_t bpp,
+              std::uint8_t* out) {
+    if (prev == nullptr) {
+        for (std::size_t i = 0; i < n; ++i)
+            out[i] = static_cast<std::uint8_t>(cur[i] - (i >= bpp ? cur[i - bpp] : 0));
+        return;
+    }
+    for (std::size_t i = 0; i < bpp && i < n; ++i)
+        out[i] = static_cast<std::uint8_t>(cur[i] - prev[i]);
+    for (std::size_t i = bpp; i < n; ++i)
+        out[i] = static_cast<std::uint8_t>(cur[i] -
+                                           PaethPredictor(cur[i - bpp], prev[i], prev[i - bpp]));
+}
+
+enum class PngLayout { Gray, Rgb, Rgba };
+
+// A picture without colour (every pixel gray, no alpha) is written as gray:
+// the same pixels in a third of the bytes. Colour photos leave at once.
+PngLayout ChooseLayout(const Bitmap& image) {
+    if (image.hasAlpha) return PngLayout::Rgba;
+    const std::uint8_t* p = image.rgba.data();
+    for (std::size_t i = 0, n = std::size_t{image.width} * image.height; i < n; ++i, p += 4)
+        if (p[0] != p[1] || p[1] != p[2]) return PngLayout::Rgb;
+    return PngLayout::Gray;
+}
+
+void PackRow(const std::uint8_t* rgba, std::uint32_t width, PngLayout layout, std::uint8_t* out) {
+    for (std::uint32_t x = 0; x < width; ++x, rgba += 4) {
+        *out++ = rgba[0];
+        if (layout == PngLayout::Gray) continue;
+        *out++ = rgba[1];
+        *out++ = rgba[2];
+    }
+}
+
+// The filtered image: one filter byte and the filtered bytes per row.
+std::vector<std::uint8_t> FilterImage(const Bitmap& image, PngLayout layout) {
+    const std::size_t bpp = layout == PngLayout::Gray ? 1 : layout == PngLayout::Rgb ? 3 : 4;
+    const std::size_t rowBytes = std::size_t{image.width} * bpp;
+    std::vector<std::uint8_t> filtered((rowBytes + 1) * image.height);
+    std::vector<std::uint8_t> packed(layout == PngLayout::Rgba ? 0 : 2 * rowBytes);
+    const std::uint8_t* prev = nullptr;
+    for (std::uint32_t y = 0; y < image.height; ++y) {
+        const std::uint8_t* cur = image.Row(y);
+        if (layout != PngLayout::Rgba) {
+            std::uint8_t* slot = packed.data() + (y % 2) * rowBytes;
+            PackRow(cur, image.width, layout, slot);
+            cur = slot;
+        }
+        std::uint8_t* out = filtered.data() + y * (rowBytes + 1);
+        out[0] = 4;  // Paeth
+        PaethRow(cur, prev, rowBytes, bpp, out + 1);
+        prev = cur;
+    }
+    return filtered;
+}
+
+void Be32(std::uint8_t* p, std::uint32_t v) {
+    p[0] = static_cast<std::uint8_t>(v >> 24);
+    p[1] = static_cast<std::uint8_t>(v >> 16);
+    p[2] = static_cast<std::uint8_t>(v >> 8);
+    p[3] = static_cast<std::uint8_t>(v);
+}
+
+bool WriteChunk(std::FILE* out, const char type[4], const std::uint8_t* data, std::size_t size) {
+    std::uint8_t head[8], tail[4];
+    Be32(head, static_cast<std::uint32_t>(size));
+    std::memcpy(head + 4, type, 4);
+    std::uint32_t crc = libdeflate_crc32(0, head + 4, 4);
+    if (size != 0) crc = libdeflate_crc32(crc, data, size);  // a null buffer restarts the CRC
+    Be32(tail, crc);
+    return std::fwrite(head, 1, 8, out) == 8 &&
+           (size == 0 || std::fwrite(data, 1, size, out) == size) &&
+           std::fwrite(tail, 1, 4, out) == 4;
+}
+
+GpStatus Deflate(const std::vector<std::uint8_t>& filtered, std::vector<std::uint8_t>& zdata) {
+    libdeflate_compressor* compressor = libdeflate_alloc_compressor(kDeflateLevel);
+    if (compressor == nullptr) return OutOfMemory;
+    try {
+        zdata.resize(libdeflate_zlib_compress_bound(compressor, filtered.size()));
+    } catch (const std::bad_alloc&) {
+        libdeflate_free_compressor(compressor);
+        return OutOfMemory;
+    }
+    const std::size_t size = libdeflate_zlib_compress(compressor, filtered.data(), filtered.size(),
+                                                      zdata.data(), zdata.size());
+    libdeflate_free_compressor(compressor);
+    if (size == 0) return GenericError;
+    zdata.resize(size);
+    return Ok;
+}
+
+class PngEncoder final : public Encoder {
+public:
+    GpStatus Encode(const Bitmap& image, std::FILE* out) const override {
+        if (image.width == 0 || image.height == 0 || out == nullptr) return InvalidParameter;
+        if (image.width > 0x7FFFFFFF || image.height > 0x7FFFFFFF) return ValueOverflow;
+        try {
+            const PngLayout layout = ChooseLayout(image);
+            std::vector<std::uint8_t> zdata;
+            {
+                const std::vector<std::uint8_t> filtered = FilterImage(image, layout);
+                if (GpStatus s = Deflate(filtered, zdata); s != Ok) return s;
+            }
+            return WriteFile(image, layout, zdata, out);
+        } catch (const std::bad_alloc&) {
+            return OutOfMemory;
+        }
+    }
+
+private:
+    static GpStatus WriteFile(const Bitmap& image, PngLayout layout,
+                              const std::vector<std::uint8_t>& zdata, std::FILE* out) {
+        std::uint8_t ihdr[13] = {};
+        Be32(ihdr, image.width);
+        Be32(ihdr + 4, image.height);
+        ihdr[8] = 8;
+        ihdr[9] = layout == PngLayout::Gray ? 0 : layout == PngLayout::Rgb ? 2 : 6;
+        if (std::fwrite(kSignature, 1, sizeof kSignature, out) != sizeof kSignature ||
+            !WriteChunk(out, "IHDR", ihdr, sizeof ihdr))
+            return Win32Error;
+        for (std::size_t at = 0; at < zdata.size(); at += kIdatChunk) {
+            const std::size_t n = std::min(kIdatChunk, zdata.size() - at);
+            if (!WriteChunk(out, "IDAT", zdata.data() + at, n)) return Win32Error;
+        }
+        return WriteChunk(out, "IEND", nullptr, 0) ? Ok : Win32Error;
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<Decoder> MakePngDecoder() {
+    return std::make_unique<PngDecoder>();
+}
+std::unique_ptr<Encoder> MakePngEncoder() {
+    return std::make_unique<PngEncoder>();
+}
+
+}  // namespace gdip

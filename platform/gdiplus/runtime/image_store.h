@@ -1,0 +1,45 @@
+// Images held by the module: decoded pixels plus the identity of the file
+// they came from, which a save must never overwrite.
+#pragma once
+
+#include <sys/types.h>
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "codec.h"
+
+struct GpImage {
+    gdip::Bitmap bitmap;
+    dev_t sourceDevice = 0;
+    ino_t sourceInode = 0;
+    std::string sourcePath;  // the host path with links resolved
+};
+
+// Every image the module creates is a bitmap, at the same address as its
+// GpImage part, so the program may pass either pointer.
+struct GpBitmap : GpImage {};
+
+namespace gdip {
+
+// Reads the process's file-creation mask once; saves create files with
+// 0666 & ~mask as every other program does.
+void CaptureUmask();
+
+// Reads a whole file (the path in the program's drive form), picks the
+// decoder by content and decodes. The file is closed before this returns.
+GpStatus LoadImageFile(std::u16string_view winPath, std::unique_ptr<GpBitmap>& image);
+
+// Writes the image with the encoder into a hidden temporary file beside the
+// target and renames it into place: a failed save leaves no partial file and
+// keeps whatever the target held. The image's own source is refused.
+GpStatus SaveImageFile(const GpImage& image, std::u16string_view winPath, const Encoder& encoder);
+
+// Handles given to the program, so that a stale or foreign pointer is
+// refused rather than followed.
+void RegisterImage(GpImage* image);  // may throw std::bad_alloc
+bool IsLiveImage(const GpImage* image);
+bool UnregisterImage(const GpImage* image);
+
+}  // namespace gdip
