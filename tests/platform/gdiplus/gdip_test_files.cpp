@@ -1,0 +1,179 @@
+#include "gdip_test_files.h"
+
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+namespace gdiptest {
+
+namespace {
+
+std::string Quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+// Reads one header line "KEY VALUE" of a PAM file.
+bool ReadPamHeader(std::istream& in, std::uint32_t& w, std::uint32_t& h, int& depth) {
+    std::string line;
+    if (!std::getline(in, line) || line != "P7") return false;
+    while (std::getline(in, line) && line != "ENDHDR") {
+        std::istringstream fields(line);
+        std::string key;
+        fields >> key;
+        if (key == "WIDTH") fields >> w;
+        if (key == "HEIGHT") fields >> h;
+        if (key == "DEPTH") fields >> depth;
+    }
+    return w > 0 && h > 0 && depth >= 1 && depth <= 4;
+}
+
+}  // namespace
+
+gdip::Bitmap Pattern(std::uint32_t w, std::uint32_t h, bool alpha) {
+    gdip::Bitmap b;
+    gdip::AllocateBitmap(b, w, h);
+    b.hasAlpha = alpha;
+    for (std::uint32_t y = 0; y < h; ++y)
+        for (std::uint32_t x = 0; x < w; ++x) {
+            std::uint8_t* p = b.Row(y) + 4 * x;
+            p[0] = static_cast<std::uint8_t>(x * 37 + y * 11 + 3);
+            p[1] = static_cast<std::uint8_t>(x * 5 + y * 71 + 100);
+            p[2] = static_cast<std::uint8_t>((x ^ y) * 29 + 7);
+            p[3] = alpha ? static_cast<std::uint8_t>(x * 13 + y * 17) : 255;
+        }
+    return b;
+}
+
+gdip::Bitmap GrayPattern(std::uint32_t w, std::uint32_t h) {
+    gdip::Bitmap b = Pattern(w, h, false);
+    for (std::size_t i = 0; i < b.rgba.size(); i += 4) b.rgba[i + 1] = b.rgba[i + 2] = b.rgba[i];
+    return b;
+}
+
+gdip::Bitmap Smooth(std::uint32_t w, std::uint32_t h) {
+    gdip::Bitmap b;
+    gdip::AllocateBitmap(b, w, h);
+    for (std::uint32_t y = 0; y < h; ++y)
+        for (std::uint32_t x = 0; x < w; ++x) {
+            std::uint8_t* p = b.Row(y) + 4 * x;
+            p[0] = static_cast<std::uint8_t>(128 + 100 * std::sin(x / 9.0));
+            p[1] = static_cast<std::uint8_t>(128 + 100 * std::cos(y / 7.0));
+            p[2] = static_cast<std::uint8_t>((x + y) * 255 / (w + h));
+            p[3] = 255;
+        }
+    return b;
+}
+
+Bytes EncodeToBytes(const gdip::Encoder& encoder, const gdip::Bitmap& image, GpStatus* status) {
+    std::FILE* f = std::tmpfile();
+    if (f == nullptr) return {};
+    const GpStatus s = encoder.Encode(image, f);
+    if (status != nullptr) *status = s;
+    Bytes bytes;
+    std::fflush(f);
+    std::rewind(f);
+    for (int c; (c = std::fgetc(f)) != EOF;) bytes.push_back(static_cast<std::uint8_t>(c));
+    std::fclose(f);
+    return bytes;
+}
+
+GpStatus DecodeWatched(const gdip::Decoder& decoder, const Bytes& file, gdip::Bitmap& out,
+                       std::string& printed) {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::FILE* sink = std::tmpfile();
+    const int savedOut = dup(1), savedErr = dup(2);
+    dup2(fileno(sink), 1);
+    dup2(fileno(sink), 2);
+    const GpStatus status = decoder.Decode(file, out);
+    std::fflush(stdout);
+    std::fflush(stderr);
+    dup2(savedOut, 1);
+    dup2(savedErr, 2);
+    close(savedOut);
+    close(savedErr);
+    std::rewind(sink);
+    printed.clear();
+    for (int c; (c = std::fgetc(sink)) != EOF;) printed += static_cast<char>(c);
+    std::fclose(sink);
+    return status;
+}
+
+Bytes ReadBytes(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteBytes(const std::filesystem::path& p, const Bytes& bytes) {
+    std::ofstream out(p, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+}
+
+bool Convert(const std::vector<std::string>& args) {
+    std::string command = "convert";
+    for (const std::string& a : args) command += " " + Quote(a);
+    return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+void WritePam(const std::filesystem::path& p, const gdip::Bitmap& image) {
+    std::ofstream out(p, std::ios::binary);
+    out << "P7\nWIDTH " << image.width << "\nHEIGHT " << image.height << "\nDEPTH "
+        << (image.hasAlpha ? 4 : 3) << "\nMAXVAL 255\nTUPLTYPE "
+        << (image.hasAlpha ? "RGB_ALPHA" : "RGB") << "\nENDHDR\n";
+    for (std::size_t i = 0; i < image.rgba.size(); i += 4)
+        out.write(reinterpret_cast<const char*>(&image.rgba[i]), image.hasAlpha ? 4 : 3);
+}
+
+gdip::Bitmap DecodeWithConvert(const std::filesystem::path& p) {
+    const std::filesystem::path pam = p.string() + ".decoded.pam";
+    gdip::Bitmap b;
+    if (!Convert({p.string(), "-colorspace", "sRGB", "-depth", "8", "pam:" + pam.string()}))
+        return b;
+    std::ifstream in(pam, std::ios::binary);
+    std::uint32_t w = 0, h = 0;
+    int depth = 0;
+    if (!ReadPamHeader(in, w, h, depth) || gdip::AllocateBitmap(b, w, h) != Ok) return {};
+    std::vector<std::uint8_t> px(static_cast<std::size_t>(depth));
+    for (std::size_t i = 0; i < b.rgba.size(); i += 4) {
+        in.read(reinterpret_cast<char*>(px.data()), depth);
+        const bool gray = depth <= 2;
+        b.rgba[i] = px[0];
+        b.rgba[i + 1] = gray ? px[0] : px[1];
+        b.rgba[i + 2] = gray ? px[0] : px[2];
+        b.rgba[i + 3] = (depth == 2 || depth == 4) ? px[depth - 1] : 255;
+    }
+    std::filesystem::remove(pam);
+    return b;
+}
+
+int MaxDifference(const gdip::Bitmap& a, const gdip::Bitmap& b) {
+    if (a.width != b.width || a.height != b.height || a.rgba.size() != b.rgba.size()) return 256;
+    int worst = 0;
+    for (std::size_t i = 0; i < a.rgba.size(); ++i)
+        worst = std::max(worst, std::abs(int{a.rgba[i]} - int{b.rgba[i]}));
+    return worst;
+}
+
+double Psnr(const gdip::Bitmap& a, const gdip::Bitmap& b) {
+    if (a.width != b.width || a.height != b.height || a.rgba.size() != b.rgba.size()) return 0;
+    double sum = 0;
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < a.rgba.size(); ++i) {
+        if (i % 4 == 3) continue;
+        const double d = static_cast<double>(a.rgba[i]) - static_cast<double>(b.rgba[i]);
+        sum += d * d;
+        ++n;
+    }
+    if (sum == 0) return 100;
+    return 10 * std::log10(255.0 * 255.0 / (sum / static_cast<double>(n)));
+}
+
+}  // namespace gdiptest

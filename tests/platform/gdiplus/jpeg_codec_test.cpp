@@ -1,0 +1,210 @@
+// JPEG: the colour spaces that cameras and print software write, EXIF
+// orientation, and what our encoder promises (baseline, quality 90, 4:2:0,
+// alpha over white).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+// clang-format off
+#include <jpeglib.h>
+// clang-format on
+
+#include "gdip_test_files.h"
+
+namespace {
+
+using gdiptest::Bytes;
+
+enum class Space { Gray, Rgb, AdobeCmyk, PlainCmyk, Ycck };
+
+struct JpegSource {
+    Space space = Space::Rgb;
+    Bytes exif;  // APP1 payload, written when not empty
+};
+
+// Samples of a smooth picture in the space asked for. CMYK samples are
+// Adobe-inverted (255 = no ink) except for plain CMYK.
+Bytes SamplesOf(const gdip::Bitmap& rgb, Space space) {
+    Bytes out;
+    for (std::size_t i = 0; i < rgb.rgba.size(); i += 4) {
+        const std::uint8_t r = rgb.rgba[i], g = rgb.rgba[i + 1], b = rgb.rgba[i + 2];
+        switch (space) {
+            case Space::Gray:
+                out.push_back(r);
+                break;
+            case Space::Rgb:
+                out.insert(out.end(), {r, g, b});
+                break;
+            case Space::PlainCmyk:
+                out.insert(out.end(),
+                           {static_cast<std::uint8_t>(255 - r), static_cast<std::uint8_t>(255 - g),
+                            static_cast<std::uint8_t>(255 - b), 0});
+                break;
+            default:
+                out.insert(out.end(), {r, g, b, 255});
+                break;
+        }
+    }
+    return out;
+}
+
+Bytes WriteJpeg(const gdip::Bitmap& rgb, const JpegSource& src) {
+    jpeg_compress_struct c;
+    jpeg_error_mgr err;
+    c.err = jpeg_std_error(&err);
+    jpeg_create_compress(&c);
+    unsigned char* mem = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &mem, &size);
+    c.image_width = rgb.width;
+    c.image_height = rgb.height;
+    const bool cmyk = src.space >= Space::AdobeCmyk;
+    c.input_components = src.space == Space::Gray ? 1 : cmyk ? 4 : 3;
+    c.in_color_space = src.space == Space::Gray ? JCS_GRAYSCALE : cmyk ? JCS_CMYK : JCS_RGB;
+    jpeg_set_defaults(&c);
+    jpeg_set_quality(&c, 98, TRUE);
+    if (src.space == Space::Rgb) jpeg_set_colorspace(&c, JCS_RGB);
+    if (src.space == Space::Ycck) jpeg_set_colorspace(&c, JCS_YCCK);
+    if (src.space == Space::PlainCmyk) c.write_Adobe_marker = FALSE;
+    jpeg_start_compress(&c, TRUE);
+    if (!src.exif.empty())
+        jpeg_write_marker(&c, JPEG_APP0 + 1, src.exif.data(),
+                          static_cast<unsigned>(src.exif.size()));
+    Bytes samples = SamplesOf(rgb, src.space);
+    const std::size_t stride = samples.size() / rgb.height;
+    while (c.next_scanline < c.image_height) {
+        JSAMPROW row = samples.data() + stride * c.next_scanline;
+        jpeg_write_scanlines(&c, &row, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    Bytes out(mem, mem + size);
+    std::free(mem);
+    return out;
+}
+
+gdip::Bitmap Decode(const Bytes& file, GpStatus expected = Ok) {
+    gdip::Bitmap out;
+    std::string printed;
+    EXPECT_EQ(gdiptest::DecodeWatched(*gdip::MakeJpegDecoder(), file, out, printed), expected);
+    EXPECT_EQ(printed, "");
+    return out;
+}
+
+TEST(JpegCodec, EveryColourSpaceDecodesToTheSamePicture) {
+    const gdip::Bitmap source = gdiptest::Smooth(48, 40);
+    gdip::Bitmap graySource = source;
+    for (std::size_t i = 0; i < graySource.rgba.size(); i += 4)
+        graySource.rgba[i + 1] = graySource.rgba[i + 2] = graySource.rgba[i];
+    for (const Space space :
+         {Space::Gray, Space::Rgb, Space::AdobeCmyk, Space::PlainCmyk, Space::Ycck}) {
+        SCOPED_TRACE(static_cast<int>(space));
+        const gdip::Bitmap& expected = space == Space::Gray ? graySource : source;
+        const gdip::Bitmap image = Decode(WriteJpeg(expected, {space, {}}));
+        EXPECT_GT(gdiptest::Psnr(image, expected), 35.0);
+        EXPECT_FALSE(image.hasAlpha);
+    }
+}
+
+TEST(JpegCodec, RoundTripStaysCloseAtEveryOddSize) {
+    for (const auto& [w, h] : {std::pair{1u, 1u}, {7u, 3u}, {17u, 9u}, {64u, 48u}}) {
+        const gdip::Bitmap source = gdiptest::Smooth(w, h);
+        const gdip::Bitmap back = Decode(gdiptest::EncodeToBytes(*gdip::MakeJpegEncoder(), source));
+        EXPECT_GT(gdiptest::Psnr(back, source), 30.0) << w << "x" << h;
+    }
+}
+
+// Finds a marker segment; returns the offset of its first payload byte.
+std::size_t FindMarker(const Bytes& f, std::uint8_t marker) {
+    for (std::size_t i = 2; i + 4 < f.size();) {
+        if (f[i] != 0xFF) return 0;
+        if (f[i + 1] == marker) return i + 4;
+        i += 2 + ((f[i + 2] << 8) | f[i + 3]);
+    }
+    return 0;
+}
+
+TEST(JpegCodec, EncoderWritesBaselineQuality90With420Sampling) {
+    const Bytes file = gdiptest::EncodeToBytes(*gdip::MakeJpegEncoder(), gdiptest::Smooth(40, 24));
+    const std::size_t sof = FindMarker(file, 0xC0);  // baseline; progressive is 0xC2
+    ASSERT_NE(sof, 0u);
+    EXPECT_EQ(file[sof + 5], 3);      // components
+    EXPECT_EQ(file[sof + 7], 0x22);   // Y: 2 x 2
+    EXPECT_EQ(file[sof + 10], 0x11);  // Cb
+    EXPECT_EQ(file[sof + 13], 0x11);  // Cr
+    const std::size_t dqt = FindMarker(file, 0xDB);
+    ASSERT_NE(dqt, 0u);
+    EXPECT_EQ(file[dqt + 1], 3);  // 16 (standard luminance DC step) at quality 90
+}
+
+TEST(JpegCodec, AlphaIsCompositedOverWhite) {
+    gdip::Bitmap image = gdiptest::Smooth(16, 16);
+    image.hasAlpha = true;
+    for (std::size_t i = 0; i < image.rgba.size(); i += 4) {
+        const bool left = (i / 4) % 16 < 8;
+        image.rgba[i] = image.rgba[i + 1] = image.rgba[i + 2] = 0;  // black
+        image.rgba[i + 3] = left ? 0 : 128;
+    }
+    const gdip::Bitmap back = Decode(gdiptest::EncodeToBytes(*gdip::MakeJpegEncoder(), image));
+    EXPECT_GE(back.Row(8)[0], 250);            // transparent black -> white
+    EXPECT_NEAR(back.Row(8)[4 * 12], 127, 6);  // half black -> mid gray
+    EXPECT_EQ(back.Row(8)[3], 255);
+}
+
+// An EXIF block holding only an orientation tag (little-endian TIFF).
+Bytes ExifWithOrientation(std::uint8_t orientation) {
+    return {'E',  'x',  'i', 'f', 0, 0, 'I', 'I', 42,          0, 8, 0, 0, 0,  // TIFF header
+            1,    0,                                                           // one entry
+            0x12, 0x01, 3,   0,   1, 0, 0,   0,   orientation, 0, 0, 0,        // 0x0112 SHORT 1
+            0,    0,    0,   0};
+}
+
+// Four flat quadrants survive JPEG; which one ends up top-left shows the turn.
+gdip::Bitmap Quadrants() {
+    gdip::Bitmap b;
+    gdip::AllocateBitmap(b, 32, 16);
+    for (std::uint32_t y = 0; y < 16; ++y)
+        for (std::uint32_t x = 0; x < 32; ++x) {
+            const bool right = x >= 16, bottom = y >= 8;
+            std::uint8_t* p = b.Row(y) + 4 * x;
+            p[0] = (!bottom && !right) || (bottom && right) ? 255 : 0;  // red TL, white BR
+            p[1] = (!bottom && right) || (bottom && right) ? 255 : 0;   // green TR
+            p[2] = (bottom && !right) || (bottom && right) ? 255 : 0;   // blue BL
+            p[3] = 255;
+        }
+    return b;
+}
+
+TEST(JpegCodec, ExifOrientationTurnsThePictureUpright) {
+    struct Case {
+        std::uint8_t orientation;
+        std::uint32_t width, height;
+        std::array<int, 3> topLeft;
+    };
+    for (const Case c : {Case{1, 32, 16, {255, 0, 0}}, Case{3, 32, 16, {255, 255, 255}},
+                         Case{6, 16, 32, {0, 0, 255}}, Case{8, 16, 32, {0, 255, 0}}}) {
+        SCOPED_TRACE(static_cast<int>(c.orientation));
+        const gdip::Bitmap image =
+            Decode(WriteJpeg(Quadrants(), {Space::Rgb, ExifWithOrientation(c.orientation)}));
+        ASSERT_EQ(image.width, c.width);
+        ASSERT_EQ(image.height, c.height);
+        for (int ch = 0; ch < 3; ++ch) EXPECT_NEAR(image.Row(2)[4 * 2 + ch], c.topLeft[ch], 8);
+    }
+}
+
+TEST(JpegCodec, CutShortFileIsRefusedSilently) {
+    Bytes file = WriteJpeg(gdiptest::Smooth(64, 64), {});
+    file.resize(file.size() * 2 / 3);
+    Decode(file, GenericError);
+}
+
+// Stray bytes before a marker make libjpeg warn; the picture itself is whole.
+TEST(JpegCodec, StrayBytesBeforeAMarkerDecodeWithoutAWord) {
+    Bytes file = WriteJpeg(gdiptest::Smooth(16, 16), {});
+    const std::size_t dht = FindMarker(file, 0xC4);
+    ASSERT_NE(dht, 0u);
+    file.insert(file.begin() + static_cast<std::ptrdiff_t>(dht - 4), {0x00, 0x00});
+    EXPECT_EQ(Decode(file).width, 16u);
+}
+
+}  // namespace
