@@ -77,8 +77,14 @@ std::u16string CFileFind::GetFileName() const {
     return m_found.cFileName;
 }
 
+// Built in one buffer of the exact size: a scan keeps every path it gets, and
+// concatenating in steps leaves each with twice the room it needs.
 std::u16string CFileFind::GetFilePath() const {
-    return m_root + u"\\" + GetFileName();
+    const std::u16string_view name(m_found.cFileName);
+    std::u16string path;
+    path.reserve(m_root.size() + 1 + name.size());
+    path.append(m_root).append(1, u'\\').append(name);
+    return path;
 }
 
 std::u16string CFileFind::GetRoot() const {
