@@ -131,8 +131,12 @@ GpStatus SplitTarget(std::u16string_view winPath, Target& target) {
     if (!host || host->empty()) return Win32Error;
     target.path = *host;
     const std::size_t slash = target.path.rfind('/');
-    target.folder = slash == std::string::npos ? "." : target.path.substr(0, slash);
-    if (slash == 0) target.folder = "/";
+    // One assignment per case: GCC 12 at -O3 reports a false -Wrestrict on
+    // assigning the short literal "/" after the substring.
+    if (slash == std::string::npos)
+        target.folder = std::string(".");
+    else
+        target.folder = target.path.substr(0, slash == 0 ? 1 : slash);
     target.leaf = slash == std::string::npos ? target.path : target.path.substr(slash + 1);
     return target.leaf.empty() ? Win32Error : Ok;
 }
