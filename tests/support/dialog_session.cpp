@@ -1,0 +1,262 @@
+#include "tests/support/dialog_session.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <algorithm>
+#include <cstdlib>
+
+#include "platform/framework/testing.h"
+#include "platform/gdiplus/gdiplus.h"
+
+namespace testsupport {
+
+namespace {
+
+class ImagingRuntimeEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        const GdiplusStartupInput input{1, nullptr, FALSE, FALSE};
+        ASSERT_EQ(GdiplusStartup(&m_token, &input, nullptr), Ok)
+            << "the imaging runtime module beside the test did not start";
+    }
+    void TearDown() override {
+        if (m_token != 0) GdiplusShutdown(m_token);
+        m_token = 0;
+    }
+
+private:
+    ULONG_PTR m_token = 0;
+};
+
+void SetOrUnset(const char* name, bool had, const std::string& value) {
+    if (had)
+        ::setenv(name, value.c_str(), 1);
+    else
+        ::unsetenv(name);
+}
+
+}  // namespace
+
+bool UseImagingRuntime() {
+    static const bool registered = [] {
+        ::testing::AddGlobalTestEnvironment(new ImagingRuntimeEnvironment());
+        return true;
+    }();
+    return registered;
+}
+
+ScopedHome::ScopedHome(bool withPictures) {
+    const char* home = std::getenv("HOME");
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    m_hadHome = home != nullptr;
+    m_hadConfig = config != nullptr;
+    m_oldHome = home ? home : "";
+    m_oldConfig = config ? config : "";
+    const std::filesystem::path configDir = m_dir.Path() / ".config";
+    std::filesystem::create_directories(configDir);
+    if (withPictures) {
+        std::filesystem::create_directories(m_dir.Path() / "Pictures");
+        m_dir.Write(".config/user-dirs.dirs", "XDG_PICTURES_DIR=\"$HOME/Pictures\"\n");
+    } else {
+        // The entry names a folder that is not there, and the usual default
+        // is not there either.
+        m_dir.Write(".config/user-dirs.dirs", "XDG_PICTURES_DIR=\"$HOME/Missing\"\n");
+    }
+    ::setenv("HOME", m_dir.Path().c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", configDir.c_str(), 1);
+}
+
+ScopedHome::~ScopedHome() {
+    SetOrUnset("HOME", m_hadHome, m_oldHome);
+    SetOrUnset("XDG_CONFIG_HOME", m_hadConfig, m_oldConfig);
+}
+
+DialogSession::DialogSession() : m_dlg(std::make_unique<CConverterDlg>(nullptr)) {
+    EXPECT_TRUE(m_dlg->Create());
+    afx::testing::PumpOnce();
+}
+
+DialogSession::~DialogSession() {
+    if (WindowAlive()) m_dlg->DestroyWindow();
+    afx::testing::PumpOnce();
+}
+
+CWnd* DialogSession::Item(int id) const {
+    CWnd* item = m_dlg->GetDlgItem(id);
+    EXPECT_NE(item, nullptr) << "no control " << id;
+    return item;
+}
+
+std::u16string DialogSession::Text(int id) const {
+    std::u16string text;
+    m_dlg->GetDlgItemTextW(id, text);
+    return text;
+}
+
+std::u16string DialogSession::Caption() const {
+    std::u16string text;
+    m_dlg->GetWindowTextW(text);
+    return text;
+}
+
+bool DialogSession::Enabled(int id) const {
+    return Item(id)->IsWindowEnabled() != FALSE;
+}
+bool DialogSession::Visible(int id) const {
+    return Item(id)->IsWindowVisible() != FALSE;
+}
+UINT DialogSession::Check(int id) const {
+    return m_dlg->IsDlgButtonChecked(id);
+}
+
+int DialogSession::ProgressPos() const {
+    CProgressCtrl bar;
+    bar.Attach(Item(IDC_PROGRESS)->Impl());
+    return bar.GetPos();
+}
+
+int DialogSession::FocusId() const {
+    CWnd* focus = CWnd::GetFocus();
+    return focus != nullptr ? focus->GetDlgCtrlID() : 0;
+}
+
+bool DialogSession::WindowAlive() const {
+    return m_dlg->GetSafeHwnd() != nullptr;
+}
+
+int DialogSession::PixelsOfColour(int id, int red, int green, int blue) const {
+    const QImage image = afx::testing::Grab(m_dlg.get());
+    const RECT r = afx::testing::ControlRect(Item(id));
+    const QRgb wanted = qRgb(red, green, blue);
+    int n = 0;
+    for (int y = std::max<int>(0, r.top); y < std::min<int>(image.height(), r.bottom); ++y)
+        for (int x = std::max<int>(0, r.left); x < std::min<int>(image.width(), r.right); ++x)
+            if ((image.pixel(x, y) & 0xFFFFFF) == (wanted & 0xFFFFFF)) ++n;
+    return n;
+}
+
+void DialogSession::Click(int id) {
+    afx::testing::Click(Item(id));
+}
+void DialogSession::Type(int id, const std::u16string& text) {
+    afx::testing::Type(Item(id), text);
+}
+
+void DialogSession::Apply(const RunSettings& s) {
+    Type(IDC_SOURCE_PATH, s.source);
+    Type(IDC_SAVE_PATH, s.destination);
+    if ((Check(IDC_INCLUDE_SUBFOLDERS) == BST_CHECKED) != s.includeSubfolders)
+        Click(IDC_INCLUDE_SUBFOLDERS);
+    for (int box : kFormatBoxes) {
+        bool wanted = false;
+        for (int f : s.formats) wanted = wanted || f == box;
+        if ((Check(box) == BST_CHECKED) != wanted) Click(box);
+    }
+    switch (s.policy) {
+        case ClashPolicy::Prefix:
+            Click(IDC_POLICY_PREFIX);
+            Type(IDC_PREFIX, s.prefix);
+            break;
+        case ClashPolicy::Suffix:
+            Click(IDC_POLICY_SUFFIX);
+            Type(IDC_SUFFIX, s.suffix);
+            break;
+        case ClashPolicy::Overwrite:
+            Click(IDC_POLICY_OVERWRITE);
+            break;
+    }
+}
+
+bool DialogSession::RunInProgress() const {
+    return State() != RunState::Idle || Text(IDC_START) != kStartCaption;
+}
+
+bool DialogSession::WaitForRunEnd(std::chrono::milliseconds timeout) {
+    return afx::testing::PumpUntil([this] { return !RunInProgress(); }, timeout);
+}
+
+void DialogSession::Settle() {
+    int quiet = 0;
+    RunCounters last = Counters();
+    std::u16string lastCaption = Text(IDC_START);
+    for (int i = 0; i < 1000 && quiet < 8; ++i) {
+        afx::testing::PumpOnce();
+        const RunCounters now = Counters();
+        const std::u16string caption = Text(IDC_START);
+        const bool same = now.processed == last.processed && now.recognised == last.recognised &&
+                          now.saved == last.saved && now.expected == last.expected &&
+                          caption == lastCaption;
+        quiet = same ? quiet + 1 : 0;
+        last = now;
+        lastCaption = caption;
+    }
+}
+
+namespace {
+constexpr int kOptionControls[] = {IDC_SOURCE_PATH,   IDC_SAVE_PATH,     IDC_INCLUDE_SUBFOLDERS,
+                                   IDC_SELECT_ALL,    IDC_FORMAT_BMP,    IDC_FORMAT_PNG,
+                                   IDC_FORMAT_JPEG,   IDC_FORMAT_GIF,    IDC_FORMAT_TIFF,
+                                   IDC_POLICY_PREFIX, IDC_POLICY_SUFFIX, IDC_POLICY_OVERWRITE,
+                                   IDC_BROWSE_SOURCE, IDC_BROWSE_SAVE};
+}  // namespace
+
+void ExpectIdleControls(const DialogSession& s) {
+    EXPECT_EQ(s.State(), RunState::Idle);
+    EXPECT_EQ(s.Text(IDC_START), kStartCaption);
+    EXPECT_TRUE(s.Enabled(IDC_START));
+    EXPECT_FALSE(s.Enabled(IDC_STOP));
+    EXPECT_FALSE(s.Visible(IDC_PROGRESS));
+    for (int id : kOptionControls) EXPECT_TRUE(s.Enabled(id)) << id;
+    EXPECT_EQ(s.Enabled(IDC_PREFIX), s.Check(IDC_POLICY_PREFIX) == BST_CHECKED);
+    EXPECT_EQ(s.Enabled(IDC_SUFFIX), s.Check(IDC_POLICY_SUFFIX) == BST_CHECKED);
+    EXPECT_TRUE(s.Visible(IDC_STATUS_COUNTS));
+    EXPECT_TRUE(s.Visible(IDC_STATUS_MESSAGE));
+}
+
+void ExpectRunningControls(const DialogSession& s) {
+    for (int id : kOptionControls) EXPECT_FALSE(s.Enabled(id)) << id;
+    EXPECT_FALSE(s.Enabled(IDC_PREFIX));
+    EXPECT_FALSE(s.Enabled(IDC_SUFFIX));
+    EXPECT_TRUE(s.Enabled(IDC_START));
+    EXPECT_TRUE(s.Visible(IDC_PROGRESS));
+    EXPECT_EQ(s.Enabled(IDC_STOP), s.State() != RunState::Idle);
+}
+
+bool RunConversion(DialogSession& session, const RunSettings& settings) {
+    session.Apply(settings);
+    session.Click(IDC_START);
+    return session.WaitForRunEnd();
+}
+
+std::pair<unsigned, unsigned> ImageSizeOf(const std::filesystem::path& file) {
+    GpBitmap* bitmap = nullptr;
+    const std::u16string path = WinPathOf(file);
+    if (GdipCreateBitmapFromFile(path.c_str(), &bitmap) != Ok || bitmap == nullptr) return {0, 0};
+    UINT w = 0, h = 0;
+    GdipGetImageWidth(reinterpret_cast<GpImage*>(bitmap), &w);
+    GdipGetImageHeight(reinterpret_cast<GpImage*>(bitmap), &h);
+    GdipDisposeImage(reinterpret_cast<GpImage*>(bitmap));
+    return {w, h};
+}
+
+namespace {
+std::u16string Num(int v) {
+    const std::string text = std::to_string(v);
+    return std::u16string(text.begin(), text.end());
+}
+}  // namespace
+
+std::u16string ProgressLine(int processed, int total, int recognised, int saved) {
+    return u"已处理文件数： " + Num(processed) + u"；     文件总数： " + Num(total) +
+           u"；     可识别图片文件数： " + Num(recognised) + u"；     已保存文件数： " +
+           Num(saved) + u"；";
+}
+
+std::u16string FinalLine(int processed, int total, int recognised, int saved, int expected) {
+    return u"已处理文件数： " + Num(processed) + u"；     文件总数： " + Num(total) +
+           u"；     可识别图片文件数： " + Num(recognised) + u"；     已保存文件数： " +
+           Num(saved) + u"；     应保存文件数： " + Num(expected) + u"；";
+}
+
+}  // namespace testsupport

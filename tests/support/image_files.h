@@ -1,0 +1,35 @@
+// Image files for tests: BMP bytes written directly, the other formats made
+// from them with ImageMagick's convert (once per process and kind), plus
+// checksums and listings of folder trees.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+enum class ImageKind { Png, Jpeg, Bmp, Gif, Tiff };
+
+// A 24-bit bottom-up BMP of w x h pixels with a pattern chosen by seed.
+std::string MakeBmp(int width, int height, std::uint32_t seed = 0);
+// An image of the kind; fails the calling test (and returns "") when convert
+// does not work.
+std::string MakeImage(ImageKind kind, int width, int height, std::uint32_t seed = 0);
+// The usual extension of the kind, lower case with its dot (".png").
+std::string ExtensionOf(ImageKind kind);
+
+// The format a file's first bytes announce: "PNG", "BMP", "JPEG", "GIF",
+// "TIFF", or "" for anything else.
+std::string SniffFormat(const std::string& bytes);
+
+// FNV-1a of the bytes, as hex.
+std::string Checksum(const std::string& bytes);
+// relative path (with "/") -> checksum, for every file under root.
+std::map<std::string, std::string> SnapshotTree(const std::filesystem::path& root);
+// Sorted names of the files directly in a folder.
+std::vector<std::string> FileNamesIn(const std::filesystem::path& folder);
+
+}  // namespace testsupport

@@ -1,0 +1,158 @@
+// Open finds a real window of the folder on an X server and raises it. The
+// test starts its own Xvfb; it is skipped only when Xvfb is not installed.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "platform/framework/testing.h"
+#include "platform/win32/fileapi.h"
+#include "platform/win32/shell.h"
+#include "platform/win32/x11_window_list.h"
+#include "tests/support/dialog_session.h"
+
+// Xlib's macros (None, Bool, Status) clash with names in the headers above.
+// clang-format off
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+// clang-format on
+
+extern char** environ;
+
+namespace {
+
+using namespace testsupport;
+namespace fs = std::filesystem;
+
+const bool kRuntime = UseImagingRuntime();
+
+std::string FindXvfb() {
+    for (const char* p : {"/usr/bin/Xvfb", "/usr/local/bin/Xvfb"})
+        if (::access(p, X_OK) == 0) return p;
+    return "";
+}
+
+// An Xvfb of our own on a display number nobody uses.
+class OwnXServer {
+public:
+    bool Start(const std::string& binary) {
+        for (int n = 87; n < 140 && m_pid <= 0; ++n) {
+            if (fs::exists("/tmp/.X11-unix/X" + std::to_string(n)) ||
+                fs::exists("/tmp/.X" + std::to_string(n) + "-lock"))
+                continue;
+            m_name = ":" + std::to_string(n);
+            const char* argv[] = {binary.c_str(), m_name.c_str(), "-screen", "0",
+                                  "640x480x24",   "-nolisten",    "tcp",     nullptr};
+            pid_t pid = 0;
+            if (posix_spawn(&pid, binary.c_str(), nullptr, nullptr, const_cast<char**>(argv),
+                            environ) != 0)
+                return false;
+            for (int i = 0; i < 200 && m_display == nullptr; ++i) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                if (::waitpid(pid, nullptr, WNOHANG) == pid) break;  // lost the race for n
+                m_display = XOpenDisplay(m_name.c_str());
+            }
+            if (m_display != nullptr) m_pid = pid;
+        }
+        return m_display != nullptr;
+    }
+    ~OwnXServer() {
+        if (m_display != nullptr) XCloseDisplay(m_display);
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGTERM);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+    }
+    Display* display() const { return m_display; }
+    const std::string& name() const { return m_name; }
+
+private:
+    pid_t m_pid = -1;
+    std::string m_name;
+    Display* m_display = nullptr;
+};
+
+Window MakeWindow(Display* d, const std::string& utf8Title, bool map, Window owner = None) {
+    const Window w = XCreateSimpleWindow(d, DefaultRootWindow(d), 10, 10, 200, 100, 0, 0, 0);
+    XStoreName(d, w, "latin title");
+    XChangeProperty(d, w, XInternAtom(d, "_NET_WM_NAME", False),
+                    XInternAtom(d, "UTF8_STRING", False), 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(utf8Title.data()),
+                    static_cast<int>(utf8Title.size()));
+    if (owner != None) XSetTransientForHint(d, w, owner);
+    if (map) XMapWindow(d, w);
+    XSync(d, False);
+    return w;
+}
+
+Window Topmost(Display* d) {
+    Window root = None, parent = None, *kids = nullptr;
+    unsigned n = 0;
+    XQueryTree(d, DefaultRootWindow(d), &root, &parent, &kids, &n);
+    const Window top = n > 0 ? kids[n - 1] : None;
+    if (kids != nullptr) XFree(kids);
+    return top;
+}
+
+TEST(FolderWindowOnX, OpenRaisesTheWindowOfTheFolder) {
+    const std::string xvfb = FindXvfb();
+    if (xvfb.empty()) GTEST_SKIP() << "Xvfb is not installed";
+    OwnXServer server;
+    ASSERT_TRUE(server.Start(xvfb));
+    Display* d = server.display();
+    const char* oldDisplay = std::getenv("DISPLAY");
+    const std::string saved = oldDisplay ? oldDisplay : "";
+    ::setenv("DISPLAY", server.name().c_str(), 1);
+
+    std::vector<std::u16string> explored;
+    win32::SetShellExecuteForTesting(
+        [&](std::u16string, std::u16string file) { explored.push_back(file); });
+    {
+        ScopedHome home(true);
+        TempDir base;
+        const std::u16string folder = base.WinPath() + u"旅行2006";
+        CreateDirectoryW(folder.c_str(), nullptr);
+
+        const Window target = MakeWindow(d, "旅行2006", true);
+        MakeWindow(d, "旅行2006", false);         // unmapped: never listed
+        MakeWindow(d, "旅行2006", true, target);  // owned: passed over
+        const Window cover = MakeWindow(d, "something else", true);
+        ASSERT_EQ(Topmost(d), cover);
+
+        DialogSession s;
+        EXPECT_EQ(s.Dlg().FindFolderWindow(u"旅行2006"), reinterpret_cast<HWND>(target));
+        s.Type(IDC_SOURCE_PATH, folder);
+        s.Click(IDC_OPEN_SOURCE);
+        XSync(d, False);
+        EXPECT_EQ(Topmost(d), target);
+        Window focus = None;
+        int revert = 0;
+        XGetInputFocus(d, &focus, &revert);
+        EXPECT_EQ(focus, target);
+        EXPECT_TRUE(explored.empty());
+
+        // A folder without a window: the file manager is asked instead.
+        const std::u16string other = base.WinPath() + u"Elsewhere";
+        CreateDirectoryW(other.c_str(), nullptr);
+        s.Type(IDC_SAVE_PATH, other);
+        s.Click(IDC_OPEN_SAVE);
+        ASSERT_EQ(explored.size(), 1u);
+        EXPECT_EQ(explored[0], other + u"\\");
+        EXPECT_EQ(Topmost(d), target);
+    }
+    win32::SetShellExecuteForTesting({});
+    win32::DropX11WindowList();
+    if (oldDisplay)
+        ::setenv("DISPLAY", saved.c_str(), 1);
+    else
+        ::unsetenv("DISPLAY");
+}
+
+}  // namespace

@@ -1,0 +1,245 @@
+// The main window as it opens: every control's caption, check, enabled and
+// visible state, the defaults, the focus, the fonts, the layout and the
+// colours of the banner and the group titles in a rendering.
+#include <gtest/gtest.h>
+
+#include <QColor>
+#include <QImage>
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+
+#include "platform/framework/testing.h"
+#include "tests/support/dialog_session.h"
+#include "tests/support/image_files.h"
+
+namespace {
+
+using testsupport::DialogSession;
+using testsupport::ScopedHome;
+
+const bool kRuntime = testsupport::UseImagingRuntime();
+
+constexpr char16_t kPrefixExample[] = u"( 比如, \"某文件.PNG\" 会被存成 \"_ORV_某文件.PNG\" )";
+constexpr char16_t kSuffixExample[] = u"( 比如, \"某文件.PNG\" 会被存成 \"某文件_ORV.PNG\" )";
+
+struct ControlStart {
+    int id;
+    const char16_t* text;
+    bool enabled;
+    UINT check;  // BST_* for buttons; ignored (0) for the rest
+};
+
+// Everything but the Open buttons, whose state follows the file system.
+const ControlStart kStartState[] = {
+    {IDC_SOURCE_PATH, u"C:\\Pictures\\", true, 0},
+    {IDC_BROWSE_SOURCE, u"浏览...", true, 0},
+    {IDC_INCLUDE_SUBFOLDERS, u"包含子文件夹", true, BST_CHECKED},
+    {IDC_SELECT_ALL, u"全选", true, BST_UNCHECKED},
+    {IDC_FORMAT_BMP, u"BMP", true, BST_UNCHECKED},
+    {IDC_FORMAT_GIF, u"GIF", true, BST_UNCHECKED},
+    {IDC_FORMAT_JPEG, u"JPEG", true, BST_UNCHECKED},
+    {IDC_FORMAT_PNG, u"PNG", true, BST_CHECKED},
+    {IDC_FORMAT_TIFF, u"TIFF", true, BST_UNCHECKED},
+    {IDC_SAVE_PATH, u"C:\\ORV_Save\\", true, 0},
+    {IDC_BROWSE_SAVE, u"浏览...", true, 0},
+    {IDC_POLICY_PREFIX, u"加前缀", true, BST_CHECKED},
+    {IDC_PREFIX, u"_ORV_", true, 0},
+    {IDC_POLICY_SUFFIX, u"加后缀", true, BST_UNCHECKED},
+    {IDC_SUFFIX, u"_ORV", false, 0},
+    {IDC_POLICY_OVERWRITE, u"直接覆盖", true, BST_UNCHECKED},
+    {IDC_START, u"开      始", true, 0},
+    {IDC_STOP, u"停      止", false, 0},
+    {IDC_SUFFIX_EXAMPLE, kSuffixExample, true, 0},
+    {IDC_SAVE_LABEL, u"保存路径", true, 0},
+    {IDC_SOURCE_GROUP, u"打开", true, 0},
+    {IDC_PROGRESS_GROUP, u"", true, 0},
+    {IDC_SAVE_GROUP, u"保存", true, 0},
+    {IDC_SOURCE_LABEL, u"打开路径", true, 0},
+    {IDC_STATUS_COUNTS, u"", true, 0},
+    {IDC_STATUS_MESSAGE, u"", true, 0},
+    {IDC_BANNER, u"批量格式转化", true, 0},
+    {IDC_PREFIX_EXAMPLE, kPrefixExample, true, 0},
+};
+
+bool IsButton(int id) {
+    switch (id) {
+        case IDC_INCLUDE_SUBFOLDERS:
+        case IDC_SELECT_ALL:
+        case IDC_FORMAT_BMP:
+        case IDC_FORMAT_GIF:
+        case IDC_FORMAT_JPEG:
+        case IDC_FORMAT_PNG:
+        case IDC_FORMAT_TIFF:
+        case IDC_POLICY_PREFIX:
+        case IDC_POLICY_SUFFIX:
+        case IDC_POLICY_OVERWRITE:
+            return true;
+        default:
+            return false;
+    }
+}
+
+TEST(StartupState, EveryControlAsTheWindowOpens) {
+    ScopedHome home(true);
+    DialogSession s;
+    for (const ControlStart& c : kStartState) {
+        SCOPED_TRACE(c.id);
+        EXPECT_EQ(s.Text(c.id), c.text);
+        EXPECT_EQ(s.Enabled(c.id), c.enabled);
+        if (IsButton(c.id)) {
+            EXPECT_EQ(s.Check(c.id), c.check);
+        }
+        EXPECT_TRUE(s.Visible(c.id));
+    }
+    EXPECT_FALSE(s.Visible(IDC_PROGRESS));
+    EXPECT_EQ(s.Caption(), testsupport::kProductTitle);
+    EXPECT_EQ(s.FocusId(), IDC_SOURCE_PATH);
+    EXPECT_EQ(s.State(), RunState::Idle);
+    EXPECT_EQ(s.Dlg().GetStatusColour(), 0u);
+    // The Pictures folder exists, C:\ORV_Save\ does not.
+    EXPECT_TRUE(s.Enabled(IDC_OPEN_SOURCE));
+    EXPECT_FALSE(s.Enabled(IDC_OPEN_SAVE));
+    EXPECT_EQ(s.Text(IDC_OPEN_SOURCE), u"打开");
+    EXPECT_EQ(s.Text(IDC_OPEN_SAVE), u"打开");
+}
+
+TEST(StartupState, NoPicturesFolderGivesTheRootOfDriveC) {
+    ScopedHome home(false);
+    DialogSession s;
+    EXPECT_EQ(s.Text(IDC_SOURCE_PATH), u"C:\\");
+    EXPECT_TRUE(s.Enabled(IDC_OPEN_SOURCE));  // the home folder exists
+}
+
+TEST(StartupState, ExistingDestinationEnablesItsOpenButton) {
+    ScopedHome home(true);
+    std::filesystem::create_directories(home.Path() / "ORV_Save");
+    DialogSession s;
+    EXPECT_TRUE(s.Enabled(IDC_OPEN_SAVE));
+    EXPECT_EQ(s.Text(IDC_SAVE_PATH), u"C:\\ORV_Save\\");
+}
+
+TEST(StartupState, PicturesFolderWrittenWithoutTrailingSlashGetsOneBackslash) {
+    ScopedHome home(false);
+    std::filesystem::create_directories(home.Path() / "My Photos");
+    std::ofstream(home.Path() / ".config" / "user-dirs.dirs")
+        << "XDG_PICTURES_DIR=\"$HOME/My Photos/\"\n";
+    DialogSession s;
+    EXPECT_EQ(s.Text(IDC_SOURCE_PATH), u"C:\\My Photos\\");
+}
+
+TEST(StartupState, EnterRightAfterStartUpStartsARunOverThePicturesFolder) {
+    ScopedHome home(true);
+    std::ofstream(home.Path() / "Pictures" / "a.bmp", std::ios::binary)
+        << testsupport::MakeBmp(8, 6);
+    DialogSession s;
+    afx::testing::PressEnter(&s.Dlg());
+    ASSERT_TRUE(s.WaitForRunEnd());
+    EXPECT_EQ(s.Text(IDC_STATUS_MESSAGE), u"操作全部完成！");
+    EXPECT_TRUE(std::filesystem::exists(home.Path() / "ORV_Save" / "a.PNG"));
+}
+
+// --- Fonts, layout and colours ------------------------------------------------
+
+TEST(StartupLook, FontsResolveToTheInstalledSubstitutes) {
+    ScopedHome home(true);
+    DialogSession s;
+    for (const ControlStart& c : kStartState) {
+        SCOPED_TRACE(c.id);
+        const std::u16string expected =
+            c.id == IDC_BANNER ? u"AR PL UKai CN" : u"WenQuanYi Micro Hei";
+        EXPECT_EQ(afx::testing::ResolvedFamily(s.Item(c.id)), expected);
+    }
+}
+
+struct DluRect {
+    int id;
+    int x, y, cx, cy;
+};
+
+const DluRect kLayout[] = {
+    {IDC_SOURCE_PATH, 53, 111, 314, 12},    {IDC_BROWSE_SOURCE, 369, 111, 30, 13},
+    {IDC_OPEN_SOURCE, 400, 111, 30, 13},    {IDC_FORMAT_TIFF, 248, 182, 34, 11},
+    {IDC_SAVE_PATH, 53, 198, 314, 12},      {IDC_POLICY_SUFFIX, 53, 238, 33, 12},
+    {IDC_START, 146, 328, 71, 20},          {IDC_STOP, 227, 328, 71, 20},
+    {IDC_STATUS_COUNTS, 16, 282, 412, 8},   {IDC_STATUS_MESSAGE, 16, 292, 412, 9},
+    {IDC_BANNER, 11, 53, 424, 45},          {IDC_PROGRESS, 15, 305, 414, 13},
+    {IDC_PREFIX_EXAMPLE, 142, 227, 288, 9}, {IDC_OUTER_FRAME, 7, 44, 431, 311},
+};
+
+// Every control sits where one common scale from dialog units puts it; the
+// scale is taken from the outer frame.
+TEST(StartupLook, ControlsKeepTheTemplateLayout) {
+    ScopedHome home(true);
+    DialogSession s;
+    const RECT frame = afx::testing::ControlRect(s.Item(IDC_OUTER_FRAME));
+    const double sx = (frame.right - frame.left) / 431.0;
+    const double sy = (frame.bottom - frame.top) / 311.0;
+    ASSERT_GT(sx, 1.0);
+    ASSERT_GT(sy, 1.0);
+    for (const DluRect& d : kLayout) {
+        SCOPED_TRACE(d.id);
+        const RECT r = afx::testing::ControlRect(s.Item(d.id));
+        EXPECT_NEAR(r.left, d.x * sx, 2.0);
+        EXPECT_NEAR(r.top, d.y * sy, 2.0);
+        EXPECT_NEAR(r.right - r.left, d.cx * sx, 2.0);
+        EXPECT_NEAR(r.bottom - r.top, d.cy * sy, 2.0);
+    }
+}
+
+int CountColour(const QImage& image, const RECT& r, QColor colour) {
+    int n = 0;
+    for (int y = std::max<LONG>(0, r.top); y < std::min<LONG>(image.height(), r.bottom); ++y)
+        for (int x = std::max<LONG>(0, r.left); x < std::min<LONG>(image.width(), r.right); ++x)
+            if (image.pixelColor(x, y).rgb() == colour.rgb()) ++n;
+    return n;
+}
+
+// Pixels whose green clearly outweighs red and blue.
+int CountGreenish(const QImage& image, const RECT& r) {
+    int n = 0;
+    for (int y = std::max<LONG>(0, r.top); y < std::min<LONG>(image.height(), r.bottom); ++y)
+        for (int x = std::max<LONG>(0, r.left); x < std::min<LONG>(image.width(), r.right); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (c.green() - std::max(c.red(), c.blue()) >= 60) ++n;
+        }
+    return n;
+}
+
+int ClosestDistance(const QImage& image, const RECT& r, QColor colour) {
+    int best = 3 * 255;
+    for (int y = std::max<LONG>(0, r.top); y < std::min<LONG>(image.height(), r.bottom); ++y)
+        for (int x = std::max<LONG>(0, r.left); x < std::min<LONG>(image.width(), r.right); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            best = std::min(best, std::abs(c.red() - colour.red()) +
+                                      std::abs(c.green() - colour.green()) +
+                                      std::abs(c.blue() - colour.blue()));
+        }
+    return best;
+}
+
+TEST(StartupLook, BannerIsOrangeRedAndGroupTitlesAreGreen) {
+    ScopedHome home(true);
+    DialogSession s;
+    const QImage shot = afx::testing::Grab(&s.Dlg());
+    ASSERT_FALSE(shot.isNull());
+    const QColor banner(231, 86, 16);
+    const QColor green(0, 152, 0);
+    EXPECT_GT(CountColour(shot, afx::testing::ControlRect(s.Item(IDC_BANNER)), banner), 50);
+    for (int id : {IDC_SOURCE_GROUP, IDC_SAVE_GROUP}) {
+        // The title sits on the frame's top line; its thin strokes are
+        // smoothed into the background, so the title is found by its hue and
+        // by its strongest pixels being the green itself.
+        const RECT r = afx::testing::ControlRect(s.Item(id));
+        const RECT band{r.left, r.top - 12, r.right, r.top + 16};
+        EXPECT_GT(CountGreenish(shot, band), 10) << id;
+        EXPECT_LE(ClosestDistance(shot, band, green), 30) << id;
+    }
+    // The frame without a title has no green, and the other texts are not green.
+    for (int id : {IDC_PROGRESS_GROUP, IDC_SOURCE_LABEL, IDC_SAVE_LABEL, IDC_START}) {
+        EXPECT_EQ(CountGreenish(shot, afx::testing::ControlRect(s.Item(id))), 0) << id;
+    }
+    EXPECT_EQ(CountColour(shot, afx::testing::ControlRect(s.Item(IDC_SOURCE_PATH)), banner), 0);
+}
+
+}  // namespace

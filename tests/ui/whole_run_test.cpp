@@ -1,0 +1,416 @@
+// Whole runs through the window: real images of every format, files that are
+// not images, nested folders, name clashes under each policy, the same folder
+// as source and destination, the end messages and the controls afterwards.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+
+#include "platform/framework/testing.h"
+#include "tests/support/dialog_session.h"
+#include "tests/support/image_files.h"
+
+namespace {
+
+using namespace testsupport;
+namespace fs = std::filesystem;
+using Names = std::vector<std::string>;
+
+const bool kRuntime = UseImagingRuntime();
+
+class WholeRun : public ::testing::Test {
+protected:
+    RunSettings Settings() const {
+        RunSettings r;
+        r.source = src.WinPath();
+        r.destination = dst.WinPath();
+        return r;
+    }
+    void ExpectEnd(int p, int t, int r, int saved, int e, const char16_t* message,
+                   COLORREF colour) {
+        EXPECT_EQ(s.Text(IDC_STATUS_COUNTS), FinalLine(p, t, r, saved, e));
+        EXPECT_EQ(s.Text(IDC_STATUS_MESSAGE), message);
+        EXPECT_EQ(s.Dlg().GetStatusColour(), colour);
+        ExpectIdleControls(s);
+    }
+
+    ScopedHome home{true};
+    TempDir src, dst;
+    DialogSession s;
+};
+
+struct KindCase {
+    ImageKind kind;
+    const char* name;
+    int width, height;
+};
+
+const KindCase kKinds[] = {
+    {ImageKind::Png, "a.png", 17, 9}, {ImageKind::Jpeg, "b.jpg", 16, 12},
+    {ImageKind::Bmp, "c.bmp", 5, 7},  {ImageKind::Gif, "d.gif", 11, 3},
+    {ImageKind::Tiff, "e.tif", 8, 8},
+};
+
+const std::pair<const char*, const char*> kOutputs[] = {
+    {".PNG", "PNG"}, {".BMP", "BMP"}, {".JPG", "JPEG"}, {".GIF", "GIF"}, {".TIF", "TIFF"}};
+
+TEST_F(WholeRun, EveryInputFormatIsWrittenInAllFiveFormats) {
+    for (const KindCase& k : kKinds) src.Write(k.name, MakeImage(k.kind, k.width, k.height));
+    const auto before = SnapshotTree(src.Path());
+    RunSettings r = Settings();
+    r.formats = {IDC_FORMAT_BMP, IDC_FORMAT_GIF, IDC_FORMAT_JPEG, IDC_FORMAT_PNG, IDC_FORMAT_TIFF};
+    ASSERT_TRUE(RunConversion(s, r));
+    EXPECT_EQ(s.Check(IDC_SELECT_ALL), BST_CHECKED);
+
+    ExpectEnd(5, 5, 5, 25, 25, u"操作全部完成！", kViolet);
+    EXPECT_EQ(FileNamesIn(dst.Path()).size(), 25u);
+    for (const KindCase& k : kKinds) {
+        const std::string base = fs::path(k.name).stem().string();
+        for (const auto& [ext, format] : kOutputs) {
+            const fs::path out = dst.Path() / (base + ext);
+            SCOPED_TRACE(out.string());
+            ASSERT_TRUE(fs::exists(out));
+            EXPECT_EQ(SniffFormat(ReadFileBytes(out)), format);
+            EXPECT_EQ(ImageSizeOf(out), (std::pair<unsigned, unsigned>(k.width, k.height)));
+        }
+    }
+    EXPECT_EQ(SnapshotTree(src.Path()), before);
+    EXPECT_GT(s.PixelsOfColour(IDC_STATUS_MESSAGE, 128, 0, 255), 0);
+}
+
+TEST_F(WholeRun, FilesThatAreNotImagesAreCountedButNotConverted) {
+    src.Write("notes.txt", "not an image\n");
+    src.Write("empty.png", "");
+    src.Write("broken.png", std::string("\x89PNG\r\n\x1a\n", 8) + std::string(200, 'x'));
+    src.Write("broken.bmp", "BM" + std::string(60, '\x01'));
+    src.Write("cut.jpg", MakeImage(ImageKind::Jpeg, 32, 32).substr(0, 20));
+    src.Write("good.gif", MakeImage(ImageKind::Gif, 6, 4));
+    // Skipped by name, even though they hold images.
+    src.Write("Thumbs.db", MakeBmp(4, 4));
+    src.Write("Desktop.ini", MakeBmp(4, 4));
+    ASSERT_TRUE(RunConversion(s, Settings()));
+    ExpectEnd(6, 6, 1, 1, 1, u"操作全部完成！", kViolet);
+    EXPECT_EQ(FileNamesIn(dst.Path()), (Names{"good.PNG"}));
+}
+
+TEST_F(WholeRun, OnlyNonImagesCompleteWithNothingDue) {
+    src.Write("a.txt", "text");
+    src.Write("b.doc", "");
+    ASSERT_TRUE(RunConversion(s, Settings()));
+    ExpectEnd(2, 2, 0, 0, 0, u"操作全部完成！", kViolet);
+    EXPECT_TRUE(FileNamesIn(dst.Path()).empty());
+}
+
+TEST_F(WholeRun, NestedFoldersLandSideBySideOrAreLeftOut) {
+    src.Write("a.bmp", MakeBmp(3, 3, 1));
+    src.Write("sub/b.bmp", MakeBmp(3, 3, 2));
+    src.Write("sub/deeper/c.png", MakeImage(ImageKind::Png, 3, 3, 3));
+    src.Write("sub/deeper/notes.txt", "x");
+    fs::create_directories(src.Path() / "empty" / "folder");
+
+    RunSettings r = Settings();
+    ASSERT_TRUE(RunConversion(s, r));
+    ExpectEnd(4, 4, 3, 3, 3, u"操作全部完成！", kViolet);
+    EXPECT_EQ(FileNamesIn(dst.Path()), (Names{"a.PNG", "b.PNG", "c.PNG"}));
+
+    TempDir flat;
+    r.destination = flat.WinPath();
+    r.includeSubfolders = false;
+    ASSERT_TRUE(RunConversion(s, r));
+    ExpectEnd(1, 1, 1, 1, 1, u"操作全部完成！", kViolet);
+    EXPECT_EQ(FileNamesIn(flat.Path()), (Names{"a.PNG"}));
+}
+
+struct ClashCase {
+    const char* title;
+    std::vector<std::string> sources;    // relative paths, each a small BMP
+    std::vector<std::string> taken;      // names already in the destination
+    std::vector<std::string> takenDirs;  // folders already in the destination
+    ClashPolicy policy;
+    const char16_t* affix;
+    std::vector<int> formats;
+    int runs;
+    Names expected;  // files in the destination at the end
+    int savedPerRun;
+};
+
+const ClashCase kClashes[] = {
+    {"prefix accumulates",
+     {"photo.bmp", "s1/photo.bmp", "s2/photo.bmp"},
+     {},
+     {},
+     ClashPolicy::Prefix,
+     u"new_",
+     {IDC_FORMAT_PNG},
+     1,
+     {"new_new_photo.PNG", "new_photo.PNG", "photo.PNG"},
+     3},
+    {"prefix only when taken",
+     {"photo.bmp", "other.bmp"},
+     {"photo.JPG"},
+     {},
+     ClashPolicy::Prefix,
+     u"new_",
+     {IDC_FORMAT_PNG, IDC_FORMAT_JPEG},
+     1,
+     {"new_photo.JPG", "other.JPG", "other.PNG", "photo.JPG", "photo.PNG"},
+     4},
+    {"a folder takes the name",
+     {"photo.bmp"},
+     {},
+     {"photo.PNG"},
+     ClashPolicy::Prefix,
+     u"new_",
+     {IDC_FORMAT_PNG},
+     1,
+     {"new_photo.PNG"},
+     1},
+    {"suffix over three runs",
+     {"photo.bmp"},
+     {},
+     {},
+     ClashPolicy::Suffix,
+     u"_copy",
+     {IDC_FORMAT_PNG},
+     3,
+     {"photo.PNG", "photo_copy.PNG", "photo_copy_copy.PNG"},
+     1},
+    {"overwrite keeps one",
+     {"photo.bmp", "s1/photo.bmp"},
+     {"photo.PNG"},
+     {},
+     ClashPolicy::Overwrite,
+     u"",
+     {IDC_FORMAT_PNG},
+     2,
+     {"photo.PNG"},
+     2},
+    {"case of the source extension plays no part",
+     {"photo.png", "photo.PNG"},
+     {},
+     {},
+     ClashPolicy::Prefix,
+     u"x",
+     {IDC_FORMAT_BMP},
+     1,
+     {"photo.BMP", "xphoto.BMP"},
+     2},
+    {"no dot and only a dot",
+     {"scan", ".PNG"},
+     {},
+     {},
+     ClashPolicy::Prefix,
+     u"_ORV_",
+     {IDC_FORMAT_GIF},
+     1,
+     {".GIF", "scan.GIF"},
+     2},
+};
+
+TEST_F(WholeRun, NameClashesFollowThePolicy) {
+    for (const ClashCase& c : kClashes) {
+        SCOPED_TRACE(c.title);
+        TempDir from, to;
+        std::uint32_t seed = 0;
+        for (const std::string& name : c.sources) from.Write(name, MakeBmp(4, 3, ++seed));
+        for (const std::string& name : c.taken) to.Write(name, "taken");
+        for (const std::string& name : c.takenDirs) fs::create_directories(to.Path() / name);
+        RunSettings r;
+        r.source = from.WinPath();
+        r.destination = to.WinPath();
+        r.policy = c.policy;
+        r.prefix = r.suffix = c.affix;
+        r.formats = c.formats;
+        for (int run = 0; run < c.runs; ++run) {
+            ASSERT_TRUE(RunConversion(s, r));
+            const int n = static_cast<int>(c.sources.size());
+            const int due = n * static_cast<int>(c.formats.size());
+            EXPECT_EQ(s.Text(IDC_STATUS_COUNTS), FinalLine(n, n, n, c.savedPerRun, due));
+        }
+        Names files = FileNamesIn(to.Path());
+        EXPECT_EQ(files, c.expected);
+        for (const std::string& name : files)
+            if (name != "photo.JPG") {
+                EXPECT_NE(SniffFormat(ReadFileBytes(to.Path() / name)), "") << name;
+            }
+    }
+}
+
+TEST_F(WholeRun, OverwriteIntoTheSourceFolderKeepsTheOriginals) {
+    src.Write("a.png", MakeImage(ImageKind::Png, 5, 5, 1));
+    src.Write("b.PNG", MakeImage(ImageKind::Png, 6, 6, 2));
+    src.Write("c.bmp", MakeBmp(7, 7, 3));
+    const auto before = SnapshotTree(src.Path());
+    RunSettings r = Settings();
+    r.destination = src.WinPath();
+    r.policy = ClashPolicy::Overwrite;
+    ASSERT_TRUE(RunConversion(s, r));
+    // b.PNG would be written over itself: refused, counted as not saved.
+    ExpectEnd(3, 3, 3, 2, 3, u"操作部分完成！", kOrange);
+    EXPECT_GT(s.PixelsOfColour(IDC_STATUS_MESSAGE, 255, 128, 64), 0);
+    const auto after = SnapshotTree(src.Path());
+    for (const auto& [name, sum] : before) EXPECT_EQ(after.at(name), sum) << name;
+    EXPECT_EQ(FileNamesIn(src.Path()), (Names{"a.PNG", "a.png", "b.PNG", "c.PNG", "c.bmp"}));
+}
+
+TEST_F(WholeRun, EverySaveFailingEndsInFailure) {
+    src.Write("a.bmp", MakeBmp(3, 3));
+    src.Write("b.bmp", MakeBmp(3, 3));
+    fs::create_directories(dst.Path() / "a.PNG");
+    fs::create_directories(dst.Path() / "b.PNG");
+    RunSettings r = Settings();
+    r.policy = ClashPolicy::Overwrite;
+    ASSERT_TRUE(RunConversion(s, r));
+    ExpectEnd(2, 2, 2, 0, 2, u"操作失败！", kRed);
+    EXPECT_GT(s.PixelsOfColour(IDC_STATUS_MESSAGE, 255, 0, 0), 0);
+}
+
+TEST_F(WholeRun, OneSaveFailingOfFourIsPartial) {
+    src.Write("a.bmp", MakeBmp(3, 3));
+    src.Write("b.bmp", MakeBmp(3, 3));
+    fs::create_directories(dst.Path() / "b.JPG");
+    RunSettings r = Settings();
+    r.policy = ClashPolicy::Overwrite;
+    r.formats = {IDC_FORMAT_PNG, IDC_FORMAT_JPEG};
+    ASSERT_TRUE(RunConversion(s, r));
+    ExpectEnd(2, 2, 2, 3, 4, u"操作部分完成！", kOrange);
+    EXPECT_EQ(FileNamesIn(dst.Path()), (Names{"a.JPG", "a.PNG", "b.PNG"}));
+}
+
+TEST_F(WholeRun, EmptyFolderEndsInsideTheClick) {
+    RunSettings r = Settings();
+    s.Apply(r);
+    s.Click(IDC_START);
+    // No event-loop turn in between: the first load step ran in the click.
+    ExpectEnd(0, 0, 0, 0, 0, u"操作全部完成！", kViolet);
+    EXPECT_EQ(s.ProgressPos(), 0);
+    EXPECT_EQ(s.FocusId(), IDC_START);
+}
+
+TEST_F(WholeRun, SourceThatIsAFileFindsNothing) {
+    const fs::path file = src.Write("one.bmp", MakeBmp(2, 2));
+    RunSettings r = Settings();
+    r.source = WinPathOf(file);
+    s.Apply(r);
+    s.Click(IDC_START);
+    ExpectEnd(0, 0, 0, 0, 0, u"操作全部完成！", kViolet);
+}
+
+TEST_F(WholeRun, DeepDestinationIsCreatedAndPathsWithSpacesAreTrimmed) {
+    src.Write("x.bmp", MakeBmp(2, 2));
+    RunSettings r = Settings();
+    r.source = u"  " + src.WinPath() + u"  ";
+    r.destination = u" " + dst.WinPath() + u"one\\\\two\\three ";
+    ASSERT_TRUE(RunConversion(s, r));
+    ExpectEnd(1, 1, 1, 1, 1, u"操作全部完成！", kViolet);
+    EXPECT_TRUE(fs::exists(dst.Path() / "one" / "two" / "three" / "x.PNG"));
+    EXPECT_TRUE(s.Enabled(IDC_OPEN_SAVE));
+    // The edit keeps what was typed.
+    EXPECT_EQ(s.Text(IDC_SAVE_PATH), r.destination);
+}
+
+// --- Faults found at Start ---------------------------------------------------------
+
+TEST_F(WholeRun, DestinationThatCannotBeCreatedStartsNothing) {
+    src.Write("x.bmp", MakeBmp(2, 2));
+    dst.Write("file", "a file where a folder is needed");
+    for (const std::u16string& bad : {std::u16string(u"Q:\\out\\"), dst.WinPath() + u"file\\sub"}) {
+        SCOPED_TRACE(std::string(bad.begin(), bad.end()));
+        RunSettings r = Settings();
+        r.destination = bad;
+        s.Apply(r);
+        s.Click(IDC_START);
+        EXPECT_EQ(s.Text(IDC_STATUS_MESSAGE),
+                  u"创建保存路径失败，请检查保存路径及确认磁盘状况，或者稍候重试。");
+        EXPECT_EQ(s.Dlg().GetStatusColour(), kRed);
+        EXPECT_EQ(s.Text(IDC_STATUS_COUNTS), u"");
+        ExpectIdleControls(s);
+        afx::testing::PumpOnce();
+        EXPECT_EQ(s.State(), RunState::Idle);
+    }
+    EXPECT_EQ(FileNamesIn(dst.Path()), (Names{"file"}));
+}
+
+TEST_F(WholeRun, SettingsFaultsAreReportedOneAtATimeInOrder) {
+    src.Write("x.bmp", MakeBmp(2, 2));
+    RunSettings r = Settings();
+    r.source = u"   ";
+    r.formats = {};
+    r.destination = u"";
+    r.prefix = u"  ";
+    s.Apply(r);
+    struct Step {
+        const char16_t* message;
+        std::function<void()> fix;
+    };
+    const Step steps[] = {
+        {u"请填写或选择正确的  打开路径。", [&] { s.Type(IDC_SOURCE_PATH, src.WinPath()); }},
+        {u"请选择  保存格式。", [&] { s.Click(IDC_FORMAT_TIFF); }},
+        {u"请填写或选择正确的  保存路径。", [&] { s.Type(IDC_SAVE_PATH, dst.WinPath() + u"out"); }},
+        {u"请填写 文件重名时 添加的前缀名。",
+         [&] {
+             s.Click(IDC_POLICY_SUFFIX);
+             s.Type(IDC_SUFFIX, u" \u3000 ");
+         }},
+        {u"请填写 文件重名时 添加的后缀名。",
+         [&] {
+             // No user can uncheck every radio; the program's own call can.
+             s.Dlg().CheckDlgButton(IDC_POLICY_SUFFIX, BST_UNCHECKED);
+         }},
+        {u"请选择 文件重名时 的操作策略。", [&] { s.Click(IDC_POLICY_OVERWRITE); }},
+    };
+    for (const Step& step : steps) {
+        s.Dlg().ShowStatusMessage(u"", 0);
+        s.Click(IDC_START);
+        EXPECT_EQ(s.Text(IDC_STATUS_MESSAGE), step.message);
+        EXPECT_EQ(s.Dlg().GetStatusColour(), kRed);
+        EXPECT_EQ(s.State(), RunState::Idle);
+        EXPECT_EQ(s.Text(IDC_START), kStartCaption);
+        EXPECT_FALSE(s.Enabled(IDC_STOP));
+        EXPECT_FALSE(s.Visible(IDC_PROGRESS));
+        EXPECT_TRUE(s.Enabled(IDC_SOURCE_PATH));
+        EXPECT_FALSE(fs::exists(dst.Path() / "out"));
+        step.fix();
+    }
+    ASSERT_TRUE(RunConversion(s, [&] {
+        RunSettings ok = Settings();
+        ok.destination = dst.WinPath() + u"out";
+        ok.formats = {IDC_FORMAT_TIFF};
+        ok.policy = ClashPolicy::Overwrite;
+        return ok;
+    }()));
+    ExpectEnd(1, 1, 1, 1, 1, u"操作全部完成！", kViolet);
+    EXPECT_TRUE(fs::exists(dst.Path() / "out" / "x.TIF"));
+}
+
+TEST_F(WholeRun, EmptySourceIsReportedBeforeEveryOtherFault) {
+    RunSettings r = Settings();
+    r.source = u"";
+    r.formats = {};
+    r.destination = u"Q:\\nowhere";
+    s.Apply(r);
+    s.Click(IDC_START);
+    EXPECT_EQ(s.Text(IDC_STATUS_MESSAGE), u"请填写或选择正确的  打开路径。");
+    s.Type(IDC_SOURCE_PATH, src.WinPath() + u"missing");
+    s.Click(IDC_START);
+    EXPECT_EQ(s.Text(IDC_STATUS_MESSAGE), u"请填写或选择正确的  打开路径。");
+}
+
+TEST_F(WholeRun, ProgressBarStepsThroughTheFilesAndNeverGoesBack) {
+    for (int i = 0; i < 7; ++i) src.Write("f" + std::to_string(i) + ".txt", "not an image");
+    s.Apply(Settings());
+    s.Click(IDC_START);
+    std::vector<int> seen{s.ProgressPos()};
+    afx::testing::PumpUntil([&] {
+        if (s.ProgressPos() != seen.back()) seen.push_back(s.ProgressPos());
+        return !s.RunInProgress();
+    });
+    const std::vector<int> all{0, 14, 28, 42, 57, 71, 85, 100};
+    for (std::size_t i = 1; i < seen.size(); ++i) EXPECT_GT(seen[i], seen[i - 1]);
+    for (int pos : seen) EXPECT_NE(std::find(all.begin(), all.end(), pos), all.end()) << pos;
+    EXPECT_EQ(seen.back(), 100);
+    ExpectEnd(7, 7, 0, 0, 0, u"操作全部完成！", kViolet);
+}
+
+}  // namespace
