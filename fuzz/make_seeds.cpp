@@ -1,0 +1,279 @@
+// Writes small valid files of every decoded format, one folder per fuzz
+// target, as the fuzzers' starting inputs: fuzz_seeds <folder>.
+// The runtime's own encoders make BMP, PNG, JPEG, GIF and TIFF; libtiff,
+// libwebp and libheif make the variants that those encoders never write.
+#include <libheif/heif.h>
+#include <tiffio.h>
+#include <webp/encode.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/gdiplus/runtime/codec.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+namespace fs = std::filesystem;
+
+fs::path g_root;
+
+void Save(const std::string& target, const std::string& name, const Bytes& bytes) {
+    if (bytes.empty()) return;
+    fs::create_directories(g_root / target);
+    std::ofstream(g_root / target / name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+gdip::Bitmap Picture(std::uint32_t w, std::uint32_t h, bool alpha) {
+    gdip::Bitmap b;
+    b.width = w, b.height = h, b.hasAlpha = alpha;
+    b.rgba.resize(std::size_t{w} * h * 4);
+    for (std::uint32_t y = 0; y < h; ++y)
+        for (std::uint32_t x = 0; x < w; ++x) {
+            std::uint8_t* p = b.Row(y) + std::size_t{x} * 4;
+            p[0] = std::uint8_t(x * 255 / w), p[1] = std::uint8_t(y * 255 / h);
+            p[2] = std::uint8_t((x ^ y) * 8), p[3] = alpha ? std::uint8_t((x + y) * 12) : 255;
+        }
+    return b;
+}
+
+Bytes Encoded(const gdip::Encoder& encoder, const gdip::Bitmap& image) {
+    Bytes bytes;
+    std::FILE* f = std::tmpfile();
+    if (f == nullptr) return bytes;
+    if (encoder.Encode(image, f) == Ok) {
+        std::rewind(f);
+        for (int c; (c = std::fgetc(f)) != EOF;) bytes.push_back(std::uint8_t(c));
+    }
+    std::fclose(f);
+    return bytes;
+}
+
+Bytes ReadFile(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+struct TiffVariant {
+    const char* name;
+    std::uint16_t photometric, bits, samples, compression, planar;
+    std::uint32_t tile;
+};
+
+Bytes TiffOf(const TiffVariant& v) {
+    const fs::path path = g_root / ".scratch.tif";
+    TIFF* tif = TIFFOpen(path.c_str(), "w");
+    if (tif == nullptr) return {};
+    const std::uint32_t w = 32, h = 24;
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, w);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, h);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, v.bits);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, v.samples);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, v.photometric);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, v.compression);
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, v.planar);
+    TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_RIGHTTOP);
+    if (v.photometric == PHOTOMETRIC_YCBCR)
+        TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
+    if (v.samples == 4 && v.photometric == PHOTOMETRIC_RGB) {
+        const std::uint16_t extra = EXTRASAMPLE_ASSOCALPHA;
+        TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &extra);
+    }
+    std::vector<std::uint16_t> map(3u << v.bits);
+    if (v.photometric == PHOTOMETRIC_PALETTE) {
+        for (std::size_t i = 0; i < map.size(); ++i) map[i] = std::uint16_t(i * 4099);
+        const std::size_t n = map.size() / 3;
+        TIFFSetField(tif, TIFFTAG_COLORMAP, map.data(), map.data() + n, map.data() + 2 * n);
+    }
+    const int planes = v.planar == PLANARCONFIG_SEPARATE ? v.samples : 1;
+    const int perPlane = v.planar == PLANARCONFIG_SEPARATE ? 1 : v.samples;
+    if (v.tile != 0) {
+        TIFFSetField(tif, TIFFTAG_TILEWIDTH, v.tile);
+        TIFFSetField(tif, TIFFTAG_TILELENGTH, v.tile);
+        std::vector<std::uint8_t> t(std::size_t{v.tile} * v.tile * perPlane * v.bits / 8, 0x5A);
+        for (int p = 0; p < planes; ++p)
+            for (std::uint32_t y = 0; y < h; y += v.tile)
+                for (std::uint32_t x = 0; x < w; x += v.tile)
+                    TIFFWriteTile(tif, t.data(), x, y, 0, std::uint16_t(p));
+    } else {
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 8);
+        std::vector<std::uint8_t> row((std::size_t{w} * perPlane * v.bits + 7) / 8);
+        for (int p = 0; p < planes; ++p)
+            for (std::uint32_t y = 0; y < h; ++y) {
+                for (std::size_t i = 0; i < row.size(); ++i) row[i] = std::uint8_t(i * 11 + y * 5);
+                TIFFWriteScanline(tif, row.data(), y, std::uint16_t(p));
+            }
+    }
+    TIFFClose(tif);
+    Bytes bytes = ReadFile(path);
+    fs::remove(path);
+    return bytes;
+}
+
+void TiffSeeds() {
+    const TiffVariant variants[] = {
+        {"grey1-g4.tif", PHOTOMETRIC_MINISWHITE, 1, 1, COMPRESSION_CCITTFAX4, PLANARCONFIG_CONTIG,
+         0},
+        {"grey8-deflate.tif", PHOTOMETRIC_MINISBLACK, 8, 1, COMPRESSION_ADOBE_DEFLATE,
+         PLANARCONFIG_CONTIG, 0},
+        {"grey16-tiled.tif", PHOTOMETRIC_MINISBLACK, 16, 1, COMPRESSION_LZW, PLANARCONFIG_CONTIG,
+         16},
+        {"palette4-packbits.tif", PHOTOMETRIC_PALETTE, 4, 1, COMPRESSION_PACKBITS,
+         PLANARCONFIG_CONTIG, 0},
+        {"rgb16-lzw.tif", PHOTOMETRIC_RGB, 16, 3, COMPRESSION_LZW, PLANARCONFIG_CONTIG, 0},
+        {"rgba-planar-tiled.tif", PHOTOMETRIC_RGB, 8, 4, COMPRESSION_NONE, PLANARCONFIG_SEPARATE,
+         16},
+        {"ycbcr-jpeg.tif", PHOTOMETRIC_YCBCR, 8, 3, COMPRESSION_JPEG, PLANARCONFIG_CONTIG, 0},
+        {"cmyk.tif", PHOTOMETRIC_SEPARATED, 8, 4, COMPRESSION_LZW, PLANARCONFIG_CONTIG, 0},
+    };
+    for (const auto& v : variants) Save("tiff", v.name, TiffOf(v));
+}
+
+void Put16(Bytes& b, std::uint32_t v) {
+    b.insert(b.end(), {std::uint8_t(v), std::uint8_t(v >> 8)});
+}
+void Put32(Bytes& b, std::uint32_t v) {
+    Put16(b, v), Put16(b, v >> 16);
+}
+
+// An icon bitmap entry (header, palette, colour rows, AND mask) of w x h.
+Bytes IconBitmap(std::uint32_t w, std::uint32_t h, std::uint16_t bits) {
+    Bytes b;
+    const std::uint32_t colours = bits <= 8 ? 1u << bits : 0;
+    Put32(b, 40), Put32(b, w), Put32(b, h * 2), Put16(b, 1), Put16(b, bits);
+    for (int i = 0; i < 6; ++i) Put32(b, 0);
+    for (std::uint32_t i = 0; i < colours; ++i) Put32(b, i * 0x010203u);
+    const std::size_t stride = (std::size_t{w} * bits + 31) / 32 * 4, mask = (w + 31) / 32 * 4;
+    for (std::size_t i = 0; i < stride * h; ++i) b.push_back(std::uint8_t(i * 13));
+    for (std::size_t i = 0; i < mask * h; ++i) b.push_back(std::uint8_t(i * 29));
+    return b;
+}
+
+Bytes Icon(const std::vector<std::pair<std::uint16_t, Bytes>>& entries, std::uint8_t side) {
+    Bytes b;
+    Put16(b, 0), Put16(b, 1), Put16(b, std::uint32_t(entries.size()));
+    std::uint32_t offset = 6 + 16 * std::uint32_t(entries.size());
+    for (const auto& [bits, data] : entries) {
+        b.insert(b.end(), {side, side, 0, 0});
+        Put16(b, 1), Put16(b, bits), Put32(b, std::uint32_t(data.size())), Put32(b, offset);
+        offset += std::uint32_t(data.size());
+    }
+    for (const auto& e : entries) b.insert(b.end(), e.second.begin(), e.second.end());
+    return b;
+}
+
+void IcoSeeds() {
+    Save("ico", "depths.ico",
+         Icon({{1, IconBitmap(16, 16, 1)}, {4, IconBitmap(16, 16, 4)}, {8, IconBitmap(16, 16, 8)}},
+              16));
+    Save("ico", "true-colour.ico",
+         Icon({{24, IconBitmap(20, 20, 24)}, {32, IconBitmap(20, 20, 32)}}, 20));
+    Save("ico", "png.ico",
+         Icon({{32, Encoded(*gdip::MakePngEncoder(), Picture(24, 24, true))}}, 24));
+}
+
+Bytes WebpOf(const gdip::Bitmap& img, bool lossless) {
+    std::uint8_t* out = nullptr;
+    const int stride = int(img.width * 4);
+    const std::size_t n =
+        lossless
+            ? WebPEncodeLosslessRGBA(img.rgba.data(), int(img.width), int(img.height), stride, &out)
+            : WebPEncodeRGBA(img.rgba.data(), int(img.width), int(img.height), stride, 80, &out);
+    Bytes bytes(out, out + n);
+    WebPFree(out);
+    return bytes;
+}
+
+// The same still image as an extended file carrying an EXIF orientation.
+Bytes WithExif(const Bytes& simple, std::uint32_t w, std::uint32_t h) {
+    const Bytes exif = {'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0, 0x12, 0x01, 3,
+                        0,   1,   0,  0, 0, 6, 0, 0, 0, 0, 0,    0,    0};
+    Bytes body = {'W', 'E', 'B', 'P', 'V', 'P', '8', 'X', 10, 0, 0, 0, 0x18, 0, 0, 0};
+    for (std::uint32_t v : {w - 1, h - 1})
+        body.insert(body.end(), {std::uint8_t(v), std::uint8_t(v >> 8), 0});
+    body.insert(body.end(), simple.begin() + 12, simple.end());
+    body.insert(body.end(), {'E', 'X', 'I', 'F'});
+    Put32(body, std::uint32_t(exif.size()));
+    body.insert(body.end(), exif.begin(), exif.end());
+    Bytes file = {'R', 'I', 'F', 'F'};
+    Put32(file, std::uint32_t(body.size()));
+    file.insert(file.end(), body.begin(), body.end());
+    return file;
+}
+
+void WebpSeeds() {
+    const gdip::Bitmap img = Picture(24, 16, true);
+    Save("webp", "lossy.webp", WebpOf(img, false));
+    Save("webp", "lossless.webp", WebpOf(img, true));
+    Save("webp", "exif.webp", WithExif(WebpOf(img, true), 24, 16));
+}
+
+heif_error Append(heif_context*, const void* data, size_t size, void* out) {
+    auto* bytes = static_cast<Bytes*>(out);
+    bytes->insert(bytes->end(), static_cast<const std::uint8_t*>(data),
+                  static_cast<const std::uint8_t*>(data) + size);
+    return heif_error{heif_error_Ok, heif_suberror_Unspecified, ""};
+}
+
+Bytes HeifOf(heif_compression_format format, bool alpha) {
+    heif_context* ctx = heif_context_alloc();
+    heif_encoder* enc = nullptr;
+    Bytes out;
+    if (heif_context_get_encoder_for_format(ctx, format, &enc).code == heif_error_Ok) {
+        heif_encoder_set_lossy_quality(enc, 50);
+        const gdip::Bitmap pic = Picture(32, 32, alpha);
+        heif_image* img = nullptr;
+        heif_image_create(32, 32, heif_colorspace_RGB,
+                          alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, &img);
+        heif_image_add_plane(img, heif_channel_interleaved, 32, 32, 8);
+        int stride = 0;
+        std::uint8_t* dst = heif_image_get_plane(img, heif_channel_interleaved, &stride);
+        const int channels = alpha ? 4 : 3;
+        for (std::size_t i = 0; i < 32u * 32u; ++i)
+            std::memcpy(dst + i / 32 * std::size_t(stride) + i % 32 * channels,
+                        pic.rgba.data() + i * 4, channels);
+        heif_encoding_options* options = heif_encoding_options_alloc();
+        options->image_orientation = heif_orientation_rotate_90_cw;
+        if (heif_context_encode_image(ctx, img, enc, options, nullptr).code == heif_error_Ok) {
+            heif_writer writer{1, Append};
+            heif_context_write(ctx, &writer, &out);
+        }
+        heif_encoding_options_free(options);
+        heif_image_release(img);
+        heif_encoder_release(enc);
+    }
+    heif_context_free(ctx);
+    return out;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: fuzz_seeds <folder>\n");
+        return 2;
+    }
+    g_root = argv[1];
+    const gdip::Bitmap rgb = Picture(17, 11, false), rgba = Picture(17, 11, true);
+    for (const auto& [name, img] : {std::pair{"rgb", &rgb}, std::pair{"rgba", &rgba}}) {
+        const std::string n(name);
+        Save("bmp", n + ".bmp", Encoded(*gdip::MakeBmpEncoder(), *img));
+        Save("png", n + ".png", Encoded(*gdip::MakePngEncoder(), *img));
+        Save("jpeg", n + ".jpg", Encoded(*gdip::MakeJpegEncoder(), *img));
+        Save("gif", n + ".gif", Encoded(*gdip::MakeGifEncoder(), *img));
+        Save("tiff", n + ".tif", Encoded(*gdip::MakeTiffEncoder(), *img));
+    }
+    TiffSeeds();
+    IcoSeeds();
+    WebpSeeds();
+    heif_init(nullptr);
+    Save("heif", "hevc.heic", HeifOf(heif_compression_HEVC, false));
+    Save("heif", "hevc-alpha.heic", HeifOf(heif_compression_HEVC, true));
+    Save("heif", "av1.avif", HeifOf(heif_compression_AV1, false));
+    return 0;
+}
