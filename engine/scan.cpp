@@ -33,10 +33,10 @@ bool IsSkippedName(const std::u16string& name) {
 }
 
 // ancestors: the real paths of the folders on the current descent path,
-// this folder's included.
-void ScanOne(const std::u16string& folderIn, JobList& rJobList, bool includeSubfolders,
+// this folder's included. folder is used as it is: only the path the user
+// typed is trimmed, since a host folder's name may end in white space.
+void ScanOne(const std::u16string& folder, JobList& rJobList, bool includeSubfolders,
              std::vector<std::u16string>& ancestors) {
-    const std::u16string folder = util::TrimText(folderIn);
     if (folder.empty() || !PathFileExistsW(folder.c_str())) return;
     std::u16string pattern = folder;
     if (pattern.back() != u'\\') pattern += u'\\';
@@ -51,8 +51,9 @@ void ScanOne(const std::u16string& folderIn, JobList& rJobList, bool includeSubf
         if (finder.IsDirectory()) {
             if (finder.IsDots() || !includeSubfolders) continue;
             Subfolder sub{finder.GetFilePath(), {}};
-            sub.finalPath = finder.IsReparsePoint() ? FinalPathOf(sub.path)
-                                                    : JoinName(ancestors.back(), finder.GetFileName());
+            sub.finalPath = finder.IsReparsePoint()
+                                ? FinalPathOf(sub.path)
+                                : JoinName(ancestors.back(), finder.GetFileName());
             subfolders.push_back(std::move(sub));
             continue;
         }
@@ -75,8 +76,9 @@ void ScanOne(const std::u16string& folderIn, JobList& rJobList, bool includeSubf
 }  // namespace
 
 void ScanTree(const std::u16string& folder, JobList& rJobList, bool includeSubfolders) {
-    std::vector<std::u16string> ancestors{FinalPathOf(util::TrimText(folder))};
-    ScanOne(folder, rJobList, includeSubfolders, ancestors);
+    const std::u16string root = util::TrimText(folder);
+    std::vector<std::u16string> ancestors{FinalPathOf(root)};
+    ScanOne(root, rJobList, includeSubfolders, ancestors);
 }
 
 void CConverterDlg::ScanFolder(std::u16string strFolder, JobList& rJobList,

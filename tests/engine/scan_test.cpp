@@ -315,6 +315,20 @@ TEST_F(ScanTest, NameThatIsNotUtf8IsListedAndFoundAgain) {
     EXPECT_EQ(win32::NameToHost(entry), win32::NameToHost(m_dir.WinPath()) + bad);
 }
 
+TEST_F(ScanTest, SubfolderNamesWithSpacesAtTheirEndsAreEntered) {
+    // Only the path the user typed is trimmed: host folder names may end in
+    // white space, and their files belong to the run like any others.
+    for (const char* f : {"R/trail /a.jpg", "R/ lead/b.jpg", "R/旅行\u3000/c.jpg", "R/tab\t/d.jpg",
+                          "R/trail /inner /e.jpg"})
+        m_dir.Write(f, "x");
+    JobList list = Scan(Win("R"));
+    std::sort(list.begin(), list.end());
+    JobList want{Win("R/trail /a.jpg"), Win("R/ lead/b.jpg"), Win("R/旅行\u3000/c.jpg"),
+                 Win("R/tab\t/d.jpg"), Win("R/trail /inner /e.jpg")};
+    std::sort(want.begin(), want.end());
+    EXPECT_EQ(list, want) << Show(list);
+}
+
 TEST_F(ScanTest, WildcardCharactersInFolderNamesAreTakenLiterally) {
     // Host folders may hold "*" and "?", which the search pattern uses: only
     // the pattern's last name is a wildcard.
