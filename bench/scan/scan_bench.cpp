@@ -21,6 +21,7 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/scan.h"
@@ -78,21 +79,34 @@ double Seconds(Clock::duration d) {
     return std::chrono::duration<double>(d).count();
 }
 
-// Best and median of reps timed runs, after one untimed run to warm caches.
+// Best and median of timed runs.
 struct Timing {
     double best;
     double median;
 };
-Timing Time(int reps, const std::function<void()>& run) {
-    run();
-    std::vector<double> t;
-    for (int i = 0; i < reps; ++i) {
-        const auto start = Clock::now();
-        run();
-        t.push_back(Seconds(Clock::now() - start));
-    }
+Timing Summary(std::vector<double> t) {
     std::sort(t.begin(), t.end());
     return {t.front(), t[t.size() / 2]};
+}
+
+double TimeOnce(const std::function<void()>& run) {
+    const auto start = Clock::now();
+    run();
+    return Seconds(Clock::now() - start);
+}
+
+// Both contenders after one untimed run each (warm caches), then in turns,
+// so that load from elsewhere on the machine falls on both alike.
+std::pair<Timing, Timing> TimeInTurns(int reps, const std::function<void()>& a,
+                                      const std::function<void()>& b) {
+    a();
+    b();
+    std::vector<double> ta, tb;
+    for (int i = 0; i < reps; ++i) {
+        ta.push_back(TimeOnce(a));
+        tb.push_back(TimeOnce(b));
+    }
+    return {Summary(ta), Summary(tb)};
 }
 
 // find's output goes to /dev/null: it still formats and writes every path.
@@ -159,13 +173,15 @@ int main(int argc, char** argv) {
 
     const std::u16string winRoot = win32::FromHostPath(root.string());
     std::size_t found = 0;
-    const Timing scan = Time(o.reps, [&] {
-        JobList list;
-        list.reserve(kJobListReserve);
-        ScanTree(winRoot, list, true);
-        found = list.size();
-    });
-    const Timing find = Time(o.reps, [&] { RunFind(root); });
+    const auto [scan, find] = TimeInTurns(
+        o.reps,
+        [&] {
+            JobList list;
+            list.reserve(kJobListReserve);
+            ScanTree(winRoot, list, true);
+            found = list.size();
+        },
+        [&] { RunFind(root); });
 
     std::printf("entries listed: %zu%s\n", found,
                 found == static_cast<std::size_t>(o.files) ? "" : "  (MISMATCH)");
