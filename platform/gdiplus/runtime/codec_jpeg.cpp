@@ -175,6 +175,10 @@ void SetUpCompressor(jpeg_compress_struct& cinfo, const Bitmap& image) {
     cinfo.in_color_space = image.hasAlpha ? JCS_RGB : JCS_EXT_RGBX;
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, kQuality, TRUE);
+    // Huffman tables fitted to the picture (still baseline): on 71 MP of our
+    // photographs 11% smaller files (0.097 -> 0.086 MB/MP) for 2.2 ms/MP more
+    // (1.9 -> 4.1), a small part of a run that writes five formats.
+    cinfo.optimize_coding = TRUE;
     cinfo.comp_info[0].h_samp_factor = 2;
     cinfo.comp_info[0].v_samp_factor = 2;
     for (int c = 1; c < 3; ++c) {
