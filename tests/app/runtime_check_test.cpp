@@ -173,3 +173,19 @@ TEST(RuntimeCheck, PassingCheckRunsTheWindowBetweenStartupAndShutdown) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(MainWindowIcon, TheWindowCarriesIconGroup128) {
+    testsupport::ScopedHome home(true);
+    CConverterApp app;
+    const HICON icon = app.LoadIconW(IDR_MAINFRAME);
+    ASSERT_NE(icon, nullptr);
+    CConverterDlg dlg(nullptr);
+    ASSERT_TRUE(dlg.Create());
+    EXPECT_EQ(dlg.GetIcon(TRUE), icon);
+    EXPECT_EQ(dlg.OnQueryDragIcon(), icon);
+    dlg.DestroyWindow();
+}
+
+}  // namespace

@@ -310,6 +310,48 @@ TEST_F(WholeRun, DeepDestinationIsCreatedAndPathsWithSpacesAreTrimmed) {
     EXPECT_EQ(s.Text(IDC_SAVE_PATH), r.destination);
 }
 
+TEST_F(WholeRun, AnyFileNameComesBackInTheOutputName) {
+    // Chinese, a byte that is not UTF-8, a backslash inside a host name,
+    // spaces at the ends of the base name, and a second dot.
+    const std::vector<std::pair<std::string, std::string>> names = {
+        {"照片.bmp", "照片.PNG"},
+        {"bad\xff\xfe.bmp", "bad\xff\xfe.PNG"},
+        {"back\\slash.bmp", "back\\slash.PNG"},
+        {" spaced .bmp", " spaced .PNG"},
+        {"photo.old.bmp", "photo.old.PNG"},
+    };
+    for (const auto& [in, out] : names) src.Write(in, MakeBmp(3, 2));
+    ASSERT_TRUE(RunConversion(s, Settings()));
+    ExpectEnd(5, 5, 5, 5, 5, u"操作全部完成！", kViolet);
+    Names expected;
+    for (const auto& [in, out] : names) expected.push_back(out);
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(FileNamesIn(dst.Path()), expected);
+}
+
+TEST_F(WholeRun, DestinationInsideTheSourceIsNotScannedAgain) {
+    src.Write("a.bmp", MakeBmp(3, 3));
+    src.Write("sub/b.bmp", MakeBmp(3, 3));
+    RunSettings r = Settings();
+    r.destination = src.WinPath() + u"sub";
+    ASSERT_TRUE(RunConversion(s, r));
+    ExpectEnd(2, 2, 2, 2, 2, u"操作全部完成！", kViolet);
+    EXPECT_EQ(FileNamesIn(src.Path() / "sub"), (Names{"a.PNG", "b.PNG", "b.bmp"}));
+    // The second run sees the first run's outputs as sources.
+    ASSERT_TRUE(RunConversion(s, r));
+    ExpectEnd(4, 4, 4, 4, 4, u"操作全部完成！", kViolet);
+}
+
+TEST_F(WholeRun, ANameTooLongForTheFileSystemCountsAsNotSaved) {
+    const std::string longBase(250, 'L');
+    src.Write(longBase + ".bmp", MakeBmp(3, 3));
+    src.Write("short.bmp", MakeBmp(3, 3));
+    dst.Write(longBase + ".PNG", "taken");  // so the prefixed name is needed: 259 bytes
+    ASSERT_TRUE(RunConversion(s, Settings()));
+    ExpectEnd(2, 2, 2, 1, 2, u"操作部分完成！", kOrange);
+    EXPECT_EQ(FileNamesIn(dst.Path()), (Names{longBase + ".PNG", "short.PNG"}));
+}
+
 // --- Faults found at Start ---------------------------------------------------------
 
 TEST_F(WholeRun, DestinationThatCannotBeCreatedStartsNothing) {
