@@ -247,6 +247,21 @@ TEST(BmpCodec, ThirtyTwoBitFourthByteIsAlphaOnlyWhenUsed) {
     EXPECT_EQ(PixelAt(translucent, 1, 0), 0x8028323Cu);
 }
 
+// 16-bit pixels are 5-5-5 unless bit fields say otherwise; with a 40-byte
+// header the three masks follow the header.
+TEST(BmpCodec, SixteenBitPixelsFollowTheirMasks) {
+    const Bytes rgb555 = {0x00, 0x7C, 0xE0, 0x03, 0x1F, 0x00, 0, 0};
+    const gdip::Bitmap plain = Decode(HandMadeBmp(3, 1, 16, 0, {}, rgb555));
+    const Bytes rgb565 = {0x00, 0xF8, 0xE0, 0x07, 0x1F, 0x00, 0, 0};
+    const gdip::Bitmap masked = Decode(HandMadeBmp(3, 1, 16, 3, {0xF800, 0x07E0, 0x001F}, rgb565));
+    for (const gdip::Bitmap* image : {&plain, &masked}) {
+        EXPECT_EQ(PixelAt(*image, 0, 0), kRed);
+        EXPECT_EQ(PixelAt(*image, 1, 0), kGreen);
+        EXPECT_EQ(PixelAt(*image, 2, 0), kBlue);
+        EXPECT_FALSE(image->hasAlpha);
+    }
+}
+
 TEST(BmpCodec, IndexBeyondAShortPaletteIsBlackNotAWildRead) {
     // Two entries, but the 8-bit pixels use index 200.
     const gdip::Bitmap image =
