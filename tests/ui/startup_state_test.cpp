@@ -5,6 +5,8 @@
 
 #include <QColor>
 #include <QImage>
+#include <QScreen>
+#include <QWidget>
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
@@ -240,6 +242,30 @@ TEST(StartupLook, BannerIsOrangeRedAndGroupTitlesAreGreen) {
         EXPECT_EQ(CountGreenish(shot, afx::testing::ControlRect(s.Item(id))), 0) << id;
     }
     EXPECT_EQ(CountColour(shot, afx::testing::ControlRect(s.Item(IDC_SOURCE_PATH)), banner), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// A fixed-size window with a minimise box and no maximise box, centred on
+// the screen, with a taskbar entry of its own.
+TEST(StartupLook, FixedSizeWindowCentredWithMinimiseBoxOnly) {
+    ScopedHome home(true);
+    DialogSession s;
+    QWidget* window = afx::testing::WindowOf(&s.Dlg());
+    ASSERT_NE(window, nullptr);
+    const Qt::WindowFlags flags = window->windowFlags();
+    EXPECT_TRUE(flags.testFlag(Qt::WindowMinimizeButtonHint));
+    EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
+    EXPECT_TRUE(flags.testFlag(Qt::WindowSystemMenuHint));
+    EXPECT_EQ(window->windowType(), Qt::Window);
+    EXPECT_EQ(window->minimumSize(), window->maximumSize());
+    EXPECT_EQ(window->size(), window->minimumSize());
+    const QPoint centre = window->screen()->availableGeometry().center();
+    const QPoint mine = window->frameGeometry().center();
+    EXPECT_NEAR(mine.x(), centre.x(), 3);
+    EXPECT_NEAR(mine.y(), centre.y(), 3);
 }
 
 }  // namespace
