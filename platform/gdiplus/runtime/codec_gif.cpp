@@ -14,10 +14,12 @@
 namespace gdip {
 namespace {
 
-// libimagequant's speed. Measured on photographs at dithering 1.0: speed 10
-// takes about half the time of the default (4) at a PSNR a fraction of a dB
-// lower, which no one sees after dithering; the palette still beats any fixed
-// one by a wide margin.
+// libimagequant's speed, chosen by measurement on four photographs (2000 px
+// wide, dithering 1.0, one thread): the default speed 4 took 298 ms/MP,
+// speed 10 took 121 ms/MP. Per-pixel PSNR drops from 37.2 to 35.2 dB because
+// from speed 6 on every area is dithered, not only the smooth ones; the PSNR
+// of 3x3 local means, the colour seen at viewing distance, is 44.3 dB for
+// both. So the fastest setting costs nothing that shows.
 constexpr int kQuantizerSpeed = 10;
 
 // Pixels below this alpha become the one transparent palette entry.

@@ -334,6 +334,10 @@ public:
 
 // ---- Writing ----------------------------------------------------------
 
+// LZW with the horizontal predictor: on photographs it writes 1.44 MB/MP
+// against 2.95 MB/MP without (LZW alone barely compresses them), for about 5%
+// more time (28 against 27 ms/MP).
+//
 // Strips of about 64 KiB before compression: few enough for a small
 // directory, small enough that a reader never holds much of the image.
 constexpr std::uint64_t kStripBytes = 64 * 1024;
