@@ -21,6 +21,9 @@ std::string MakeImage(ImageKind kind, int width, int height, std::uint32_t seed 
 // The usual extension of the kind, lower case with its dot (".png").
 std::string ExtensionOf(ImageKind kind);
 
+// stem + n + ext ("img" 3 ".bmp" -> "img3.bmp").
+std::string NumberedName(const std::string& stem, int n, const std::string& ext);
+
 // The format a file's first bytes announce: "PNG", "BMP", "JPEG", "GIF",
 // "TIFF", or "" for anything else.
 std::string SniffFormat(const std::string& bytes);

@@ -16,6 +16,7 @@
 #include "platform/win32/shell.h"
 #include "platform/win32/x11_window_list.h"
 #include "tests/support/dialog_session.h"
+#include "tests/support/image_files.h"
 
 // Xlib's macros (None, Bool, Status) clash with names in the headers above.
 // clang-format off
@@ -44,10 +45,10 @@ class OwnXServer {
 public:
     bool Start(const std::string& binary) {
         for (int n = 87; n < 140 && m_pid <= 0; ++n) {
-            if (fs::exists("/tmp/.X11-unix/X" + std::to_string(n)) ||
-                fs::exists("/tmp/.X" + std::to_string(n) + "-lock"))
+            if (fs::exists(NumberedName("/tmp/.X11-unix/X", n, "")) ||
+                fs::exists(NumberedName("/tmp/.X", n, "-lock")))
                 continue;
-            m_name = ":" + std::to_string(n);
+            m_name = NumberedName(":", n, "");
             const char* argv[] = {binary.c_str(), m_name.c_str(), "-screen", "0",
                                   "640x480x24",   "-nolisten",    "tcp",     nullptr};
             pid_t pid = 0;

@@ -94,7 +94,7 @@ struct BrowseCase {
 TEST_F(Folders, BrowseWritesTheChosenFolderNormalisedAndFocusesTheEdit) {
     fs::create_directories(base.Path() / "Photos" / "2006");
     const std::u16string root = base.WinPath();
-    const std::u16string tooLong = u"Photos\\" + std::u16string(300, u'x');
+    const std::u16string tooLong = std::u16string(u"Photos\\").append(300, u'x');
     const BrowseCase cases[] = {
         {"plain", u"Photos", u"Photos\\"},
         {"doubled and surrounded", u"Photos\\\\2006  ", u"Photos\\2006\\"},
@@ -270,7 +270,7 @@ TEST_F(Folders, OpenOnAFolderThatVanishedDoesNothingVisible) {
 
 TEST_F(Folders, OpenButtonsStillWorkDuringARun) {
     TempDir src;
-    for (int i = 0; i < 3; ++i) src.Write("f" + std::to_string(i) + ".bmp", MakeBmp(3, 3));
+    for (int i = 0; i < 3; ++i) src.Write(NumberedName("f", i, ".bmp"), MakeBmp(3, 3));
     UseWindows({});
     RunSettings r;
     r.source = src.WinPath();

@@ -129,7 +129,7 @@ TEST(OptionControls, ExampleLinesFollowTheTrimmedAffix) {
 TEST(OptionControls, NothingCanBeChangedDuringARunAndTheRuleHoldsAfterIt) {
     ScopedHome home(true);
     TempDir src, dst;
-    for (int i = 0; i < 3; ++i) src.Write("i" + std::to_string(i) + ".bmp", MakeBmp(3, 3));
+    for (int i = 0; i < 3; ++i) src.Write(NumberedName("i", i, ".bmp"), MakeBmp(3, 3));
     DialogSession s;
     RunSettings r;
     r.source = src.WinPath();

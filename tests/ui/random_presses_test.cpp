@@ -181,7 +181,7 @@ TEST(RandomPresses, InvariantsHoldAfterEveryTurnOfTheLoop) {
     const auto before = SnapshotTree(src.Path());
     int totalRuns = 0;
     for (unsigned seed = 1; seed <= kSeeds; ++seed) {
-        SCOPED_TRACE("seed " + std::to_string(seed));
+        SCOPED_TRACE(NumberedName("seed ", static_cast<int>(seed), ""));
         TempDir dst;
         DialogSession s;
         RunSettings r;

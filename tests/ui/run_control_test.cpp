@@ -23,7 +23,7 @@ class RunControl : public ::testing::Test {
 protected:
     void SetUp() override {
         for (int i = 0; i < kImages; ++i)
-            src.Write("img" + std::to_string(i) + ".bmp", MakeBmp(6, 5, static_cast<unsigned>(i)));
+            src.Write(NumberedName("img", i, ".bmp"), MakeBmp(6, 5, static_cast<unsigned>(i)));
         before = SnapshotTree(src.Path());
         RunSettings r;
         r.source = src.WinPath();
@@ -113,7 +113,7 @@ TEST_F(RunControl, StopWhilePausedWithTheSaveArmedWritesThatFileFirst) {
 
 TEST_F(RunControl, StopWhilePausedWithOnlyALoadArmedEndsAtOnce) {
     TempDir texts;
-    for (int i = 0; i < 3; ++i) texts.Write("t" + std::to_string(i) + ".txt", "text");
+    for (int i = 0; i < 3; ++i) texts.Write(NumberedName("t", i, ".txt"), "text");
     s.Type(IDC_SOURCE_PATH, texts.WinPath());
     PressStart();  // file 1 is not an image: the next load step is armed
     PressStart();

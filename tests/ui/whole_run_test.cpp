@@ -83,7 +83,7 @@ TEST_F(WholeRun, FilesThatAreNotImagesAreCountedButNotConverted) {
     src.Write("notes.txt", "not an image\n");
     src.Write("empty.png", "");
     src.Write("broken.png", std::string("\x89PNG\r\n\x1a\n", 8) + std::string(200, 'x'));
-    src.Write("broken.bmp", "BM" + std::string(60, '\x01'));
+    src.Write("broken.bmp", std::string("BM").append(60, '\x01'));
     src.Write("cut.jpg", MakeImage(ImageKind::Jpeg, 32, 32).substr(0, 20));
     src.Write("good.gif", MakeImage(ImageKind::Gif, 6, 4));
     // Skipped by name, even though they hold images.
@@ -300,8 +300,9 @@ TEST_F(WholeRun, SourceThatIsAFileFindsNothing) {
 TEST_F(WholeRun, DeepDestinationIsCreatedAndPathsWithSpacesAreTrimmed) {
     src.Write("x.bmp", MakeBmp(2, 2));
     RunSettings r = Settings();
-    r.source = u"  " + src.WinPath() + u"  ";
-    r.destination = u" " + dst.WinPath() + u"one\\\\two\\three ";
+    const std::u16string from = src.WinPath(), to = dst.WinPath();
+    r.source = u"  " + from + u"  ";
+    r.destination = u" " + to + u"one\\\\two\\three ";
     ASSERT_TRUE(RunConversion(s, r));
     ExpectEnd(1, 1, 1, 1, 1, u"操作全部完成！", kViolet);
     EXPECT_TRUE(fs::exists(dst.Path() / "one" / "two" / "three" / "x.PNG"));
@@ -440,7 +441,7 @@ TEST_F(WholeRun, EmptySourceIsReportedBeforeEveryOtherFault) {
 }
 
 TEST_F(WholeRun, ProgressBarStepsThroughTheFilesAndNeverGoesBack) {
-    for (int i = 0; i < 7; ++i) src.Write("f" + std::to_string(i) + ".txt", "not an image");
+    for (int i = 0; i < 7; ++i) src.Write(NumberedName("f", i, ".txt"), "not an image");
     s.Apply(Settings());
     s.Click(IDC_START);
     std::vector<int> seen{s.ProgressPos()};
