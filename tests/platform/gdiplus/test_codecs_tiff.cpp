@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <tiffio.h>
 
+#include <cstdio>
 #include <cstring>
 #include <functional>
 
@@ -35,7 +36,12 @@ TEST(TiffCodec, RoundTripIsExact) {
 TEST(TiffCodec, WritesLzwContiguousEightBitWithUnassociatedAlpha) {
     testsupport::TempDir dir;
     const auto path = dir.Path() / "a.tif";
-    WriteBytes(path, Encode(*gdip::MakeTiffEncoder(), Asymmetric(300, 500, true)));
+    // Written the way the runtime saves: to a stream opened for writing only.
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(out, nullptr);
+    EXPECT_EQ(gdip::MakeTiffEncoder()->Encode(Asymmetric(300, 500, true), out), Ok);
+    std::fclose(out);
+    EXPECT_EQ(DecodeTiff(ReadBytes(path)).rgba, Asymmetric(300, 500, true).rgba);
     TIFF* tif = TIFFOpen(path.c_str(), "r");
     ASSERT_NE(tif, nullptr);
     std::uint16_t compression = 0, planar = 0, bits = 0, samples = 0, count = 0;
