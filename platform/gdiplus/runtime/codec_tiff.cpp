@@ -230,6 +230,21 @@ std::uint8_t Channel(const Layout& l, std::uint16_t v) {
     return l.kind == Kind::Palette ? static_cast<std::uint8_t>(v) : To8(v, l.bits);
 }
 
+void UnpackRow(const Layout& l, const std::uint8_t* packed, std::uint8_t* dst) {
+    for (std::uint32_t x = 0; x < l.width; ++x, dst += 4)
+        for (int s = 0; s < l.samples; ++s)
+            if (int c = ChannelOf(l, s); c >= 0)
+                dst[c] = Channel(l, SampleAt(packed, std::size_t{x} * l.samples + s, l.bits));
+}
+
+// The common case, 8-bit RGB(A) side by side, without the sample unpacking.
+void CopyRgb8(const Layout& l, const std::uint8_t* packed, std::uint8_t* dst) {
+    for (std::uint32_t x = 0; x < l.width; ++x, dst += 4, packed += l.samples) {
+        dst[0] = packed[0], dst[1] = packed[1], dst[2] = packed[2];
+        if (l.alpha >= 0) dst[3] = packed[l.alpha];
+    }
+}
+
 GpStatus ReadDirect(TIFF* tif, const Layout& l, Bitmap& out) {
     RowReader rows(tif, l);
     if (GpStatus s = rows.Init(); s != Ok) return s;
@@ -237,12 +252,10 @@ GpStatus ReadDirect(TIFF* tif, const Layout& l, Bitmap& out) {
     if (l.planar == PLANARCONFIG_CONTIG) {
         for (std::uint32_t y = 0; y < l.height; ++y) {
             if (!rows.Read(y, 0, packed.data())) return GenericError;
-            std::uint8_t* dst = out.Row(y);
-            for (std::uint32_t x = 0; x < l.width; ++x, dst += 4)
-                for (int s = 0; s < l.samples; ++s)
-                    if (int c = ChannelOf(l, s); c >= 0)
-                        dst[c] = Channel(
-                            l, SampleAt(packed.data(), std::size_t{x} * l.samples + s, l.bits));
+            if (l.bits == 8 && l.kind == Kind::Rgb)
+                CopyRgb8(l, packed.data(), out.Row(y));
+            else
+                UnpackRow(l, packed.data(), out.Row(y));
         }
     } else {
         // Plane by plane, so that each strip or tile is decoded once.

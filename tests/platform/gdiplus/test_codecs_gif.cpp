@@ -81,6 +81,13 @@ TEST(GifCodec, AlphaBecomesOneTransparentIndex) {
                 EXPECT_NEAR(got[0], y * 16, 24) << x << "," << y;
             }
         }
+    // A picture that is all transparent keeps nothing but its transparency.
+    const gdip::Bitmap clear = MakeBitmap(3, 2, true, [](std::uint32_t, std::uint32_t) {
+        return Pixel{10, 20, 30, 0};
+    });
+    const gdip::Bitmap none = DecodeGif(Encode(*gdip::MakeGifEncoder(), clear));
+    EXPECT_TRUE(none.hasAlpha);
+    EXPECT_EQ(none.rgba, std::vector<std::uint8_t>(3 * 2 * 4, 0));
     // Without alpha no transparency is written.
     gdip::Bitmap opaque = src;
     opaque.hasAlpha = false;
