@@ -139,7 +139,7 @@ TEST(IcoCodec, PicksTheLargestThenDeepestEntry) {
     DecodeWith(*gdip::MakeIcoDecoder(), broken, GenericError);
 }
 
-TEST(IcoCodec, ReadsPngEntries) {
+TEST(IcoCodec, ReadsPngEntriesAndFilesMadeByImageMagick) {
     if (!HaveConvert()) GTEST_SKIP() << "ImageMagick's convert is not installed";
     testsupport::TempDir dir;
     const gdip::Bitmap img = Asymmetric(48, 40, true);
@@ -150,7 +150,13 @@ TEST(IcoCodec, ReadsPngEntries) {
     const gdip::Bitmap back = DecodeWith(*gdip::MakeIcoDecoder(), icon);
     EXPECT_EQ(back.rgba, img.rgba);
     EXPECT_TRUE(back.hasAlpha);
-    // And one written by ImageMagick, whose 256-pixel entry is a PNG.
+    // ImageMagick writes smaller pictures as 32-bit bitmap entries.
+    ASSERT_TRUE(Convert({(dir.Path() / "a.pam").string(), (dir.Path() / "b.ico").string()}));
+    const Bytes bmpIcon = ReadBytes(dir.Path() / "b.ico");
+    ASSERT_GT(bmpIcon.size(), 22u + 4);
+    EXPECT_EQ(bmpIcon[22], 40);  // a bitmap header, not a PNG
+    EXPECT_EQ(DecodeWith(*gdip::MakeIcoDecoder(), bmpIcon).rgba, img.rgba);
+    // And one whose 256-pixel entry is a PNG.
     ASSERT_TRUE(Convert({(dir.Path() / "a.pam").string(), "-define", "icon:auto-resize=256,32,16",
                          (dir.Path() / "a.ico").string()}));
     EXPECT_EQ(DecodeWith(*gdip::MakeIcoDecoder(), ReadBytes(dir.Path() / "a.ico")).width, 256u);
