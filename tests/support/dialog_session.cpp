@@ -125,15 +125,17 @@ bool DialogSession::WindowAlive() const {
     return m_dlg->GetSafeHwnd() != nullptr;
 }
 
-int DialogSession::PixelsOfColour(int id, int red, int green, int blue) const {
+int DialogSession::ClosestToColour(int id, int red, int green, int blue) const {
     const QImage image = afx::testing::Grab(m_dlg.get());
     const RECT r = afx::testing::ControlRect(Item(id));
-    const QRgb wanted = qRgb(red, green, blue);
-    int n = 0;
+    int best = 3 * 255;
     for (int y = std::max<int>(0, r.top); y < std::min<int>(image.height(), r.bottom); ++y)
-        for (int x = std::max<int>(0, r.left); x < std::min<int>(image.width(), r.right); ++x)
-            if ((image.pixel(x, y) & 0xFFFFFF) == (wanted & 0xFFFFFF)) ++n;
-    return n;
+        for (int x = std::max<int>(0, r.left); x < std::min<int>(image.width(), r.right); ++x) {
+            const QRgb p = image.pixel(x, y);
+            best = std::min(best, std::abs(qRed(p) - red) + std::abs(qGreen(p) - green) +
+                                      std::abs(qBlue(p) - blue));
+        }
+    return best;
 }
 
 void DialogSession::Click(int id) {

@@ -83,9 +83,11 @@ public:
     RunState State() const { return m_dlg->GetRunState(); }
     RunCounters Counters() const { return m_dlg->Counters(); }
 
-    // Pixels of exactly this colour inside the control, in a rendering of the
-    // window as it is now.
-    int PixelsOfColour(int id, int red, int green, int blue) const;
+    // In a rendering of the window as it is now: how close the pixel of the
+    // control that comes closest to this colour is (sum of the channel
+    // differences; 0 = the colour itself). Text is smoothed into the
+    // background, so only its core pixels carry the pure colour.
+    int ClosestToColour(int id, int red, int green, int blue) const;
 
     void Click(int id);
     void Type(int id, const std::u16string& text);

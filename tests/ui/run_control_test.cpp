@@ -39,6 +39,7 @@ protected:
     void ExpectStopped() {
         EXPECT_EQ(s.Text(IDC_STATUS_MESSAGE), u"操作已停止");
         EXPECT_EQ(s.Dlg().GetStatusColour(), kRed);
+        EXPECT_LE(s.ClosestToColour(IDC_STATUS_MESSAGE, 255, 0, 0), 30);
         EXPECT_EQ(s.FocusId(), IDC_SOURCE_PATH);
         ExpectIdleControls(s);
     }

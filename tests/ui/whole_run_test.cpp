@@ -76,7 +76,8 @@ TEST_F(WholeRun, EveryInputFormatIsWrittenInAllFiveFormats) {
         }
     }
     EXPECT_EQ(SnapshotTree(src.Path()), before);
-    EXPECT_GT(s.PixelsOfColour(IDC_STATUS_MESSAGE, 128, 0, 255), 0);
+    EXPECT_LE(s.ClosestToColour(IDC_STATUS_MESSAGE, 128, 0, 255), 30);
+    EXPECT_GT(s.ClosestToColour(IDC_STATUS_MESSAGE, 0, 0, 0), 150);  // not drawn in black
 }
 
 TEST_F(WholeRun, FilesThatAreNotImagesAreCountedButNotConverted) {
@@ -248,7 +249,8 @@ TEST_F(WholeRun, OverwriteIntoTheSourceFolderKeepsTheOriginals) {
     ASSERT_TRUE(RunConversion(s, r));
     // b.PNG would be written over itself: refused, counted as not saved.
     ExpectEnd(3, 3, 3, 2, 3, u"操作部分完成！", kOrange);
-    EXPECT_GT(s.PixelsOfColour(IDC_STATUS_MESSAGE, 255, 128, 64), 0);
+    EXPECT_LE(s.ClosestToColour(IDC_STATUS_MESSAGE, 255, 128, 64), 30);
+    EXPECT_GT(s.ClosestToColour(IDC_STATUS_MESSAGE, 0, 0, 0), 150);
     const auto after = SnapshotTree(src.Path());
     for (const auto& [name, sum] : before) EXPECT_EQ(after.at(name), sum) << name;
     EXPECT_EQ(FileNamesIn(src.Path()), (Names{"a.PNG", "a.png", "b.PNG", "c.PNG", "c.bmp"}));
@@ -263,7 +265,8 @@ TEST_F(WholeRun, EverySaveFailingEndsInFailure) {
     r.policy = ClashPolicy::Overwrite;
     ASSERT_TRUE(RunConversion(s, r));
     ExpectEnd(2, 2, 2, 0, 2, u"操作失败！", kRed);
-    EXPECT_GT(s.PixelsOfColour(IDC_STATUS_MESSAGE, 255, 0, 0), 0);
+    EXPECT_LE(s.ClosestToColour(IDC_STATUS_MESSAGE, 255, 0, 0), 30);
+    EXPECT_GT(s.ClosestToColour(IDC_STATUS_MESSAGE, 0, 0, 0), 150);
 }
 
 TEST_F(WholeRun, OneSaveFailingOfFourIsPartial) {
