@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <random>
 #include <tuple>
 
 #include "platform/framework/testing.h"
+#include "platform/win32/shell.h"
 #include "tests/support/dialog_session.h"
 #include "tests/support/image_files.h"
 
@@ -176,6 +178,10 @@ private:
 
 TEST(RandomPresses, InvariantsHoldAfterEveryTurnOfTheLoop) {
     ScopedHome home(true);
+    // Enter clicks a focused push button; should that ever be Browse or
+    // Open, no real chooser or file manager may appear.
+    win32::SetFolderChooserForTesting([](const BROWSEINFOW&) { return std::nullopt; });
+    win32::SetShellExecuteForTesting([](std::u16string, std::u16string) {});
     TempDir src;
     MakeSource(src);
     const auto before = SnapshotTree(src.Path());
@@ -197,6 +203,8 @@ TEST(RandomPresses, InvariantsHoldAfterEveryTurnOfTheLoop) {
         totalRuns += walker.Runs();
         ASSERT_FALSE(::testing::Test::HasFailure());
     }
+    win32::SetFolderChooserForTesting({});
+    win32::SetShellExecuteForTesting({});
     EXPECT_GT(totalRuns, kSeeds);
     EXPECT_EQ(SnapshotTree(src.Path()), before);
 }
