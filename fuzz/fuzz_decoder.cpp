@@ -1,9 +1,14 @@
 // One libFuzzer target: the decoder chosen at build time (ORV_FUZZ_FORMAT_x)
 // decodes each input as a whole file. A decoder may refuse anything, but what
 // it accepts must be a whole, consistent picture.
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
+#include <vector>
 
 #include "platform/gdiplus/runtime/codec.h"
 
@@ -36,6 +41,45 @@ const gdip::Decoder* DecoderFor(std::span<const std::uint8_t> file) {
     return fixed ? fixed.get() : gdip::DecoderFor(file);
 }
 
+// What an encoder writes, read back by the same format's decoder. The
+// stream is a seekable file in memory, as the TIFF writer needs one.
+GpStatus RoundTrip(const gdip::Encoder& encoder, const gdip::Decoder& decoder,
+                   const gdip::Bitmap& image, gdip::Bitmap& back) {
+    const int fd = memfd_create("fuzz-encode", MFD_CLOEXEC);
+    std::FILE* f = fd >= 0 ? fdopen(fd, "w+b") : nullptr;
+    if (f == nullptr) {
+        if (fd >= 0) close(fd);
+        return Win32Error;
+    }
+    GpStatus status = encoder.Encode(image, f);
+    std::vector<std::uint8_t> bytes;
+    if (status == Ok && std::fseek(f, 0, SEEK_END) == 0) {
+        bytes.resize(static_cast<std::size_t>(std::ftell(f)));
+        std::rewind(f);
+        if (std::fread(bytes.data(), 1, bytes.size(), f) != bytes.size()) status = Win32Error;
+    }
+    std::fclose(f);
+    return status == Ok ? decoder.Decode(bytes, back) : status;
+}
+
+// Whatever a decoder accepted, the writers must take: TIFF gives it back
+// exactly, GIF at the same size. Only small pictures, to keep the pace.
+[[maybe_unused]] void CheckWriters(const gdip::Bitmap& image) {
+    if (std::uint64_t{image.width} * image.height > 64 * 1024) return;
+    static const auto tiffOut = gdip::MakeTiffEncoder();
+    static const auto tiffIn = gdip::MakeTiffDecoder();
+    static const auto gifOut = gdip::MakeGifEncoder();
+    static const auto gifIn = gdip::MakeGifDecoder();
+    gdip::Bitmap back;
+    if (RoundTrip(*tiffOut, *tiffIn, image, back) != Ok || back.rgba != image.rgba ||
+        back.hasAlpha != image.hasAlpha)
+        __builtin_trap();
+    if (image.width <= 0xFFFF && image.height <= 0xFFFF &&
+        (RoundTrip(*gifOut, *gifIn, image, back) != Ok || back.width != image.width ||
+         back.height != image.height))
+        __builtin_trap();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -52,5 +96,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::uint8_t v : out.rgba) sum += v;
     volatile unsigned sink = sum;
     (void)sink;
+#if defined(ORV_FUZZ_FORMAT_dispatch) || defined(ORV_FUZZ_FORMAT_gif) || \
+    defined(ORV_FUZZ_FORMAT_tiff)
+    CheckWriters(out);
+#endif
     return 0;
 }
