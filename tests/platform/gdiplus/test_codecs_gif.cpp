@@ -1,5 +1,6 @@
 // GIF: our writer's palette and transparency, and the first frame of files
 // made by ImageMagick (interlaced, transparent, animated, offset frames).
+#include <gif_lib.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -103,6 +104,32 @@ TEST(GifCodec, RefusesSizesTheFormatCannotHold) {
     gdip::Bitmap empty;
     Encode(*gdip::MakeGifEncoder(), empty, &status);
     EXPECT_EQ(status, InvalidParameter);
+}
+
+TEST(GifCodec, FrameColoursComeFromItsLocalTable) {
+    testsupport::TempDir dir;
+    const auto path = dir.Path() / "local.gif";
+    int error = 0;
+    GifFileType* gif = EGifOpenFileName(path.c_str(), false, &error);
+    ASSERT_NE(gif, nullptr);
+    GifColorType global[2] = {{0, 0, 0}, {255, 255, 255}};
+    GifColorType local[4] = {{200, 10, 10}, {10, 200, 10}, {10, 10, 200}, {90, 90, 90}};
+    ColorMapObject* globalMap = GifMakeMapObject(2, global);
+    ColorMapObject* localMap = GifMakeMapObject(4, local);
+    EGifPutScreenDesc(gif, 4, 2, 8, 0, globalMap);
+    EGifPutImageDesc(gif, 0, 0, 4, 2, false, localMap);
+    GifPixelType rows[2][4] = {{0, 1, 2, 3}, {3, 2, 1, 0}};
+    for (auto& row : rows) EGifPutLine(gif, row, 4);
+    ASSERT_EQ(EGifCloseFile(gif, &error), GIF_OK);
+    GifFreeMapObject(globalMap);
+    GifFreeMapObject(localMap);
+    const gdip::Bitmap b = DecodeGif(ReadBytes(path));
+    ASSERT_EQ(b.width, 4u);
+    for (std::uint32_t y = 0; y < 2; ++y)
+        for (std::uint32_t x = 0; x < 4; ++x) {
+            const GifColorType& c = local[rows[y][x]];
+            EXPECT_EQ(PixelAt(b, x, y), (Pixel{c.Red, c.Green, c.Blue, 255}));
+        }
 }
 
 // Files made by ImageMagick from PAM frames; returns the GIF's bytes.
