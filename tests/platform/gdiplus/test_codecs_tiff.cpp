@@ -293,6 +293,10 @@ TEST(TiffCodec, OrientationTagTurnsEveryValueUpright) {
         std::vector<std::string> options = stored[v - 1];
         options.insert(options.end(), {"-orient", names[v - 1]});
         EXPECT_EQ(DecodeMadeByConvert(upright, options).rgba, upright.rgba) << "orientation " << v;
+        // CMYK goes through libtiff's own reader: the same turn must come out.
+        options.insert(options.end(), {"-colorspace", "CMYK"});
+        EXPECT_LE(MaxDifference(DecodeMadeByConvert(upright, options), upright), 2)
+            << "CMYK, orientation " << v;
     }
 }
 
