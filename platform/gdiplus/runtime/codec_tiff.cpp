@@ -118,6 +118,8 @@ public:
         const std::uint64_t perPixel =
             m_l.planar == PLANARCONFIG_CONTIG ? std::uint64_t{m_l.samples} * m_l.bits : m_l.bits;
         m_rowBytes = (std::uint64_t{m_l.width} * perPixel + 7) / 8;
+        // A row of many wide samples can outgrow the picture's own budget.
+        if (m_rowBytes > PixelBudgetBytes()) return OutOfMemory;
         if (!TIFFIsTiled(m_tif)) {
             return TIFFScanlineSize64(m_tif) == m_rowBytes ? Ok : GenericError;
         }
