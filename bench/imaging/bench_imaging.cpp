@@ -153,8 +153,9 @@ void Report(const std::vector<Outcome>& outcomes, std::size_t files, double mp,
             const Outcome& ours) {
     std::printf("\n%zu files, %.1f MP; one thread per tool; bytes per format in KB per MP\n", files,
                 mp);
-    std::printf("%-15s %8s %7s %7s %8s %9s %7s %7s %7s %7s %7s %7s\n", "tool", "total s", "ms/MP",
-                "x ours", "CPU s", "peak MB", "files", "PNG", "BMP", "JPEG", "GIF", "TIFF");
+    std::printf("%-15s %8s %7s %7s %8s %7s %9s %6s %6s %6s %6s %6s %6s\n", "tool", "total s",
+                "ms/MP", "x ours", "CPU s", "x ours", "peak MB", "files", "PNG", "BMP", "JPEG",
+                "GIF", "TIFF");
     for (const Outcome& o : outcomes) {
         std::printf("%-15s %8.1f %7.1f %7.2f %8.1f %7.2f %9.1f %6d", Name(o.tool), o.wall,
                     o.wall * 1000 / mp, o.wall / ours.wall, o.cpu, o.cpu / ours.cpu,
