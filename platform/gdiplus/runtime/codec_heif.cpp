@@ -8,6 +8,8 @@
 #include <libheif/heif.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <initializer_list>
 #include <memory>
@@ -23,8 +25,15 @@ constexpr const char* kBrands[] = {"heic", "heix", "heim", "heis", "hevc", "hevx
                                    "hevs", "mif1", "mif2", "msf1", "avif", "avis"};
 
 // libheif refuses images wider or taller than this on its own, before it
-// allocates for them; the pixel budget is checked separately.
-constexpr int kMaxSide = 1 << 18;
+// allocates for them. The primary image's declared size is checked against
+// the pixel budget below, but a grid image declares its output size in data
+// that only libheif reads: so the side that libheif accepts is the side of
+// the largest square the budget allows.
+int MaxSide() {
+    const auto pixels = static_cast<double>(PixelBudgetBytes() / 4);
+    // One more than the side, as libheif refuses a side equal to its limit.
+    return static_cast<int>(std::min(std::sqrt(pixels), 1048576.0)) + 1;
+}
 
 bool IsImageBrand(const std::uint8_t* p) {
     for (const char* b : kBrands)
@@ -166,7 +175,7 @@ public:
         const QuietStdio quiet;
         std::unique_ptr<heif_context, ContextFree> ctx(heif_context_alloc());
         if (!ctx) return OutOfMemory;
-        heif_context_set_maximum_image_size_limit(ctx.get(), kMaxSide);
+        heif_context_set_maximum_image_size_limit(ctx.get(), MaxSide());
         if (GpStatus s = StatusOf(heif_context_read_from_memory_without_copy(ctx.get(), file.data(),
                                                                              file.size(), nullptr));
             s != Ok)
