@@ -26,15 +26,6 @@ trap 'rm -rf "$work"' EXIT
 corpus=${KEEP_CORPUS:-$work/corpus}
 mkdir -p "$corpus"
 list=$work/list.txt
-: >"$list"
-# The largest picture of each wallpaper, and a copy of it of 1-2 MP.
-for images in /usr/share/wallpapers/*/contents/images; do
-  largest=$(ls -S "$images"/*.png "$images"/*.jpg 2>/dev/null | head -n 1 || true)
-  [[ -n $largest ]] || continue
-  name=$(basename "$(dirname "$(dirname "$images")")")
-  small=$corpus/$name-small.${largest##*.}
-  [[ -f $small ]] || convert "$largest" -resize 1600x1000 "$small"
-  printf '%s\n%s\n' "$largest" "$small" >>"$list"
-done
+source bench/corpus.sh
 
 "$BUILD_DIR/bin/bench_imaging" "$list" "$work" "$@"

@@ -1,22 +1,40 @@
 #!/usr/bin/env bash
-# A whole run through the real window against the same imaging work done
-# directly, on photographs from plasma-workspace-wallpapers.
+# A whole run through the real window (offscreen) on the imaging benchmark's
+# photo corpus, into all five formats: against the same imaging work done
+# directly (the run's own overhead), and against ImageMagick, GraphicsMagick
+# and libvips doing that work, in one run.
 #   bench/run/run.sh [repetitions]
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-command -v convert >/dev/null && dpkg -s plasma-workspace-wallpapers >/dev/null 2>&1 || {
+
+missing=()
+for package in plasma-workspace-wallpapers graphicsmagick libvips-dev imagemagick; do
+  dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
+done
+if ((${#missing[@]})); then
   SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO=sudo
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends plasma-workspace-wallpapers imagemagick >/dev/null
-}
-cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DORV_BUILD_TESTS=OFF -DORV_BUILD_BENCH=ON >/dev/null
-ninja -C build-bench run_bench >/dev/null
-CORPUS=$(mktemp -d /tmp/orv-run-corpus-XXXXXX)
-SCRATCH=$(mktemp -d /tmp/orv-run-scratch-XXXXXX)
-trap 'rm -rf "$CORPUS" "$SCRATCH"' EXIT
-# Twelve photographs of 2 to 15 megapixels, PNG and JPEG.
-find /usr/share/wallpapers -path '*contents/images/*' \
-     \( -name '1920x1080.jpg' -o -name '1920x1080.png' -o -name '3840x2160.*' -o -name '5120x2880.*' \) \
-  | sort | head -n 12 | while read -r f; do
-    cp "$f" "$CORPUS/$(echo "$f" | cut -d/ -f5)-$(basename "$f")"
-  done
-QT_QPA_PLATFORM=offscreen build-bench/bin/run_bench "$CORPUS" "$SCRATCH" "${1:-3}"
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+BUILD_DIR=${BUILD_DIR:-build-bench-imaging}
+cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release -DORV_BUILD_BENCH=ON \
+  -DORV_BUILD_TESTS=OFF >/dev/null
+cmake --build "$BUILD_DIR" -j "${JOBS:-2}" \
+  --target run_bench bench_imaging bench_imaging_ours bench_imaging_vips gdiplus_module
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+corpus=${KEEP_CORPUS:-$work/corpus}
+list=$work/list.txt
+source bench/corpus.sh
+
+# The run's source folder: links to every file of the corpus.
+mkdir -p "$work/source"
+i=0
+while read -r f; do i=$((i + 1)); ln -s "$f" "$work/source/$i-$(basename "$f")"; done <"$list"
+
+echo "== The program's whole run against the same work done directly"
+QT_QPA_PLATFORM=offscreen "$BUILD_DIR/bin/run_bench" "$work/source" "$work/scratch" "${1:-1}"
+echo
+echo "== The same corpus through the other tools (and the runtime alone)"
+"$BUILD_DIR/bin/bench_imaging" "$list" "$work" ours,vips,gm,im
