@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
-scripts/build.sh
+scripts/build.sh --target kestrune-orvane
 APP="$PWD/build/bin/kestrune-orvane"
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
@@ -26,7 +26,8 @@ convert -size 300x200 pattern:checkerboard "$DEMO/home/Pictures/trip/board.bmp"
 echo "not an image" > "$DEMO/home/Pictures/notes.txt"
 
 SHOT="$DEMO/final-window.png"
-HOME="$DEMO/home" XDG_CONFIG_HOME="$DEMO/home/.config" xvfb-run -a -s "-screen 0 1024x768x24" \
+mkdir -m 700 "$DEMO/runtime"
+HOME="$DEMO/home" XDG_CONFIG_HOME="$DEMO/home/.config" XDG_RUNTIME_DIR="$DEMO/runtime" xvfb-run -a -s "-screen 0 1024x768x24" \
   bash -c '
     "$0" & pid=$!
     for i in $(seq 1 100); do
