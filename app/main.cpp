@@ -2,4 +2,6 @@
 
 CConverterApp theApp;
 
-int main(int argc, char** argv) { return AfxWinMain(argc, argv); }
+int main(int argc, char** argv) {
+    return AfxWinMain(argc, argv);
+}

@@ -9,7 +9,8 @@ std::u16string FormatStatusText(const RunCounters& c, StatusLineForm form) {
     text += u"；     文件总数： " + util::FormatCount(c.total);
     text += u"；     可识别图片文件数： " + util::FormatCount(c.recognised);
     text += u"；     已保存文件数： " + util::FormatCount(c.saved);
-    if (form == StatusLineForm::Final) text += u"；     应保存文件数： " + util::FormatCount(c.expected);
+    if (form == StatusLineForm::Final)
+        text += u"；     应保存文件数： " + util::FormatCount(c.expected);
     text += u"；";
     return text;
 }
@@ -30,7 +31,9 @@ std::u16string CConverterDlg::FormatStatusLine(StatusLineForm form) const {
     return FormatStatusText(Counters(), form);
 }
 
-void CConverterDlg::SetProgressPosition() { m_progress.SetPos(ProgressPosition(Counters())); }
+void CConverterDlg::SetProgressPosition() {
+    m_progress.SetPos(ProgressPosition(Counters()));
+}
 
 void CConverterDlg::ShowStatusMessage(const std::u16string& strText, COLORREF colour) {
     // The colour first: setting the text redraws the line, already in it.

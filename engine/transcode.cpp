@@ -59,8 +59,12 @@ UINT ReadSize(SourceImage* pImage, SizeGetter getter) {
 }
 }  // namespace
 
-UINT SourceImageWidth(SourceImage* pImage) { return ReadSize(pImage, &GdipGetImageWidth); }
-UINT SourceImageHeight(SourceImage* pImage) { return ReadSize(pImage, &GdipGetImageHeight); }
+UINT SourceImageWidth(SourceImage* pImage) {
+    return ReadSize(pImage, &GdipGetImageWidth);
+}
+UINT SourceImageHeight(SourceImage* pImage) {
+    return ReadSize(pImage, &GdipGetImageHeight);
+}
 
 GpStatus SaveSourceImage(SourceImage* pImage, const std::u16string& path, const CLSID& encoder) {
     const GpStatus status = GdipSaveImageToFile(reinterpret_cast<GpImage*>(pImage->handle),

@@ -7,7 +7,7 @@
 #include "util/text.h"
 
 namespace {
-constexpr int kFormatBoxes[] = {IDC_SELECT_ALL, IDC_FORMAT_BMP, IDC_FORMAT_GIF,
+constexpr int kFormatBoxes[] = {IDC_SELECT_ALL,  IDC_FORMAT_BMP, IDC_FORMAT_GIF,
                                 IDC_FORMAT_JPEG, IDC_FORMAT_PNG, IDC_FORMAT_TIFF};
 }  // namespace
 

@@ -8,6 +8,8 @@
 
 namespace gdip {
 
-std::uint64_t PixelBudgetBytes() { return std::uint64_t{64} << 20; }
+std::uint64_t PixelBudgetBytes() {
+    return std::uint64_t{64} << 20;
+}
 
 }  // namespace gdip

@@ -1,6 +1,7 @@
 // The executable's resource table: dialog template 102 and icon group 128.
-#include "platform/framework/dialog_template.h"
 #include "platform/win32/resources.h"
+
+#include "platform/framework/dialog_template.h"
 #include "res/resource.h"
 
 extern const DialogTemplate g_mainDialogTemplate;

@@ -15,8 +15,8 @@ PACKAGES=(
   fonts-wqy-microhei fonts-arphic-ukai
   # a virtual display, screenshots, and test image making
   xvfb xauth x11-utils xdotool imagemagick
-  # fuzzing
-  clang libclang-rt-14-dev
+  # fuzzing, and the style check
+  clang libclang-rt-14-dev clang-format
 )
 
 missing=()

@@ -22,7 +22,9 @@ void CConverterDlg::OnPaint() {
     dc.DrawIcon(x, y, m_hIcon);
 }
 
-HCURSOR CConverterDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); }
+HCURSOR CConverterDlg::OnQueryDragIcon() {
+    return static_cast<HCURSOR>(m_hIcon);
+}
 
 HBRUSH CConverterDlg::OnCtlColor(CDC* pDC, CWnd* pWnd, UINT nCtlColor) {
     HBRUSH brush = CDialog::OnCtlColor(pDC, pWnd, nCtlColor);
@@ -56,5 +58,9 @@ void CConverterDlg::OnClose() {
 }
 
 // Enter and Esc never close the window: they are Start and Stop.
-void CConverterDlg::OnOK() { OnStart(); }
-void CConverterDlg::OnCancel() { OnStop(); }
+void CConverterDlg::OnOK() {
+    OnStart();
+}
+void CConverterDlg::OnCancel() {
+    OnStop();
+}

@@ -20,14 +20,30 @@ std::u16string WindowTitle(HWND hwnd) {
 }
 }  // namespace
 
-void CConverterDlg::OnBrowseSource() { BrowseForFolder(IDC_SOURCE_PATH); }
-void CConverterDlg::OnBrowseDestination() { BrowseForFolder(IDC_SAVE_PATH); }
-void CConverterDlg::OnOpenSource() { OpenFolderInExplorer(IDC_SOURCE_PATH, IDC_OPEN_SOURCE); }
-void CConverterDlg::OnOpenDestination() { OpenFolderInExplorer(IDC_SAVE_PATH, IDC_OPEN_SAVE); }
-void CConverterDlg::OnSourcePathChanged() { UpdateSourceOpenButton(); }
-void CConverterDlg::OnDestinationPathChanged() { UpdateDestinationOpenButton(); }
-void CConverterDlg::UpdateSourceOpenButton() { UpdateOpenButton(IDC_SOURCE_PATH, IDC_OPEN_SOURCE); }
-void CConverterDlg::UpdateDestinationOpenButton() { UpdateOpenButton(IDC_SAVE_PATH, IDC_OPEN_SAVE); }
+void CConverterDlg::OnBrowseSource() {
+    BrowseForFolder(IDC_SOURCE_PATH);
+}
+void CConverterDlg::OnBrowseDestination() {
+    BrowseForFolder(IDC_SAVE_PATH);
+}
+void CConverterDlg::OnOpenSource() {
+    OpenFolderInExplorer(IDC_SOURCE_PATH, IDC_OPEN_SOURCE);
+}
+void CConverterDlg::OnOpenDestination() {
+    OpenFolderInExplorer(IDC_SAVE_PATH, IDC_OPEN_SAVE);
+}
+void CConverterDlg::OnSourcePathChanged() {
+    UpdateSourceOpenButton();
+}
+void CConverterDlg::OnDestinationPathChanged() {
+    UpdateDestinationOpenButton();
+}
+void CConverterDlg::UpdateSourceOpenButton() {
+    UpdateOpenButton(IDC_SOURCE_PATH, IDC_OPEN_SOURCE);
+}
+void CConverterDlg::UpdateDestinationOpenButton() {
+    UpdateOpenButton(IDC_SAVE_PATH, IDC_OPEN_SAVE);
+}
 
 void CConverterDlg::UpdateOpenButton(int nEditId, int nButtonId) {
     std::u16string text;

@@ -113,7 +113,8 @@ BOOL CConverterDlg::OnInitDialog() {
     GetDlgItem(IDC_BANNER)->SetFont(CreateBannerFont(this), FALSE);
     m_statusColour = 0;
 
-    const std::u16string source = util::NormaliseFolderPath(util::TrimText(PicturesFolderOr(kDefaultSource)));
+    const std::u16string source =
+        util::NormaliseFolderPath(util::TrimText(PicturesFolderOr(kDefaultSource)));
     SetDlgItemTextW(IDC_SOURCE_PATH, source.c_str());
     SetDlgItemTextW(IDC_SAVE_PATH, kDefaultDestination);
     SetDlgItemTextW(IDC_PREFIX, u"_ORV_");

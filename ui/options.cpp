@@ -18,7 +18,9 @@ void CConverterDlg::OnSelectAllClicked() {
     for (int id : kFormatBoxes) CheckDlgButton(id, state);
 }
 
-void CConverterDlg::OnFormatClicked() { UpdateSelectAll(); }
+void CConverterDlg::OnFormatClicked() {
+    UpdateSelectAll();
+}
 
 void CConverterDlg::UpdateSelectAll() {
     int ticked = 0;
@@ -27,7 +29,9 @@ void CConverterDlg::UpdateSelectAll() {
     CheckDlgButton(IDC_SELECT_ALL, ticked == 5 ? BST_CHECKED : BST_UNCHECKED);
 }
 
-void CConverterDlg::OnPolicyClicked() { UpdateAffixEdits(); }
+void CConverterDlg::OnPolicyClicked() {
+    UpdateAffixEdits();
+}
 
 void CConverterDlg::UpdateAffixEdits() {
     GetDlgItem(IDC_PREFIX)->EnableWindow(IsDlgButtonChecked(IDC_POLICY_PREFIX) == BST_CHECKED);

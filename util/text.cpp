@@ -56,8 +56,8 @@ std::u16string FormatCount(int value) {
     // Widen first: the magnitude of the most negative int does not fit an int.
     long long v = value;
     const bool negative = v < 0;
-    unsigned long long magnitude = negative ? static_cast<unsigned long long>(-v)
-                                            : static_cast<unsigned long long>(v);
+    unsigned long long magnitude =
+        negative ? static_cast<unsigned long long>(-v) : static_cast<unsigned long long>(v);
     std::u16string digits;
     do {
         digits.push_back(static_cast<char16_t>(u'0' + magnitude % 10));

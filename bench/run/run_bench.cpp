@@ -4,8 +4,8 @@
 //
 //   run_bench <corpus folder> <scratch folder> [repetitions]
 #include <chrono>
-#include <ctime>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -32,7 +32,9 @@ struct Clock {
     }
 };
 
-double Seconds(double a, double b) { return b - a; }
+double Seconds(double a, double b) {
+    return b - a;
+}
 
 std::u16string WinFolder(const std::filesystem::path& p) {
     return win32::FromHostPath(p.string()) + u"\\";
@@ -52,7 +54,8 @@ double DirectWork(const std::u16string& source, const std::filesystem::path& out
         SourceImage* image = LoadSourceImage(job);
         if (image != nullptr && SourceImageWidth(image) > 0 && SourceImageHeight(image) > 0) {
             const std::u16string base = BaseNameOf(job);
-            for (const OutputFormat& f : formats) SaveSourceImage(image, dest + base + f.extension, f.encoder);
+            for (const OutputFormat& f : formats)
+                SaveSourceImage(image, dest + base + f.extension, f.encoder);
         }
         DestroySourceImage(image);
     }
@@ -104,8 +107,10 @@ int main(int argc, char** argv) {
     int saved = 0;
     for (int i = 0; i < reps; ++i) {
         // Alternate, so that cache and disk state favour neither side.
-        bestDirect = std::min(bestDirect, DirectWork(source, scratch / ("direct" + std::to_string(i))));
-        bestRun = std::min(bestRun, WindowRun(source, scratch / ("run" + std::to_string(i)), &saved));
+        bestDirect =
+            std::min(bestDirect, DirectWork(source, scratch / ("direct" + std::to_string(i))));
+        bestRun =
+            std::min(bestRun, WindowRun(source, scratch / ("run" + std::to_string(i)), &saved));
         std::filesystem::remove_all(scratch / ("direct" + std::to_string(i)));
         std::filesystem::remove_all(scratch / ("run" + std::to_string(i)));
     }

@@ -201,7 +201,8 @@ LRESULT AfxThunkTimer(CCmdTarget* p, WPARAM w, LPARAM) {
 template <class T, HBRUSH (T::*F)(CDC*, CWnd*, UINT)>
 LRESULT AfxThunkCtlColor(CCmdTarget* p, WPARAM, LPARAM l) {
     const auto* args = reinterpret_cast<const AFX_CTLCOLOR*>(l);
-    return reinterpret_cast<LRESULT>((static_cast<T*>(p)->*F)(args->pDC, args->pWnd, args->nCtlType));
+    return reinterpret_cast<LRESULT>(
+        (static_cast<T*>(p)->*F)(args->pDC, args->pWnd, args->nCtlType));
 }
 // HCURSOR handler(): WM_QUERYDRAGICON.
 template <class T, HCURSOR (T::*F)()>
@@ -209,6 +210,7 @@ LRESULT AfxThunkCursor(CCmdTarget* p, WPARAM, LPARAM) {
     return reinterpret_cast<LRESULT>((static_cast<T*>(p)->*F)());
 }
 
+// clang-format off
 #define DECLARE_MESSAGE_MAP()                       \
 protected:                                          \
     static const AFX_MSGMAP* GetThisMessageMap();   \
@@ -248,6 +250,7 @@ protected:                                          \
      &AfxThunkVoid<ThisClass, static_cast<void (ThisClass::*)()>(&ThisClass::memberFxn)>},
 #define ON_BN_CLICKED(id, memberFxn) ON_CONTROL(BN_CLICKED, id, memberFxn)
 #define ON_EN_CHANGE(id, memberFxn) ON_CONTROL(EN_CHANGE, id, memberFxn)
+// clang-format on
 
 // --- Windows -----------------------------------------------------------------
 

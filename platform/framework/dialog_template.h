@@ -25,12 +25,12 @@ constexpr DWORD BS_FLAT = 0x8000;
 constexpr UINT IDC_STATIC = 0xFFFF;  // a control no code reaches
 
 enum class ControlKind {
-    Edit,        // single-line edit
-    PushButton,  // push button
-    CheckBox,    // automatic two-state checkbox
-    RadioButton, // automatic radio button
-    Label,       // static text
-    GroupBox,    // frame with a title
+    Edit,         // single-line edit
+    PushButton,   // push button
+    CheckBox,     // automatic two-state checkbox
+    RadioButton,  // automatic radio button
+    Label,        // static text
+    GroupBox,     // frame with a title
     ProgressBar,
 };
 

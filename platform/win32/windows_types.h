@@ -63,18 +63,30 @@ constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b) {
     return static_cast<COLORREF>(r) | (static_cast<COLORREF>(g) << 8) |
            (static_cast<COLORREF>(b) << 16);
 }
-constexpr BYTE GetRValue(COLORREF c) { return static_cast<BYTE>(c & 0xFF); }
-constexpr BYTE GetGValue(COLORREF c) { return static_cast<BYTE>((c >> 8) & 0xFF); }
-constexpr BYTE GetBValue(COLORREF c) { return static_cast<BYTE>((c >> 16) & 0xFF); }
+constexpr BYTE GetRValue(COLORREF c) {
+    return static_cast<BYTE>(c & 0xFF);
+}
+constexpr BYTE GetGValue(COLORREF c) {
+    return static_cast<BYTE>((c >> 8) & 0xFF);
+}
+constexpr BYTE GetBValue(COLORREF c) {
+    return static_cast<BYTE>((c >> 16) & 0xFF);
+}
 
-constexpr WORD LOWORD(DWORD v) { return static_cast<WORD>(v & 0xFFFF); }
-constexpr WORD HIWORD(DWORD v) { return static_cast<WORD>((v >> 16) & 0xFFFF); }
+constexpr WORD LOWORD(DWORD v) {
+    return static_cast<WORD>(v & 0xFFFF);
+}
+constexpr WORD HIWORD(DWORD v) {
+    return static_cast<WORD>((v >> 16) & 0xFFFF);
+}
 
 // Resource identifiers given as numbers travel in a pointer, as MAKEINTRESOURCE does.
 inline LPCWSTR MAKEINTRESOURCEW(UINT id) {
     return reinterpret_cast<LPCWSTR>(static_cast<ULONG_PTR>(static_cast<WORD>(id)));
 }
-inline bool IS_INTRESOURCE(LPCWSTR p) { return (reinterpret_cast<ULONG_PTR>(p) >> 16) == 0; }
+inline bool IS_INTRESOURCE(LPCWSTR p) {
+    return (reinterpret_cast<ULONG_PTR>(p) >> 16) == 0;
+}
 
 struct RECT {
     LONG left;

@@ -27,16 +27,21 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(m_path, ec);
 }
 
-std::u16string TempDir::WinPath() const { return WinPathOf(m_path) + u"\\"; }
+std::u16string TempDir::WinPath() const {
+    return WinPathOf(m_path) + u"\\";
+}
 
 std::filesystem::path TempDir::Write(const std::string& relative, const std::string& bytes) const {
     std::filesystem::path p = m_path / relative;
     std::filesystem::create_directories(p.parent_path());
-    std::ofstream(p, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(p, std::ios::binary)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     return p;
 }
 
-std::u16string WinPathOf(const std::filesystem::path& p) { return win32::FromHostPath(p.string()); }
+std::u16string WinPathOf(const std::filesystem::path& p) {
+    return win32::FromHostPath(p.string());
+}
 
 std::string ReadFileBytes(const std::filesystem::path& p) {
     std::ifstream in(p, std::ios::binary);
