@@ -26,12 +26,22 @@ std::u16string VersionText(const VS_FIXEDFILEINFO& info) {
     }
     return text;
 }
+
+// The executable's full path. The buffer grows until the path fits: a path
+// cut at 260 characters would name another folder and refuse a good install.
+std::u16string ExecutablePath() {
+    std::u16string buffer(MAX_PATH, u'\0');
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length < buffer.size()) return buffer.substr(0, length);
+        buffer.resize(buffer.size() * 2);
+    }
+}
 }  // namespace
 
 bool CConverterApp::CheckImagingRuntime() const {
-    WCHAR modulePath[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, modulePath, MAX_PATH);
-    const std::u16string executable = modulePath;
+    const std::u16string executable = ExecutablePath();
     const std::size_t slash = executable.rfind(u'\\');
     std::u16string folder = slash == std::u16string::npos ? u"" : executable.substr(0, slash + 1);
     const std::u16string runtime = util::TrimText(folder) + kRuntimeFileName;

@@ -4,6 +4,7 @@
 
 #include <QTimer>
 #include <filesystem>
+#include <fstream>
 
 #include "app/converter_app.h"
 #include "platform/framework/testing.h"
@@ -101,6 +102,21 @@ TEST(RuntimeCheck, MissingFileAndFolderOfThatNameFail) {
     // Beside the real test executable it passes.
     win32::SetModuleFileNameForTesting(u"");
     EXPECT_TRUE(app.CheckImagingRuntime());
+}
+
+// An install deeper than 260 characters is still found: cutting the
+// executable's path there would look for the runtime in the wrong folder.
+TEST(RuntimeCheck, AnExecutableFolderLongerThan260CharactersPasses) {
+    TempDir dir;
+    fs::path deep = dir.Path();
+    for (int i = 0; deep.string().size() < 400; ++i)
+        deep /= "a-rather-long-folder-name-" + std::to_string(i);
+    fs::create_directories(deep);
+    std::ofstream(deep / "gdiplus.dll", std::ios::binary) << BuiltModule();
+    win32::SetModuleFileNameForTesting(WinPathOf(deep / "kestrune-orvane"));
+    CConverterApp app;
+    EXPECT_TRUE(app.CheckImagingRuntime());
+    win32::SetModuleFileNameForTesting(u"");
 }
 
 TEST(RuntimeCheck, FailingCheckShowsOneMessageAndStartsNothing) {
