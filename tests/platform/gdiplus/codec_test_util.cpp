@@ -84,81 +84,9 @@ Bytes Encode(const gdip::Encoder& encoder, const gdip::Bitmap& image, GpStatus* 
     return bytes;
 }
 
-Bytes ReadBytes(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteBytes(const std::filesystem::path& p, const Bytes& bytes) {
-    std::ofstream(p, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
-
-void WritePam(const std::filesystem::path& p, const gdip::Bitmap& image) {
-    const int depth = image.hasAlpha ? 4 : 3;
-    std::string head = "P7\nWIDTH " + std::to_string(image.width) + "\nHEIGHT " +
-                       std::to_string(image.height) + "\nDEPTH " + std::to_string(depth) +
-                       "\nMAXVAL 255\nTUPLTYPE " + (image.hasAlpha ? "RGB_ALPHA" : "RGB") +
-                       "\nENDHDR\n";
-    Bytes bytes(head.begin(), head.end());
-    for (std::size_t i = 0; i < image.rgba.size(); i += 4)
-        bytes.insert(bytes.end(), image.rgba.begin() + long(i),
-                     image.rgba.begin() + long(i) + depth);
-    WriteBytes(p, bytes);
-}
-
-namespace {
-
-int Run(const std::vector<std::string>& argv) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, 1);
-        dup2(null, 2);
-        std::vector<char*> args;
-        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        execvp(args[0], args.data());
-        _exit(127);
-    }
-    int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid) return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-}  // namespace
-
 bool HaveConvert() {
-    static const bool have = Run({"convert", "-version"}) == 0;
+    static const bool have = Convert({"-version"});
     return have;
-}
-
-bool Convert(const std::vector<std::string>& args) {
-    std::vector<std::string> argv{"convert"};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return Run(argv) == 0;
-}
-
-GpStatus DecodeWatched(const gdip::Decoder& decoder, const Bytes& file, gdip::Bitmap& out,
-                       std::string& printed) {
-    std::fflush(stdout);
-    std::fflush(stderr);
-    std::FILE* sink = std::tmpfile();
-    const int savedOut = dup(1), savedErr = dup(2);
-    dup2(fileno(sink), 1);
-    dup2(fileno(sink), 2);
-    const GpStatus status = decoder.Decode(file, out);
-    std::fflush(stdout);
-    std::fflush(stderr);
-    dup2(savedOut, 1);
-    dup2(savedErr, 2);
-    close(savedOut);
-    close(savedErr);
-    std::rewind(sink);
-    printed.clear();
-    for (int c; (c = std::fgetc(sink)) != EOF;) printed.push_back(static_cast<char>(c));
-    std::fclose(sink);
-    return status;
 }
 
 namespace {

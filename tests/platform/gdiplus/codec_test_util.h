@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/gdiplus/runtime/codec.h"
+#include "tests/platform/gdiplus/gdip_test_files.h"
 
 namespace codectest {
 
@@ -32,19 +33,15 @@ double Psnr(const gdip::Bitmap& a, const gdip::Bitmap& b);
 int MaxDifference(const gdip::Bitmap& a, const gdip::Bitmap& b);
 
 Bytes Encode(const gdip::Encoder& encoder, const gdip::Bitmap& image, GpStatus* status = nullptr);
-Bytes ReadBytes(const std::filesystem::path& p);
-void WriteBytes(const std::filesystem::path& p, const Bytes& bytes);
-// A PAM file (RGB or RGB_ALPHA) that ImageMagick reads losslessly.
-void WritePam(const std::filesystem::path& p, const gdip::Bitmap& image);
+// Files, ImageMagick and the watched decode are shared with the runtime's
+// other tests.
+using gdiptest::Convert;
+using gdiptest::DecodeWatched;
+using gdiptest::ReadBytes;
+using gdiptest::WriteBytes;
+using gdiptest::WritePam;
 
 bool HaveConvert();
-// Runs ImageMagick's convert with these arguments; true on success.
-bool Convert(const std::vector<std::string>& args);
-
-// Decodes with the process's standard output and error captured: anything a
-// library prints lands in printed.
-GpStatus DecodeWatched(const gdip::Decoder& decoder, const Bytes& file, gdip::Bitmap& out,
-                       std::string& printed);
 
 // A HEIF file of the image, stored turned as orientation says (irot/imir)
 // with an EXIF block saying the same; empty when this libheif cannot encode
