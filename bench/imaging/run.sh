@@ -7,17 +7,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
-missing=()
-for package in plasma-workspace-wallpapers graphicsmagick libvips-dev imagemagick; do
-  dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
-done
-if ((${#missing[@]})); then
-  apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+source bench/prepare.sh
 
-BUILD_DIR=${BUILD_DIR:-build-bench-imaging}
-cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release -DORV_BUILD_BENCH=ON \
-  -DORV_BUILD_TESTS=OFF >/dev/null
 cmake --build "$BUILD_DIR" -j "${JOBS:-2}" \
   --target bench_imaging bench_imaging_ours bench_imaging_vips gdiplus_module
 
@@ -26,6 +17,6 @@ trap 'rm -rf "$work"' EXIT
 corpus=${KEEP_CORPUS:-$work/corpus}
 mkdir -p "$corpus"
 list=$work/list.txt
-source bench/corpus.sh
+make_corpus
 
 "$BUILD_DIR/bin/bench_imaging" "$list" "$work" "$@"
