@@ -122,8 +122,10 @@ int PaethPredictor(int a, int b, int c) {
     const int pa = b > c ? b - c : c - b;
     const int pb = a > c ? a - c : c - a;
     const int pc = (a + b - 2 * c) < 0 ? 2 * c - a - b : a + b - 2 * c;
-    const int r = pb < pc ? b : c;
-    return (pa <= pb && pa <= pc) ? a : r;
+    // Ties go to a, then b, exactly as decoders break them: any other order
+    // writes a file that reads back as other pixels.
+    if (pa <= pb && pa <= pc) return a;
+    return pb <= pc ? b : c;
 }
 
 // Filters one row of n bytes (bpp per pixel) with Paeth; prev null on row 0.
