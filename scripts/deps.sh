@@ -13,6 +13,8 @@ PACKAGES=(
   libgtest-dev libgmock-dev
   # fonts that stand in for the window's Windows fonts
   fonts-wqy-microhei fonts-arphic-ukai
+  # opening a folder in the desktop's file manager
+  xdg-utils
   # a virtual display, screenshots, and test image making
   xvfb xauth x11-utils xdotool imagemagick
   # fuzzing, and the style check
