@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   # build
   cmake ninja-build g++ pkg-config git
-  qt6-base-dev qt6-qpa-plugins libqt6test6 libgl-dev libx11-dev
+  qt6-base-dev qt6-qpa-plugins qt6-translations-l10n libqt6test6 libgl-dev libx11-dev
   libpng-dev libspng-dev libdeflate-dev zlib1g-dev
   libjpeg62-turbo-dev libturbojpeg0-dev libtiff-dev libgif-dev libimagequant-dev
   libwebp-dev libheif-dev libexif-dev

@@ -1,8 +1,11 @@
 // The application object, the framework's entry point and the message box.
 #include <QApplication>
 #include <QFont>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTranslator>
 #include <map>
 
 #include "afxwin.h"
@@ -93,6 +96,15 @@ void AfxInitFramework(int& argc, char** argv) {
     QFont::insertSubstitution(QStringLiteral("MS Shell Dlg"),
                               QStringLiteral("WenQuanYi Micro Hei"));
     QFont::insertSubstitution(QString::fromUtf16(u"楷体_GB2312"), QStringLiteral("AR PL UKai CN"));
+    // The desktop's own dialogs (the folder chooser) speak the user's
+    // language, as the system's dialogs do for a Windows program.
+    static QTranslator* s_translator = nullptr;
+    if (s_translator == nullptr) {
+        s_translator = new QTranslator(QCoreApplication::instance());
+        if (s_translator->load(QLocale::system(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                               QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+            QCoreApplication::installTranslator(s_translator);
+    }
 }
 
 int AfxWinMain(int argc, char** argv) {
