@@ -5,6 +5,7 @@
 #include "platform/gdiplus/gdiplus.h"
 #include "platform/win32/fileapi.h"
 #include "platform/win32/version.h"
+#include "res/product.h"
 #include "ui/main_dialog.h"
 #include "util/text.h"
 
@@ -12,7 +13,6 @@ namespace {
 constexpr char16_t kRuntimeFileName[] = u"gdiplus.dll";
 constexpr DWORD kRuntimeFileSize = 1724416;  // 0x1A5000
 constexpr char16_t kRuntimeVersion[] = u"5.1.3102.5581";
-constexpr char16_t kProductTitle[] = u"Kestrune Orvane  1.0.3.0";
 constexpr char16_t kRuntimeBrokenMessage[] =
     u"初始化检测失败，运行文件可能已被破坏。请重新解压缩发布文件，或者重新获取完整的发布文件。";
 

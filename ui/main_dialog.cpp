@@ -2,11 +2,11 @@
 
 #include "platform/win32/fileapi.h"
 #include "platform/win32/shell.h"
+#include "res/product.h"
 #include "res/resource.h"
 #include "util/text.h"
 
 namespace {
-constexpr char16_t kProductTitle[] = u"Kestrune Orvane  1.0.3.0";
 constexpr char16_t kBannerFace[] = u"楷体_GB2312";
 constexpr char16_t kDefaultSource[] = u"C:\\";
 constexpr char16_t kDefaultDestination[] = u"C:\\ORV_Save\\";

@@ -15,6 +15,14 @@
 namespace afx {
 namespace {
 
+// The text colour that the dialog's OnCtlColor chose for a static or group
+// box, the default one when it chose none, and grey while it is disabled.
+QColor TextColourOf(const QWidget& widget, const DcImpl& dc) {
+    if (!widget.isEnabled())
+        return widget.palette().color(QPalette::Disabled, QPalette::WindowText);
+    return dc.textColorSet ? ToQColor(dc.textColor) : widget.palette().color(QPalette::WindowText);
+}
+
 // A static text control: asks the dialog for its colours before each drawing
 // and draws its text as a Windows static does (word wrap, & prefixes).
 class StaticLabel : public QLabel {
@@ -47,16 +55,11 @@ protected:
         const QRect r = rect();
         if (dc.bkMode != TRANSPARENT)
             p.fillRect(p.boundingRect(r, m_flags, text()) & r, palette().color(QPalette::Window));
-        p.setPen(TextColour(dc));
+        p.setPen(TextColourOf(*this, dc));
         p.drawText(r, m_flags, text());
     }
 
 private:
-    QColor TextColour(const DcImpl& dc) const {
-        if (!isEnabled()) return palette().color(QPalette::Disabled, QPalette::WindowText);
-        return dc.textColorSet ? ToQColor(dc.textColor) : palette().color(QPalette::WindowText);
-    }
-
     DialogHost* m_host;
     WindowImpl* m_impl;
     int m_flags = 0;
@@ -96,10 +99,7 @@ protected:
         p.restore();
         if (m_title.isEmpty()) return;
         if (dc.bkMode != TRANSPARENT) p.fillRect(titleRect, palette().color(QPalette::Window));
-        QColor colour =
-            dc.textColorSet ? ToQColor(dc.textColor) : palette().color(QPalette::WindowText);
-        if (!isEnabled()) colour = palette().color(QPalette::Disabled, QPalette::WindowText);
-        p.setPen(colour);
+        p.setPen(TextColourOf(*this, dc));
         p.drawText(QRect(kTitleLeft, 0, width() - kTitleLeft, fm.height()), flags, m_title);
     }
 
