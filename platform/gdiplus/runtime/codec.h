@@ -45,6 +45,13 @@ public:
     virtual bool Sniff(std::span<const std::uint8_t> head) const = 0;
     // Decodes the first image (frame, page) of the whole file. Never throws,
     // never prints; any fault is a status.
+    //
+    // A file that ends early is judged by its rows alone, in every format:
+    // when every row of the first image decodes whole from the bytes that are
+    // there, the picture is read as if the file were complete, whatever comes
+    // after the rows is missing (JPEG's end-of-image marker, PNG's end chunk,
+    // GIF's terminator, later frames or pages); a file that ends inside its
+    // rows is refused, never completed with grey or black.
     virtual GpStatus Decode(std::span<const std::uint8_t> file, Bitmap& out) const = 0;
 };
 

@@ -30,7 +30,8 @@ constexpr int kRowsPerCall = 16;        // one iMCU row of 4:2:0 data
 struct JpegErrors {
     jpeg_error_mgr mgr;
     std::jmp_buf jump;
-    bool truncated = false;
+    bool inputEnded = false;   // the file ended before its end-of-image marker
+    bool dataMissing = false;  // and the decoder then wanted more than was there
 };
 
 void OnJpegError(j_common_ptr cinfo) {
@@ -38,9 +39,16 @@ void OnJpegError(j_common_ptr cinfo) {
 }
 void OnJpegMessage(j_common_ptr cinfo, int level) {
     auto* errors = reinterpret_cast<JpegErrors*>(cinfo->err);
-    // A file cut short decodes to grey below the cut; we refuse it instead of
-    // converting a damaged picture without a word.
-    if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF) errors->truncated = true;
+    if (level >= 0) return;  // trace messages
+    // At the end of the bytes libjpeg warns and reads on as if the marker were
+    // there. Its read-ahead meets that end while the last rows still decode
+    // from data it holds, so the end alone says nothing: only a warning after
+    // it (data needed past the end, a restart marker not found) means rows
+    // would be filled with grey.
+    if (errors->inputEnded)
+        errors->dataMissing = true;
+    else if (cinfo->err->msg_code == JWRN_JPEG_EOF)
+        errors->inputEnded = true;
 }
 void OnJpegOutput(j_common_ptr) {}
 
@@ -98,6 +106,24 @@ void ReadRows(jpeg_decompress_struct& cinfo, Bitmap& out, std::vector<std::uint8
     }
 }
 
+// A progressive file cut between two scans decodes every row, but coarser
+// than it was written: a coefficient still short of its last refinement
+// shows that scans are missing.
+bool AllCoefficientsRefined(const jpeg_decompress_struct& cinfo) {
+    if (!cinfo.progressive_mode || cinfo.coef_bits == nullptr) return true;
+    for (int c = 0; c < cinfo.num_components; ++c)
+        for (int k = 0; k < DCTSIZE2; ++k)
+            if (cinfo.coef_bits[c][k] != 0) return false;
+    return true;
+}
+
+// The end of a file cut short, judged as Decoder::Decode says: after every
+// row (a missing end-of-image marker) it is accepted, inside the rows not.
+bool CutInsideRows(const jpeg_decompress_struct& cinfo, const JpegErrors& errors) {
+    if (!errors.inputEnded) return false;
+    return errors.dataMissing || !AllCoefficientsRefined(cinfo);
+}
+
 // No object with a destructor lives in this frame, so libjpeg's longjmp back
 // to it skips nothing; buffers belong to the caller.
 GpStatus DecodeJpeg(jpeg_decompress_struct& cinfo, JpegErrors& errors,
@@ -121,7 +147,7 @@ GpStatus DecodeJpeg(jpeg_decompress_struct& cinfo, JpegErrors& errors,
     ReadRows(cinfo, out, cmyk);
     if (cinfo.output_scanline < cinfo.output_height) return kDamaged;
     jpeg_finish_decompress(&cinfo);
-    return errors.truncated ? kDamaged : Ok;
+    return CutInsideRows(cinfo, errors) ? kDamaged : Ok;
 }
 
 class JpegDecoder final : public Decoder {
