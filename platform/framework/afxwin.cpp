@@ -167,6 +167,7 @@ BOOL CWnd::EnableWindow(BOOL bEnable) {
     if (!m_impl || !m_impl->Alive()) return FALSE;
     const bool wasDisabled = m_impl->widget->testAttribute(Qt::WA_ForceDisabled);
     m_impl->widget->setEnabled(bEnable != FALSE);
+    if (!m_impl->isDialog) afx::DrawNow(m_impl->widget);
     return wasDisabled ? TRUE : FALSE;
 }
 

@@ -243,16 +243,28 @@ void SetWindowText(WindowImpl& wnd, const QString& text) {
         case ControlKind::CheckBox:
         case ControlKind::RadioButton:
             static_cast<QAbstractButton*>(w)->setText(text);
-            return;
+            break;
         case ControlKind::Label:
             static_cast<QLabel*>(w)->setText(text);
-            return;
+            break;
         case ControlKind::GroupBox:
             static_cast<GroupFrame*>(w)->SetTitle(text);
-            return;
+            break;
         case ControlKind::ProgressBar:
             return;
     }
+    DrawNow(w);
+}
+
+void DrawNow(QWidget* widget) {
+    if (widget == nullptr || !widget->isVisible()) return;
+    // A control asked to change while a window is being painted (a paint or
+    // colour handler that sets a text) is drawn with the next paint instead.
+    if (widget->paintingActive() || widget->window()->paintingActive()) {
+        widget->update();
+        return;
+    }
+    widget->repaint();
 }
 
 UINT CheckState(const WindowImpl& wnd) {

@@ -48,18 +48,16 @@ private:
     DialogHost* m_host;
 };
 
-// Enter and Esc are the dialog's commands wherever the focus is, before any
-// widget sees them, as the dialog manager handles them on Windows.
+// Enter, Esc, Tab and the arrow keys are the dialog manager's wherever the
+// focus is, before any widget sees them, as on Windows.
 class KeyFilter : public QObject {
 public:
     explicit KeyFilter(DialogHost* host) : m_host(host) {}
 
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() != QEvent::KeyPress) return false;
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key != Qt::Key_Return && key != Qt::Key_Enter && key != Qt::Key_Escape) return false;
-        m_host->Key(qobject_cast<QWidget*>(watched), key);
-        return true;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        return m_host->Key(qobject_cast<QWidget*>(watched), key->key(), key->modifiers());
     }
 
 private:
@@ -256,28 +254,109 @@ void DialogHost::Paint() {
     m_window.inPaint = false;
 }
 
-void DialogHost::Key(QWidget* receiver, int key) {
-    if (m_destroyed) return;
-    if (key == Qt::Key_Escape) {
-        Deliver(WM_COMMAND, MakeCommandParam(IDCANCEL, BN_CLICKED));
+bool DialogHost::Key(QWidget* receiver, int key, Qt::KeyboardModifiers modifiers) {
+    if (m_destroyed) return false;
+    WindowImpl* control = ControlOf(receiver);
+    const bool plain = (modifiers & (Qt::ControlModifier | Qt::AltModifier)) == 0;
+    switch (key) {
+        case Qt::Key_Escape:
+            Deliver(WM_COMMAND, MakeCommandParam(IDCANCEL, BN_CLICKED));
+            return true;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            // A focused push button is the default button: Enter clicks it.
+            if (control != nullptr && control->item->kind == ControlKind::PushButton) {
+                static_cast<QPushButton*>(receiver)->click();
+            } else {
+                Deliver(WM_COMMAND, MakeCommandParam(IDOK, BN_CLICKED));
+            }
+            return true;
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+            if (!plain) return false;
+            TabTo(control, key == Qt::Key_Backtab || (modifiers & Qt::ShiftModifier));
+            return true;
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+            // An edit keeps the arrow keys for its caret.
+            if (!plain || control == nullptr || !IsButtonKind(control->item->kind)) return false;
+            ArrowTo(*control, key == Qt::Key_Up || key == Qt::Key_Left);
+            return true;
+        default:
+            return false;
+    }
+}
+
+WindowImpl* DialogHost::ControlOf(const QWidget* widget) const {
+    if (widget == nullptr) return nullptr;
+    for (const auto& control : m_controls)
+        if (control->widget == widget) return control.get();
+    return nullptr;
+}
+
+std::pair<std::size_t, std::size_t> DialogHost::GroupOf(std::size_t index) const {
+    std::size_t first = index;
+    while (first > 0 && !(m_controls[first]->item->style & WS_GROUP)) --first;
+    std::size_t last = index + 1;
+    while (last < m_controls.size() && !(m_controls[last]->item->style & WS_GROUP)) ++last;
+    return {first, last};
+}
+
+// A radio button is a tab stop only while it is the checked one of its group
+// (Windows moves WS_TABSTOP with the check), so Tab enters a group at its
+// checked radio; a group with nothing checked keeps the template's stops.
+bool DialogHost::IsTabStop(const WindowImpl& control) const {
+    const QWidget* w = control.widget;
+    if (!w || w->isHidden() || !w->isEnabled() || w->focusPolicy() == Qt::NoFocus) return false;
+    if (!(control.item->style & WS_TABSTOP)) return false;
+    if (control.item->kind != ControlKind::RadioButton) return true;
+    if (CheckState(control) == BST_CHECKED) return true;
+    const auto [first, last] = GroupOf(control.index);
+    for (std::size_t i = first; i < last; ++i) {
+        const WindowImpl& other = *m_controls[i];
+        if (other.item->kind == ControlKind::RadioButton && CheckState(other) == BST_CHECKED)
+            return false;
+    }
+    return true;
+}
+
+// The next tab stop in template order, round the end of the template.
+void DialogHost::TabTo(WindowImpl* from, bool backwards) {
+    const std::size_t n = m_controls.size();
+    if (n == 0) return;
+    std::size_t at = from != nullptr ? from->index : (backwards ? 0 : n - 1);
+    for (std::size_t step = 0; step < n; ++step) {
+        at = backwards ? (at + n - 1) % n : (at + 1) % n;
+        WindowImpl& next = *m_controls[at];
+        if (!IsTabStop(next)) continue;
+        next.widget->setFocus(backwards ? Qt::BacktabFocusReason : Qt::TabFocusReason);
         return;
     }
-    // A focused push button is the default button: Enter clicks it.
-    for (auto& control : m_controls) {
-        if (control->widget == receiver && control->item->kind == ControlKind::PushButton) {
-            static_cast<QPushButton*>(receiver)->click();
-            return;
-        }
+}
+
+// The arrow keys move within the group to the next control that can take the
+// focus, round its ends; an automatic radio reached so is clicked, as the
+// dialog manager does, so the program hears of the new choice.
+void DialogHost::ArrowTo(WindowImpl& from, bool backwards) {
+    const auto [first, last] = GroupOf(from.index);
+    const std::size_t size = last - first;
+    std::size_t at = from.index - first;
+    for (std::size_t step = 1; step < size; ++step) {
+        at = backwards ? (at + size - 1) % size : (at + 1) % size;
+        WindowImpl& next = *m_controls[first + at];
+        QWidget* w = next.widget;
+        if (!w || w->isHidden() || !w->isEnabled() || w->focusPolicy() == Qt::NoFocus) continue;
+        w->setFocus(Qt::TabFocusReason);
+        if (next.item->kind == ControlKind::RadioButton && CheckState(next) != BST_CHECKED)
+            static_cast<QAbstractButton*>(w)->click();
+        return;
     }
-    Deliver(WM_COMMAND, MakeCommandParam(IDOK, BN_CLICKED));
 }
 
 void DialogHost::CheckRadio(const WindowImpl& radio) {
-    // A group runs from a control with WS_GROUP to the next one.
-    std::size_t first = radio.index;
-    while (first > 0 && !(m_controls[first]->item->style & WS_GROUP)) --first;
-    std::size_t last = radio.index + 1;
-    while (last < m_controls.size() && !(m_controls[last]->item->style & WS_GROUP)) ++last;
+    const auto [first, last] = GroupOf(radio.index);
     for (std::size_t i = first; i < last; ++i) {
         WindowImpl& other = *m_controls[i];
         if (&other != &radio && other.item->kind == ControlKind::RadioButton && other.widget)

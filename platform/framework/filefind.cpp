@@ -2,6 +2,8 @@
 // tell whether the entry it moves to is the last one.
 #include "filefind.h"
 
+#include "filefind_hook.h"
+
 CFileFind::CFileFind() = default;
 
 CFileFind::~CFileFind() {
@@ -9,6 +11,11 @@ CFileFind::~CFileFind() {
 }
 
 namespace {
+
+afx::FileFindHook& Hook() {
+    static afx::FileFindHook hook;
+    return hook;
+}
 
 bool IsSeparator(char16_t c) {
     return c == u'\\' || c == u'/';
@@ -31,9 +38,14 @@ std::u16string RootOf(LPCWSTR pattern) {
 
 }  // namespace
 
+void afx::SetFileFindHookImpl(FileFindHook hook) {
+    Hook() = std::move(hook);
+}
+
 BOOL CFileFind::FindFile(LPCWSTR pstrName, DWORD) {
     Close();
     const LPCWSTR pattern = pstrName != nullptr ? pstrName : u"*.*";
+    if (Hook()) Hook()(pattern);
     m_hContext =
         FindFirstFileExW(pattern, FindExInfoBasic, &m_next, FindExSearchNameMatch, nullptr, 0);
     if (m_hContext == INVALID_HANDLE_VALUE) {

@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "afxwin.h"
@@ -124,7 +125,9 @@ public:
     void CtlColor(WindowImpl& control, DcImpl& dc);
     void QtTimer(int qtTimerId);
     void Paint();
-    void Key(QWidget* receiver, int key);
+    // The dialog manager's keys: Enter, Esc, Tab and the arrow keys. True when
+    // the key was the dialog's; false leaves it to the control.
+    bool Key(QWidget* receiver, int key, Qt::KeyboardModifiers modifiers);
     // A user's click on an automatic radio button: check it, uncheck the
     // others of its group.
     void CheckRadio(const WindowImpl& radio);
@@ -141,6 +144,13 @@ private:
         TIMERPROC proc;
     };
     void CreateControl(const DialogItemTemplate& item, std::size_t index);
+    WindowImpl* ControlOf(const QWidget* widget) const;
+    // First and one past the last template position of the group of a control:
+    // a group runs from a control with WS_GROUP to the next one.
+    std::pair<std::size_t, std::size_t> GroupOf(std::size_t index) const;
+    bool IsTabStop(const WindowImpl& control) const;
+    void TabTo(WindowImpl* from, bool backwards);
+    void ArrowTo(WindowImpl& from, bool backwards);
     void Connect(WindowImpl& control);
     void KillAllTimers();
 
@@ -165,6 +175,11 @@ void ActivateWindow(QWidget* window);
 // The widget of a template control, with its stable CWnd in impl->object
 // (controls.cpp).
 QWidget* CreateControlWidget(DialogHost* host, WindowImpl* impl, QWidget* parent);
+
+// Draws a visible control at once, as a Windows control redraws inside the
+// call that changes its text or its enabled state: a handler that blocks
+// afterwards (the scan at Start) still shows what it set.
+void DrawNow(QWidget* widget);
 
 // Per-kind access to a control's widget (controls.cpp).
 QString WindowText(const WindowImpl& wnd);

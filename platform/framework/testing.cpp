@@ -5,9 +5,12 @@
 #include <QFontInfo>
 #include <QImage>
 #include <QLineEdit>
+#include <QPixmap>
+#include <QScreen>
 #include <QTest>
 #include <QWidget>
 
+#include "filefind_hook.h"
 #include "framework_impl.h"
 
 namespace afx::testing {
@@ -72,6 +75,34 @@ void RequestClose(CDialog* pDlg) {
     if (QWidget* window = WindowOf(pDlg)) window->close();
 }
 
+void PressKey(CDialog* pDlg, Key key) {
+    QWidget* target = KeyTarget(pDlg);
+    if (target == nullptr) return;
+    switch (key) {
+        case Key::Tab:
+            QTest::keyClick(target, Qt::Key_Tab);
+            return;
+        case Key::Backtab:
+            QTest::keyClick(target, Qt::Key_Backtab, Qt::ShiftModifier);
+            return;
+        case Key::Up:
+            QTest::keyClick(target, Qt::Key_Up);
+            return;
+        case Key::Down:
+            QTest::keyClick(target, Qt::Key_Down);
+            return;
+        case Key::Left:
+            QTest::keyClick(target, Qt::Key_Left);
+            return;
+        case Key::Right:
+            QTest::keyClick(target, Qt::Key_Right);
+            return;
+        case Key::Space:
+            QTest::keyClick(target, Qt::Key_Space);
+            return;
+    }
+}
+
 bool PumpUntil(const std::function<bool()>& pred, std::chrono::milliseconds timeout) {
     return QTest::qWaitFor(pred, static_cast<int>(timeout.count()));
 }
@@ -84,6 +115,12 @@ void PumpOnce() {
 QImage Grab(CDialog* pDlg) {
     QWidget* window = WindowOf(pDlg);
     return window ? window->grab().toImage() : QImage();
+}
+
+QImage GrabScreen(CDialog* pDlg) {
+    QWidget* window = WindowOf(pDlg);
+    if (window == nullptr || window->screen() == nullptr) return QImage();
+    return window->screen()->grabWindow(window->winId()).toImage();
 }
 
 std::u16string ResolvedFamily(const CWnd* pControl) {
@@ -100,6 +137,10 @@ RECT ControlRect(const CWnd* pControl) {
 
 void SetMessageBoxHook(std::function<void(std::u16string text, std::u16string caption)> hook) {
     SetMessageBoxHookImpl(std::move(hook));
+}
+
+void SetFileFindHook(std::function<void(const std::u16string& pattern)> hook) {
+    SetFileFindHookImpl(std::move(hook));
 }
 
 }  // namespace afx::testing

@@ -28,6 +28,10 @@ void PressEscape(CDialog* pDlg);
 // The close box.
 void RequestClose(CDialog* pDlg);
 
+// A key press to the focused control of the dialog's window.
+enum class Key { Tab, Backtab, Up, Down, Left, Right, Space };
+void PressKey(CDialog* pDlg, Key key);
+
 // Runs the event loop until pred is true or the time is up; returns pred().
 bool PumpUntil(const std::function<bool()>& pred,
                std::chrono::milliseconds timeout = std::chrono::seconds(30));
@@ -36,6 +40,9 @@ void PumpOnce();
 
 // A rendering of the dialog's window as it is now.
 QImage Grab(CDialog* pDlg);
+// What the screen shows of the dialog's window now: the pixels drawn so far,
+// without drawing anything (under the offscreen platform).
+QImage GrabScreen(CDialog* pDlg);
 // The family the font of a control resolved to.
 std::u16string ResolvedFamily(const CWnd* pControl);
 // Geometry of a control in pixels, relative to the window's client area.
@@ -44,5 +51,8 @@ RECT ControlRect(const CWnd* pControl);
 // Replaces MessageBoxW for tests: the hook gets text and caption and returns
 // at once. An empty function removes it.
 void SetMessageBoxHook(std::function<void(std::u16string text, std::u16string caption)> hook);
+// Called with the pattern as each search of CFileFind starts, before it
+// reads the folder. An empty function removes it.
+void SetFileFindHook(std::function<void(const std::u16string& pattern)> hook);
 
 }  // namespace afx::testing
