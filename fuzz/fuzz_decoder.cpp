@@ -1,6 +1,6 @@
-// One libFuzzer target: the decoder chosen at build time (ORV_FUZZ_FORMAT_x)
-// decodes each input as a whole file. A decoder may refuse anything, but what
-// it accepts must be a whole, consistent picture.
+// One libFuzzer target: the decoder of the codec named at build time
+// (ORV_FUZZ_CODEC, "dispatch" for the choice by content) decodes each input as a whole file. A
+// decoder may refuse anything, but what it accepts must be a whole, consistent picture.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -8,32 +8,19 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "platform/gdiplus/runtime/codec.h"
 
 namespace {
 
+constexpr std::string_view kTarget = ORV_FUZZ_CODEC;
+
 std::unique_ptr<gdip::Decoder> MakeDecoder() {
-#if defined(ORV_FUZZ_FORMAT_bmp)
-    return gdip::MakeBmpDecoder();
-#elif defined(ORV_FUZZ_FORMAT_png)
-    return gdip::MakePngDecoder();
-#elif defined(ORV_FUZZ_FORMAT_jpeg)
-    return gdip::MakeJpegDecoder();
-#elif defined(ORV_FUZZ_FORMAT_gif)
-    return gdip::MakeGifDecoder();
-#elif defined(ORV_FUZZ_FORMAT_tiff)
-    return gdip::MakeTiffDecoder();
-#elif defined(ORV_FUZZ_FORMAT_ico)
-    return gdip::MakeIcoDecoder();
-#elif defined(ORV_FUZZ_FORMAT_webp)
-    return gdip::MakeWebpDecoder();
-#elif defined(ORV_FUZZ_FORMAT_heif)
-    return gdip::MakeHeifDecoder();
-#else
+    for (const gdip::CodecDescriptor* codec : gdip::Codecs())
+        if (codec->name == kTarget) return codec->makeDecoder();
     return nullptr;  // the dispatch target
-#endif
 }
 
 const gdip::Decoder* DecoderFor(std::span<const std::uint8_t> file) {
@@ -64,12 +51,12 @@ GpStatus RoundTrip(const gdip::Encoder& encoder, const gdip::Decoder& decoder,
 
 // Whatever a decoder accepted, the writers must take: TIFF gives it back
 // exactly, GIF at the same size. Only small pictures, to keep the pace.
-[[maybe_unused]] void CheckWriters(const gdip::Bitmap& image) {
+void CheckWriters(const gdip::Bitmap& image) {
     if (std::uint64_t{image.width} * image.height > 64 * 1024) return;
-    static const auto tiffOut = gdip::MakeTiffEncoder();
-    static const auto tiffIn = gdip::MakeTiffDecoder();
-    static const auto gifOut = gdip::MakeGifEncoder();
-    static const auto gifIn = gdip::MakeGifDecoder();
+    static const auto tiffOut = gdip::kTiffCodec.makeEncoder();
+    static const auto tiffIn = gdip::kTiffCodec.makeDecoder();
+    static const auto gifOut = gdip::kGifCodec.makeEncoder();
+    static const auto gifIn = gdip::kGifCodec.makeDecoder();
     gdip::Bitmap back;
     if (RoundTrip(*tiffOut, *tiffIn, image, back) != Ok || back.rgba != image.rgba ||
         back.hasAlpha != image.hasAlpha)
@@ -96,9 +83,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::uint8_t v : out.rgba) sum += v;
     volatile unsigned sink = sum;
     (void)sink;
-#if defined(ORV_FUZZ_FORMAT_dispatch) || defined(ORV_FUZZ_FORMAT_gif) || \
-    defined(ORV_FUZZ_FORMAT_tiff)
-    CheckWriters(out);
-#endif
+    if (kTarget == "dispatch" || kTarget == gdip::kGifCodec.name ||
+        kTarget == gdip::kTiffCodec.name)
+        CheckWriters(out);
     return 0;
 }

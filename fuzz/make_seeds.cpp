@@ -1,6 +1,6 @@
 // Writes small valid files of every decoded format, one folder per fuzz
 // target, as the fuzzers' starting inputs: fuzz_seeds <folder>.
-// The runtime's own encoders make BMP, PNG, JPEG, GIF and TIFF; libtiff,
+// The runtime's own encoders make the formats they write; libtiff,
 // libwebp and libheif make the variants that those encoders never write.
 #include <libheif/heif.h>
 #include <tiffio.h>
@@ -174,7 +174,7 @@ void IcoSeeds() {
     Save("ico", "true-colour.ico",
          Icon({{24, IconBitmap(20, 20, 24)}, {32, IconBitmap(20, 20, 32)}}, 20));
     Save("ico", "png.ico",
-         Icon({{32, Encoded(*gdip::MakePngEncoder(), Picture(24, 24, true))}}, 24));
+         Icon({{32, Encoded(*gdip::kPngCodec.makeEncoder(), Picture(24, 24, true))}}, 24));
 }
 
 Bytes WebpOf(const gdip::Bitmap& img, bool lossless) {
@@ -262,11 +262,11 @@ int main(int argc, char** argv) {
     const gdip::Bitmap rgb = Picture(17, 11, false), rgba = Picture(17, 11, true);
     for (const auto& [name, img] : {std::pair{"rgb", &rgb}, std::pair{"rgba", &rgba}}) {
         const std::string n(name);
-        Save("bmp", n + ".bmp", Encoded(*gdip::MakeBmpEncoder(), *img));
-        Save("png", n + ".png", Encoded(*gdip::MakePngEncoder(), *img));
-        Save("jpeg", n + ".jpg", Encoded(*gdip::MakeJpegEncoder(), *img));
-        Save("gif", n + ".gif", Encoded(*gdip::MakeGifEncoder(), *img));
-        Save("tiff", n + ".tif", Encoded(*gdip::MakeTiffEncoder(), *img));
+        for (const gdip::CodecDescriptor* codec : gdip::Codecs()) {
+            if (codec->makeEncoder == nullptr) continue;
+            const std::string format(codec->name);
+            Save(format, n + "." + format, Encoded(*codec->makeEncoder(), *img));
+        }
     }
     TiffSeeds();
     IcoSeeds();

@@ -15,13 +15,14 @@ cd "$(dirname "$0")/.."
 
 BUILD=${FUZZ_BUILD_DIR:-build-fuzz}
 SECONDS_EACH=${FUZZ_SECONDS:-5}
-TARGETS=(${FUZZ_TARGETS:-bmp png jpeg gif tiff ico webp heif dispatch})
 JOBS=$(nproc)
 
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DORV_BUILD_FUZZERS=ON -DORV_BUILD_TESTS=OFF >/dev/null
 cmake --build "$BUILD" -j "$JOBS" --target fuzzers
+# Every codec of the runtime's list has a target, named by the build.
+TARGETS=(${FUZZ_TARGETS:-$(tr ';' ' ' <"$BUILD/fuzz_targets.txt")})
 
 WORK="$BUILD/fuzz-work"
 SEEDS="$WORK/seeds"

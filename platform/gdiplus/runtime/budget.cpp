@@ -14,6 +14,11 @@ bool FitsBudget(std::uint64_t width, std::uint64_t height) {
     return width <= maxPixels && height <= maxPixels / width;
 }
 
+GpStatus CheckDeclaredSize(std::uint64_t width, std::uint64_t height) {
+    if (width == 0 || height == 0) return GenericError;
+    return FitsBudget(width, height) ? Ok : OutOfMemory;
+}
+
 GpStatus AllocateBitmap(Bitmap& out, std::uint32_t width, std::uint32_t height) {
     if (width == 0 || height == 0) return InvalidParameter;
     if (!FitsBudget(width, height)) return OutOfMemory;

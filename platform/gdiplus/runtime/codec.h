@@ -2,11 +2,14 @@
 // sits. Decoders are chosen by content (magic bytes), never by file name.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <span>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "../gdiplus.h"
@@ -34,6 +37,10 @@ std::uint64_t PixelBudgetBytes();
 // True when width x height RGBA pixels (and a decoder's working copy of the
 // same size) stay within the budget. Zero sizes never fit.
 bool FitsBudget(std::uint64_t width, std::uint64_t height);
+// The one check of a size read from a file, made before anything sized by it
+// is allocated: GenericError for an empty image (a broken file), OutOfMemory
+// for one beyond the budget, Ok otherwise.
+GpStatus CheckDeclaredSize(std::uint64_t width, std::uint64_t height);
 // Allocates out.rgba for width x height after FitsBudget; OutOfMemory or
 // ValueOverflow when it does not fit.
 GpStatus AllocateBitmap(Bitmap& out, std::uint32_t width, std::uint32_t height);
@@ -41,8 +48,6 @@ GpStatus AllocateBitmap(Bitmap& out, std::uint32_t width, std::uint32_t height);
 class Decoder {
 public:
     virtual ~Decoder() = default;
-    // True when the first bytes of a file are this format's signature.
-    virtual bool Sniff(std::span<const std::uint8_t> head) const = 0;
     // Decodes the first image (frame, page) of the whole file. Never throws,
     // never prints; any fault is a status.
     //
@@ -62,20 +67,53 @@ public:
     virtual GpStatus Encode(const Bitmap& image, std::FILE* out) const = 0;
 };
 
-// One factory per format (codec_<format>.cpp).
-std::unique_ptr<Decoder> MakeBmpDecoder();
-std::unique_ptr<Encoder> MakeBmpEncoder();
-std::unique_ptr<Decoder> MakePngDecoder();
-std::unique_ptr<Encoder> MakePngEncoder();
-std::unique_ptr<Decoder> MakeJpegDecoder();
-std::unique_ptr<Encoder> MakeJpegEncoder();
-std::unique_ptr<Decoder> MakeGifDecoder();
-std::unique_ptr<Encoder> MakeGifEncoder();
-std::unique_ptr<Decoder> MakeTiffDecoder();
-std::unique_ptr<Encoder> MakeTiffEncoder();
-std::unique_ptr<Decoder> MakeIcoDecoder();
-std::unique_ptr<Decoder> MakeWebpDecoder();
-std::unique_ptr<Decoder> MakeHeifDecoder();
+// What a program is told about an encoder: its class identifier and format
+// identifier (the first group of each; the rest is shared by all encoders),
+// names, file name patterns and MIME type.
+struct PublishedEncoder {
+    std::uint32_t clsidData1 = 0;
+    std::uint32_t formatData1 = 0;
+    std::u16string_view codecName;
+    std::u16string_view description;
+    std::u16string_view extensions;
+    std::u16string_view mimeType;
+};
+
+// Bytes that mark a format's files, found at an offset from the start.
+struct Signature {
+    std::size_t offset = 0;
+    std::string_view bytes;  // empty: no signature
+};
+
+// Everything the module knows of one format; each codec_<format>.cpp defines
+// one, and codec_list.h lists them.
+struct CodecDescriptor {
+    std::string_view name;  // lower case, unique; also names the format's fuzzer
+    // Decoders are tried from the lowest priority up: strict, long signatures
+    // first, weak ones last.
+    int priority = 0;
+    // The format's marks: alternatives, the second may be empty. An encoder's
+    // are published with it, so they start at offset 0 and have one length.
+    std::array<Signature, 2> signatures{};
+    // The whole content check: true when a file's first bytes are this format.
+    bool (*sniff)(std::span<const std::uint8_t> head) = nullptr;
+    std::unique_ptr<Decoder> (*makeDecoder)() = nullptr;
+    std::unique_ptr<Encoder> (*makeEncoder)() = nullptr;  // null: the format is only read
+    PublishedEncoder published{};                         // with an encoder only
+};
+
+#define ORV_CODEC(Name) extern const CodecDescriptor k##Name##Codec;
+#include "codec_list.h"
+#undef ORV_CODEC
+
+// Every codec of the module, in the list's order (the order in which the
+// encoders are published).
+std::span<const CodecDescriptor* const> Codecs();
+// What makes a list of codecs unusable: two of one name, class identifier or
+// MIME type, two that claim one signature, a codec without a sniffer or a
+// decoder, an encoder whose signatures cannot be published. Empty when
+// nothing does; the module refuses to start otherwise.
+std::string RegistryFault(std::span<const CodecDescriptor* const> codecs);
 
 // EXIF orientation (1..8) found in an EXIF/TIFF byte block ("Exif\0\0" header
 // optional); 1 when there is none or it is unreadable.

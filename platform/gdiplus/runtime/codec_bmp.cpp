@@ -12,7 +12,7 @@
 #include <bit>
 #include <cstring>
 
-#include "codec.h"
+#include "decode_helpers.h"
 
 namespace gdip {
 
@@ -24,13 +24,9 @@ constexpr std::size_t kFileHeaderSize = 14;
 // A file that the header declares but that does not hold its pixels.
 constexpr GpStatus kDamaged = GenericError;
 
-std::uint16_t Le16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-std::uint32_t Le32(const std::uint8_t* p) {
-    return std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) |
-           (std::uint32_t{p[3]} << 24);
-}
+using detail::Le16;
+using detail::Le32;
+
 std::uint32_t Rgba(std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t a) {
     return std::uint32_t{r} | (std::uint32_t{g} << 8) | (std::uint32_t{b} << 16) |
            (std::uint32_t{a} << 24);
@@ -128,34 +124,27 @@ GpStatus ParseLayout(std::span<const std::uint8_t> file, BmpLayout& layout) {
     if (!core && headerSize != 16 && headerSize != 40 && headerSize != 52 && headerSize != 56 &&
         headerSize != 64 && headerSize != 108 && headerSize != 124)
         return UnknownImageFormat;
-    if (file.size() < kFileHeaderSize + headerSize) return kDamaged;
-    const std::uint8_t* h = &file[18];
-    std::int64_t width = 0, height = 0;
-    if (core) {
-        width = Le16(h);
-        height = Le16(h + 2);
-        layout.bpp = Le16(h + 6);
-    } else {
-        width = static_cast<std::int32_t>(Le32(h));
-        height = static_cast<std::int32_t>(Le32(h + 4));
-        layout.bpp = Le16(h + 10);
-        layout.compression = headerSize >= 20 ? Le32(h + 12) : kBiRgb;
-    }
+    detail::DibHeader dib;
+    if (!detail::ReadDibHeader(file.subspan(kFileHeaderSize), dib)) return kDamaged;
+    layout.bpp = dib.bits;
+    layout.compression = dib.compression;
     // The 64-byte OS/2 header gives 3 and 4 other meanings (Huffman, RLE24).
     if (headerSize == 64 && layout.compression > kBiRle4) return NotImplemented;
     if (!ValidDepth(layout.compression, layout.bpp)) return NotImplemented;
-    layout.topDown = height < 0;
-    height = height < 0 ? -height : height;
+    layout.topDown = dib.height < 0;
+    const std::int64_t width = dib.width, height = dib.height < 0 ? -dib.height : dib.height;
     if (width <= 0 || height <= 0) return kDamaged;
-    if (!FitsBudget(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height)))
-        return OutOfMemory;
+    if (GpStatus s = CheckDeclaredSize(static_cast<std::uint64_t>(width),
+                                       static_cast<std::uint64_t>(height));
+        s != Ok)
+        return s;
     layout.width = static_cast<std::uint32_t>(width);
     layout.height = static_cast<std::uint32_t>(height);
 
     std::size_t paletteAt = 0;
     if (!ReadMasks(file, headerSize, layout, paletteAt)) return kDamaged;
-    const std::uint32_t used = (!core && headerSize >= 36) ? Le32(h + 28) : 0;
-    const std::size_t paletteEnd = ReadPalette(file, paletteAt, core ? 3 : 4, used, layout);
+    const std::size_t paletteEnd =
+        ReadPalette(file, paletteAt, core ? 3 : 4, dib.coloursUsed, layout);
     // Some writers leave the offset at zero or point it into the headers.
     const std::uint32_t offset = Le32(&file[10]);
     layout.pixelOffset = offset >= kFileHeaderSize + headerSize ? offset : paletteEnd;
@@ -308,13 +297,14 @@ GpStatus DecodeRle(std::span<const std::uint8_t> file, const BmpLayout& l, Bitma
     return Ok;
 }
 
+bool SniffBmp(std::span<const std::uint8_t> head) {
+    if (head.size() < 18 || head[0] != 'B' || head[1] != 'M') return false;
+    const std::uint32_t headerSize = Le32(&head[14]);
+    return headerSize >= 12 && headerSize <= 124;
+}
+
 class BmpDecoder final : public Decoder {
 public:
-    bool Sniff(std::span<const std::uint8_t> head) const override {
-        if (head.size() < 18 || head[0] != 'B' || head[1] != 'M') return false;
-        const std::uint32_t headerSize = Le32(&head[14]);
-        return headerSize >= 12 && headerSize <= 124;
-    }
     GpStatus Decode(std::span<const std::uint8_t> file, Bitmap& out) const override {
         BmpLayout layout;
         if (GpStatus s = ParseLayout(file, layout); s != Ok) return s;
@@ -400,13 +390,25 @@ public:
     }
 };
 
-}  // namespace
-
-std::unique_ptr<Decoder> MakeBmpDecoder() {
+std::unique_ptr<Decoder> MakeDecoder() {
     return std::make_unique<BmpDecoder>();
 }
-std::unique_ptr<Encoder> MakeBmpEncoder() {
+std::unique_ptr<Encoder> MakeEncoder() {
     return std::make_unique<BmpEncoder>();
 }
+
+}  // namespace
+
+constinit const CodecDescriptor kBmpCodec{
+    .name = "bmp",
+    // "BM" alone is weak: tried after the formats with long signatures.
+    .priority = 70,
+    .signatures = {{{0, "BM"}}},
+    .sniff = SniffBmp,
+    .makeDecoder = MakeDecoder,
+    .makeEncoder = MakeEncoder,
+    .published = {0x557CF400, 0xB96B3CAB, u"Built-in BMP Codec", u"BMP", u"*.BMP;*.DIB;*.RLE",
+                  u"image/bmp"},
+};
 
 }  // namespace gdip

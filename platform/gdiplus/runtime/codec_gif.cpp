@@ -93,7 +93,7 @@ GpStatus DecodeFrame(GifFileType* gif, int transparent, Bitmap& out) {
     // The screen grows to hold a frame that reaches past it rather than cut it.
     const std::uint64_t cw = std::max<std::uint64_t>(gif->SWidth > 0 ? gif->SWidth : 0, left + fw);
     const std::uint64_t ch = std::max<std::uint64_t>(gif->SHeight > 0 ? gif->SHeight : 0, top + fh);
-    if (GpStatus s = detail::CheckDeclaredSize(cw, ch); s != Ok) return s;
+    if (GpStatus s = CheckDeclaredSize(cw, ch); s != Ok) return s;
     if (GpStatus s =
             AllocateBitmap(out, static_cast<std::uint32_t>(cw), static_cast<std::uint32_t>(ch));
         s != Ok)
@@ -118,14 +118,14 @@ GpStatus DecodeFrame(GifFileType* gif, int transparent, Bitmap& out) {
     return Ok;
 }
 
+bool SniffGif(std::span<const std::uint8_t> head) {
+    return detail::StartsWith(head, "GIF87a") || detail::StartsWith(head, "GIF89a");
+}
+
 class GifDecoder final : public Decoder {
 public:
-    bool Sniff(std::span<const std::uint8_t> head) const override {
-        return detail::StartsWith(head, "GIF87a") || detail::StartsWith(head, "GIF89a");
-    }
-
     GpStatus Decode(std::span<const std::uint8_t> file, Bitmap& out) const override {
-        if (!Sniff(file)) return UnknownImageFormat;
+        if (!SniffGif(file)) return UnknownImageFormat;
         MemoryReader reader{file};
         int error = 0;
         GifIn gif(DGifOpen(&reader, ReadFromMemory, &error));
@@ -281,13 +281,23 @@ public:
     }
 };
 
-}  // namespace
-
-std::unique_ptr<Decoder> MakeGifDecoder() {
+std::unique_ptr<Decoder> MakeDecoder() {
     return std::make_unique<GifDecoder>();
 }
-std::unique_ptr<Encoder> MakeGifEncoder() {
+std::unique_ptr<Encoder> MakeEncoder() {
     return std::make_unique<GifEncoder>();
 }
+
+}  // namespace
+
+constinit const CodecDescriptor kGifCodec{
+    .name = "gif",
+    .priority = 30,
+    .signatures = {{{0, "GIF89a"}, {0, "GIF87a"}}},
+    .sniff = SniffGif,
+    .makeDecoder = MakeDecoder,
+    .makeEncoder = MakeEncoder,
+    .published = {0x557CF402, 0xB96B3CB0, u"Built-in GIF Codec", u"GIF", u"*.GIF", u"image/gif"},
+};
 
 }  // namespace gdip

@@ -154,23 +154,23 @@ GpStatus CopyPixels(const heif_image* img, bool premultiplied, Bitmap& out) {
     return Ok;
 }
 
+bool SniffHeif(std::span<const std::uint8_t> head) {
+    if (head.size() < 16 || !detail::StartsWith(head, "ftyp", 4)) return false;
+    const std::uint32_t box = std::uint32_t{head[0]} << 24 | std::uint32_t{head[1]} << 16 |
+                              std::uint32_t{head[2]} << 8 | head[3];
+    if (box < 16) return false;
+    if (IsImageBrand(head.data() + 8)) return true;
+    // Compatible brands follow the major brand and its version.
+    const std::size_t end = std::min<std::size_t>(box, head.size());
+    for (std::size_t at = 16; at + 4 <= end; at += 4)
+        if (IsImageBrand(head.data() + at)) return true;
+    return false;
+}
+
 class HeifDecoder final : public Decoder {
 public:
-    bool Sniff(std::span<const std::uint8_t> head) const override {
-        if (head.size() < 16 || !detail::StartsWith(head, "ftyp", 4)) return false;
-        const std::uint32_t box = std::uint32_t{head[0]} << 24 | std::uint32_t{head[1]} << 16 |
-                                  std::uint32_t{head[2]} << 8 | head[3];
-        if (box < 16) return false;
-        if (IsImageBrand(head.data() + 8)) return true;
-        // Compatible brands follow the major brand and its version.
-        const std::size_t end = std::min<std::size_t>(box, head.size());
-        for (std::size_t at = 16; at + 4 <= end; at += 4)
-            if (IsImageBrand(head.data() + at)) return true;
-        return false;
-    }
-
     GpStatus Decode(std::span<const std::uint8_t> file, Bitmap& out) const override {
-        if (!Sniff(file)) return UnknownImageFormat;
+        if (!SniffHeif(file)) return UnknownImageFormat;
         EnsureInitialised();
         const QuietStdio quiet;
         std::unique_ptr<heif_context, ContextFree> ctx(heif_context_alloc());
@@ -187,8 +187,8 @@ public:
         const int w = heif_image_handle_get_width(handle.get());
         const int h = heif_image_handle_get_height(handle.get());
         if (w <= 0 || h <= 0) return GenericError;
-        if (GpStatus s = detail::CheckDeclaredSize(static_cast<std::uint64_t>(w),
-                                                   static_cast<std::uint64_t>(h));
+        if (GpStatus s =
+                CheckDeclaredSize(static_cast<std::uint64_t>(w), static_cast<std::uint64_t>(h));
             s != Ok)
             return s;
         return DecodeHandle(handle.get(), out);
@@ -212,10 +212,18 @@ private:
     }
 };
 
-}  // namespace
-
-std::unique_ptr<Decoder> MakeHeifDecoder() {
+std::unique_ptr<Decoder> MakeDecoder() {
     return std::make_unique<HeifDecoder>();
 }
+
+}  // namespace
+
+constinit const CodecDescriptor kHeifCodec{
+    .name = "heif",
+    .priority = 60,
+    .signatures = {{{4, "ftyp"}}},
+    .sniff = SniffHeif,
+    .makeDecoder = MakeDecoder,
+};
 
 }  // namespace gdip

@@ -34,28 +34,25 @@ struct Dib {
 
 GpStatus ReadDibHeader(std::span<const std::uint8_t> data, Dib& d) {
     if (data.size() < kInfoHeaderBytes) return GenericError;
-    const std::uint8_t* p = data.data();
-    const std::uint32_t headerBytes = detail::Le32(p);
-    const auto width = static_cast<std::int32_t>(detail::Le32(p + 4));
-    const auto doubled = static_cast<std::int32_t>(detail::Le32(p + 8));
-    d.bits = detail::Le16(p + 14);
-    const std::uint32_t compression = detail::Le32(p + 16), used = detail::Le32(p + 32);
-    if (headerBytes < kInfoHeaderBytes || headerBytes > data.size()) return GenericError;
+    detail::DibHeader h;
+    if (!detail::ReadDibHeader(data, h) || h.headerBytes < kInfoHeaderBytes) return GenericError;
+    d.bits = h.bits;
+    const std::int64_t width = h.width, doubled = h.height;
     if (width <= 0 || doubled == 0 || doubled == INT32_MIN) return GenericError;
-    if (compression != 0) return GenericError;  // icons hold plain bitmaps only
+    if (h.compression != 0) return GenericError;  // icons hold plain bitmaps only
     if (d.bits != 1 && d.bits != 4 && d.bits != 8 && d.bits != 24 && d.bits != 32)
         return GenericError;
     d.width = static_cast<std::uint32_t>(width);
     d.topDown = doubled < 0;
     d.height = static_cast<std::uint32_t>(doubled < 0 ? -doubled : doubled) / 2;
-    if (GpStatus s = detail::CheckDeclaredSize(d.width, d.height); s != Ok) return s;
+    if (GpStatus s = CheckDeclaredSize(d.width, d.height); s != Ok) return s;
 
-    std::uint64_t at = headerBytes;
+    std::uint64_t at = h.headerBytes;
     if (d.bits <= 8) {
         // The table holds the stated number of entries; only as many as the
         // depth can address are ever used.
         const std::uint32_t full = 1u << d.bits;
-        const std::uint32_t stored = used == 0 ? full : used;
+        const std::uint32_t stored = h.coloursUsed == 0 ? full : h.coloursUsed;
         if ((data.size() - at) / 4 < stored) return GenericError;
         for (std::uint32_t i = 0; i < std::min(stored, full); ++i)
             d.palette.push_back({data[at + 4 * i + 2], data[at + 4 * i + 1], data[at + 4 * i]});
@@ -129,15 +126,15 @@ GpStatus DecodeDib(std::span<const std::uint8_t> data, Bitmap& out) {
     return Ok;
 }
 
+bool SniffIco(std::span<const std::uint8_t> head) {
+    return head.size() >= kHeaderBytes && head[0] == 0 && head[1] == 0 && head[2] == 1 &&
+           head[3] == 0 && detail::Le16(head.data() + 4) > 0;
+}
+
 class IcoDecoder final : public Decoder {
 public:
-    bool Sniff(std::span<const std::uint8_t> head) const override {
-        return head.size() >= kHeaderBytes && head[0] == 0 && head[1] == 0 && head[2] == 1 &&
-               head[3] == 0 && detail::Le16(head.data() + 4) > 0;
-    }
-
     GpStatus Decode(std::span<const std::uint8_t> file, Bitmap& out) const override {
-        if (!Sniff(file)) return UnknownImageFormat;
+        if (!SniffIco(file)) return UnknownImageFormat;
         const std::size_t count = detail::Le16(file.data() + 4);
         if ((file.size() - kHeaderBytes) / kEntryBytes < count) return GenericError;
         Entry best;
@@ -156,16 +153,23 @@ public:
         // byte only chooses. The stated byte count is often wrong, so the
         // image may run to the end of the file.
         const std::span<const std::uint8_t> data = file.subspan(best.offset);
-        if (detail::StartsWith(data, "\x89PNG\r\n\x1a\n"))
-            return MakePngDecoder()->Decode(data, out);
+        if (kPngCodec.sniff(data)) return kPngCodec.makeDecoder()->Decode(data, out);
         return DecodeDib(data, out);
     }
 };
 
-}  // namespace
-
-std::unique_ptr<Decoder> MakeIcoDecoder() {
+std::unique_ptr<Decoder> MakeDecoder() {
     return std::make_unique<IcoDecoder>();
 }
+
+}  // namespace
+
+constinit const CodecDescriptor kIcoCodec{
+    .name = "ico",
+    .priority = 80,  // four bytes, three of them zero: the weakest signature
+    .signatures = {{{0, std::string_view("\0\0\1\0", 4)}}},
+    .sniff = SniffIco,
+    .makeDecoder = MakeDecoder,
+};
 
 }  // namespace gdip

@@ -136,7 +136,7 @@ GpStatus DecodeJpeg(jpeg_decompress_struct& cinfo, JpegErrors& errors,
     jpeg_mem_src(&cinfo, file.data(), static_cast<unsigned long>(file.size()));
     jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xFFFF);
     jpeg_read_header(&cinfo, TRUE);
-    if (!FitsBudget(cinfo.image_width, cinfo.image_height)) return OutOfMemory;
+    if (GpStatus s = CheckDeclaredSize(cinfo.image_width, cinfo.image_height); s != Ok) return s;
     orientation = OrientationOf(cinfo.marker_list);
     const bool cmykData = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
     cinfo.out_color_space = cmykData ? JCS_CMYK : JCS_EXT_RGBA;
@@ -150,13 +150,14 @@ GpStatus DecodeJpeg(jpeg_decompress_struct& cinfo, JpegErrors& errors,
     return CutInsideRows(cinfo, errors) ? kDamaged : Ok;
 }
 
+bool SniffJpeg(std::span<const std::uint8_t> head) {
+    return head.size() >= 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF;
+}
+
 class JpegDecoder final : public Decoder {
 public:
-    bool Sniff(std::span<const std::uint8_t> head) const override {
-        return head.size() >= 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF;
-    }
     GpStatus Decode(std::span<const std::uint8_t> file, Bitmap& out) const override {
-        if (!Sniff(file)) return UnknownImageFormat;
+        if (!SniffJpeg(file)) return UnknownImageFormat;
         JpegErrors errors;
         jpeg_decompress_struct cinfo;
         InitErrors(errors);
@@ -255,13 +256,24 @@ public:
     }
 };
 
-}  // namespace
-
-std::unique_ptr<Decoder> MakeJpegDecoder() {
+std::unique_ptr<Decoder> MakeDecoder() {
     return std::make_unique<JpegDecoder>();
 }
-std::unique_ptr<Encoder> MakeJpegEncoder() {
+std::unique_ptr<Encoder> MakeEncoder() {
     return std::make_unique<JpegEncoder>();
 }
+
+}  // namespace
+
+constinit const CodecDescriptor kJpegCodec{
+    .name = "jpeg",
+    .priority = 20,
+    .signatures = {{{0, "\xFF\xD8"}}},
+    .sniff = SniffJpeg,
+    .makeDecoder = MakeDecoder,
+    .makeEncoder = MakeEncoder,
+    .published = {0x557CF401, 0xB96B3CAE, u"Built-in JPEG Codec", u"JPEG",
+                  u"*.JPG;*.JPEG;*.JPE;*.JFIF", u"image/jpeg"},
+};
 
 }  // namespace gdip

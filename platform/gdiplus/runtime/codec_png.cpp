@@ -56,7 +56,7 @@ GpStatus DecodePng(png_structp png, png_infop info, Bitmap& out, std::vector<png
     png_read_info(png, info);
     const png_uint_32 width = png_get_image_width(png, info);
     const png_uint_32 height = png_get_image_height(png, info);
-    if (!FitsBudget(width, height)) return OutOfMemory;
+    if (GpStatus s = CheckDeclaredSize(width, height); s != Ok) return s;
     const int colorType = png_get_color_type(png, info);
     const bool alpha =
         (colorType & PNG_COLOR_MASK_ALPHA) != 0 || png_get_valid(png, info, PNG_INFO_tRNS) != 0;
@@ -70,14 +70,15 @@ GpStatus DecodePng(png_structp png, png_infop info, Bitmap& out, std::vector<png
     return Ok;
 }
 
+bool SniffPng(std::span<const std::uint8_t> head) {
+    return head.size() >= sizeof kSignature &&
+           std::memcmp(head.data(), kSignature, sizeof kSignature) == 0;
+}
+
 class PngDecoder final : public Decoder {
 public:
-    bool Sniff(std::span<const std::uint8_t> head) const override {
-        return head.size() >= sizeof kSignature &&
-               std::memcmp(head.data(), kSignature, sizeof kSignature) == 0;
-    }
     GpStatus Decode(std::span<const std::uint8_t> file, Bitmap& out) const override {
-        if (!Sniff(file)) return UnknownImageFormat;
+        if (!SniffPng(file)) return UnknownImageFormat;
         png_structp png =
             png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, OnPngError, OnPngWarning);
         if (png == nullptr) return OutOfMemory;
@@ -267,13 +268,23 @@ private:
     }
 };
 
-}  // namespace
-
-std::unique_ptr<Decoder> MakePngDecoder() {
+std::unique_ptr<Decoder> MakeDecoder() {
     return std::make_unique<PngDecoder>();
 }
-std::unique_ptr<Encoder> MakePngEncoder() {
+std::unique_ptr<Encoder> MakeEncoder() {
     return std::make_unique<PngEncoder>();
 }
+
+}  // namespace
+
+constinit const CodecDescriptor kPngCodec{
+    .name = "png",
+    .priority = 10,
+    .signatures = {{{0, "\x89PNG\r\n\x1A\n"}}},
+    .sniff = SniffPng,
+    .makeDecoder = MakeDecoder,
+    .makeEncoder = MakeEncoder,
+    .published = {0x557CF406, 0xB96B3CAF, u"Built-in PNG Codec", u"PNG", u"*.PNG", u"image/png"},
+};
 
 }  // namespace gdip

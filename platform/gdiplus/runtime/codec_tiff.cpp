@@ -310,7 +310,7 @@ GpStatus DecodeTiff(TIFF* tif, Bitmap& out) {
     if (!TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &l.width) ||
         !TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &l.height))
         return GenericError;
-    if (GpStatus s = detail::CheckDeclaredSize(l.width, l.height); s != Ok) return s;
+    if (GpStatus s = CheckDeclaredSize(l.width, l.height); s != Ok) return s;
     TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &l.bits);
     TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &l.samples);
     TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &l.planar);
@@ -326,18 +326,18 @@ GpStatus DecodeTiff(TIFF* tif, Bitmap& out) {
     return status;
 }
 
+bool SniffTiff(std::span<const std::uint8_t> head) {
+    static const std::uint8_t kMagic[][4] = {
+        {'I', 'I', 42, 0}, {'M', 'M', 0, 42}, {'I', 'I', 43, 0}, {'M', 'M', 0, 43}};
+    for (const auto& m : kMagic)
+        if (head.size() >= 4 && std::memcmp(head.data(), m, 4) == 0) return true;
+    return false;
+}
+
 class TiffDecoder final : public Decoder {
 public:
-    bool Sniff(std::span<const std::uint8_t> head) const override {
-        static const std::uint8_t kMagic[][4] = {
-            {'I', 'I', 42, 0}, {'M', 'M', 0, 42}, {'I', 'I', 43, 0}, {'M', 'M', 0, 43}};
-        for (const auto& m : kMagic)
-            if (head.size() >= 4 && std::memcmp(head.data(), m, 4) == 0) return true;
-        return false;
-    }
-
     GpStatus Decode(std::span<const std::uint8_t> file, Bitmap& out) const override {
-        if (!Sniff(file)) return UnknownImageFormat;
+        if (!SniffTiff(file)) return UnknownImageFormat;
         tiffio::MemoryFile mem{file};
         const auto maxAlloc = static_cast<tmsize_t>(
             std::min<std::uint64_t>(PixelBudgetBytes(), std::uint64_t{1} << 40));
@@ -412,13 +412,24 @@ public:
     }
 };
 
-}  // namespace
-
-std::unique_ptr<Decoder> MakeTiffDecoder() {
+std::unique_ptr<Decoder> MakeDecoder() {
     return std::make_unique<TiffDecoder>();
 }
-std::unique_ptr<Encoder> MakeTiffEncoder() {
+std::unique_ptr<Encoder> MakeEncoder() {
     return std::make_unique<TiffEncoder>();
 }
+
+}  // namespace
+
+constinit const CodecDescriptor kTiffCodec{
+    .name = "tiff",
+    .priority = 40,
+    .signatures = {{{0, std::string_view("II*\0", 4)}, {0, std::string_view("MM\0*", 4)}}},
+    .sniff = SniffTiff,
+    .makeDecoder = MakeDecoder,
+    .makeEncoder = MakeEncoder,
+    .published = {0x557CF405, 0xB96B3CB1, u"Built-in TIFF Codec", u"TIFF", u"*.TIF;*.TIFF",
+                  u"image/tiff"},
+};
 
 }  // namespace gdip

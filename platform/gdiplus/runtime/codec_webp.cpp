@@ -21,7 +21,7 @@ GpStatus CheckCanvasHeader(std::span<const std::uint8_t> file) {
     if (detail::StartsWith(file, "VP8X", kChunk) && file.size() >= kCanvas + 6) {
         const std::uint64_t w = std::uint64_t{detail::Le24(file.data() + kCanvas)} + 1;
         const std::uint64_t h = std::uint64_t{detail::Le24(file.data() + kCanvas + 3)} + 1;
-        return detail::CheckDeclaredSize(w, h);
+        return CheckDeclaredSize(w, h);
     }
     return Ok;
 }
@@ -78,21 +78,21 @@ int Orientation(const WebPDemuxer* demux) {
     return orientation;
 }
 
+bool SniffWebp(std::span<const std::uint8_t> head) {
+    return detail::StartsWith(head, "RIFF") && detail::StartsWith(head, "WEBP", 8);
+}
+
 class WebpDecoder final : public Decoder {
 public:
-    bool Sniff(std::span<const std::uint8_t> head) const override {
-        return detail::StartsWith(head, "RIFF") && detail::StartsWith(head, "WEBP", 8);
-    }
-
     GpStatus Decode(std::span<const std::uint8_t> file, Bitmap& out) const override {
-        if (!Sniff(file)) return UnknownImageFormat;
+        if (!SniffWebp(file)) return UnknownImageFormat;
         if (GpStatus s = CheckCanvasHeader(file); s != Ok) return s;
         const WebPData data{file.data(), file.size()};
         std::unique_ptr<WebPDemuxer, DemuxFree> demux(WebPDemux(&data));
         if (!demux) return GenericError;
         const std::uint32_t w = WebPDemuxGetI(demux.get(), WEBP_FF_CANVAS_WIDTH);
         const std::uint32_t h = WebPDemuxGetI(demux.get(), WEBP_FF_CANVAS_HEIGHT);
-        if (GpStatus s = detail::CheckDeclaredSize(w, h); s != Ok) return s;
+        if (GpStatus s = CheckDeclaredSize(w, h); s != Ok) return s;
         Bitmap image;
         if (GpStatus s = AllocateBitmap(image, w, h); s != Ok) return s;
         if (GpStatus s = DecodeFirstFrame(demux.get(), image); s != Ok) return s;
@@ -102,10 +102,18 @@ public:
     }
 };
 
-}  // namespace
-
-std::unique_ptr<Decoder> MakeWebpDecoder() {
+std::unique_ptr<Decoder> MakeDecoder() {
     return std::make_unique<WebpDecoder>();
 }
+
+}  // namespace
+
+constinit const CodecDescriptor kWebpCodec{
+    .name = "webp",
+    .priority = 50,
+    .signatures = {{{0, "RIFF"}}},
+    .sniff = SniffWebp,
+    .makeDecoder = MakeDecoder,
+};
 
 }  // namespace gdip

@@ -1,4 +1,5 @@
-// Small pieces shared by the GIF, TIFF, ICO, WebP and HEIF codecs.
+// Small pieces shared by the codecs: signatures, little-endian fields and the
+// header of a device-independent bitmap (BMP files and icons hold one).
 #pragma once
 
 #include <cstdint>
@@ -8,14 +9,6 @@
 #include "codec.h"
 
 namespace gdip::detail {
-
-// The status for a declared image size, checked before anything sized by it
-// is allocated: an empty image is a broken file, an oversized one is refused
-// as the budget says.
-inline GpStatus CheckDeclaredSize(std::uint64_t width, std::uint64_t height) {
-    if (width == 0 || height == 0) return GenericError;
-    return FitsBudget(width, height) ? Ok : OutOfMemory;
-}
 
 inline bool StartsWith(std::span<const std::uint8_t> bytes, const char* magic, std::size_t at = 0) {
     const std::size_t n = std::strlen(magic);
@@ -30,6 +23,41 @@ inline std::uint32_t Le24(const std::uint8_t* p) {
 }
 inline std::uint32_t Le32(const std::uint8_t* p) {
     return Le24(p) | std::uint32_t{p[3]} << 24;
+}
+
+// The fields of a bitmap info header that decoders read. The 12-byte OS/2
+// 1.x header has 16-bit sizes and nothing after the depth; the longer ones
+// have signed 32-bit sizes (a negative height means rows top down).
+struct DibHeader {
+    std::uint32_t headerBytes = 0;
+    std::int64_t width = 0;
+    std::int64_t height = 0;
+    std::uint16_t bits = 0;
+    std::uint32_t compression = 0;  // 0: plain rows
+    std::uint32_t coloursUsed = 0;  // 0: as many as the depth addresses
+};
+
+// Reads the header at the start of dib; false when it is shorter than 12 or
+// 16 bytes or than it says it is.
+inline bool ReadDibHeader(std::span<const std::uint8_t> dib, DibHeader& h) {
+    if (dib.size() < 4) return false;
+    const std::uint8_t* p = dib.data();
+    h.headerBytes = Le32(p);
+    const bool core = h.headerBytes == 12;
+    if (h.headerBytes < (core ? 12u : 16u) || h.headerBytes > dib.size()) return false;
+    if (core) {
+        h.width = Le16(p + 4);
+        h.height = Le16(p + 6);
+        h.bits = Le16(p + 10);
+        h.compression = h.coloursUsed = 0;
+        return true;
+    }
+    h.width = static_cast<std::int32_t>(Le32(p + 4));
+    h.height = static_cast<std::int32_t>(Le32(p + 8));
+    h.bits = Le16(p + 14);
+    h.compression = h.headerBytes >= 20 ? Le32(p + 16) : 0;
+    h.coloursUsed = h.headerBytes >= 36 ? Le32(p + 32) : 0;
+    return true;
 }
 
 // True when any pixel is less than opaque.

@@ -6,23 +6,11 @@
 #include <array>
 #include <cstring>
 #include <string_view>
+#include <vector>
 
 namespace gdip {
 
 namespace {
-
-using Factory = std::unique_ptr<Encoder> (*)();
-
-struct EncoderEntry {
-    std::uint32_t clsidData1;
-    std::uint32_t formatData1;
-    std::u16string_view codecName;
-    std::u16string_view description;
-    std::u16string_view extensions;
-    std::u16string_view mimeType;
-    std::array<std::string_view, 2> signatures;  // second may be empty
-    Factory factory;
-};
 
 // All encoder identifiers share their last three groups, as do the format
 // identifiers: {557CF40x-1A04-11D3-9A73-0000F81EF32E}, {B96B3Cxx-0728-11D3-
@@ -34,50 +22,16 @@ constexpr GUID FormatGuid(std::uint32_t data1) {
     return {data1, 0x0728, 0x11D3, {0x9D, 0x7B, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}};
 }
 
-using namespace std::string_view_literals;
-
-const std::array<EncoderEntry, 5> kEncoders{{
-    {0x557CF400,
-     0xB96B3CAB,
-     u"Built-in BMP Codec",
-     u"BMP",
-     u"*.BMP;*.DIB;*.RLE",
-     u"image/bmp",
-     {"BM"sv, ""sv},
-     MakeBmpEncoder},
-    {0x557CF401,
-     0xB96B3CAE,
-     u"Built-in JPEG Codec",
-     u"JPEG",
-     u"*.JPG;*.JPEG;*.JPE;*.JFIF",
-     u"image/jpeg",
-     {"\xFF\xD8"sv, ""sv},
-     MakeJpegEncoder},
-    {0x557CF402,
-     0xB96B3CB0,
-     u"Built-in GIF Codec",
-     u"GIF",
-     u"*.GIF",
-     u"image/gif",
-     {"GIF89a"sv, "GIF87a"sv},
-     MakeGifEncoder},
-    {0x557CF405,
-     0xB96B3CB1,
-     u"Built-in TIFF Codec",
-     u"TIFF",
-     u"*.TIF;*.TIFF",
-     u"image/tiff",
-     {"II*\0"sv, "MM\0*"sv},
-     MakeTiffEncoder},
-    {0x557CF406,
-     0xB96B3CAF,
-     u"Built-in PNG Codec",
-     u"PNG",
-     u"*.PNG",
-     u"image/png",
-     {"\x89PNG\r\n\x1A\n"sv, ""sv},
-     MakePngEncoder},
-}};
+// The codecs that write, in the list's order.
+const std::vector<const CodecDescriptor*>& Encoders() {
+    static const std::vector<const CodecDescriptor*> all = [] {
+        std::vector<const CodecDescriptor*> v;
+        for (const CodecDescriptor* c : Codecs())
+            if (c->makeEncoder != nullptr) v.push_back(c);
+        return v;
+    }();
+    return all;
+}
 
 constexpr DWORD kFlags = ImageCodecFlagsEncoder | ImageCodecFlagsDecoder |
                          ImageCodecFlagsSupportBitmap | ImageCodecFlagsBuiltin;
@@ -86,19 +40,22 @@ std::size_t StringBytes(std::u16string_view s) {
     return (s.size() + 1) * sizeof(WCHAR);
 }
 
-DWORD SignatureCount(const EncoderEntry& e) {
-    return e.signatures[1].empty() ? 1 : 2;
+DWORD SignatureCount(const CodecDescriptor& c) {
+    return c.signatures[1].bytes.empty() ? 1 : 2;
 }
 
 // Per entry: its four strings, then its patterns and masks.
-std::size_t EntryExtraBytes(const EncoderEntry& e) {
+std::size_t StringBytes(const PublishedEncoder& e) {
     return StringBytes(e.codecName) + StringBytes(e.description) + StringBytes(e.extensions) +
-           StringBytes(e.mimeType) + 2 * SignatureCount(e) * e.signatures[0].size();
+           StringBytes(e.mimeType);
+}
+std::size_t EntryExtraBytes(const CodecDescriptor& c) {
+    return StringBytes(c.published) + 2 * SignatureCount(c) * c.signatures[0].bytes.size();
 }
 
 std::size_t BlockBytes() {
-    std::size_t bytes = kEncoders.size() * sizeof(ImageCodecInfo);
-    for (const EncoderEntry& e : kEncoders) bytes += EntryExtraBytes(e);
+    std::size_t bytes = Encoders().size() * sizeof(ImageCodecInfo);
+    for (const CodecDescriptor* c : Encoders()) bytes += EntryExtraBytes(*c);
     return bytes;
 }
 
@@ -114,9 +71,10 @@ public:
         m_strings += StringBytes(s);
         return at;
     }
-    const BYTE* Bytes(std::string_view a, std::string_view b, bool mask) {
+    const BYTE* Bytes(const std::array<Signature, 2>& signatures, bool mask) {
         BYTE* at = m_bytes;
-        for (std::string_view sig : {a, b}) {
+        for (const Signature& s : signatures) {
+            const std::string_view sig = s.bytes;
             if (sig.empty()) continue;
             if (mask)
                 std::memset(m_bytes, 0xFF, sig.size());
@@ -134,13 +92,12 @@ private:
 
 std::size_t AllStringBytes() {
     std::size_t bytes = 0;
-    for (const EncoderEntry& e : kEncoders)
-        bytes += StringBytes(e.codecName) + StringBytes(e.description) + StringBytes(e.extensions) +
-                 StringBytes(e.mimeType);
+    for (const CodecDescriptor* c : Encoders()) bytes += StringBytes(c->published);
     return bytes;
 }
 
-void Describe(const EncoderEntry& e, BlockWriter& w, ImageCodecInfo& info) {
+void Describe(const CodecDescriptor& c, BlockWriter& w, ImageCodecInfo& info) {
+    const PublishedEncoder& e = c.published;
     info.Clsid = EncoderClsid(e.clsidData1);
     info.FormatID = FormatGuid(e.formatData1);
     info.CodecName = w.String(e.codecName);
@@ -150,33 +107,33 @@ void Describe(const EncoderEntry& e, BlockWriter& w, ImageCodecInfo& info) {
     info.MimeType = w.String(e.mimeType);
     info.Flags = kFlags;
     info.Version = 1;
-    info.SigCount = SignatureCount(e);
-    info.SigSize = static_cast<DWORD>(e.signatures[0].size());
-    info.SigPattern = w.Bytes(e.signatures[0], e.signatures[1], false);
-    info.SigMask = w.Bytes(e.signatures[0], e.signatures[1], true);
+    info.SigCount = SignatureCount(c);
+    info.SigSize = static_cast<DWORD>(c.signatures[0].bytes.size());
+    info.SigPattern = w.Bytes(c.signatures, false);
+    info.SigMask = w.Bytes(c.signatures, true);
 }
 
 }  // namespace
 
 void EncoderListSize(UINT& count, UINT& bytes) {
-    count = static_cast<UINT>(kEncoders.size());
+    count = static_cast<UINT>(Encoders().size());
     bytes = static_cast<UINT>(BlockBytes());
 }
 
 GpStatus WriteEncoderList(UINT count, UINT bytes, ImageCodecInfo* block) {
-    if (block == nullptr || count != kEncoders.size()) return InvalidParameter;
+    if (block == nullptr || count != Encoders().size()) return InvalidParameter;
     if (bytes < BlockBytes()) return InsufficientBuffer;
     auto* base = reinterpret_cast<std::uint8_t*>(block);
-    std::uint8_t* strings = base + kEncoders.size() * sizeof(ImageCodecInfo);
+    std::uint8_t* strings = base + Encoders().size() * sizeof(ImageCodecInfo);
     BlockWriter writer(strings, strings + AllStringBytes());
-    for (std::size_t i = 0; i < kEncoders.size(); ++i) Describe(kEncoders[i], writer, block[i]);
+    for (std::size_t i = 0; i < Encoders().size(); ++i) Describe(*Encoders()[i], writer, block[i]);
     return Ok;
 }
 
 GpStatus EncoderFor(const CLSID& clsid, std::unique_ptr<Encoder>& encoder) {
-    for (const EncoderEntry& e : kEncoders) {
-        if (!(EncoderClsid(e.clsidData1) == clsid)) continue;
-        encoder = e.factory();
+    for (const CodecDescriptor* c : Encoders()) {
+        if (!(EncoderClsid(c->published.clsidData1) == clsid)) continue;
+        encoder = c->makeEncoder();
         return encoder ? Ok : NotImplemented;
     }
     return InvalidParameter;

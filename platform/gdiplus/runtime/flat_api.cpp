@@ -63,6 +63,10 @@ GDIP_EXPORT GpStatus GdiplusStartup(ULONG_PTR* token, const GdiplusStartupInput*
         output->NotificationUnhook = reinterpret_cast<void*>(&NotificationUnhook);
     }
     try {
+        // A list of codecs in which two claim one signature or one identifier
+        // would pick decoders and encoders by accident: refused outright.
+        static const bool codecsSound = gdip::RegistryFault(gdip::Codecs()).empty();
+        if (!codecsSound) return GenericError;
         gdip::CaptureUmask();
     } catch (...) {
         return OutOfMemory;

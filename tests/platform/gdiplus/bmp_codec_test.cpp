@@ -46,7 +46,8 @@ Bytes HandMadeBmp(std::int32_t width, std::int32_t height, int bpp, std::uint32_
 gdip::Bitmap Decode(const Bytes& file, GpStatus expected = Ok) {
     gdip::Bitmap out;
     std::string printed;
-    EXPECT_EQ(gdiptest::DecodeWatched(*gdip::MakeBmpDecoder(), file, out, printed), expected);
+    EXPECT_EQ(gdiptest::DecodeWatched(*gdip::kBmpCodec.makeDecoder(), file, out, printed),
+              expected);
     EXPECT_EQ(printed, "");
     return out;
 }
@@ -70,7 +71,7 @@ TEST(BmpCodec, RoundTripKeepsEveryPixelAndWritesTheDocumentedLayout) {
                                   {64, 33, true}}) {
         SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h) + (c.alpha ? " alpha" : ""));
         const gdip::Bitmap source = gdiptest::Pattern(c.w, c.h, c.alpha);
-        const Bytes file = gdiptest::EncodeToBytes(*gdip::MakeBmpEncoder(), source);
+        const Bytes file = gdiptest::EncodeToBytes(*gdip::kBmpCodec.makeEncoder(), source);
         ASSERT_GT(file.size(), 54u);
         EXPECT_EQ(Get32(file, 2), file.size());
         EXPECT_EQ(Get32(file, 14), c.alpha ? 108u : 40u);
@@ -87,7 +88,7 @@ TEST(BmpCodec, ImageMagickReadsOurFilesAsWeMeantThem) {
     for (const RoundTripCase c : {RoundTripCase{7, 3, false}, {33, 17, false}, {7, 3, true}}) {
         const gdip::Bitmap source = gdiptest::Pattern(c.w, c.h, c.alpha);
         const auto path = dir.Path() / "ours.bmp";
-        gdiptest::WriteBytes(path, gdiptest::EncodeToBytes(*gdip::MakeBmpEncoder(), source));
+        gdiptest::WriteBytes(path, gdiptest::EncodeToBytes(*gdip::kBmpCodec.makeEncoder(), source));
         EXPECT_EQ(gdiptest::MaxDifference(gdiptest::DecodeWithConvert(path), source), 0)
             << c.w << "x" << c.h;
     }
@@ -220,7 +221,7 @@ TEST(BmpCodec, RunLengthFilesWithRunsAbsoluteRunsDeltasAndEnds) {
 
 TEST(BmpCodec, TopDownRowsReadInFileOrder) {
     const gdip::Bitmap source = gdiptest::Pattern(5, 4, false);
-    Bytes file = gdiptest::EncodeToBytes(*gdip::MakeBmpEncoder(), source);
+    Bytes file = gdiptest::EncodeToBytes(*gdip::kBmpCodec.makeEncoder(), source);
     const std::size_t offset = Get32(file, 10), stride = 16;
     Bytes flipped(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(offset));
     for (std::size_t row = 4; row-- > 0;)

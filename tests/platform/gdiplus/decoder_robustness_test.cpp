@@ -23,13 +23,16 @@ std::vector<Sample> ValidSamples() {
     const gdip::Bitmap rgb = gdiptest::Pattern(23, 17, false);
     const gdip::Bitmap rgba = gdiptest::Pattern(23, 17, true);
     return {
-        {"BMP 24-bit", gdip::MakeBmpDecoder, gdiptest::EncodeToBytes(*gdip::MakeBmpEncoder(), rgb)},
-        {"BMP 32-bit", gdip::MakeBmpDecoder,
-         gdiptest::EncodeToBytes(*gdip::MakeBmpEncoder(), rgba)},
-        {"PNG RGB", gdip::MakePngDecoder, gdiptest::EncodeToBytes(*gdip::MakePngEncoder(), rgb)},
-        {"PNG RGBA", gdip::MakePngDecoder, gdiptest::EncodeToBytes(*gdip::MakePngEncoder(), rgba)},
-        {"JPEG", gdip::MakeJpegDecoder,
-         gdiptest::EncodeToBytes(*gdip::MakeJpegEncoder(), gdiptest::Smooth(40, 33))},
+        {"BMP 24-bit", gdip::kBmpCodec.makeDecoder,
+         gdiptest::EncodeToBytes(*gdip::kBmpCodec.makeEncoder(), rgb)},
+        {"BMP 32-bit", gdip::kBmpCodec.makeDecoder,
+         gdiptest::EncodeToBytes(*gdip::kBmpCodec.makeEncoder(), rgba)},
+        {"PNG RGB", gdip::kPngCodec.makeDecoder,
+         gdiptest::EncodeToBytes(*gdip::kPngCodec.makeEncoder(), rgb)},
+        {"PNG RGBA", gdip::kPngCodec.makeDecoder,
+         gdiptest::EncodeToBytes(*gdip::kPngCodec.makeEncoder(), rgba)},
+        {"JPEG", gdip::kJpegCodec.makeDecoder,
+         gdiptest::EncodeToBytes(*gdip::kJpegCodec.makeEncoder(), gdiptest::Smooth(40, 33))},
     };
 }
 
@@ -110,9 +113,9 @@ Bytes HugeJpeg() {
 
 TEST(DecoderRobustness, DeclaredSizeBeyondTheBudgetIsRefusedBeforeAllocating) {
     const std::vector<Sample> huge = {
-        {"BMP", gdip::MakeBmpDecoder, HugeBmp()},
-        {"PNG", gdip::MakePngDecoder, HugePng()},
-        {"JPEG", gdip::MakeJpegDecoder, HugeJpeg()},
+        {"BMP", gdip::kBmpCodec.makeDecoder, HugeBmp()},
+        {"PNG", gdip::kPngCodec.makeDecoder, HugePng()},
+        {"JPEG", gdip::kJpegCodec.makeDecoder, HugeJpeg()},
     };
     for (const Sample& s : huge) {
         SCOPED_TRACE(s.name);
@@ -145,11 +148,11 @@ TEST(DecoderRobustness, FormatIsChosenByContent) {
     const gdip::Bitmap image = gdiptest::Pattern(9, 5, false);
     const std::vector<std::pair<const char*, std::unique_ptr<gdip::Encoder>>> encoders = [] {
         std::vector<std::pair<const char*, std::unique_ptr<gdip::Encoder>>> v;
-        v.emplace_back("BMP", gdip::MakeBmpEncoder());
-        v.emplace_back("PNG", gdip::MakePngEncoder());
-        v.emplace_back("JPEG", gdip::MakeJpegEncoder());
-        v.emplace_back("GIF", gdip::MakeGifEncoder());
-        v.emplace_back("TIFF", gdip::MakeTiffEncoder());
+        v.emplace_back("BMP", gdip::kBmpCodec.makeEncoder());
+        v.emplace_back("PNG", gdip::kPngCodec.makeEncoder());
+        v.emplace_back("JPEG", gdip::kJpegCodec.makeEncoder());
+        v.emplace_back("GIF", gdip::kGifCodec.makeEncoder());
+        v.emplace_back("TIFF", gdip::kTiffCodec.makeEncoder());
         return v;
     }();
     for (const auto& [name, encoder] : encoders) {

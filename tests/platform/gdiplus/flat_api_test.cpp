@@ -56,8 +56,8 @@ protected:
     }
     fs::path WritePng(const std::string& name, std::uint32_t w = 7, std::uint32_t h = 3) {
         const fs::path p = m_dir.Path() / name;
-        gdiptest::WriteBytes(
-            p, gdiptest::EncodeToBytes(*gdip::MakePngEncoder(), gdiptest::Pattern(w, h, false)));
+        gdiptest::WriteBytes(p, gdiptest::EncodeToBytes(*gdip::kPngCodec.makeEncoder(),
+                                                        gdiptest::Pattern(w, h, false)));
         return p;
     }
 

@@ -24,11 +24,12 @@ struct Format {
 };
 
 const Format kFormats[] = {
-    {"PNG", u"image/png", gdip::MakePngEncoder, gdip::MakePngDecoder, true, true},
-    {"BMP", u"image/bmp", gdip::MakeBmpEncoder, gdip::MakeBmpDecoder, true, true},
-    {"JPEG", u"image/jpeg", gdip::MakeJpegEncoder, gdip::MakeJpegDecoder, false, false},
-    {"GIF", u"image/gif", gdip::MakeGifEncoder, gdip::MakeGifDecoder, false, true},
-    {"TIFF", u"image/tiff", gdip::MakeTiffEncoder, gdip::MakeTiffDecoder, true, true},
+    {"PNG", u"image/png", gdip::kPngCodec.makeEncoder, gdip::kPngCodec.makeDecoder, true, true},
+    {"BMP", u"image/bmp", gdip::kBmpCodec.makeEncoder, gdip::kBmpCodec.makeDecoder, true, true},
+    {"JPEG", u"image/jpeg", gdip::kJpegCodec.makeEncoder, gdip::kJpegCodec.makeDecoder, false,
+     false},
+    {"GIF", u"image/gif", gdip::kGifCodec.makeEncoder, gdip::kGifCodec.makeDecoder, false, true},
+    {"TIFF", u"image/tiff", gdip::kTiffCodec.makeEncoder, gdip::kTiffCodec.makeDecoder, true, true},
 };
 
 struct Picture {

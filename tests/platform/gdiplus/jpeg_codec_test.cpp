@@ -86,7 +86,8 @@ Bytes WriteJpeg(const gdip::Bitmap& rgb, const JpegSource& src) {
 gdip::Bitmap Decode(const Bytes& file, GpStatus expected = Ok) {
     gdip::Bitmap out;
     std::string printed;
-    EXPECT_EQ(gdiptest::DecodeWatched(*gdip::MakeJpegDecoder(), file, out, printed), expected);
+    EXPECT_EQ(gdiptest::DecodeWatched(*gdip::kJpegCodec.makeDecoder(), file, out, printed),
+              expected);
     EXPECT_EQ(printed, "");
     return out;
 }
@@ -109,7 +110,8 @@ TEST(JpegCodec, EveryColourSpaceDecodesToTheSamePicture) {
 TEST(JpegCodec, RoundTripStaysCloseAtEveryOddSize) {
     for (const auto& [w, h] : {std::pair{1u, 1u}, {7u, 3u}, {17u, 9u}, {64u, 48u}}) {
         const gdip::Bitmap source = gdiptest::Smooth(w, h);
-        const gdip::Bitmap back = Decode(gdiptest::EncodeToBytes(*gdip::MakeJpegEncoder(), source));
+        const gdip::Bitmap back =
+            Decode(gdiptest::EncodeToBytes(*gdip::kJpegCodec.makeEncoder(), source));
         EXPECT_GT(gdiptest::Psnr(back, source), 30.0) << w << "x" << h;
     }
 }
@@ -125,7 +127,8 @@ std::size_t FindMarker(const Bytes& f, std::uint8_t marker) {
 }
 
 TEST(JpegCodec, EncoderWritesBaselineQuality90With420Sampling) {
-    const Bytes file = gdiptest::EncodeToBytes(*gdip::MakeJpegEncoder(), gdiptest::Smooth(40, 24));
+    const Bytes file =
+        gdiptest::EncodeToBytes(*gdip::kJpegCodec.makeEncoder(), gdiptest::Smooth(40, 24));
     const std::size_t sof = FindMarker(file, 0xC0);  // baseline; progressive is 0xC2
     ASSERT_NE(sof, 0u);
     EXPECT_EQ(file[sof + 5], 3);      // components
@@ -145,7 +148,8 @@ TEST(JpegCodec, AlphaIsCompositedOverWhite) {
         image.rgba[i] = image.rgba[i + 1] = image.rgba[i + 2] = 0;  // black
         image.rgba[i + 3] = left ? 0 : 128;
     }
-    const gdip::Bitmap back = Decode(gdiptest::EncodeToBytes(*gdip::MakeJpegEncoder(), image));
+    const gdip::Bitmap back =
+        Decode(gdiptest::EncodeToBytes(*gdip::kJpegCodec.makeEncoder(), image));
     EXPECT_GE(back.Row(8)[0], 250);            // transparent black -> white
     EXPECT_NEAR(back.Row(8)[4 * 12], 127, 6);  // half black -> mid gray
     EXPECT_EQ(back.Row(8)[3], 255);

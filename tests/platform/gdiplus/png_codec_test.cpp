@@ -123,7 +123,7 @@ Bytes WriteWithLibpng(const PngSpec& s, std::uint32_t w, std::uint32_t h) {
 gdip::Bitmap Decode(const Bytes& file) {
     gdip::Bitmap out;
     std::string printed;
-    EXPECT_EQ(gdiptest::DecodeWatched(*gdip::MakePngDecoder(), file, out, printed), Ok);
+    EXPECT_EQ(gdiptest::DecodeWatched(*gdip::kPngCodec.makeDecoder(), file, out, printed), Ok);
     EXPECT_EQ(printed, "");
     return out;
 }
@@ -189,7 +189,7 @@ std::vector<WriteCase> WriteCases() {
 TEST(PngCodec, OurFilesReadBackExactlyWithAlphaOnlyWhenTheImageHasIt) {
     for (const WriteCase& c : WriteCases()) {
         SCOPED_TRACE(c.name);
-        const Bytes file = gdiptest::EncodeToBytes(*gdip::MakePngEncoder(), c.image);
+        const Bytes file = gdiptest::EncodeToBytes(*gdip::kPngCodec.makeEncoder(), c.image);
         EXPECT_EQ(ColourTypeOf(file), c.colourType);
         const gdip::Bitmap back = Decode(file);
         EXPECT_EQ(gdiptest::MaxDifference(back, c.image), 0);
@@ -208,7 +208,8 @@ TEST(PngCodec, PredictorTiesReadBackExactly) {
         seed = seed * 1103515245u + 12345u;
         image.rgba[i] = (i % 4 == 3) ? 255 : static_cast<std::uint8_t>((seed >> 16) % 4);
     }
-    const gdip::Bitmap back = Decode(gdiptest::EncodeToBytes(*gdip::MakePngEncoder(), image));
+    const gdip::Bitmap back =
+        Decode(gdiptest::EncodeToBytes(*gdip::kPngCodec.makeEncoder(), image));
     EXPECT_EQ(gdiptest::MaxDifference(back, image), 0);
 }
 
@@ -217,7 +218,8 @@ TEST(PngCodec, ImageMagickReadsOurFilesExactly) {
     for (const WriteCase& c : WriteCases()) {
         SCOPED_TRACE(c.name);
         const auto path = dir.Path() / "ours.png";
-        gdiptest::WriteBytes(path, gdiptest::EncodeToBytes(*gdip::MakePngEncoder(), c.image));
+        gdiptest::WriteBytes(path,
+                             gdiptest::EncodeToBytes(*gdip::kPngCodec.makeEncoder(), c.image));
         EXPECT_EQ(gdiptest::MaxDifference(gdiptest::DecodeWithConvert(path), c.image), 0);
     }
 }

@@ -15,7 +15,7 @@ using namespace codectest;
 gdip::Bitmap DecodeGif(const Bytes& file) {
     gdip::Bitmap out;
     std::string printed;
-    EXPECT_EQ(DecodeWatched(*gdip::MakeGifDecoder(), file, out, printed), Ok);
+    EXPECT_EQ(DecodeWatched(*gdip::kGifCodec.makeDecoder(), file, out, printed), Ok);
     EXPECT_EQ(printed, "");
     return out;
 }
@@ -39,13 +39,13 @@ TEST(GifCodec, RoundTripKeepsSizeAndColours) {
     };
     for (auto [w, h] : {std::pair{1u, 1u}, {7u, 3u}, {64u, 48u}, {301u, 157u}}) {
         const gdip::Bitmap exact = MakeBitmap(w, h, false, few);
-        const gdip::Bitmap back = DecodeGif(Encode(*gdip::MakeGifEncoder(), exact));
+        const gdip::Bitmap back = DecodeGif(Encode(*gdip::kGifCodec.makeEncoder(), exact));
         ASSERT_EQ(back.width, w);
         ASSERT_EQ(back.height, h);
         EXPECT_FALSE(back.hasAlpha);
         EXPECT_LE(MaxDifference(back, exact), 1) << w << "x" << h;
         const gdip::Bitmap photo = Smooth(w, h);
-        EXPECT_GE(Psnr(DecodeGif(Encode(*gdip::MakeGifEncoder(), photo)), photo), 30.0);
+        EXPECT_GE(Psnr(DecodeGif(Encode(*gdip::kGifCodec.makeEncoder(), photo)), photo), 30.0);
     }
 }
 
@@ -53,12 +53,12 @@ TEST(GifCodec, GreyStaysGrey) {
     const gdip::Bitmap grey = MakeBitmap(256, 8, false, [](std::uint32_t x, std::uint32_t) {
         return Pixel{std::uint8_t(x), std::uint8_t(x), std::uint8_t(x), 255};
     });
-    EXPECT_LE(MaxDifference(DecodeGif(Encode(*gdip::MakeGifEncoder(), grey)), grey), 1);
+    EXPECT_LE(MaxDifference(DecodeGif(Encode(*gdip::kGifCodec.makeEncoder(), grey)), grey), 1);
 }
 
 TEST(GifCodec, PaletteBeatsTheFixedWebPalette) {
     const gdip::Bitmap photo = Smooth(320, 240);
-    const double ours = Psnr(DecodeGif(Encode(*gdip::MakeGifEncoder(), photo)), photo);
+    const double ours = Psnr(DecodeGif(Encode(*gdip::kGifCodec.makeEncoder(), photo)), photo);
     const double fixed = Psnr(WebPalette(photo), photo);
     EXPECT_GT(ours, fixed + 5.0) << "ours " << ours << " dB, web palette " << fixed << " dB";
 }
@@ -68,7 +68,7 @@ TEST(GifCodec, AlphaBecomesOneTransparentIndex) {
     const gdip::Bitmap src = MakeBitmap(64, 16, true, [](std::uint32_t x, std::uint32_t y) {
         return Pixel{std::uint8_t(y * 16), 90, std::uint8_t(255 - y * 16), std::uint8_t(x * 4)};
     });
-    const Bytes file = Encode(*gdip::MakeGifEncoder(), src);
+    const Bytes file = Encode(*gdip::kGifCodec.makeEncoder(), src);
     ASSERT_GT(file.size(), 6u);
     EXPECT_EQ(std::string(file.begin(), file.begin() + 6), "GIF89a");
     EXPECT_TRUE(Contains(file, {0x21, 0xF9, 0x04}));  // graphic control extension
@@ -86,23 +86,23 @@ TEST(GifCodec, AlphaBecomesOneTransparentIndex) {
     const gdip::Bitmap clear = MakeBitmap(3, 2, true, [](std::uint32_t, std::uint32_t) {
         return Pixel{10, 20, 30, 0};
     });
-    const gdip::Bitmap none = DecodeGif(Encode(*gdip::MakeGifEncoder(), clear));
+    const gdip::Bitmap none = DecodeGif(Encode(*gdip::kGifCodec.makeEncoder(), clear));
     EXPECT_TRUE(none.hasAlpha);
     EXPECT_EQ(none.rgba, std::vector<std::uint8_t>(3 * 2 * 4, 0));
     // Without alpha no transparency is written.
     gdip::Bitmap opaque = src;
     opaque.hasAlpha = false;
-    const Bytes plain = Encode(*gdip::MakeGifEncoder(), opaque);
+    const Bytes plain = Encode(*gdip::kGifCodec.makeEncoder(), opaque);
     EXPECT_FALSE(Contains(plain, {0x21, 0xF9, 0x04}));
     EXPECT_FALSE(DecodeGif(plain).hasAlpha);
 }
 
 TEST(GifCodec, RefusesSizesTheFormatCannotHold) {
     GpStatus status = Ok;
-    Encode(*gdip::MakeGifEncoder(), Asymmetric(70000, 1), &status);
+    Encode(*gdip::kGifCodec.makeEncoder(), Asymmetric(70000, 1), &status);
     EXPECT_EQ(status, ValueOverflow);
     gdip::Bitmap empty;
-    Encode(*gdip::MakeGifEncoder(), empty, &status);
+    Encode(*gdip::kGifCodec.makeEncoder(), empty, &status);
     EXPECT_EQ(status, InvalidParameter);
 }
 

@@ -16,11 +16,12 @@ using namespace codectest;
 
 struct Sample {
     std::string name;
-    std::unique_ptr<gdip::Decoder> decoder;
+    const gdip::CodecDescriptor* codec;
     Bytes file;
     // Bytes after the last row that a reader may do without: the end-of-image
     // marker, end chunk or terminator.
     std::size_t trailer = 0;
+    std::unique_ptr<gdip::Decoder> decoder = codec->makeDecoder();
 };
 
 Bytes ConvertedFrom(const gdip::Bitmap& img, const std::string& name,
@@ -63,15 +64,15 @@ std::vector<Sample> Samples() {
     std::vector<Sample> s;
     const gdip::Bitmap alpha = Asymmetric(23, 17, true), photo = Smooth(40, 24);
     const gdip::Bitmap opaque = Asymmetric(24, 17);  // BMP rows without padding
-    s.push_back({"BMP 24-bit", gdip::MakeBmpDecoder(), Encode(*gdip::MakeBmpEncoder(), opaque)});
-    s.push_back({"BMP 32-bit", gdip::MakeBmpDecoder(), Encode(*gdip::MakeBmpEncoder(), alpha)});
-    s.push_back({"PNG RGB", gdip::MakePngDecoder(), Encode(*gdip::MakePngEncoder(), opaque), 12});
-    s.push_back({"PNG RGBA", gdip::MakePngDecoder(), Encode(*gdip::MakePngEncoder(), alpha), 12});
+    s.push_back({"BMP 24-bit", &gdip::kBmpCodec, Encode(*gdip::kBmpCodec.makeEncoder(), opaque)});
+    s.push_back({"BMP 32-bit", &gdip::kBmpCodec, Encode(*gdip::kBmpCodec.makeEncoder(), alpha)});
+    s.push_back({"PNG RGB", &gdip::kPngCodec, Encode(*gdip::kPngCodec.makeEncoder(), opaque), 12});
+    s.push_back({"PNG RGBA", &gdip::kPngCodec, Encode(*gdip::kPngCodec.makeEncoder(), alpha), 12});
     s.push_back(
-        {"JPEG", gdip::MakeJpegDecoder(), Encode(*gdip::MakeJpegEncoder(), Smooth(40, 33)), 2});
-    s.push_back({"GIF", gdip::MakeGifDecoder(), Encode(*gdip::MakeGifEncoder(), alpha), 1});
-    s.push_back({"TIFF", gdip::MakeTiffDecoder(), Encode(*gdip::MakeTiffEncoder(), alpha)});
-    s.push_back({"ICO", gdip::MakeIcoDecoder(), SmallIcon(13, 9)});
+        {"JPEG", &gdip::kJpegCodec, Encode(*gdip::kJpegCodec.makeEncoder(), Smooth(40, 33)), 2});
+    s.push_back({"GIF", &gdip::kGifCodec, Encode(*gdip::kGifCodec.makeEncoder(), alpha), 1});
+    s.push_back({"TIFF", &gdip::kTiffCodec, Encode(*gdip::kTiffCodec.makeEncoder(), alpha)});
+    s.push_back({"ICO", &gdip::kIcoCodec, SmallIcon(13, 9)});
     const std::tuple<const char*, std::vector<std::string>, std::size_t> converted[] = {
         {"progressive.jpg", {"-interlace", "JPEG"}, 2},
         {"jpeg.tif", {"-compress", "JPEG"}, 0},
@@ -84,17 +85,17 @@ std::vector<Sample> Samples() {
         Bytes file = ConvertedFrom(photo, name, options);
         if (file.empty()) continue;
         const std::string n(name);
-        auto decoder = n.ends_with(".tif")   ? gdip::MakeTiffDecoder()
-                       : n.ends_with(".gif") ? gdip::MakeGifDecoder()
-                       : n.ends_with(".jpg") ? gdip::MakeJpegDecoder()
-                                             : gdip::MakeWebpDecoder();
-        s.push_back({n, std::move(decoder), std::move(file), trailer});
+        const gdip::CodecDescriptor* codec = n.ends_with(".tif")   ? &gdip::kTiffCodec
+                                             : n.ends_with(".gif") ? &gdip::kGifCodec
+                                             : n.ends_with(".jpg") ? &gdip::kJpegCodec
+                                                                   : &gdip::kWebpCodec;
+        s.push_back({n, codec, std::move(file), trailer});
     }
     const std::pair<const char*, heif_compression_format> heif[] = {{"HEIC", heif_compression_HEVC},
                                                                     {"AVIF", heif_compression_AV1}};
     for (const auto& [name, format] : heif) {
         Bytes file = MakeHeif(photo, format, heif_orientation_rotate_270_cw);
-        if (!file.empty()) s.push_back({name, gdip::MakeHeifDecoder(), std::move(file)});
+        if (!file.empty()) s.push_back({name, &gdip::kHeifCodec, std::move(file)});
     }
     return s;
 }
@@ -156,22 +157,23 @@ TEST(HostileInput, CorruptedFilesNeitherCrashNorPrint) {
 TEST(HostileInput, RandomBytesAfterTheSignatureFail) {
     using namespace std::string_literals;
     std::mt19937 rng(99);
-    const std::pair<std::string, std::unique_ptr<gdip::Decoder>> formats[] = {
-        {"GIF89a"s, gdip::MakeGifDecoder()},
-        {"II*\0"s, gdip::MakeTiffDecoder()},
-        {"MM\0*"s, gdip::MakeTiffDecoder()},
-        {"\0\0\1\0\1\0"s, gdip::MakeIcoDecoder()},
-        {"RIFF\0\1\0\0WEBPVP8 "s, gdip::MakeWebpDecoder()},
+    const std::pair<std::string, const gdip::CodecDescriptor*> formats[] = {
+        {"GIF89a"s, &gdip::kGifCodec},
+        {"II*\0"s, &gdip::kTiffCodec},
+        {"MM\0*"s, &gdip::kTiffCodec},
+        {"\0\0\1\0\1\0"s, &gdip::kIcoCodec},
+        {"RIFF\0\1\0\0WEBPVP8 "s, &gdip::kWebpCodec},
         {"\0\0\0\x18"
          "ftypheic\0\0\0\0mif1heic"s,
-         gdip::MakeHeifDecoder()},
+         &gdip::kHeifCodec},
     };
-    for (const auto& [magic, decoder] : formats) {
+    for (const auto& [magic, codec] : formats) {
+        const auto decoder = codec->makeDecoder();
         for (int round = 0; round < 40; ++round) {
             Bytes junk(magic.begin(), magic.end());
             for (std::size_t i = 0, n = rng() % 3000; i < n; ++i)
                 junk.push_back(std::uint8_t(rng()));
-            ASSERT_TRUE(decoder->Sniff(junk)) << magic;
+            ASSERT_TRUE(codec->sniff(junk)) << magic;
             gdip::Bitmap out;
             EXPECT_NE(Watched(*decoder, junk, out, magic), Ok) << magic << " round " << round;
         }
@@ -182,8 +184,8 @@ TEST(HostileInput, EachDecoderSniffsOnlyItsOwnFormat) {
     const auto samples = Samples();
     for (const Sample& a : samples)
         for (const Sample& b : samples) {
-            const bool same = std::string(typeid(*a.decoder).name()) == typeid(*b.decoder).name();
-            EXPECT_EQ(a.decoder->Sniff(b.file), same) << a.name << " sniffing " << b.name;
+            EXPECT_EQ(a.codec->sniff(b.file), a.codec == b.codec)
+                << a.name << " sniffing " << b.name;
         }
 }
 
@@ -259,15 +261,13 @@ Bytes HugeHeif() {
 
 TEST(HostileInput, DeclaredSizesBeyondTheBudgetAreRefused) {
     Sample cases[] = {
-        {"GIF", gdip::MakeGifDecoder(), HugeGif()},
-        {"TIFF", gdip::MakeTiffDecoder(), HugeTiff()},
-        {"ICO", gdip::MakeIcoDecoder(), HugeIco()},
-        {"WebP", gdip::MakeWebpDecoder(), HugeWebp()},
-        {"HEIF", gdip::MakeHeifDecoder(), HugeHeif()},
+        {"GIF", &gdip::kGifCodec, HugeGif()},    {"TIFF", &gdip::kTiffCodec, HugeTiff()},
+        {"ICO", &gdip::kIcoCodec, HugeIco()},    {"WebP", &gdip::kWebpCodec, HugeWebp()},
+        {"HEIF", &gdip::kHeifCodec, HugeHeif()},
     };
     for (const Sample& c : cases) {
         if (c.file.empty()) continue;  // no HEIF encoder to make the sample
-        ASSERT_TRUE(c.decoder->Sniff(c.file)) << c.name;
+        ASSERT_TRUE(c.codec->sniff(c.file)) << c.name;
         gdip::Bitmap out;
         EXPECT_EQ(Watched(*c.decoder, c.file, out, c.name), OutOfMemory) << c.name;
         EXPECT_TRUE(out.rgba.empty()) << c.name;
@@ -323,8 +323,8 @@ const std::uint8_t kHeifHugeGrid[] = {
 
 TEST(HostileInput, AGridLargerThanItsDeclaredSizeIsRefused) {
     const Bytes file(std::begin(kHeifHugeGrid), std::end(kHeifHugeGrid));
-    auto decoder = gdip::MakeHeifDecoder();
-    ASSERT_TRUE(decoder->Sniff(file));
+    auto decoder = gdip::kHeifCodec.makeDecoder();
+    ASSERT_TRUE(gdip::kHeifCodec.sniff(file));
     gdip::Bitmap out;
     EXPECT_NE(Watched(*decoder, file, out, "HEIF grid"), Ok);
     EXPECT_TRUE(out.rgba.empty());

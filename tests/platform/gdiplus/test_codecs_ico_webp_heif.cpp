@@ -109,7 +109,7 @@ TEST(IcoCodec, ReadsBitmapEntriesOfEveryDepthWithTheirMask) {
         std::vector<Pixel> pal = bits <= 8 ? palette : std::vector<Pixel>{};
         if (bits == 1) pal.resize(2);
         const gdip::Bitmap back =
-            DecodeWith(*gdip::MakeIcoDecoder(),
+            DecodeWith(*gdip::kIcoCodec.makeDecoder(),
                        Icon({{13, 7, std::uint16_t(bits), IconBitmap(img, bits, pal)}}));
         EXPECT_TRUE(back.hasAlpha) << bits;
         EXPECT_EQ(back.width, 13u);
@@ -130,13 +130,13 @@ TEST(IcoCodec, PicksTheLargestThenDeepestEntry) {
     const Bytes icon = Icon({{16, 16, 32, IconBitmap(small, 32, {})},
                              {32, 32, 24, IconBitmap(bigOpaque, 24, {})},
                              {32, 32, 32, IconBitmap(big, 32, {})}});
-    EXPECT_EQ(DecodeWith(*gdip::MakeIcoDecoder(), icon).rgba, big.rgba);
+    EXPECT_EQ(DecodeWith(*gdip::kIcoCodec.makeDecoder(), icon).rgba, big.rgba);
     // An entry pointing past the end is passed over; one pointing into garbage fails.
     Bytes broken = icon;
     broken[6 + 32 + 12] = 0xFF, broken[6 + 32 + 15] = 0x7F;
-    EXPECT_EQ(DecodeWith(*gdip::MakeIcoDecoder(), broken).rgba, bigOpaque.rgba);
+    EXPECT_EQ(DecodeWith(*gdip::kIcoCodec.makeDecoder(), broken).rgba, bigOpaque.rgba);
     broken[6 + 16 + 12] = 2;
-    DecodeWith(*gdip::MakeIcoDecoder(), broken, GenericError);
+    DecodeWith(*gdip::kIcoCodec.makeDecoder(), broken, GenericError);
 }
 
 TEST(IcoCodec, ReadsPngEntriesAndFilesMadeByImageMagick) {
@@ -147,7 +147,7 @@ TEST(IcoCodec, ReadsPngEntriesAndFilesMadeByImageMagick) {
     ASSERT_TRUE(Convert({(dir.Path() / "a.pam").string(), (dir.Path() / "a.png").string()}));
     const Bytes icon = Icon({{16, 16, 32, IconBitmap(FourColours(16, 16, false), 32, {})},
                              {48, 40, 32, ReadBytes(dir.Path() / "a.png")}});
-    const gdip::Bitmap back = DecodeWith(*gdip::MakeIcoDecoder(), icon);
+    const gdip::Bitmap back = DecodeWith(*gdip::kIcoCodec.makeDecoder(), icon);
     EXPECT_EQ(back.rgba, img.rgba);
     EXPECT_TRUE(back.hasAlpha);
     // ImageMagick writes smaller pictures as 32-bit bitmap entries.
@@ -155,11 +155,12 @@ TEST(IcoCodec, ReadsPngEntriesAndFilesMadeByImageMagick) {
     const Bytes bmpIcon = ReadBytes(dir.Path() / "b.ico");
     ASSERT_GT(bmpIcon.size(), 22u + 4);
     EXPECT_EQ(bmpIcon[22], 40);  // a bitmap header, not a PNG
-    EXPECT_EQ(DecodeWith(*gdip::MakeIcoDecoder(), bmpIcon).rgba, img.rgba);
+    EXPECT_EQ(DecodeWith(*gdip::kIcoCodec.makeDecoder(), bmpIcon).rgba, img.rgba);
     // And one whose 256-pixel entry is a PNG.
     ASSERT_TRUE(Convert({(dir.Path() / "a.pam").string(), "-define", "icon:auto-resize=256,32,16",
                          (dir.Path() / "a.ico").string()}));
-    EXPECT_EQ(DecodeWith(*gdip::MakeIcoDecoder(), ReadBytes(dir.Path() / "a.ico")).width, 256u);
+    EXPECT_EQ(DecodeWith(*gdip::kIcoCodec.makeDecoder(), ReadBytes(dir.Path() / "a.ico")).width,
+              256u);
 }
 
 Bytes MakeWebp(const gdip::Bitmap& first, const gdip::Bitmap* second,
@@ -176,7 +177,7 @@ Bytes MakeWebp(const gdip::Bitmap& first, const gdip::Bitmap* second,
 
 TEST(WebpCodec, ReadsLossyLosslessAlphaAndAnimated) {
     if (!HaveConvert()) GTEST_SKIP() << "ImageMagick's convert is not installed";
-    const auto webp = gdip::MakeWebpDecoder();
+    const auto webp = gdip::kWebpCodec.makeDecoder();
     const gdip::Bitmap photo = Smooth(67, 41), alpha = Asymmetric(31, 19, true);
     const gdip::Bitmap lossy = DecodeWith(*webp, MakeWebp(photo, nullptr, {"-quality", "95"}));
     EXPECT_GE(Psnr(lossy, photo), 30.0);
@@ -222,7 +223,8 @@ TEST(WebpCodec, ExifOrientationTurnsTheImage) {
     for (std::uint16_t v = 1; v <= 8; ++v) {
         gdip::Bitmap want = stored;
         ASSERT_EQ(gdip::ApplyOrientation(want, v), Ok);
-        EXPECT_EQ(DecodeWith(*gdip::MakeWebpDecoder(), WithExif(simple, 7, 3, v)).rgba, want.rgba)
+        EXPECT_EQ(DecodeWith(*gdip::kWebpCodec.makeDecoder(), WithExif(simple, 7, 3, v)).rgba,
+                  want.rgba)
             << v;
     }
 }
@@ -250,8 +252,8 @@ TEST(HeifCodec, ReadsHeicAndAvifTurnedOnceByTheContainer) {
             const Bytes file = MakeHeif(img, f.format, c.orientation);
             if (file.empty()) continue;
             ++made;
-            const auto decoder = gdip::MakeHeifDecoder();
-            ASSERT_TRUE(decoder->Sniff(file)) << f.name;
+            const auto decoder = gdip::kHeifCodec.makeDecoder();
+            ASSERT_TRUE(gdip::kHeifCodec.sniff(file)) << f.name;
             gdip::Bitmap want = img;
             ASSERT_EQ(gdip::ApplyOrientation(want, c.orientation), Ok);
             const gdip::Bitmap got = DecodeWith(*decoder, file);

@@ -17,7 +17,7 @@ using namespace codectest;
 gdip::Bitmap DecodeTiff(const Bytes& file, GpStatus expected = Ok) {
     gdip::Bitmap out;
     std::string printed;
-    EXPECT_EQ(DecodeWatched(*gdip::MakeTiffDecoder(), file, out, printed), expected);
+    EXPECT_EQ(DecodeWatched(*gdip::kTiffCodec.makeDecoder(), file, out, printed), expected);
     EXPECT_EQ(printed, "");
     return out;
 }
@@ -26,7 +26,7 @@ TEST(TiffCodec, RoundTripIsExact) {
     for (bool alpha : {false, true})
         for (auto [w, h] : {std::pair{1u, 1u}, {7u, 3u}, {64u, 48u}, {1000u, 130u}}) {
             const gdip::Bitmap src = Asymmetric(w, h, alpha);
-            const gdip::Bitmap back = DecodeTiff(Encode(*gdip::MakeTiffEncoder(), src));
+            const gdip::Bitmap back = DecodeTiff(Encode(*gdip::kTiffCodec.makeEncoder(), src));
             EXPECT_EQ(back.width, w);
             EXPECT_EQ(back.hasAlpha, alpha);
             EXPECT_EQ(back.rgba, src.rgba) << w << "x" << h << " alpha " << alpha;
@@ -39,7 +39,7 @@ TEST(TiffCodec, WritesLzwContiguousEightBitWithUnassociatedAlpha) {
     // Written the way the runtime saves: to a stream opened for writing only.
     std::FILE* out = std::fopen(path.c_str(), "wb");
     ASSERT_NE(out, nullptr);
-    EXPECT_EQ(gdip::MakeTiffEncoder()->Encode(Asymmetric(300, 500, true), out), Ok);
+    EXPECT_EQ(gdip::kTiffCodec.makeEncoder()->Encode(Asymmetric(300, 500, true), out), Ok);
     std::fclose(out);
     EXPECT_EQ(DecodeTiff(ReadBytes(path)).rgba, Asymmetric(300, 500, true).rgba);
     TIFF* tif = TIFFOpen(path.c_str(), "r");
