@@ -178,6 +178,9 @@ void CConverterDlg::RestoreIdleControls() {
 
 void CConverterDlg::EnableOptionControls(bool bEnableOptions, bool bEnableStart) {
     for (int id : kOptionControls) GetDlgItem(id)->EnableWindow(bEnableOptions ? TRUE : FALSE);
+    // Dropped folders are written into the path edits: the window takes them
+    // exactly while those edits take typing.
+    DragAcceptFiles(GetSafeHwnd(), bEnableOptions ? TRUE : FALSE);
     GetDlgItem(IDC_START)->EnableWindow(bEnableStart ? TRUE : FALSE);
     if (bEnableOptions) UpdateAffixEdits();
 }

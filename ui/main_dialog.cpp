@@ -60,6 +60,7 @@ BEGIN_MESSAGE_MAP(CConverterDlg, CDialog)
     ON_BN_CLICKED(IDC_FORMAT_JPEG, OnFormatClicked)
     ON_BN_CLICKED(IDC_FORMAT_PNG, OnFormatClicked)
     ON_BN_CLICKED(IDC_FORMAT_TIFF, OnFormatClicked)
+    ON_WM_DROPFILES()
 END_MESSAGE_MAP()
 // clang-format on
 

@@ -10,6 +10,7 @@
 #include "engine/run_types.h"
 #include "engine/transcode.h"
 #include "platform/framework/afxwin.h"
+#include "platform/framework/dropfiles.h"
 
 // Releases the loaded image held in a pointer field and clears the field.
 class CImageDisposer {
@@ -75,6 +76,7 @@ public:
     void BrowseForFolder(int nEditId);
     void OpenFolderInExplorer(int nEditId, int nButtonId);
     HWND FindFolderWindow(const std::u16string& strName);
+    void OnDropFiles(HDROP hDropInfo);
 
     // Read-only views for tests and the run's own bookkeeping.
     RunState GetRunState() const { return m_runState; }

@@ -5,6 +5,7 @@
 #include <QFontInfo>
 #include <QImage>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPixmap>
 #include <QScreen>
 #include <QTest>
@@ -101,6 +102,33 @@ void PressKey(CDialog* pDlg, Key key) {
             QTest::keyClick(target, Qt::Key_Space);
             return;
     }
+}
+
+bool DropFiles(CWnd* pOver, const std::vector<std::string>& hostPaths) {
+    QWidget* over = WidgetOf(pOver);
+    if (!over) return false;
+    QWidget* window = over->window();
+    const QPoint inWindow = over->mapTo(window, over->rect().center());
+    QWidget* target = window->childAt(inWindow);
+    if (!target) target = window;
+    while (target != window && !target->acceptDrops()) target = target->parentWidget();
+    if (!target->acceptDrops()) return false;
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const std::string& path : hostPaths)
+        urls.push_back(
+            QUrl::fromEncoded("file://" + QByteArray::fromStdString(path).toPercentEncoding("/")));
+    data.setUrls(urls);
+    const QPointF at = target->mapFrom(window, inWindow);
+    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted()) return false;
+    QDragMoveEvent move(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &move);
+    if (!move.isAccepted()) return false;
+    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    return drop.isAccepted();
 }
 
 bool PumpUntil(const std::function<bool()>& pred, std::chrono::milliseconds timeout) {

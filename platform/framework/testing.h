@@ -5,6 +5,7 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "afxwin.h"
 
@@ -27,6 +28,10 @@ void PressEnter(CDialog* pDlg);
 void PressEscape(CDialog* pDlg);
 // The close box.
 void RequestClose(CDialog* pDlg);
+// Drops local files (host paths, any bytes) from another program on the
+// middle of a control, routed as the toolkit routes such a drag: to the
+// innermost widget there that takes drops. True when the drop was taken.
+bool DropFiles(CWnd* pOver, const std::vector<std::string>& hostPaths);
 
 // A key press to the focused control of the dialog's window.
 enum class Key { Tab, Backtab, Up, Down, Left, Right, Space };

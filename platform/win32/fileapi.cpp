@@ -287,6 +287,14 @@ BOOL PathFileExistsW(LPCWSTR pszPath) {
     return host && ::stat(host->c_str(), &st) == 0 ? TRUE : FALSE;
 }
 
+BOOL PathIsDirectoryW(LPCWSTR pszPath) {
+    if (pszPath == nullptr || pszPath[0] == 0) return FALSE;
+    const auto host = win32::ToHostPath(pszPath);
+    struct stat st {};
+    if (!host || ::stat(host->c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return FALSE;
+    return static_cast<BOOL>(FILE_ATTRIBUTE_DIRECTORY);
+}
+
 BOOL CreateDirectoryW(LPCWSTR lpPathName, LPSECURITY_ATTRIBUTES) {
     if (lpPathName == nullptr || lpPathName[0] == 0) return FALSE;
     const auto host = win32::ToHostPath(lpPathName);

@@ -43,6 +43,9 @@ BOOL FindNextFileW(HANDLE hFindFile, WIN32_FIND_DATAW* lpFindFileData);
 BOOL FindClose(HANDLE hFindFile);
 
 BOOL PathFileExistsW(LPCWSTR pszPath);
+// FILE_ATTRIBUTE_DIRECTORY when the path names a folder (through links),
+// FALSE otherwise.
+BOOL PathIsDirectoryW(LPCWSTR pszPath);
 BOOL CreateDirectoryW(LPCWSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes);
 
 // hModule null: the running executable. Returns the length written, without
