@@ -17,6 +17,8 @@ PACKAGES=(
   xdg-utils
   # a virtual display, screenshots, and test image making
   xvfb xauth x11-utils xdotool imagemagick
+  # the Debian package and the checks of the desktop files
+  dpkg-dev lintian desktop-file-utils appstream
   # fuzzing, and the style check
   clang libclang-rt-14-dev clang-format
 )

@@ -1,6 +1,8 @@
 #!/bin/sh
 # Draws the application icon (two picture cards and a conversion arrow) at
-# 48, 32 and 16 pixels and packs them into app.ico. Run from this folder.
+# 48, 32 and 16 pixels and packs them into app.ico, the window's icon group.
+# The desktop's icon theme gets those very images and the same design drawn
+# at 64, 128 and 256 pixels, in hicolor/. Run from this folder.
 set -e
 draw() {
   s=$1
@@ -17,3 +19,15 @@ draw() {
 draw 48; draw 32; draw 16
 convert icon-48.png icon-32.png icon-16.png app.ico
 rm -f icon-48.png icon-32.png icon-16.png
+mkdir -p hicolor
+n=0
+for s in 48 32 16; do
+  convert "app.ico[$n]" PNG32:hicolor/$s.png
+  n=$((n + 1))
+done
+for s in 64 128 256; do
+  draw $s
+  mv icon-$s.png hicolor/$s.png
+done
+# Without time stamps, so that drawing again changes no byte.
+mogrify -define png:exclude-chunk=date,time hicolor/*.png
