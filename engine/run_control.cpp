@@ -1,62 +1,88 @@
 #include "engine/report.h"
 #include "engine/run_types.h"
+#include "engine/transcode.h"
 #include "platform/win32/fileapi.h"
 #include "res/resource.h"
 #include "ui/main_dialog.h"
 #include "util/text.h"
 
 namespace {
-// The option controls, in the order they are switched.
-constexpr int kOptionControls[] = {
-    IDC_SOURCE_PATH,        IDC_SAVE_PATH,        IDC_PREFIX,        IDC_SUFFIX,
-    IDC_INCLUDE_SUBFOLDERS, IDC_SELECT_ALL,       IDC_FORMAT_BMP,    IDC_FORMAT_PNG,
-    IDC_FORMAT_JPEG,        IDC_FORMAT_GIF,       IDC_FORMAT_TIFF,   IDC_POLICY_PREFIX,
-    IDC_POLICY_SUFFIX,      IDC_POLICY_OVERWRITE, IDC_BROWSE_SOURCE, IDC_BROWSE_SAVE};
+// The option controls, in the order they are switched: these, the format
+// checkboxes of the format table, then the policies and the browse buttons.
+constexpr int kOptionsBeforeFormats[] = {IDC_SOURCE_PATH, IDC_SAVE_PATH,          IDC_PREFIX,
+                                         IDC_SUFFIX,      IDC_INCLUDE_SUBFOLDERS, IDC_SELECT_ALL};
+constexpr int kOptionsAfterFormats[] = {IDC_POLICY_PREFIX, IDC_POLICY_SUFFIX, IDC_POLICY_OVERWRITE,
+                                        IDC_BROWSE_SOURCE, IDC_BROWSE_SAVE};
 }  // namespace
 
+// Start, Pause and Continue share one button. Its steps, in this order:
+// pause or continue a run; refuse a new run while a stopped run's last step
+// is still armed; validate and read the folders; show the counting line; scan
+// and list the formats; read the clash policy; begin the first step.
 void CConverterDlg::OnStart() {
     if (!m_bReady) return;
     GetDlgItem(IDC_START)->SetFocus();
+    if (PauseOrContinue()) return;
+    // A stopped run still has its last step armed; a new run would share the
+    // lists that step ends. The press is not taken until that step has run.
+    if (StepArmed()) return;
+
+    std::u16string source;
+    if (!ReadRunFolders(source)) return;
+    ShowCounting();
+    CollectJobsAndFormats(source);
+    ReadClashPolicy();
+    BeginRun();
+}
+
+bool CConverterDlg::PauseOrContinue() {
     switch (m_runState) {
         case RunState::Running:
             SetDlgItemTextW(IDC_START, m_strContinueCaption.c_str());
             m_runState = RunState::Paused;
-            return;
+            return true;
         case RunState::Paused:
             SetDlgItemTextW(IDC_START, m_strPauseCaption.c_str());
             m_runState = RunState::Running;
             // A step armed before Pause has not run yet: it drives the run on
             // by itself. Calling LoadStep now would load its file a second time.
             if (!StepArmed()) LoadStep();
-            return;
+            return true;
         case RunState::Idle:
             break;
     }
-    // A stopped run still has its last step armed; a new run would share the
-    // lists that step ends. The press is not taken until that step has run.
-    if (StepArmed()) return;
+    return false;
+}
 
-    if (!ValidateSettings()) return;
-    std::u16string source;
-    GetDlgItemTextW(IDC_SOURCE_PATH, source);
-    source = util::TrimText(source);
+bool CConverterDlg::ReadRunFolders(std::u16string& rSource) {
+    if (!ValidateSettings()) return false;
+    GetDlgItemTextW(IDC_SOURCE_PATH, rSource);
+    rSource = util::TrimText(rSource);
     GetDlgItemTextW(IDC_SAVE_PATH, m_strSaveDir);
     if (!CreateDestinationFolder(m_strSaveDir)) {
         ShowStatusMessage(kMessageCreateFolderFailed, kColourRed);
-        return;
+        return false;
     }
+    return true;
+}
+
+void CConverterDlg::ShowCounting() {
     ResetRun();
     EnableOptionControls(false, true);
     SetDlgItemTextW(IDC_STATUS_MESSAGE, u"");
     SetDlgItemTextW(IDC_STATUS_COUNTS, kCountingMessage);
+}
 
+void CConverterDlg::CollectJobsAndFormats(const std::u16string& strSource) {
     m_pJobList = new JobList();
     m_pJobList->reserve(kJobListReserve);
-    ScanFolder(source, *m_pJobList, IsDlgButtonChecked(IDC_INCLUDE_SUBFOLDERS) == BST_CHECKED);
+    ScanFolder(strSource, *m_pJobList, IsDlgButtonChecked(IDC_INCLUDE_SUBFOLDERS) == BST_CHECKED);
     m_pFormats = new std::vector<OutputFormat>();
     m_pFormats->reserve(kFormatListReserve);
     BuildFormatTable(*m_pFormats);
+}
 
+void CConverterDlg::ReadClashPolicy() {
     if (IsDlgButtonChecked(IDC_POLICY_PREFIX) == BST_CHECKED) {
         m_clashPolicy = ClashPolicy::Prefix;
         GetDlgItemTextW(IDC_PREFIX, m_strPrefix);
@@ -68,6 +94,10 @@ void CConverterDlg::OnStart() {
     } else if (IsDlgButtonChecked(IDC_POLICY_OVERWRITE) == BST_CHECKED) {
         m_clashPolicy = ClashPolicy::Overwrite;
     }
+}
+
+// Shows the counts, the progress bar and Pause, then loads the first file.
+void CConverterDlg::BeginRun() {
     m_nTotal = static_cast<int>(m_pJobList->size());
 
     SetDlgItemTextW(IDC_STATUS_COUNTS, u"");
@@ -177,10 +207,13 @@ void CConverterDlg::RestoreIdleControls() {
 }
 
 void CConverterDlg::EnableOptionControls(bool bEnableOptions, bool bEnableStart) {
-    for (int id : kOptionControls) GetDlgItem(id)->EnableWindow(bEnableOptions ? TRUE : FALSE);
+    const BOOL enable = bEnableOptions ? TRUE : FALSE;
+    for (int id : kOptionsBeforeFormats) GetDlgItem(id)->EnableWindow(enable);
+    for (const FormatRow& row : kFormatTable) GetDlgItem(row.checkboxId)->EnableWindow(enable);
+    for (int id : kOptionsAfterFormats) GetDlgItem(id)->EnableWindow(enable);
     // Dropped folders are written into the path edits: the window takes them
     // exactly while those edits take typing.
-    DragAcceptFiles(GetSafeHwnd(), bEnableOptions ? TRUE : FALSE);
+    DragAcceptFiles(GetSafeHwnd(), enable);
     GetDlgItem(IDC_START)->EnableWindow(bEnableStart ? TRUE : FALSE);
     if (bEnableOptions) UpdateAffixEdits();
 }

@@ -1,15 +1,11 @@
 #include "engine/validate.h"
 
 #include "engine/report.h"
+#include "engine/transcode.h"
 #include "platform/win32/fileapi.h"
 #include "res/resource.h"
 #include "ui/main_dialog.h"
 #include "util/text.h"
-
-namespace {
-constexpr int kFormatBoxes[] = {IDC_SELECT_ALL,  IDC_FORMAT_BMP, IDC_FORMAT_GIF,
-                                IDC_FORMAT_JPEG, IDC_FORMAT_PNG, IDC_FORMAT_TIFF};
-}  // namespace
 
 bool CConverterDlg::ValidateSettings() {
     auto fail = [this](const char16_t* message) {
@@ -27,8 +23,8 @@ bool CConverterDlg::ValidateSettings() {
     std::u16string destination = trimmedText(IDC_SAVE_PATH);
 
     if (source.empty() || !PathFileExistsW(source.c_str())) return fail(kMessageBadSource);
-    bool anyFormat = false;
-    for (int id : kFormatBoxes) anyFormat = anyFormat || checked(id);
+    bool anyFormat = checked(IDC_SELECT_ALL);
+    for (const FormatRow& row : kFormatTable) anyFormat = anyFormat || checked(row.checkboxId);
     if (!anyFormat) return fail(kMessageNoFormat);
     if (destination.empty()) return fail(kMessageBadDestination);
     if (checked(IDC_POLICY_PREFIX) && trimmedText(IDC_PREFIX).empty())

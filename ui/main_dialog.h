@@ -95,6 +95,13 @@ private:
     // Button 1016 and the OK command take no new run while a step armed by
     // the previous one is still pending; see OnStart.
     bool StepArmed() const { return m_bLoadArmed || m_bSaveArmed; }
+    // The operations of OnStart, in its order.
+    bool PauseOrContinue();
+    bool ReadRunFolders(std::u16string& rSource);
+    void ShowCounting();
+    void CollectJobsAndFormats(const std::u16string& strSource);
+    void ReadClashPolicy();
+    void BeginRun();
     void ArmLoadTimer();
     void ArmSaveTimer();
     void EndRunFinished();

@@ -1,3 +1,4 @@
+#include "engine/transcode.h"
 #include "res/resource.h"
 #include "ui/main_dialog.h"
 #include "util/text.h"
@@ -7,15 +8,12 @@ constexpr char16_t kPrefixHead[] = u"( 比如, \"某文件.PNG\" 会被存成 \"
 constexpr char16_t kPrefixTail[] = u"某文件.PNG\" )";
 constexpr char16_t kSuffixHead[] = u"( 比如, \"某文件.PNG\" 会被存成 \"某文件";
 constexpr char16_t kSuffixTail[] = u".PNG\" )";
-// In the order in which select-all sets them.
-constexpr int kFormatBoxes[] = {IDC_FORMAT_PNG, IDC_FORMAT_BMP, IDC_FORMAT_JPEG, IDC_FORMAT_GIF,
-                                IDC_FORMAT_TIFF};
 }  // namespace
 
 void CConverterDlg::OnSelectAllClicked() {
     const UINT state = IsDlgButtonChecked(IDC_SELECT_ALL);
     if (state != BST_UNCHECKED && state != BST_CHECKED) return;
-    for (int id : kFormatBoxes) CheckDlgButton(id, state);
+    for (const FormatRow& row : kFormatTable) CheckDlgButton(row.checkboxId, state);
 }
 
 void CConverterDlg::OnFormatClicked() {
@@ -23,10 +21,10 @@ void CConverterDlg::OnFormatClicked() {
 }
 
 void CConverterDlg::UpdateSelectAll() {
-    int ticked = 0;
-    for (int id : kFormatBoxes)
-        if (IsDlgButtonChecked(id) == BST_CHECKED) ++ticked;
-    CheckDlgButton(IDC_SELECT_ALL, ticked == 5 ? BST_CHECKED : BST_UNCHECKED);
+    std::size_t ticked = 0;
+    for (const FormatRow& row : kFormatTable)
+        if (IsDlgButtonChecked(row.checkboxId) == BST_CHECKED) ++ticked;
+    CheckDlgButton(IDC_SELECT_ALL, ticked == kFormatTable.size() ? BST_CHECKED : BST_UNCHECKED);
 }
 
 void CConverterDlg::OnPolicyClicked() {
