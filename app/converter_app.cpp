@@ -1,3 +1,4 @@
+// The application object: the runtime check at start-up, then the main window.
 #include "app/converter_app.h"
 
 #include <vector>

@@ -1,3 +1,4 @@
+// The program's entry point: runs the one application object.
 #include "app/converter_app.h"
 
 CConverterApp theApp;

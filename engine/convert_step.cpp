@@ -1,3 +1,4 @@
+// The two timer steps of a run: load the next source file, then save it in every format.
 #include "engine/naming.h"
 #include "engine/report.h"
 #include "res/resource.h"

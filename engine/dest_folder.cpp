@@ -1,3 +1,4 @@
+// Creating the destination folder, level by level.
 #include "engine/dest_folder.h"
 
 #include "platform/win32/fileapi.h"

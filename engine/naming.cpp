@@ -1,3 +1,4 @@
+// Output names: a source file's base name and the first free output path.
 #include "engine/naming.h"
 
 #include "platform/win32/fileapi.h"

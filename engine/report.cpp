@@ -1,3 +1,4 @@
+// The counts line, the progress position and the coloured end-of-run message.
 #include "engine/report.h"
 
 #include "res/resource.h"

@@ -1,3 +1,4 @@
+// Start, Pause, Continue and Stop, the two step timers and the option controls a run locks.
 #include "engine/report.h"
 #include "engine/run_types.h"
 #include "engine/transcode.h"

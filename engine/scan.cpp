@@ -1,3 +1,4 @@
+// The scan of the source folder (and its subfolders) into the job list.
 #include "engine/scan.h"
 
 #include <algorithm>

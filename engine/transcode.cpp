@@ -1,3 +1,4 @@
+// The format table, the encoder look-up and the image calls of the imaging runtime.
 #include "engine/transcode.h"
 
 #include <cstdlib>

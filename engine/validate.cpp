@@ -1,3 +1,4 @@
+// The settings check before a run, with the message for each refusal.
 #include "engine/validate.h"
 
 #include "engine/report.h"

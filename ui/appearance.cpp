@@ -1,3 +1,4 @@
+// Painting, control colours, the drag icon and closing the window.
 #include "res/resource.h"
 #include "ui/main_dialog.h"
 

@@ -1,3 +1,4 @@
+// The folder pickers and the buttons that open a folder in the file manager.
 #include "platform/win32/fileapi.h"
 #include "platform/win32/shell.h"
 #include "platform/win32/winuser.h"

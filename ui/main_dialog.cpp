@@ -1,3 +1,4 @@
+// The window's construction, its message table, control bindings and start-up state.
 #include "ui/main_dialog.h"
 
 #include "platform/win32/fileapi.h"

@@ -1,3 +1,4 @@
+// The option controls: select-all and the format boxes, the clash policy and its examples.
 #include "engine/transcode.h"
 #include "res/resource.h"
 #include "ui/main_dialog.h"

@@ -1,3 +1,4 @@
+// Text rules: trimming, folder path forms, ASCII capitals, counts and substrings.
 #include "util/text.h"
 
 #include <algorithm>
