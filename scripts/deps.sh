@@ -8,7 +8,7 @@ PACKAGES=(
   cmake ninja-build g++ pkg-config git
   qt6-base-dev qt6-qpa-plugins qt6-translations-l10n libqt6test6 libgl-dev libx11-dev
   libpng-dev libspng-dev libdeflate-dev zlib1g-dev
-  libjpeg62-turbo-dev libturbojpeg0-dev libtiff-dev libgif-dev libimagequant-dev
+  libjpeg62-turbo-dev libturbojpeg0-dev libtiff-dev libgif-dev
   libwebp-dev libheif-dev libexif-dev
   libgtest-dev libgmock-dev
   # fonts that stand in for the window's Windows fonts

@@ -1,29 +1,21 @@
-// GIF through giflib: the first frame composed onto the logical screen, and
-// a single-frame writer whose 256-colour palette comes from libimagequant.
+// GIF: the first frame composed onto the logical screen, read through
+// giflib, and a single-frame writer of our own with a palette of up to 256
+// colours (one of them transparent when alpha below half is present).
 #include <gif_lib.h>
-#include <libimagequant.h>
 
 #include <algorithm>
 #include <array>
-#include <limits>
+#include <atomic>
 #include <memory>
 #include <vector>
 
 #include "decode_helpers.h"
+#include "lzw.h"
+#include "parallel.h"
+#include "quantize.h"
 
 namespace gdip {
 namespace {
-
-// libimagequant's speed, chosen by measurement on four photographs (2000 px
-// wide, dithering 1.0, one thread): the default speed 4 took 298 ms/MP,
-// speed 10 took 121 ms/MP. Per-pixel PSNR drops from 37.2 to 35.2 dB because
-// from speed 6 on every area is dithered, not only the smooth ones; the PSNR
-// of 3x3 local means, the colour seen at viewing distance, is 44.3 dB for
-// both. So the fastest setting costs nothing that shows.
-constexpr int kQuantizerSpeed = 10;
-
-// Pixels below this alpha become the one transparent palette entry.
-constexpr std::uint8_t kAlphaThreshold = 128;
 
 struct MemoryReader {
     std::span<const std::uint8_t> bytes;
@@ -141,131 +133,99 @@ public:
 
 // ---- Writing ----------------------------------------------------------
 
-struct Quantized {
-    std::vector<GifColorType> palette;
-    std::vector<std::uint8_t> indices;  // one per pixel
-    int transparent = NO_TRANSPARENT_COLOR;
-};
+// The palette and the redrawing come from our quantiser, the codes from our
+// LZW coder, both in bands of rows side by side. Measured on 60 photographs
+// (298 MP, one thread) against libimagequant at speed 10 with full
+// dithering, which this replaced: 29.7 ms/MP against 118, mean PSNR 40.5 dB
+// against 39.0 (of 3x3 local means, 51.3 against 48.1), files 1% smaller.
+//
+// Rows per band: the LZW table starts afresh at every band, which costs
+// nothing that shows at this length, and the error diffusion runs in a few
+// rows above each band.
+constexpr std::uint32_t kBandRows = 256;
 
-struct LiqFree {
-    void operator()(liq_attr* p) const { liq_attr_destroy(p); }
-    void operator()(liq_image* p) const { liq_image_destroy(p); }
-    void operator()(liq_result* p) const { liq_result_destroy(p); }
-};
+void PutLe16(std::vector<std::uint8_t>& out, std::uint32_t v) {
+    out.push_back(static_cast<std::uint8_t>(v));
+    out.push_back(static_cast<std::uint8_t>(v >> 8));
+}
 
-// Pixels as the quantiser should see them: alpha reduced to the two levels a
-// GIF can show, and every transparent pixel one colour, so that they all take
-// a single palette entry.
-std::vector<std::uint8_t> TwoLevelAlpha(const Bitmap& image, bool& anyTransparent) {
-    std::vector<std::uint8_t> px(image.rgba);
-    anyTransparent = false;
-    for (std::size_t i = 0; i < px.size(); i += 4) {
-        if (image.hasAlpha && px[i + 3] < kAlphaThreshold) {
-            px[i] = px[i + 1] = px[i + 2] = px[i + 3] = 0;
-            anyTransparent = true;
-        } else {
-            px[i + 3] = 255;
+// Everything before the image data: header, screen, colour table, the
+// transparency extension, the image descriptor and the LZW code size.
+std::vector<std::uint8_t> GifHead(const Bitmap& image, const Quantizer& q, int tableBits) {
+    std::vector<std::uint8_t> head;
+    const char* signature = q.Transparent() >= 0 ? "GIF89a" : "GIF87a";
+    head.insert(head.end(), signature, signature + 6);
+    PutLe16(head, image.width);
+    PutLe16(head, image.height);
+    head.push_back(static_cast<std::uint8_t>(0x80 | 0x70 | (tableBits - 1)));
+    head.push_back(0);  // background
+    head.push_back(0);  // aspect
+    const auto& palette = q.Palette();
+    for (std::size_t i = 0; i < (std::size_t{1} << tableBits); ++i)
+        for (int c = 0; c < 3; ++c) head.push_back(i < palette.size() ? palette[i][c] : 0);
+    if (q.Transparent() >= 0) {
+        const std::uint8_t gce[] = {
+            0x21, 0xF9, 4, 1, 0, 0, static_cast<std::uint8_t>(q.Transparent()), 0};
+        head.insert(head.end(), gce, gce + sizeof gce);
+    }
+    head.push_back(0x2C);
+    PutLe16(head, 0);
+    PutLe16(head, 0);
+    PutLe16(head, image.width);
+    PutLe16(head, image.height);
+    head.push_back(0);  // no local table, not interlaced
+    head.push_back(static_cast<std::uint8_t>(std::max(2, tableBits)));
+    return head;
+}
+
+// The image's codes: each band redrawn and coded on its own.
+GpStatus EncodeBands(const Bitmap& image, const Quantizer& q, int codeSize, LzwBits& codes) {
+    const std::uint32_t bands = (image.height + kBandRows - 1) / kBandRows;
+    std::vector<LzwBits> runs(bands);
+    std::atomic<bool> outOfMemory{false};
+    ParallelFor(bands, [&](std::size_t band) {
+        const auto first = static_cast<std::uint32_t>(band) * kBandRows;
+        const std::uint32_t rows = std::min(kBandRows, image.height - first);
+        try {
+            std::vector<std::uint8_t> indices(std::size_t{rows} * image.width);
+            q.Remap(first, rows, indices.data());
+            LzwEncodeGifRun(indices, codeSize, band == 0, band + 1 == bands, runs[band]);
+        } catch (const std::bad_alloc&) {
+            outOfMemory = true;
         }
+    });
+    if (outOfMemory) return OutOfMemory;
+    codes = std::move(runs[0]);
+    for (std::uint32_t band = 1; band < bands; ++band) {
+        AppendBits(codes, runs[band]);
+        runs[band] = LzwBits{};
     }
-    return px;
-}
-
-int NearestOpaque(const liq_palette& pal, const std::uint8_t* rgb, int exclude) {
-    int best = 0;
-    long bestDistance = std::numeric_limits<long>::max();
-    for (unsigned i = 0; i < pal.count; ++i) {
-        const liq_color& c = pal.entries[i];
-        if (c.a < kAlphaThreshold || static_cast<int>(i) == exclude) continue;
-        const long dr = c.r - rgb[0], dg = c.g - rgb[1], db = c.b - rgb[2];
-        const long distance = dr * dr + dg * dg + db * db;
-        if (distance < bestDistance) best = static_cast<int>(i), bestDistance = distance;
-    }
-    return best;
-}
-
-// After remapping: every see-through pixel on the one transparent entry,
-// every opaque pixel on an opaque one.
-void SettleTransparency(const std::vector<std::uint8_t>& px, const liq_palette& pal, Quantized& q) {
-    int transparent = NO_TRANSPARENT_COLOR;
-    for (unsigned i = 0; i < pal.count && transparent < 0; ++i)
-        if (pal.entries[i].a < kAlphaThreshold) transparent = static_cast<int>(i);
-    if (transparent < 0) {
-        transparent = static_cast<int>(std::min(pal.count, 255u));
-        q.palette.resize(std::max<std::size_t>(q.palette.size(), transparent + 1));
-    }
-    for (std::size_t i = 0; i < q.indices.size(); ++i) {
-        const std::uint8_t* p = px.data() + i * 4;
-        const int index = q.indices[i];
-        if (p[3] < kAlphaThreshold)
-            q.indices[i] = static_cast<std::uint8_t>(transparent);
-        else if (index == transparent ||
-                 (index < static_cast<int>(pal.count) && pal.entries[index].a < kAlphaThreshold))
-            q.indices[i] = static_cast<std::uint8_t>(NearestOpaque(pal, p, transparent));
-    }
-    q.transparent = transparent;
-}
-
-GpStatus Quantize(const Bitmap& image, Quantized& q) {
-    bool anyTransparent = false;
-    const std::vector<std::uint8_t> px = TwoLevelAlpha(image, anyTransparent);
-    std::unique_ptr<liq_attr, LiqFree> attr(liq_attr_create());
-    if (!attr) return OutOfMemory;
-    liq_set_speed(attr.get(), kQuantizerSpeed);
-    std::unique_ptr<liq_image, LiqFree> img(liq_image_create_rgba(
-        attr.get(), px.data(), static_cast<int>(image.width), static_cast<int>(image.height), 0));
-    if (!img) return OutOfMemory;
-    liq_result* raw = nullptr;
-    if (liq_image_quantize(img.get(), attr.get(), &raw) != LIQ_OK) return GenericError;
-    std::unique_ptr<liq_result, LiqFree> result(raw);
-    liq_set_dithering_level(result.get(), 1.0f);
-    q.indices.resize(px.size() / 4);
-    if (liq_write_remapped_image(result.get(), img.get(), q.indices.data(), q.indices.size()) !=
-        LIQ_OK)
-        return GenericError;
-    const liq_palette& pal = *liq_get_palette(result.get());
-    for (unsigned i = 0; i < pal.count; ++i)
-        q.palette.push_back({pal.entries[i].r, pal.entries[i].g, pal.entries[i].b});
-    if (anyTransparent) SettleTransparency(px, pal, q);
     return Ok;
 }
 
-int WriteToFile(GifFileType* gif, const GifByteType* data, int len) {
-    auto* file = static_cast<std::FILE*>(gif->UserData);
-    return static_cast<int>(std::fwrite(data, 1, static_cast<std::size_t>(len), file));
+bool WriteAll(std::FILE* file, const std::uint8_t* data, std::size_t size) {
+    return size == 0 || std::fwrite(data, 1, size, file) == size;
 }
 
-struct MapFree {
-    void operator()(ColorMapObject* map) const { GifFreeMapObject(map); }
-};
-
-GpStatus WriteGif(const Bitmap& image, const Quantized& q, std::FILE* file) {
-    int size = 2;  // a GIF colour table holds a power of two entries
-    while (size < static_cast<int>(q.palette.size())) size *= 2;
-    std::vector<GifColorType> colors(q.palette);
-    colors.resize(static_cast<std::size_t>(size), GifColorType{0, 0, 0});
-    std::unique_ptr<ColorMapObject, MapFree> map(GifMakeMapObject(size, colors.data()));
-    if (!map) return OutOfMemory;
-
-    int error = 0;
-    GifFileType* gif = EGifOpen(file, WriteToFile, &error);
-    if (gif == nullptr) return Win32Error;
-    const int w = static_cast<int>(image.width), h = static_cast<int>(image.height);
-    bool ok = true;
-    EGifSetGifVersion(gif, q.transparent >= 0);
-    ok = EGifPutScreenDesc(gif, w, h, 8, 0, map.get()) == GIF_OK;
-    if (ok && q.transparent >= 0) {
-        GraphicsControlBlock gcb{DISPOSAL_UNSPECIFIED, false, 0, q.transparent};
-        GifByteType ext[4];
-        EGifGCBToExtension(&gcb, ext);
-        ok = EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, ext) == GIF_OK;
+GpStatus WriteGif(const Bitmap& image, std::FILE* file) {
+    const Quantizer q(image);
+    int tableBits = 1;  // a GIF colour table holds a power of two entries
+    while ((std::size_t{1} << tableBits) < q.Palette().size()) ++tableBits;
+    LzwBits codes;
+    if (GpStatus s = EncodeBands(image, q, std::max(2, tableBits), codes); s != Ok) return s;
+    const std::vector<std::uint8_t> head = GifHead(image, q, tableBits);
+    if (!WriteAll(file, head.data(), head.size())) return Win32Error;
+    // The codes in sub-blocks of at most 255 bytes, then the terminator and
+    // the trailer.
+    for (std::size_t at = 0; at < codes.bytes.size(); at += 255) {
+        const std::uint8_t n =
+            static_cast<std::uint8_t>(std::min<std::size_t>(255, codes.bytes.size() - at));
+        if (std::fputc(n, file) == EOF || !WriteAll(file, codes.bytes.data() + at, n))
+            return Win32Error;
     }
-    ok = ok && EGifPutImageDesc(gif, 0, 0, w, h, false, nullptr) == GIF_OK;
-    for (int y = 0; ok && y < h; ++y) {
-        auto* row = const_cast<GifPixelType*>(q.indices.data() + std::size_t(y) * image.width);
-        ok = EGifPutLine(gif, row, w) == GIF_OK;
-    }
-    ok = EGifCloseFile(gif, &error) == GIF_OK && ok;
-    return ok && std::fflush(file) == 0 && !std::ferror(file) ? Ok : Win32Error;
+    const std::uint8_t tail[] = {0, 0x3B};
+    if (!WriteAll(file, tail, sizeof tail)) return Win32Error;
+    return std::fflush(file) == 0 && !std::ferror(file) ? Ok : Win32Error;
 }
 
 class GifEncoder final : public Encoder {
@@ -275,9 +235,11 @@ public:
             image.rgba.size() != std::size_t{image.width} * image.height * 4)
             return InvalidParameter;
         if (image.width > 0xFFFF || image.height > 0xFFFF) return ValueOverflow;
-        Quantized q;
-        if (GpStatus s = Quantize(image, q); s != Ok) return s;
-        return WriteGif(image, q, out);
+        try {
+            return WriteGif(image, out);
+        } catch (const std::bad_alloc&) {
+            return OutOfMemory;
+        }
     }
 };
 

@@ -8,10 +8,13 @@
 // undone here.
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <memory>
 #include <vector>
 
 #include "decode_helpers.h"
+#include "lzw.h"
+#include "parallel.h"
 #include "tiff_io.h"
 
 namespace gdip {
@@ -350,17 +353,18 @@ public:
 // ---- Writing ----------------------------------------------------------
 
 // LZW with the horizontal predictor: on photographs it writes 1.44 MB/MP
-// against 2.95 MB/MP without (LZW alone barely compresses them), for about 5%
-// more time (28 against 27 ms/MP).
+// against 2.95 MB/MP without (LZW alone barely compresses them). The strips
+// are compressed by our own LZW coder, side by side on every core, and
+// handed to libtiff as they are.
 //
 // Strips of about 64 KiB before compression: few enough for a small
 // directory, small enough that a reader never holds much of the image.
 constexpr std::uint64_t kStripBytes = 64 * 1024;
+// Strips compressed before they are written: the compressed image is never
+// held whole, only this many strips of it.
+constexpr std::uint32_t kStripsPerBatch = 64;
 
-bool WriteTags(TIFF* tif, const Bitmap& image, int samples) {
-    const std::uint64_t rowBytes = std::uint64_t{image.width} * samples;
-    const auto rowsPerStrip = static_cast<std::uint32_t>(
-        std::clamp<std::uint64_t>(kStripBytes / rowBytes, 1, image.height));
+bool WriteTags(TIFF* tif, const Bitmap& image, int samples, std::uint32_t rowsPerStrip) {
     bool ok = TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, image.width) &&
               TIFFSetField(tif, TIFFTAG_IMAGELENGTH, image.height) &&
               TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8) &&
@@ -378,21 +382,50 @@ bool WriteTags(TIFF* tif, const Bitmap& image, int samples) {
     return ok;
 }
 
+// Rows [first, first + count) as stored: RGB or RGBA, each sample less the
+// same sample of the pixel before it, then LZW.
+void CompressStrip(const Bitmap& image, int samples, std::uint32_t first, std::uint32_t count,
+                   std::vector<std::uint8_t>& out) {
+    const std::size_t rowBytes = std::size_t{image.width} * samples;
+    std::vector<std::uint8_t> rows(rowBytes * count);
+    std::uint8_t* dst = rows.data();
+    for (std::uint32_t y = first; y < first + count; ++y) {
+        const std::uint8_t* src = image.Row(y);
+        std::uint8_t before[4] = {0, 0, 0, 0};
+        for (std::uint32_t x = 0; x < image.width; ++x, src += 4, dst += samples)
+            for (int s = 0; s < samples; ++s) {
+                dst[s] = static_cast<std::uint8_t>(src[s] - before[s]);
+                before[s] = src[s];
+            }
+    }
+    LzwEncodeTiffStrip(rows, out);
+}
+
 GpStatus WriteTiff(TIFF* tif, const Bitmap& image) {
     const int samples = image.hasAlpha ? 4 : 3;
-    if (!WriteTags(tif, image, samples)) return GenericError;
-    // libtiff's predictor rewrites the row it is given, so rows go through
-    // a copy of their own.
-    std::vector<std::uint8_t> row(std::size_t{image.width} * samples);
-    for (std::uint32_t y = 0; y < image.height; ++y) {
-        const std::uint8_t* src = image.Row(y);
-        if (samples == 4) {
-            std::memcpy(row.data(), src, row.size());
-        } else {
-            for (std::uint32_t x = 0; x < image.width; ++x)
-                std::memcpy(row.data() + std::size_t{x} * 3, src + std::size_t{x} * 4, 3);
-        }
-        if (TIFFWriteScanline(tif, row.data(), y, 0) < 0) return Win32Error;
+    const std::uint64_t rowBytes = std::uint64_t{image.width} * samples;
+    const auto rowsPerStrip = static_cast<std::uint32_t>(
+        std::clamp<std::uint64_t>(kStripBytes / rowBytes, 1, image.height));
+    if (!WriteTags(tif, image, samples, rowsPerStrip)) return GenericError;
+    const std::uint32_t strips = (image.height + rowsPerStrip - 1) / rowsPerStrip;
+    std::vector<std::vector<std::uint8_t>> batch(std::min(strips, kStripsPerBatch));
+    for (std::uint32_t done = 0; done < strips;) {
+        const std::uint32_t n = std::min<std::uint32_t>(kStripsPerBatch, strips - done);
+        std::atomic<bool> outOfMemory{false};
+        ParallelFor(n, [&](std::size_t i) {
+            const std::uint32_t first = (done + static_cast<std::uint32_t>(i)) * rowsPerStrip;
+            try {
+                CompressStrip(image, samples, first, std::min(rowsPerStrip, image.height - first),
+                              batch[i]);
+            } catch (const std::bad_alloc&) {
+                outOfMemory = true;
+            }
+        });
+        if (outOfMemory) return OutOfMemory;
+        for (std::uint32_t i = 0; i < n; ++i, ++done)
+            if (TIFFWriteRawStrip(tif, done, batch[i].data(),
+                                  static_cast<tmsize_t>(batch[i].size())) < 0)
+                return Win32Error;
     }
     return TIFFWriteDirectory(tif) ? Ok : Win32Error;
 }

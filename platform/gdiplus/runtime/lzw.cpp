@@ -1,0 +1,201 @@
+#include "lzw.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+namespace gdip {
+
+namespace {
+
+constexpr int kMaxBits = 12;
+
+// The string table: (prefix code, next byte) -> code, open addressing in
+// twice as many slots as there are codes. Each slot carries the generation
+// of the table it was written in, so clearing the table is one increment.
+class StringTable {
+public:
+    StringTable() : m_slots(new Slot[kSlots]()) {}
+
+    void Clear() {
+        if (++m_generation == kGenerations) {
+            std::fill(m_slots.get(), m_slots.get() + kSlots, Slot{});
+            m_generation = 1;
+        }
+    }
+
+    // The code of prefix+byte, or -1 with `slot` at the place to add it.
+    int Find(std::uint32_t prefix, std::uint32_t byte, std::uint32_t& slot) const {
+        const std::uint32_t key = (m_generation << 20) | (prefix << 8) | byte;
+        std::uint32_t at = ((prefix << 8 | byte) * 2654435761u) >> (32 - kSlotBits);
+        for (;; at = (at + 1) & (kSlots - 1)) {
+            const Slot& s = m_slots[at];
+            if (s.key == key) return s.code;
+            if ((s.key >> 20) != m_generation) break;
+        }
+        slot = at;
+        return -1;
+    }
+
+    void Add(std::uint32_t slot, std::uint32_t prefix, std::uint32_t byte, int code) {
+        m_slots[slot] = {(m_generation << 20) | (prefix << 8) | byte,
+                         static_cast<std::uint16_t>(code)};
+    }
+
+private:
+    struct Slot {
+        std::uint32_t key = 0;  // generation (12 bits), prefix (12), byte (8)
+        std::uint16_t code = 0;
+    };
+    static constexpr int kSlotBits = kMaxBits + 1;
+    static constexpr std::uint32_t kSlots = 1u << kSlotBits;
+    static constexpr std::uint32_t kGenerations = 1u << 12;
+
+    std::unique_ptr<Slot[]> m_slots;
+    std::uint32_t m_generation = 1;
+};
+
+// Codes packed from the lowest bit up (GIF) or the highest down (TIFF), into
+// a buffer sized for the worst case.
+template <bool kLowFirst>
+class BitWriter {
+public:
+    explicit BitWriter(std::size_t maxCodes) : m_out(new std::uint8_t[maxCodes * 2 + 16]) {}
+
+    void Put(std::uint32_t code, int width) {
+        if constexpr (kLowFirst) {
+            m_acc |= std::uint64_t{code} << m_bits;
+            m_bits += width;
+            if (m_bits >= 32) {
+                Store(static_cast<std::uint32_t>(m_acc));
+                m_acc >>= 32;
+                m_bits -= 32;
+            }
+        } else {
+            m_acc = (m_acc << width) | code;
+            m_bits += width;
+            if (m_bits >= 32) {
+                m_bits -= 32;
+                Store(static_cast<std::uint32_t>(m_acc >> m_bits));
+            }
+        }
+    }
+
+    // The bytes written and the number of bits in use (a last byte may be
+    // partial; its unused bits are zero).
+    std::uint64_t Finish(std::vector<std::uint8_t>& bytes) {
+        const std::uint64_t bits = m_size * 8 + static_cast<std::uint64_t>(m_bits);
+        for (; m_bits > 0; m_bits -= std::min(m_bits, 8)) {
+            if constexpr (kLowFirst) {
+                m_out[m_size++] = static_cast<std::uint8_t>(m_acc);
+                m_acc >>= 8;
+            } else {
+                const int shift = m_bits - 8;
+                m_out[m_size++] =
+                    static_cast<std::uint8_t>(shift >= 0 ? m_acc >> shift : m_acc << -shift);
+            }
+        }
+        bytes.assign(m_out.get(), m_out.get() + m_size);
+        return bits;
+    }
+
+private:
+    void Store(std::uint32_t v) {
+        const std::uint8_t b[4] = {static_cast<std::uint8_t>(kLowFirst ? v : v >> 24),
+                                   static_cast<std::uint8_t>(kLowFirst ? v >> 8 : v >> 16),
+                                   static_cast<std::uint8_t>(kLowFirst ? v >> 16 : v >> 8),
+                                   static_cast<std::uint8_t>(kLowFirst ? v >> 24 : v)};
+        std::memcpy(m_out.get() + m_size, b, 4);
+        m_size += 4;
+    }
+
+    std::unique_ptr<std::uint8_t[]> m_out;
+    std::size_t m_size = 0;
+    std::uint64_t m_acc = 0;
+    int m_bits = 0;
+};
+
+// The two dialects differ in when the table is full and when codes widen:
+// a GIF reader widens once the code 1 << width has been made, a TIFF reader
+// one code earlier, so a TIFF writer stops at 4093 and, after its last code,
+// widens for an entry that is never made.
+struct GifDialect {
+    static constexpr bool kLowFirst = true;
+    static bool Full(int next) { return next == 1 << kMaxBits; }
+    static bool Widen(int next, int width) { return next - 1 == 1 << width; }
+    static bool WidenAtEnd(int next, int width) { return next == 1 << width; }
+};
+struct TiffDialect {
+    static constexpr bool kLowFirst = false;
+    static bool Full(int next) { return next == (1 << kMaxBits) - 2; }
+    static bool Widen(int next, int width) { return next == 1 << width; }
+    static bool WidenAtEnd(int next, int width) { return next + 1 == 1 << width; }
+};
+
+template <class Dialect>
+std::uint64_t Encode(std::span<const std::uint8_t> data, int rootBits, bool first, bool last,
+                     std::vector<std::uint8_t>& out) {
+    const int clear = 1 << rootBits, end = clear + 1, fresh = clear + 2, freshWidth = rootBits + 1;
+    BitWriter<Dialect::kLowFirst> bits(data.size() + data.size() / 1024 + 4);
+    StringTable table;
+    int next = fresh, width = freshWidth;
+    if (first) bits.Put(static_cast<std::uint32_t>(clear), width);
+    if (!data.empty()) {
+        std::uint32_t prefix = data[0];
+        for (std::size_t i = 1; i < data.size(); ++i) {
+            const std::uint32_t byte = data[i];
+            std::uint32_t slot = 0;
+            if (const int code = table.Find(prefix, byte, slot); code >= 0) {
+                prefix = static_cast<std::uint32_t>(code);
+                continue;
+            }
+            bits.Put(prefix, width);
+            table.Add(slot, prefix, byte, next++);
+            if (Dialect::Full(next)) {
+                bits.Put(static_cast<std::uint32_t>(clear), width);
+                table.Clear();
+                next = fresh, width = freshWidth;
+            } else if (Dialect::Widen(next, width) && width < kMaxBits) {
+                ++width;
+            }
+            prefix = byte;
+        }
+        bits.Put(prefix, width);
+        if (Dialect::WidenAtEnd(next, width) && width < kMaxBits) ++width;
+    }
+    bits.Put(static_cast<std::uint32_t>(last ? end : clear), width);
+    return bits.Finish(out);
+}
+
+}  // namespace
+
+void LzwEncodeGifRun(std::span<const std::uint8_t> pixels, int minCodeSize, bool first, bool last,
+                     LzwBits& out) {
+    out.bitCount = Encode<GifDialect>(pixels, minCodeSize, first, last, out.bytes);
+}
+
+void AppendBits(LzwBits& stream, const LzwBits& run) {
+    const int shift = static_cast<int>(stream.bitCount % 8);
+    if (shift == 0) {
+        stream.bytes.resize(static_cast<std::size_t>(stream.bitCount / 8));
+        stream.bytes.insert(stream.bytes.end(), run.bytes.begin(), run.bytes.end());
+    } else {
+        // The stream's last, partial byte takes the run's lowest bits.
+        std::uint32_t carry = stream.bytes.back() & ((1u << shift) - 1);
+        stream.bytes.pop_back();
+        stream.bytes.reserve(stream.bytes.size() + run.bytes.size() + 1);
+        for (const std::uint8_t b : run.bytes) {
+            stream.bytes.push_back(static_cast<std::uint8_t>(carry | (b << shift)));
+            carry = b >> (8 - shift);
+        }
+        stream.bytes.push_back(static_cast<std::uint8_t>(carry));
+    }
+    stream.bitCount += run.bitCount;
+    stream.bytes.resize(static_cast<std::size_t>((stream.bitCount + 7) / 8));
+}
+
+void LzwEncodeTiffStrip(std::span<const std::uint8_t> data, std::vector<std::uint8_t>& out) {
+    Encode<TiffDialect>(data, 8, true, true, out);
+}
+
+}  // namespace gdip

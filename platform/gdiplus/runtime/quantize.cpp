@@ -1,0 +1,388 @@
+#include "quantize.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+#include "parallel.h"
+
+namespace gdip {
+
+namespace {
+
+// ---- histogram -------------------------------------------------------------
+
+constexpr int kLevels = 32;  // 5 bits per channel
+constexpr int kBins = kLevels * kLevels * kLevels;
+// Rows per band of the histogram and of the redrawing: fixed, so that the
+// output never depends on the number of threads.
+constexpr std::uint32_t kBandRows = 128;
+
+struct Bin {
+    std::uint64_t n = 0, r = 0, g = 0, b = 0;
+};
+
+int BinOf(const std::uint8_t* px) {
+    return (px[0] >> 3) << 10 | (px[1] >> 3) << 5 | px[2] >> 3;
+}
+
+// Opaque pixels counted per lattice cell, in bands added up at the end.
+std::vector<Bin> Histogram(const Bitmap& image, bool hasAlpha) {
+    const std::uint32_t bands = (image.height + kBandRows - 1) / kBandRows;
+    const std::uint32_t groups = std::min<std::uint32_t>(bands, WorkerCount());
+    std::vector<std::vector<Bin>> partial(groups, std::vector<Bin>(kBins));
+    ParallelFor(groups, [&](std::size_t group) {
+        Bin* bins = partial[group].data();
+        for (std::uint32_t band = static_cast<std::uint32_t>(group); band < bands; band += groups) {
+            const std::uint32_t end = std::min(image.height, (band + 1) * kBandRows);
+            for (std::uint32_t y = band * kBandRows; y < end; ++y) {
+                const std::uint8_t* px = image.Row(y);
+                for (std::uint32_t x = 0; x < image.width; ++x, px += 4) {
+                    if (hasAlpha && px[3] < Quantizer::kAlphaThreshold) continue;
+                    Bin& bin = bins[BinOf(px)];
+                    ++bin.n, bin.r += px[0], bin.g += px[1], bin.b += px[2];
+                }
+            }
+        }
+    });
+    for (std::uint32_t group = 1; group < groups; ++group)
+        for (int i = 0; i < kBins; ++i) {
+            Bin& to = partial[0][i];
+            const Bin& from = partial[group][i];
+            to.n += from.n, to.r += from.r, to.g += from.g, to.b += from.b;
+        }
+    return std::move(partial[0]);
+}
+
+// ---- boxes cut where they hold the most squared error ----------------------
+
+constexpr int kSide = kLevels + 1;  // cumulative moments need a zero border
+
+struct Box {
+    int r0 = 0, r1 = kLevels, g0 = 0, g1 = kLevels, b0 = 0, b1 = kLevels;  // (lo, hi]
+};
+
+// Cumulative moments of the histogram: weight, colour sums and the sum of
+// squared colours, each summed over the box from the origin.
+class Moments {
+public:
+    explicit Moments(const std::vector<Bin>& bins)
+        : m_w(kSide * kSide * kSide),
+          m_r(m_w.size()),
+          m_g(m_w.size()),
+          m_b(m_w.size()),
+          m_m2(m_w.size()) {
+        for (int i = 0; i < kBins; ++i) {
+            const Bin& bin = bins[i];
+            if (bin.n == 0) continue;
+            const int at = Index((i >> 10) + 1, ((i >> 5) & 31) + 1, (i & 31) + 1);
+            m_w[at] = static_cast<double>(bin.n);
+            m_r[at] = static_cast<double>(bin.r);
+            m_g[at] = static_cast<double>(bin.g);
+            m_b[at] = static_cast<double>(bin.b);
+            // Each cell's pixels taken at its mean: the spread inside a cell
+            // cannot be cut anyway.
+            m_m2[at] = (m_r[at] * m_r[at] + m_g[at] * m_g[at] + m_b[at] * m_b[at]) / m_w[at];
+        }
+        for (std::vector<double>* m : {&m_w, &m_r, &m_g, &m_b, &m_m2}) Cumulate(*m);
+    }
+
+    struct Sums {
+        double w = 0, r = 0, g = 0, b = 0;
+    };
+
+    Sums Volume(const Box& x) const { return {Vol(x, m_w), Vol(x, m_r), Vol(x, m_g), Vol(x, m_b)}; }
+    double Variance(const Box& x) const {
+        const Sums s = Volume(x);
+        return Vol(x, m_m2) - (s.r * s.r + s.g * s.g + s.b * s.b) / s.w;
+    }
+
+    // The best cut of box along one axis (0 red, 1 green, 2 blue): the
+    // position, or -1, and the gain it brings.
+    double Maximize(const Box& x, int axis, const Sums& whole, int& cut) const {
+        const int lo = axis == 0 ? x.r0 : axis == 1 ? x.g0 : x.b0;
+        const int hi = axis == 0 ? x.r1 : axis == 1 ? x.g1 : x.b1;
+        double best = 0;
+        cut = -1;
+        for (int at = lo + 1; at < hi; ++at) {
+            Box lower = x;
+            (axis == 0 ? lower.r1 : axis == 1 ? lower.g1 : lower.b1) = at;
+            const Sums half = Volume(lower);
+            if (half.w <= 0 || whole.w - half.w <= 0) continue;
+            const double rest_r = whole.r - half.r, rest_g = whole.g - half.g,
+                         rest_b = whole.b - half.b;
+            const double gain =
+                (half.r * half.r + half.g * half.g + half.b * half.b) / half.w +
+                (rest_r * rest_r + rest_g * rest_g + rest_b * rest_b) / (whole.w - half.w);
+            if (gain > best) best = gain, cut = at;
+        }
+        return best;
+    }
+
+private:
+    static int Index(int r, int g, int b) { return (r * kSide + g) * kSide + b; }
+
+    static void Cumulate(std::vector<double>& m) {
+        for (int r = 1; r < kSide; ++r) {
+            double area[kSide] = {};
+            for (int g = 1; g < kSide; ++g) {
+                double line = 0;
+                for (int b = 1; b < kSide; ++b) {
+                    line += m[Index(r, g, b)];
+                    area[b] += line;
+                    m[Index(r, g, b)] = m[Index(r - 1, g, b)] + area[b];
+                }
+            }
+        }
+    }
+
+    static double Vol(const Box& x, const std::vector<double>& m) {
+        return m[Index(x.r1, x.g1, x.b1)] - m[Index(x.r1, x.g1, x.b0)] -
+               m[Index(x.r1, x.g0, x.b1)] + m[Index(x.r1, x.g0, x.b0)] -
+               m[Index(x.r0, x.g1, x.b1)] + m[Index(x.r0, x.g1, x.b0)] +
+               m[Index(x.r0, x.g0, x.b1)] - m[Index(x.r0, x.g0, x.b0)];
+    }
+
+    std::vector<double> m_w, m_r, m_g, m_b, m_m2;
+};
+
+// Splits `box` in two along its best axis; false when it cannot be split.
+bool Cut(const Moments& m, Box& box, Box& other) {
+    const Moments::Sums whole = m.Volume(box);
+    int cut[3];
+    double gain[3];
+    for (int axis = 0; axis < 3; ++axis) gain[axis] = m.Maximize(box, axis, whole, cut[axis]);
+    const int axis = gain[0] >= gain[1] && gain[0] >= gain[2] ? 0 : gain[1] >= gain[2] ? 1 : 2;
+    if (cut[axis] < 0) return false;
+    other = box;
+    if (axis == 0) other.r0 = box.r1 = cut[0];
+    if (axis == 1) other.g0 = box.g1 = cut[1];
+    if (axis == 2) other.b0 = box.b1 = cut[2];
+    return true;
+}
+
+int CellCount(const Box& x) {
+    return (x.r1 - x.r0) * (x.g1 - x.g0) * (x.b1 - x.b0);
+}
+
+std::vector<Box> CutBoxes(const Moments& m, int wanted) {
+    std::vector<Box> boxes(1);
+    std::vector<double> variance(1, 0);
+    std::size_t next = 0;
+    while (static_cast<int>(boxes.size()) < wanted) {
+        Box other;
+        if (Cut(m, boxes[next], other)) {
+            boxes.push_back(other);
+            variance[next] = CellCount(boxes[next]) > 1 ? m.Variance(boxes[next]) : 0;
+            variance.push_back(CellCount(other) > 1 ? m.Variance(other) : 0);
+        } else {
+            variance[next] = 0;
+        }
+        next = static_cast<std::size_t>(std::max_element(variance.begin(), variance.end()) -
+                                        variance.begin());
+        if (variance[next] <= 0) break;
+    }
+    return boxes;
+}
+
+// ---- refinement ------------------------------------------------------------
+
+using Colour = std::array<std::uint8_t, 3>;
+
+int NearestOf(const std::vector<Colour>& palette, int count, int r, int g, int b) {
+    int best = 0, bestDistance = std::numeric_limits<int>::max();
+    for (int i = 0; i < count; ++i) {
+        const int dr = palette[i][0] - r, dg = palette[i][1] - g, db = palette[i][2] - b;
+        const int distance = dr * dr + dg * dg + db * db;
+        if (distance < bestDistance) best = i, bestDistance = distance;
+    }
+    return best;
+}
+
+// Rounds of moving each colour to the mean of the cells nearest to it.
+constexpr int kRefineRounds = 2;
+
+void Refine(const std::vector<Bin>& bins, std::vector<Colour>& palette) {
+    std::vector<int> used;
+    for (int i = 0; i < kBins; ++i)
+        if (bins[i].n != 0) used.push_back(i);
+    const int count = static_cast<int>(palette.size());
+    for (int round = 0; round < kRefineRounds; ++round) {
+        std::vector<Bin> sums(palette.size());
+        for (const int i : used) {
+            const Bin& bin = bins[i];
+            const double n = static_cast<double>(bin.n);
+            const int nearest =
+                NearestOf(palette, count, static_cast<int>(bin.r / n + 0.5),
+                          static_cast<int>(bin.g / n + 0.5), static_cast<int>(bin.b / n + 0.5));
+            Bin& to = sums[nearest];
+            to.n += bin.n, to.r += bin.r, to.g += bin.g, to.b += bin.b;
+        }
+        for (int k = 0; k < count; ++k) {
+            if (sums[k].n == 0) continue;
+            const std::uint64_t n = sums[k].n;
+            palette[k] = {static_cast<std::uint8_t>((sums[k].r + n / 2) / n),
+                          static_cast<std::uint8_t>((sums[k].g + n / 2) / n),
+                          static_cast<std::uint8_t>((sums[k].b + n / 2) / n)};
+        }
+    }
+}
+
+constexpr int kCacheBits = 6;
+constexpr std::uint16_t kUnknown = 0xFFFF;
+
+// Rows of error diffusion done above a band before its own rows.
+constexpr std::uint32_t kWarmRows = 8;
+
+}  // namespace
+
+Quantizer::Quantizer(const Bitmap& image) : m_image(image) {
+    if (TryExact()) return;
+    BuildFromHistogram();
+}
+
+// Few colours: a palette of exactly those, found in one pass that stops as
+// soon as there are too many.
+bool Quantizer::TryExact() {
+    constexpr std::uint32_t kSlots = 1024, kUsed = 1u << 24;
+    std::vector<std::uint32_t> keys(kSlots, 0);
+    std::vector<std::uint8_t> index(kSlots, 0);
+    bool anyTransparent = false;
+    std::vector<Colour> colours;
+    for (std::uint32_t y = 0; y < m_image.height; ++y) {
+        const std::uint8_t* px = m_image.Row(y);
+        for (std::uint32_t x = 0; x < m_image.width; ++x, px += 4) {
+            if (IsTransparent(px)) {
+                anyTransparent = true;
+                continue;
+            }
+            const std::uint32_t key = kUsed | px[0] << 16 | px[1] << 8 | px[2];
+            std::uint32_t at = (key * 2654435761u) >> 22;
+            while (keys[at] != 0 && keys[at] != key) at = (at + 1) & (kSlots - 1);
+            if (keys[at] == key) continue;
+            if (colours.size() == 256) return false;
+            keys[at] = key;
+            index[at] = static_cast<std::uint8_t>(colours.size());
+            colours.push_back({px[0], px[1], px[2]});
+        }
+    }
+    if (colours.size() + (anyTransparent ? 1 : 0) > 256) return false;
+    m_palette = std::move(colours);
+    m_opaque = static_cast<int>(m_palette.size());
+    if (anyTransparent) {
+        m_transparent = m_opaque;
+        m_palette.push_back({0, 0, 0});
+    }
+    m_exactKeys = std::move(keys);
+    m_exactIndex = std::move(index);
+    m_exact = true;
+    return true;
+}
+
+void Quantizer::BuildFromHistogram() {
+    const std::vector<Bin> bins = Histogram(m_image, m_image.hasAlpha);
+    bool anyTransparent = false;
+    std::uint64_t opaque = 0;
+    for (const Bin& bin : bins) opaque += bin.n;
+    anyTransparent = opaque < std::uint64_t{m_image.width} * m_image.height;
+    {
+        const Moments moments(bins);
+        for (const Box& box : CutBoxes(moments, anyTransparent ? 255 : 256)) {
+            const Moments::Sums s = moments.Volume(box);
+            if (s.w <= 0) continue;
+            m_palette.push_back({static_cast<std::uint8_t>(s.r / s.w + 0.5),
+                                 static_cast<std::uint8_t>(s.g / s.w + 0.5),
+                                 static_cast<std::uint8_t>(s.b / s.w + 0.5)});
+        }
+    }
+    Refine(bins, m_palette);
+    m_opaque = static_cast<int>(m_palette.size());
+    if (anyTransparent) {
+        m_transparent = m_opaque;
+        m_palette.push_back({0, 0, 0});
+    }
+    constexpr std::size_t cells = std::size_t{1} << (3 * kCacheBits);
+    m_cache.reset(new std::atomic<std::uint16_t>[cells]);
+    for (std::size_t i = 0; i < cells; ++i) m_cache[i].store(kUnknown, std::memory_order_relaxed);
+}
+
+int Quantizer::Nearest(int r, int g, int b) const {
+    return m_opaque == 0 ? 0 : NearestOf(m_palette, m_opaque, r, g, b);
+}
+
+// The nearest entry to the centre of the colour's cell. Threads that meet
+// an unknown cell at once compute the same answer, so a plain store does.
+std::uint8_t Quantizer::Cached(int r, int g, int b) const {
+    constexpr int shift = 8 - kCacheBits, half = 1 << (shift - 1);
+    const std::size_t cell = std::size_t(r >> shift) << (2 * kCacheBits) |
+                             std::size_t(g >> shift) << kCacheBits | std::size_t(b >> shift);
+    std::uint16_t index = m_cache[cell].load(std::memory_order_relaxed);
+    if (index == kUnknown) {
+        const int mask = ~((1 << shift) - 1);
+        index = static_cast<std::uint16_t>(
+            Nearest((r & mask) + half, (g & mask) + half, (b & mask) + half));
+        m_cache[cell].store(index, std::memory_order_relaxed);
+    }
+    return static_cast<std::uint8_t>(index);
+}
+
+void Quantizer::RemapExact(std::uint32_t first, std::uint32_t count, std::uint8_t* out) const {
+    constexpr std::uint32_t kSlots = 1024, kUsed = 1u << 24;
+    for (std::uint32_t y = first; y < first + count; ++y) {
+        const std::uint8_t* px = m_image.Row(y);
+        for (std::uint32_t x = 0; x < m_image.width; ++x, px += 4) {
+            if (IsTransparent(px)) {
+                *out++ = static_cast<std::uint8_t>(m_transparent);
+                continue;
+            }
+            const std::uint32_t key = kUsed | px[0] << 16 | px[1] << 8 | px[2];
+            std::uint32_t at = (key * 2654435761u) >> 22;
+            while (m_exactKeys[at] != key) at = (at + 1) & (kSlots - 1);
+            *out++ = m_exactIndex[at];
+        }
+    }
+}
+
+// Floyd-Steinberg, serpentine (the direction follows the row's parity, so a
+// band sees the same rows as the whole picture would). Errors are kept in
+// sixteenths; a transparent pixel neither takes nor passes on any.
+void Quantizer::Remap(std::uint32_t first, std::uint32_t count, std::uint8_t* out) const {
+    if (m_exact) return RemapExact(first, count, out);
+    const std::uint32_t w = m_image.width;
+    std::vector<int> errors(2 * (std::size_t{w} + 2) * 3, 0);
+    int* here = errors.data() + 3;  // one spare pixel at each end
+    int* below = here + (std::size_t{w} + 2) * 3;
+    const std::uint32_t start = first > kWarmRows ? first - kWarmRows : 0;
+    for (std::uint32_t y = start; y < first + count; ++y) {
+        std::fill(below - 3, below + (std::size_t{w} + 1) * 3, 0);
+        const bool forward = y % 2 == 0;
+        const int step = forward ? 1 : -1;
+        const std::uint8_t* row = m_image.Row(y);
+        std::uint8_t* dst = y >= first ? out + std::size_t{y - first} * w : nullptr;
+        for (std::uint32_t i = 0; i < w; ++i) {
+            const std::uint32_t x = forward ? i : w - 1 - i;
+            const std::uint8_t* px = row + std::size_t{x} * 4;
+            int* e = here + std::size_t{x} * 3;
+            if (IsTransparent(px)) {
+                if (dst) dst[x] = static_cast<std::uint8_t>(m_transparent);
+                continue;
+            }
+            int v[3];
+            for (int c = 0; c < 3; ++c) v[c] = std::clamp(px[c] + ((e[c] + 8) >> 4), 0, 255);
+            const std::uint8_t index = Cached(v[0], v[1], v[2]);
+            if (dst) dst[x] = index;
+            const Colour& chosen = m_palette[index];
+            int* b = below + std::size_t{x} * 3;
+            for (int c = 0; c < 3; ++c) {
+                const int err = v[c] - chosen[c];
+                e[step * 3 + c] += err * 7;
+                b[-step * 3 + c] += err * 3;
+                b[c] += err * 5;
+                b[step * 3 + c] += err;
+            }
+        }
+        std::swap(here, below);
+    }
+}
+
+}  // namespace gdip

@@ -1,0 +1,63 @@
+// Up to 256 colours for a picture, and the picture redrawn in them.
+//
+// A picture of few colours keeps exactly those. Any other gets a palette cut
+// from a histogram of its colours on a 5-bit-per-channel lattice (each box
+// of the lattice split where that removes the most squared error, then
+// refined by a few rounds of moving each colour to the mean of what it
+// stands for); its pixels are then redrawn with Floyd-Steinberg error
+// diffusion, through a cache of the nearest palette entry of each cell of a
+// 6-bit lattice. Histogram and redrawing run in bands of rows, side by side.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "codec.h"
+
+namespace gdip {
+
+class Quantizer {
+public:
+    // Pixels below this alpha (when the image has alpha) all take one
+    // transparent palette entry.
+    static constexpr std::uint8_t kAlphaThreshold = 128;
+
+    // Builds the palette; may throw std::bad_alloc.
+    explicit Quantizer(const Bitmap& image);
+
+    // The opaque colours, then the transparent entry when there is one.
+    const std::vector<std::array<std::uint8_t, 3>>& Palette() const { return m_palette; }
+    int Transparent() const { return m_transparent; }
+
+    // Palette indices of rows [first, first + count) into out. Error
+    // diffusion starts a few rows above `first`, so that bands done apart
+    // meet without a seam. Safe to call from several threads at once; may
+    // throw std::bad_alloc.
+    void Remap(std::uint32_t first, std::uint32_t count, std::uint8_t* out) const;
+
+private:
+    bool TryExact();
+    void BuildFromHistogram();
+    int Nearest(int r, int g, int b) const;
+    std::uint8_t Cached(int r, int g, int b) const;
+    void RemapExact(std::uint32_t first, std::uint32_t count, std::uint8_t* out) const;
+    bool IsTransparent(const std::uint8_t* px) const {
+        return m_image.hasAlpha && px[3] < kAlphaThreshold;
+    }
+
+    const Bitmap& m_image;
+    std::vector<std::array<std::uint8_t, 3>> m_palette;
+    int m_opaque = 0;  // palette entries that are colours
+    int m_transparent = -1;
+    bool m_exact = false;
+    // Exact palettes: colour (24 bits, plus 1 << 24 when used) -> index.
+    std::vector<std::uint32_t> m_exactKeys;
+    std::vector<std::uint8_t> m_exactIndex;
+    // Otherwise: nearest entry per 6-bit lattice cell, 0xFFFF while unknown.
+    std::unique_ptr<std::atomic<std::uint16_t>[]> m_cache;
+};
+
+}  // namespace gdip
