@@ -11,48 +11,39 @@ namespace {
 constexpr int kMaxBits = 12;
 
 // The string table: (prefix code, next byte) -> code, open addressing in
-// twice as many slots as there are codes. Each slot carries the generation
-// of the table it was written in, so clearing the table is one increment.
+// twice as many slots as there are codes. A slot packs the 20-bit key and
+// the 12-bit code into 32 bits, so that the whole table (32 KiB) stays in
+// the first-level cache; all ones marks a free slot (no code is ever made
+// for prefix 4095).
 class StringTable {
 public:
-    StringTable() : m_slots(new Slot[kSlots]()) {}
+    StringTable() : m_slots(new std::uint32_t[kSlots]) { Clear(); }
 
-    void Clear() {
-        if (++m_generation == kGenerations) {
-            std::fill(m_slots.get(), m_slots.get() + kSlots, Slot{});
-            m_generation = 1;
-        }
-    }
+    void Clear() { std::memset(m_slots.get(), 0xFF, kSlots * sizeof(std::uint32_t)); }
 
     // The code of prefix+byte, or -1 with `slot` at the place to add it.
     int Find(std::uint32_t prefix, std::uint32_t byte, std::uint32_t& slot) const {
-        const std::uint32_t key = (m_generation << 20) | (prefix << 8) | byte;
-        std::uint32_t at = ((prefix << 8 | byte) * 2654435761u) >> (32 - kSlotBits);
+        const std::uint32_t key = prefix << 8 | byte;
+        std::uint32_t at = (key * 2654435761u) >> (32 - kSlotBits);
         for (;; at = (at + 1) & (kSlots - 1)) {
-            const Slot& s = m_slots[at];
-            if (s.key == key) return s.code;
-            if ((s.key >> 20) != m_generation) break;
+            const std::uint32_t s = m_slots[at];
+            if ((s >> 12) == key) return static_cast<int>(s & 0xFFF);
+            if (s == kFree) break;
         }
         slot = at;
         return -1;
     }
 
     void Add(std::uint32_t slot, std::uint32_t prefix, std::uint32_t byte, int code) {
-        m_slots[slot] = {(m_generation << 20) | (prefix << 8) | byte,
-                         static_cast<std::uint16_t>(code)};
+        m_slots[slot] = (prefix << 8 | byte) << 12 | static_cast<std::uint32_t>(code);
     }
 
 private:
-    struct Slot {
-        std::uint32_t key = 0;  // generation (12 bits), prefix (12), byte (8)
-        std::uint16_t code = 0;
-    };
     static constexpr int kSlotBits = kMaxBits + 1;
     static constexpr std::uint32_t kSlots = 1u << kSlotBits;
-    static constexpr std::uint32_t kGenerations = 1u << 12;
+    static constexpr std::uint32_t kFree = 0xFFFFFFFF;
 
-    std::unique_ptr<Slot[]> m_slots;
-    std::uint32_t m_generation = 1;
+    std::unique_ptr<std::uint32_t[]> m_slots;
 };
 
 // Codes packed from the lowest bit up (GIF) or the highest down (TIFF), into
