@@ -98,9 +98,9 @@ void Measure(const std::string& name, const gdip::Bitmap& image, bool withGif, T
     double gifSeconds = 0, psnr = 0, local = 0;
     Bytes gif;
     if (withGif) {
-        gif = Encode(*gdip::MakeGifEncoder(), image, gifSeconds);
+        gif = Encode(*gdip::kGifCodec.makeEncoder(), image, gifSeconds);
         gdip::Bitmap back;
-        if (gdip::MakeGifDecoder()->Decode(gif, back) != Ok || back.width != image.width) {
+        if (gdip::kGifCodec.makeDecoder()->Decode(gif, back) != Ok || back.width != image.width) {
             std::printf("%s: GIF unreadable\n", name.c_str());
             ++t.inexact;
             return;
@@ -114,8 +114,9 @@ void Measure(const std::string& name, const gdip::Bitmap& image, bool withGif, T
         double *seconds, *bytes;
     };
     Lossless formats[] = {
-        {gdip::MakePngEncoder(), gdip::MakePngDecoder(), &t.pngSeconds, &t.pngBytes},
-        {gdip::MakeTiffEncoder(), gdip::MakeTiffDecoder(), &t.tifSeconds, &t.tifBytes}};
+        {gdip::kPngCodec.makeEncoder(), gdip::kPngCodec.makeDecoder(), &t.pngSeconds, &t.pngBytes},
+        {gdip::kTiffCodec.makeEncoder(), gdip::kTiffCodec.makeDecoder(), &t.tifSeconds,
+         &t.tifBytes}};
     for (const Lossless& f : formats) {
         const Bytes file = Encode(*f.encoder, image, *f.seconds);
         *f.bytes += double(file.size());
@@ -153,7 +154,8 @@ int main(int argc, char** argv) {
     const gdip::Bitmap gradient = Gradient();
     double ignored = 0;
     gdip::Bitmap back;
-    gdip::MakeGifDecoder()->Decode(Encode(*gdip::MakeGifEncoder(), gradient, ignored), back);
+    gdip::kGifCodec.makeDecoder()->Decode(Encode(*gdip::kGifCodec.makeEncoder(), gradient, ignored),
+                                          back);
     std::printf("\n%d files, %.1f MP; mean GIF PSNR %.2f dB, of 3x3 local means %.2f dB\n", t.files,
                 t.megapixels, t.psnr / t.files, t.localPsnr / t.files);
     std::printf("gradient: mean squared error of 3x3 local means %.3f, of pixels %.2f\n",
