@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/framework/filefind.h"
+#include "platform/gdiplus/save_temporary.h"
 #include "ui/main_dialog.h"
 #include "util/text.h"
 
@@ -29,8 +30,11 @@ struct Subfolder {
     std::u16string finalPath;  // where it really is, to see a loop
 };
 
+// Besides the two names of the shell's own files, the temporary of a save
+// that was killed on its way is no picture of the user's.
 bool IsSkippedName(const std::u16string& name) {
-    return name == u"Thumbs.db" || name == u"Desktop.ini";
+    return name == u"Thumbs.db" || name == u"Desktop.ini" ||
+           gdip::IsSaveTemporaryName(std::u16string_view(name));
 }
 
 // ancestors: the real paths of the folders on the current descent path,

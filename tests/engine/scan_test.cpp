@@ -34,8 +34,10 @@ std::vector<std::string> ReaddirNames(const fs::path& folder) {
     return names;
 }
 
+// The two reserved names, and the save temporaries that these tests make.
 bool IsSkippedName(const std::string& name) {
-    return name == "Thumbs.db" || name == "Desktop.ini";
+    return name == "Thumbs.db" || name == "Desktop.ini" || name == ".big.JPG.a1B2c3.orvtmp" ||
+           name == ".x.Zz09Aa.orvtmp";
 }
 
 // What the scan must give for a tree without links: a folder's files in
@@ -108,9 +110,13 @@ TEST_F(ScanTest, SubfolderFlagOffListsOnlyTheFolderItself) {
     EXPECT_EQ(list.size(), 5u);
 }
 
-TEST_F(ScanTest, OnlyTheExactReservedNamesAreSkipped) {
+TEST_F(ScanTest, OnlyTheExactReservedNamesAndSaveTemporariesAreSkipped) {
     for (const char* f : {"Thumbs.db", "Desktop.ini", "photo.jpg", "thumbs.db", "desktop.INI",
-                          "THUMBS.DB", "Thumbs.db.bak", "sub/Thumbs.db", "sub/Desktop.ini"})
+                          "THUMBS.DB", "Thumbs.db.bak", "sub/Thumbs.db", "sub/Desktop.ini",
+                          // a killed save's temporaries, and names only like them
+                          ".big.JPG.a1B2c3.orvtmp", "sub/.x.Zz09Aa.orvtmp", "big.JPG.a1B2c3.orvtmp",
+                          ".big.JPG.a1B2c.orvtmp", ".big.JPG.a1-2c3.orvtmp", "..a1B2c3.orvtmp",
+                          ".big.JPG.a1B2c3.tmp"})
         m_dir.Write(f, "x");
     // A folder of a reserved name is still a folder and is entered.
     m_dir.Write("d/Desktop.ini/inner.jpg", "x");
@@ -119,6 +125,11 @@ TEST_F(ScanTest, OnlyTheExactReservedNamesAreSkipped) {
     EXPECT_EQ(list, Expected(m_dir.Path())) << Show(list);
     std::sort(list.begin(), list.end());
     JobList want{Win("d/Desktop.ini/inner.jpg"),
+                 Win("big.JPG.a1B2c3.orvtmp"),
+                 Win(".big.JPG.a1B2c.orvtmp"),
+                 Win(".big.JPG.a1-2c3.orvtmp"),
+                 Win("..a1B2c3.orvtmp"),
+                 Win(".big.JPG.a1B2c3.tmp"),
                  Win("THUMBS.DB"),
                  Win("Thumbs.db.bak"),
                  Win("desktop.INI"),

@@ -2,10 +2,12 @@
 #include "image_store.h"
 
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +15,7 @@
 #include <mutex>
 #include <unordered_set>
 
+#include "platform/gdiplus/save_temporary.h"
 #include "platform/win32/host_path.h"
 
 namespace gdip {
@@ -93,12 +96,33 @@ std::string ResolvedTarget(const std::string& folder, const std::string& leaf) {
     return dir + leaf;
 }
 
-// The hidden temporary beside the target: ".<name>.XXXXXX.tmp", the name
-// shortened so that the whole stays within the host's name limit.
-std::string TemporaryTemplate(const std::string& folder, const std::string& leaf) {
-    constexpr std::string_view kSuffix = ".XXXXXX.tmp";
-    const std::size_t room = NAME_MAX - 1 - kSuffix.size();
-    return folder + "/." + leaf.substr(0, room) + std::string(kSuffix);
+struct Target {
+    std::string path;
+    std::string folder;
+    std::string leaf;
+};
+
+// A named temporary beside the target, recognisable as save_temporary.h
+// says, the target's name shortened so that the whole stays within the
+// host's name limit. The random letters are left as "XXXXXX".
+std::string TemporaryTemplate(const Target& target) {
+    const std::size_t room = NAME_MAX - 2 - kSaveTemporaryRandom - kSaveTemporaryEnd.size();
+    return target.folder + "/." + target.leaf.substr(0, room) + "." +
+           std::string(kSaveTemporaryRandom, 'X') + std::string(kSaveTemporaryEnd);
+}
+
+// Fills the template's "XXXXXX" with letters and digits.
+void FillRandom(std::string& name) {
+    static constexpr char kLetters[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    std::uint64_t bits = 0;
+    if (getrandom(&bits, sizeof bits, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bits))
+        bits = static_cast<std::uint64_t>(
+                   std::chrono::steady_clock::now().time_since_epoch().count()) *
+               0x9E3779B97F4A7C15u;
+    const std::size_t at = name.size() - kSaveTemporaryEnd.size() - kSaveTemporaryRandom;
+    for (std::size_t i = 0; i < kSaveTemporaryRandom; ++i, bits /= 62)
+        name[at + i] = kLetters[bits % 62];
 }
 
 mode_t NewFileMode(const struct stat* existing) {
@@ -119,12 +143,6 @@ GpStatus WriteTemporary(int fd, const GpImage& image, const Encoder& encoder) {
     if (std::fclose(file) != 0 && status == Ok) status = Win32Error;
     return status;
 }
-
-struct Target {
-    std::string path;
-    std::string folder;
-    std::string leaf;
-};
 
 GpStatus SplitTarget(std::u16string_view winPath, Target& target) {
     const auto host = win32::ToHostPath(winPath);
@@ -148,6 +166,74 @@ bool IsOwnSource(const GpImage& image, const Target& target, const struct stat* 
         existing->st_ino == image.sourceInode)
         return true;
     return ResolvedTarget(target.folder, target.leaf) == image.sourcePath;
+}
+
+// Unnamed files are given a name through /proc; without it they cannot be.
+bool UnnamedFilesLinkable() {
+    static const bool linkable = access("/proc/self/fd", X_OK) == 0;
+    return linkable;
+}
+
+// Gives the finished unnamed file fd a name in its folder: 0 or an errno.
+int LinkUnnamed(int fd, const std::string& name) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    return linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ? 0
+                                                                                          : errno;
+}
+
+// Puts the finished unnamed file in place: straight under the target's name
+// when that is free; otherwise under a temporary name renamed over the
+// target, so that the old file is replaced in one step. Only a kill between
+// the link and the rename leaves the temporary behind.
+GpStatus Publish(int fd, const Target& target) {
+    int error = LinkUnnamed(fd, target.path);
+    if (error == 0) return Ok;
+    if (error != EEXIST) return StatusOfWriteError(error);
+    std::string temporary = TemporaryTemplate(target);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        FillRandom(temporary);
+        error = LinkUnnamed(fd, temporary);
+        if (error == EEXIST) continue;
+        if (error != 0) return StatusOfWriteError(error);
+        if (rename(temporary.c_str(), target.path.c_str()) == 0) return Ok;
+        error = errno;
+        unlink(temporary.c_str());
+        return StatusOfWriteError(error);
+    }
+    return Win32Error;
+}
+
+// The file has no name until it is whole: a save killed on the way leaves
+// nothing, since the system drops an unnamed file with its last descriptor.
+GpStatus SaveUnnamed(int fd, mode_t mode, const GpImage& image, const Encoder& encoder,
+                     const Target& target) {
+    FileDescriptor file(fd);
+    // O_TMPFILE took the mode through the umask; an existing target's mode
+    // is kept as it was.
+    if (fchmod(fd, mode) != 0) return Win32Error;
+    const int writer = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (writer < 0) return Win32Error;
+    if (GpStatus s = WriteTemporary(writer, image, encoder); s != Ok) return s;
+    return Publish(fd, target);
+}
+
+// Where unnamed files are not offered: a named temporary, renamed into place.
+GpStatus SaveNamed(mode_t mode, const GpImage& image, const Encoder& encoder,
+                   const Target& target) {
+    std::string temporary = TemporaryTemplate(target);
+    const int fd =
+        mkostemps(temporary.data(), static_cast<int>(kSaveTemporaryEnd.size()), O_CLOEXEC);
+    if (fd < 0) return StatusOfWriteError(errno);
+    GpStatus status = fchmod(fd, mode) == 0 ? Ok : Win32Error;
+    if (status == Ok) {
+        status = WriteTemporary(fd, image, encoder);
+    } else {
+        close(fd);
+    }
+    if (status == Ok && rename(temporary.c_str(), target.path.c_str()) != 0)
+        status = StatusOfWriteError(errno);
+    if (status != Ok) unlink(temporary.c_str());
+    return status;
 }
 
 std::mutex g_liveLock;
@@ -199,26 +285,24 @@ GpStatus LoadImageFile(std::u16string_view winPath, std::unique_ptr<GpBitmap>& i
 GpStatus SaveImageFile(const GpImage& image, std::u16string_view winPath, const Encoder& encoder) {
     Target target;
     if (GpStatus s = SplitTarget(winPath, target); s != Ok) return s;
+    if (target.leaf.size() > NAME_MAX) return Win32Error;
     struct stat st {};
     const bool exists = stat(target.path.c_str(), &st) == 0;
     if (IsOwnSource(image, target, exists ? &st : nullptr)) return Win32Error;
+    if (exists && S_ISDIR(st.st_mode)) return Win32Error;
     // A read-only file is not replaced, as the platform would not open it.
     if (exists && S_ISREG(st.st_mode) && faccessat(AT_FDCWD, target.path.c_str(), W_OK, AT_EACCESS))
         return AccessDenied;
-
-    std::string temporary = TemporaryTemplate(target.folder, target.leaf);
-    const int fd = mkostemps(temporary.data(), 4, O_CLOEXEC);
-    if (fd < 0) return StatusOfWriteError(errno);
-    GpStatus status = fchmod(fd, NewFileMode(exists ? &st : nullptr)) == 0 ? Ok : Win32Error;
-    if (status == Ok) {
-        status = WriteTemporary(fd, image, encoder);
-    } else {
-        close(fd);
+    const mode_t mode = NewFileMode(exists ? &st : nullptr);
+    if (UnnamedFilesLinkable()) {
+        const int fd = open(target.folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+        if (fd >= 0) return SaveUnnamed(fd, mode, image, encoder, target);
+        // Only a file system (or kernel) without unnamed files takes the
+        // named way; any other refusal would meet that way too.
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+            return StatusOfWriteError(errno);
     }
-    if (status == Ok && rename(temporary.c_str(), target.path.c_str()) != 0)
-        status = StatusOfWriteError(errno);
-    if (status != Ok) unlink(temporary.c_str());
-    return status;
+    return SaveNamed(mode, image, encoder, target);
 }
 
 void RegisterImage(GpImage* image) {

@@ -31,9 +31,11 @@ void CaptureUmask();
 // decoder by content and decodes. The file is closed before this returns.
 GpStatus LoadImageFile(std::u16string_view winPath, std::unique_ptr<GpBitmap>& image);
 
-// Writes the image with the encoder into a hidden temporary file beside the
-// target and renames it into place: a failed save leaves no partial file and
-// keeps whatever the target held. The image's own source is refused.
+// Writes the image with the encoder into an unnamed file in the target's
+// folder and names it only when it is whole (a named temporary, renamed into
+// place, where the file system has no unnamed files): a failed or killed save
+// leaves no partial file and keeps whatever the target held. The image's own
+// source is refused.
 GpStatus SaveImageFile(const GpImage& image, std::u16string_view winPath, const Encoder& encoder);
 
 // Handles given to the program, so that a stale or foreign pointer is

@@ -2,8 +2,10 @@
 // it: the encoder list, loading, measuring, saving and releasing images.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstring>
 #include <string>
 
@@ -250,6 +252,52 @@ TEST_F(FlatApi, FailedSaveLeavesTheOldFileAndNoTemporary) {
         EXPECT_EQ(gdiptest::ReadBytes(old), before);
     }
     EXPECT_FALSE(fs::exists(m_dir.Path() / "nowhere"));
+    EXPECT_EQ(GdipDisposeImage(image), Ok);
+}
+
+// A save killed on its way (kill -9): a child process saves a picture large
+// enough to take a while and is killed as soon as it holds a file open in
+// the destination. Nothing new may be left there, and a file that the save
+// was to replace keeps its bytes.
+TEST_F(FlatApi, ASaveKilledOnItsWayLeavesNoFile) {
+    const fs::path source = m_dir.Path() / "big.bmp";
+    gdiptest::WriteBytes(source, gdiptest::EncodeToBytes(*gdip::kBmpCodec.makeEncoder(),
+                                                         gdiptest::Pattern(3000, 2000, false)));
+    GpImage* image = Load(source);
+    ASSERT_NE(image, nullptr);
+    const CLSID png = ClsidOf(u"image/png");
+    const fs::path out = m_dir.Path() / "out";
+    const fs::path old = m_dir.Write("out/old.PNG", "previous");
+    for (const char* name : {"new.PNG", "old.PNG"}) {
+        SCOPED_TRACE(name);
+        const std::u16string target = testsupport::WinPathOf(out / name);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) _exit(GdipSaveImageToFile(image, target.c_str(), &png, nullptr));
+        const std::string fds = "/proc/" + std::to_string(child) + "/fd";
+        const std::string inside = out.string() + "/";
+        bool caught = false;
+        int status = 0;
+        while (!caught && waitpid(child, &status, WNOHANG) == 0) {
+            std::error_code error;
+            for (const auto& fd : fs::directory_iterator(fds, error))
+                if (fs::read_symlink(fd.path(), error).string().starts_with(inside)) caught = true;
+        }
+        if (caught) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+        }
+        ASSERT_TRUE(caught) << "the save ended before it could be killed";
+        EXPECT_TRUE(WIFSIGNALED(status));
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(out)) names.push_back(e.path().filename());
+        EXPECT_EQ(names, std::vector<std::string>{"old.PNG"});
+        EXPECT_EQ(testsupport::ReadFileBytes(old), "previous");
+    }
+    // Not killed, the same save puts the picture in place and nothing else.
+    EXPECT_EQ(Save(image, out / "old.PNG"), Ok);
+    EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 1);
+    EXPECT_NE(testsupport::ReadFileBytes(old), "previous");
     EXPECT_EQ(GdipDisposeImage(image), Ok);
 }
 
