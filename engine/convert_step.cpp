@@ -54,6 +54,13 @@ void CConverterDlg::SaveStep() {
                 path = m_strSaveDir + m_strBaseName + m_itFormat->extension;
                 break;
         }
+        // Whatever the policy, no source of the run is written over (Overwrite
+        // into the source folder would replace k.PNG by the output of k.JPG);
+        // the refusal counts as a failed save.
+        if (m_pRunSources != nullptr && m_pRunSources->Contains(path)) {
+            m_pImage->lastStatus = Win32Error;
+            continue;
+        }
         if (SaveSourceImage(m_pImage, path, m_itFormat->encoder) == Ok) ++m_nSaved;
     }
     DisposeImage();

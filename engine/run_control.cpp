@@ -78,6 +78,7 @@ void CConverterDlg::CollectJobsAndFormats(const std::u16string& strSource) {
     m_pJobList = new JobList();
     m_pJobList->reserve(kJobListReserve);
     ScanFolder(strSource, *m_pJobList, IsDlgButtonChecked(IDC_INCLUDE_SUBFOLDERS) == BST_CHECKED);
+    m_pRunSources = new RunSources(*m_pJobList);
     m_pFormats = new std::vector<OutputFormat>();
     m_pFormats->reserve(kFormatListReserve);
     BuildFormatTable(*m_pFormats);
@@ -174,6 +175,8 @@ void CConverterDlg::EndRunFinished() {
 }
 
 void CConverterDlg::ResetRun() {
+    delete m_pRunSources;
+    m_pRunSources = nullptr;
     if (m_pJobList != nullptr) {
         m_pJobList->clear();
         delete m_pJobList;

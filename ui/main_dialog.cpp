@@ -100,6 +100,7 @@ BOOL CConverterDlg::OnInitDialog() {
     SetIcon(m_hIcon, TRUE);
     m_pImageDisposer = nullptr;
     m_pJobList = nullptr;
+    m_pRunSources = nullptr;
     m_pFormats = nullptr;
     m_itJob = {};
     m_itJobEnd = {};

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/run_sources.h"
 #include "engine/run_types.h"
 #include "engine/transcode.h"
 #include "platform/framework/afxwin.h"
@@ -118,6 +119,7 @@ private:
     COLORREF m_statusColour = 0;
     RunState m_runState = RunState::Idle;
     JobList* m_pJobList = nullptr;
+    RunSources* m_pRunSources = nullptr;  // the job list's files, never saved over
     std::vector<OutputFormat>* m_pFormats = nullptr;
     JobList::const_iterator m_itJob{};
     JobList::const_iterator m_itJobEnd{};

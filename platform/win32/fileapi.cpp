@@ -339,3 +339,62 @@ DWORD GetFinalPathNameW(LPCWSTR lpPath, LPWSTR lpszFilePath, DWORD cchFilePath, 
     std::free(real);
     return CopyOut(path, lpszFilePath, cchFilePath);
 }
+
+namespace {
+// What a handle from CreateFileW holds: a descriptor that names the file
+// without opening its content (O_PATH), so a FIFO cannot block.
+struct FileContext {
+    int fd;
+};
+}  // namespace
+
+HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD, LPSECURITY_ATTRIBUTES,
+                   DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes, HANDLE) {
+    if (lpFileName == nullptr || dwCreationDisposition != OPEN_EXISTING ||
+        (dwDesiredAccess & ~GENERIC_READ) != 0)
+        return INVALID_HANDLE_VALUE;
+    const auto host = win32::ToHostPath(lpFileName);
+    if (!host) return INVALID_HANDLE_VALUE;
+    const int fd = ::open(host->c_str(), O_PATH | O_CLOEXEC);
+    if (fd < 0) return INVALID_HANDLE_VALUE;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 ||
+        (S_ISDIR(st.st_mode) && (dwFlagsAndAttributes & FILE_FLAG_BACKUP_SEMANTICS) == 0)) {
+        ::close(fd);
+        return INVALID_HANDLE_VALUE;
+    }
+    return new FileContext{fd};
+}
+
+BOOL GetFileInformationByHandle(HANDLE hFile, BY_HANDLE_FILE_INFORMATION* lpFileInformation) {
+    if (hFile == nullptr || hFile == INVALID_HANDLE_VALUE || lpFileInformation == nullptr)
+        return FALSE;
+    struct stat st {};
+    if (::fstat(static_cast<FileContext*>(hFile)->fd, &st) != 0) return FALSE;
+    WIN32_FIND_DATAW d{};
+    const DWORD attr = FillFromStat(st, d);
+    BY_HANDLE_FILE_INFORMATION& info = *lpFileInformation;
+    info.dwFileAttributes = attr == 0 ? FILE_ATTRIBUTE_NORMAL : attr;
+    info.ftCreationTime = d.ftCreationTime;
+    info.ftLastAccessTime = d.ftLastAccessTime;
+    info.ftLastWriteTime = d.ftLastWriteTime;
+    // The host's device numbers fit 32 bits for every usual device; the high
+    // half is folded in for the rest.
+    const auto device = static_cast<std::uint64_t>(st.st_dev);
+    info.dwVolumeSerialNumber = static_cast<DWORD>(device ^ (device >> 32));
+    info.nFileSizeHigh = d.nFileSizeHigh;
+    info.nFileSizeLow = d.nFileSizeLow;
+    info.nNumberOfLinks = static_cast<DWORD>(st.st_nlink);
+    const auto inode = static_cast<std::uint64_t>(st.st_ino);
+    info.nFileIndexHigh = static_cast<DWORD>(inode >> 32);
+    info.nFileIndexLow = static_cast<DWORD>(inode & 0xFFFFFFFF);
+    return TRUE;
+}
+
+BOOL CloseHandle(HANDLE hObject) {
+    if (hObject == nullptr || hObject == INVALID_HANDLE_VALUE) return FALSE;
+    auto* file = static_cast<FileContext*>(hObject);
+    ::close(file->fd);
+    delete file;
+    return TRUE;
+}

@@ -256,6 +256,48 @@ TEST_F(WholeRun, OverwriteIntoTheSourceFolderKeepsTheOriginals) {
     EXPECT_EQ(FileNamesIn(src.Path()), (Names{"a.PNG", "a.png", "b.PNG", "c.PNG", "c.bmp"}));
 }
 
+// With the destination in the source folder, one file's output can carry
+// the name of another source of the run (k.JPG's k.PNG is the source k.PNG).
+// Overwrite replaces no source, by name or through a link, and each refusal
+// counts as not saved; outputs that are no source are still replaced.
+TEST_F(WholeRun, OverwriteReplacesNoSourceOfTheRun) {
+    src.Write("k.JPG", MakeImage(ImageKind::Jpeg, 8, 6, 1));
+    src.Write("k.PNG", MakeImage(ImageKind::Png, 9, 7, 2));
+    src.Write("m.GIF", MakeImage(ImageKind::Gif, 5, 4, 3));
+    src.Write("m.bmp", MakeBmp(6, 5, 4));
+    const auto before = SnapshotTree(src.Path());
+    RunSettings r = Settings();
+    r.destination = src.WinPath();
+    r.policy = ClashPolicy::Overwrite;
+    r.formats = {IDC_FORMAT_BMP, IDC_FORMAT_GIF, IDC_FORMAT_JPEG, IDC_FORMAT_PNG, IDC_FORMAT_TIFF};
+    ASSERT_TRUE(RunConversion(s, r));
+    // Refused: k.PNG and k.JPG for both k files, m.GIF for both m files.
+    ExpectEnd(4, 4, 4, 14, 20, u"操作部分完成！", kOrange);
+    const auto after = SnapshotTree(src.Path());
+    for (const auto& [name, sum] : before) EXPECT_EQ(after.at(name), sum) << name;
+    EXPECT_EQ(FileNamesIn(src.Path()), (Names{"k.BMP", "k.GIF", "k.JPG", "k.PNG", "k.TIF", "m.BMP",
+                                              "m.GIF", "m.JPG", "m.PNG", "m.TIF", "m.bmp"}));
+
+    // Links to sources in another destination are refused; a plain file is replaced.
+    TempDir from, to;
+    const fs::path k = from.Write("k.JPG", MakeImage(ImageKind::Jpeg, 8, 6, 1));
+    const fs::path m = from.Write("m.GIF", MakeImage(ImageKind::Gif, 5, 4, 3));
+    fs::create_hard_link(k, to.Path() / "k.PNG");
+    fs::create_symlink(m, to.Path() / "m.PNG");
+    to.Write("k.GIF", "old");
+    const auto sources = SnapshotTree(from.Path());
+    r.source = from.WinPath();
+    r.destination = to.WinPath();
+    r.formats = {IDC_FORMAT_PNG, IDC_FORMAT_GIF};
+    ASSERT_TRUE(RunConversion(s, r));
+    ExpectEnd(2, 2, 2, 2, 4, u"操作部分完成！", kOrange);
+    EXPECT_EQ(SnapshotTree(from.Path()), sources);
+    EXPECT_TRUE(fs::is_symlink(to.Path() / "m.PNG"));
+    EXPECT_EQ(fs::hard_link_count(k), 2u);
+    EXPECT_EQ(SniffFormat(ReadFileBytes(to.Path() / "k.GIF")), "GIF");
+    EXPECT_EQ(FileNamesIn(to.Path()), (Names{"k.GIF", "k.PNG", "m.GIF", "m.PNG"}));
+}
+
 TEST_F(WholeRun, EverySaveFailingEndsInFailure) {
     src.Write("a.bmp", MakeBmp(3, 3));
     src.Write("b.bmp", MakeBmp(3, 3));
