@@ -248,9 +248,34 @@ public:
         Window window;
         long l0, l1, l2;
     };
-    std::vector<Message> Messages() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_messages;
+    // Every request sent to the window manager before this call, in the order
+    // handled. The window manager answers from a thread of its own, and the
+    // list may see the focus arrive before the manager has read the activation
+    // request, so a marker is sent behind them and awaited: the server passes
+    // events on in the order it took them.
+    std::vector<Message> MessagesSoFar(Display* from) {
+        const Atom marker = XInternAtom(from, "ORV_TEST_MARKER", False);
+        XEvent e{};
+        e.xclient.type = ClientMessage;
+        e.xclient.window = DefaultRootWindow(from);
+        e.xclient.message_type = marker;
+        e.xclient.format = 32;
+        e.xclient.data.l[0] = ++m_markers;
+        XSendEvent(from, DefaultRootWindow(from), False,
+                   SubstructureRedirectMask | SubstructureNotifyMask, &e);
+        XSync(from, False);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (std::chrono::steady_clock::now() < deadline) {
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                for (std::size_t i = 0; i < m_messages.size(); ++i)
+                    if (m_messages[i].type == "ORV_TEST_MARKER" && m_messages[i].l0 == m_markers)
+                        return std::vector<Message>(m_messages.begin(), m_messages.begin() + i);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        ADD_FAILURE() << "the window manager did not get to a marker within 10 s";
+        return {};
     }
 
 private:
@@ -292,6 +317,7 @@ private:
     std::thread m_thread;
     std::mutex m_mutex;
     std::vector<Message> m_messages;
+    long m_markers = 0;
 };
 
 TEST_F(X11WindowListTest, ClientListAndRequestsOfAWindowManager) {
@@ -321,7 +347,7 @@ TEST_F(X11WindowListTest, ClientListAndRequestsOfAWindowManager) {
     ShowWindow(H(minimised), SW_SHOWNORMAL);
     EXPECT_TRUE(SetForegroundWindow(H(minimised)));
     bool unmaximised = false, unhidden = false, activated = false;
-    for (const auto& m : wm.Messages()) {
+    for (const auto& m : wm.MessagesSoFar(m_x)) {
         const bool removal = m.type == "_NET_WM_STATE" && m.window == minimised && m.l0 == 0;
         if (removal && static_cast<Atom>(m.l1) == A("_NET_WM_STATE_MAXIMIZED_VERT") &&
             static_cast<Atom>(m.l2) == A("_NET_WM_STATE_MAXIMIZED_HORZ"))
