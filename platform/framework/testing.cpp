@@ -1,6 +1,7 @@
 // Test helpers that drive a dialog through its real widgets with QTest.
 #include "testing.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QFontInfo>
 #include <QImage>
@@ -143,6 +144,12 @@ void PumpOnce() {
 QImage Grab(CDialog* pDlg) {
     QWidget* window = WindowOf(pDlg);
     return window ? window->grab().toImage() : QImage();
+}
+
+int RegisteredTimers(CDialog* pDlg) {
+    QWidget* window = WindowOf(pDlg);
+    QAbstractEventDispatcher* loop = QAbstractEventDispatcher::instance();
+    return window && loop ? static_cast<int>(loop->registeredTimers(window).size()) : 0;
 }
 
 QImage GrabScreen(CDialog* pDlg) {

@@ -43,6 +43,9 @@ bool PumpUntil(const std::function<bool()>& pred,
 // Runs the event loop once, for everything pending.
 void PumpOnce();
 
+// How many timers the event loop holds for the dialog's window.
+int RegisteredTimers(CDialog* pDlg);
+
 // A rendering of the dialog's window as it is now.
 QImage Grab(CDialog* pDlg);
 // What the screen shows of the dialog's window now: the pixels drawn so far,

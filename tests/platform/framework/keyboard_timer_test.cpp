@@ -58,8 +58,13 @@ TEST_F(FwTimerTest, ATimerRepeatsUntilKilled) {
 
 TEST_F(FwTimerTest, ArmingAnArmedIdentifierReplacesIt) {
     dlg.oneShotTimers = {0x10101};
+    const int before = RegisteredTimers(&dlg);
     dlg.SetTimer(0x10101, 3600 * 1000, nullptr);  // an hour: never within the test
     dlg.SetTimer(0x10101, 0, nullptr);
+    // One timer for the identifier: a 0 ms one left behind would spin a core.
+    EXPECT_EQ(RegisteredTimers(&dlg), before + 1);
+    dlg.SetTimer(0x10101, 0, nullptr);
+    EXPECT_EQ(RegisteredTimers(&dlg), before + 1);
     ASSERT_TRUE(PumpUntil([&] { return dlg.Count("timer", 0x10101) == 1; }));
     PumpSeveralTicks();
     EXPECT_EQ(dlg.Count("timer", 0x10101), 1);
