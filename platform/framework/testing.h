@@ -39,7 +39,7 @@ void PressKey(CDialog* pDlg, Key key);
 
 // Runs the event loop until pred is true or the time is up; returns pred().
 bool PumpUntil(const std::function<bool()>& pred,
-               std::chrono::milliseconds timeout = std::chrono::seconds(30));
+               std::chrono::milliseconds timeout = std::chrono::seconds(10));
 // Runs the event loop once, for everything pending.
 void PumpOnce();
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QString>
 #include <algorithm>
 #include <cstdlib>
 
@@ -37,6 +38,13 @@ void SetOrUnset(const char* name, bool had, const std::string& value) {
 }
 
 }  // namespace
+
+bool WaitUntil(const std::string& what, const std::function<bool()>& pred,
+               std::chrono::milliseconds deadline) {
+    if (afx::testing::PumpUntil(pred, deadline)) return true;
+    ADD_FAILURE() << "waited " << deadline.count() << " ms in vain for " << what;
+    return false;
+}
 
 bool UseImagingRuntime() {
     static const bool registered = [] {
@@ -174,8 +182,21 @@ bool DialogSession::RunInProgress() const {
     return State() != RunState::Idle || Text(IDC_START) != kStartCaption;
 }
 
-bool DialogSession::WaitForRunEnd(std::chrono::milliseconds timeout) {
-    return afx::testing::PumpUntil([this] { return !RunInProgress(); }, timeout);
+namespace {
+std::string Utf8(const std::u16string& text) {
+    return QString::fromStdU16String(text).toStdString();
+}
+}  // namespace
+
+bool DialogSession::WaitForRunEnd(std::chrono::milliseconds deadline) {
+    if (afx::testing::PumpUntil([this] { return !RunInProgress(); }, deadline)) return true;
+    const RunCounters c = Counters();
+    ADD_FAILURE() << "waited " << deadline.count() << " ms in vain for the run to end; state "
+                  << static_cast<int>(State()) << ", button 1016 \"" << Utf8(Text(IDC_START))
+                  << "\", " << c.processed << " of " << c.total << " files processed, line 1038 \""
+                  << Utf8(Text(IDC_STATUS_COUNTS)) << "\", line 1036 \""
+                  << Utf8(Text(IDC_STATUS_MESSAGE)) << "\"";
+    return false;
 }
 
 void DialogSession::Settle() {
@@ -193,6 +214,7 @@ void DialogSession::Settle() {
         last = now;
         lastCaption = caption;
     }
+    if (quiet < 8) ADD_FAILURE() << "the run's counts and button 1016 did not come to rest";
 }
 
 namespace {

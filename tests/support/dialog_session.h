@@ -5,6 +5,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -34,6 +35,12 @@ bool UseImagingRuntime();
 // The five format boxes in the order of the checkbox row.
 inline constexpr int kFormatBoxes[] = {IDC_FORMAT_BMP, IDC_FORMAT_GIF, IDC_FORMAT_JPEG,
                                        IDC_FORMAT_PNG, IDC_FORMAT_TIFF};
+
+// Pumps the event loop until pred holds. When the deadline passes first, the
+// test fails with what it waited for, and false is returned, so that a broken
+// run ends the test in seconds instead of at ctest's time limit.
+bool WaitUntil(const std::string& what, const std::function<bool()>& pred,
+               std::chrono::milliseconds deadline = std::chrono::seconds(10));
 
 // What a test wants in the option controls before it presses Start.
 struct RunSettings {
@@ -96,8 +103,11 @@ public:
     // A run is in progress from Start until its last step has restored the
     // idle controls (a stopped run is still ending while its step is armed).
     bool RunInProgress() const;
-    bool WaitForRunEnd(std::chrono::milliseconds timeout = std::chrono::seconds(120));
-    // Pumps until no step is pending (used while paused).
+    // Fails the test, saying what the window shows, when the run has not
+    // ended by the deadline.
+    bool WaitForRunEnd(std::chrono::milliseconds deadline = std::chrono::seconds(30));
+    // Pumps until no step is pending (used while paused); fails the test when
+    // the counts and the caption do not come to rest.
     void Settle();
 
 private:

@@ -169,7 +169,7 @@ TEST_F(RunControl, StopWhilePausedWithOnlyALoadArmedEndsAtOnce) {
 
 TEST_F(RunControl, StopWhileRunningWritesTheFinalLineThenStopped) {
     PressStart();
-    ASSERT_TRUE(afx::testing::PumpUntil([&] { return s.Counters().processed >= 2; }));
+    ASSERT_TRUE(WaitUntil("two files processed", [&] { return s.Counters().processed >= 2; }));
     PressStop();
     EXPECT_EQ(s.State(), RunState::Idle);
     EXPECT_FALSE(s.Enabled(IDC_STOP));
@@ -276,7 +276,7 @@ TEST_F(RunControl, EnterIsStartAndPauseEscIsStopAndTheWindowStays) {
 
 TEST_F(RunControl, ClosingDuringARunKeepsWhatIsWrittenAndShowsNoEnd) {
     PressStart();
-    ASSERT_TRUE(afx::testing::PumpUntil([&] { return s.Counters().saved >= kFormats; }));
+    ASSERT_TRUE(WaitUntil("the first file saved", [&] { return s.Counters().saved >= kFormats; }));
     afx::testing::RequestClose(&s.Dlg());
     EXPECT_FALSE(s.WindowAlive());
     const int written = Outputs();

@@ -10,12 +10,15 @@
 #include "platform/framework/testing.h"
 #include "tests/support/dialog_session.h"
 #include "tests/support/image_files.h"
+#include "tests/support/unprivileged.h"
 
 namespace {
 
 using namespace testsupport;
 namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
+using testsupport::OpenToOthers;
+using testsupport::ScopedUnprivileged;
 
 const bool kRuntime = UseImagingRuntime();
 
@@ -323,6 +326,57 @@ TEST_F(WholeRun, OneSaveFailingOfFourIsPartial) {
     EXPECT_EQ(FileNamesIn(dst.Path()), (Names{"a.JPG", "a.PNG", "b.PNG"}));
 }
 
+// The formats are saved in table order, PNG first: its failure must not keep
+// the later formats of the same picture from being written.
+TEST_F(WholeRun, TheFirstFormatFailingLeavesTheOthersWritten) {
+    src.Write("a.bmp", MakeBmp(3, 3));
+    fs::create_directories(dst.Path() / "a.PNG");  // no file can take its place
+    RunSettings r = Settings();
+    r.policy = ClashPolicy::Overwrite;
+    r.formats = {IDC_FORMAT_PNG, IDC_FORMAT_BMP, IDC_FORMAT_TIFF};
+    ASSERT_TRUE(RunConversion(s, r));
+    ExpectEnd(1, 1, 1, 2, 3, u"操作部分完成！", kOrange);
+    EXPECT_EQ(FileNamesIn(dst.Path()), (Names{"a.BMP", "a.TIF"}));  // files only
+    EXPECT_EQ(SniffFormat(ReadFileBytes(dst.Path() / "a.TIF")), "TIFF");
+}
+
+// Acting as an ordinary user, as permission bits do not stop root: a
+// destination that cannot be written fails every save and keeps nothing,
+// and a subfolder that cannot be read adds nothing while the scan goes on.
+TEST_F(WholeRun, ReadOnlyDestinationAndUnreadableSubfolder) {
+    src.Write("a.bmp", MakeBmp(3, 3));
+    src.Write("locked/b.bmp", MakeBmp(3, 3));
+    src.Write("open/c.bmp", MakeBmp(3, 3));
+    fs::permissions(src.Path() / "locked", fs::perms::none);
+    OpenToOthers(src.Path(), false);
+    OpenToOthers(dst.Path(), false);
+    ScopedUnprivileged user;
+    if (!user.Active()) GTEST_SKIP() << user.Reason();
+    ASSERT_TRUE(RunConversion(s, Settings()));
+    ExpectEnd(2, 2, 2, 0, 2, u"操作失败！", kRed);
+    EXPECT_LE(s.ClosestToColour(IDC_STATUS_MESSAGE, 255, 0, 0), 30);
+    EXPECT_TRUE(FileNamesIn(dst.Path()).empty());  // no output, no temporary file
+}
+
+// The destination vanishes between two files: the saves after it fail and
+// are counted, and the run ends normally.
+TEST_F(WholeRun, DestinationRemovedInTheMiddleOfARun) {
+    for (const char* name : {"a.bmp", "b.bmp", "c.bmp"}) src.Write(name, MakeBmp(3, 3));
+    RunSettings r = Settings();
+    r.destination = dst.WinPath() + u"out";
+    r.formats = {IDC_FORMAT_PNG, IDC_FORMAT_BMP};
+    s.Apply(r);
+    s.Click(IDC_START);
+    s.Click(IDC_START);  // pause: the first file's armed save still runs
+    s.Settle();
+    ASSERT_EQ(s.Counters().saved, 2);
+    fs::remove_all(dst.Path() / "out");
+    s.Click(IDC_START);
+    ASSERT_TRUE(s.WaitForRunEnd());
+    ExpectEnd(3, 3, 3, 2, 6, u"操作部分完成！", kOrange);
+    EXPECT_FALSE(fs::exists(dst.Path() / "out"));
+}
+
 TEST_F(WholeRun, EmptyFolderEndsInsideTheClick) {
     RunSettings r = Settings();
     s.Apply(r);
@@ -490,10 +544,10 @@ TEST_F(WholeRun, ProgressBarStepsThroughTheFilesAndNeverGoesBack) {
     s.Apply(Settings());
     s.Click(IDC_START);
     std::vector<int> seen{s.ProgressPos()};
-    afx::testing::PumpUntil([&] {
+    ASSERT_TRUE(WaitUntil("the run to end while its bar is watched", [&] {
         if (s.ProgressPos() != seen.back()) seen.push_back(s.ProgressPos());
         return !s.RunInProgress();
-    });
+    }));
     const std::vector<int> all{0, 14, 28, 42, 57, 71, 85, 100};
     for (std::size_t i = 1; i < seen.size(); ++i) EXPECT_GT(seen[i], seen[i - 1]);
     for (int pos : seen) EXPECT_NE(std::find(all.begin(), all.end(), pos), all.end()) << pos;

@@ -21,7 +21,8 @@ protected:
     void PumpSeveralTicks() {
         dlg.SetTimer(kSentinel, 0, nullptr);
         const int before = dlg.Count("timer", kSentinel);
-        ASSERT_TRUE(PumpUntil([&] { return dlg.Count("timer", kSentinel) >= before + 5; }));
+        ASSERT_TRUE(PumpUntil([&] { return dlg.Count("timer", kSentinel) >= before + 5; }))
+            << "waited in vain for five ticks of a 0 ms timer";
         dlg.KillTimer(kSentinel);
     }
     static constexpr UINT_PTR kSentinel = 0x7777;
@@ -49,7 +50,8 @@ TEST_F(FwTimerTest, AHandlerThatKillsItsTimerGetsExactlyOneTick) {
 
 TEST_F(FwTimerTest, ATimerRepeatsUntilKilled) {
     dlg.SetTimer(3, 0, nullptr);
-    ASSERT_TRUE(PumpUntil([&] { return dlg.Count("timer", 3) >= 3; }));
+    ASSERT_TRUE(PumpUntil([&] { return dlg.Count("timer", 3) >= 3; }))
+        << "waited in vain for three ticks of timer 3";
     EXPECT_TRUE(dlg.KillTimer(3));
     const int ticks = dlg.Count("timer", 3);
     PumpSeveralTicks();
@@ -65,7 +67,8 @@ TEST_F(FwTimerTest, ArmingAnArmedIdentifierReplacesIt) {
     EXPECT_EQ(RegisteredTimers(&dlg), before + 1);
     dlg.SetTimer(0x10101, 0, nullptr);
     EXPECT_EQ(RegisteredTimers(&dlg), before + 1);
-    ASSERT_TRUE(PumpUntil([&] { return dlg.Count("timer", 0x10101) == 1; }));
+    ASSERT_TRUE(PumpUntil([&] { return dlg.Count("timer", 0x10101) == 1; }))
+        << "waited in vain for the re-armed timer's tick";
     PumpSeveralTicks();
     EXPECT_EQ(dlg.Count("timer", 0x10101), 1);
 }
@@ -80,7 +83,8 @@ TEST_F(FwTimerTest, KilledBeforeItFiresItNeverFires) {
 TEST_F(FwTimerTest, ATimerProcIsCalledInsteadOfTheMessage) {
     g_procTicks.clear();
     dlg.SetTimer(6, 0, &RecordTick);
-    ASSERT_TRUE(PumpUntil([] { return !g_procTicks.empty(); }));
+    ASSERT_TRUE(PumpUntil([] { return !g_procTicks.empty(); }))
+        << "waited in vain for the timer procedure";
     dlg.KillTimer(6);
     EXPECT_EQ(g_procTicks.front(), 6u);
     EXPECT_EQ(dlg.Count("timer", 6), 0);
