@@ -60,13 +60,17 @@ struct Format {
 TEST(SmallPixelBudget, OneColumnOverTheBudgetIsRefusedBeforeThePixelsExist) {
     ASSERT_EQ(gdip::PixelBudgetBytes(), 1u << 20);  // the small budget is linked in
     const Format formats[] = {
-        {"GIF", gdip::MakeGifDecoder,
-         [](const gdip::Bitmap& i) { return codectest::Encode(*gdip::MakeGifEncoder(), i); }},
-        {"TIFF", gdip::MakeTiffDecoder,
-         [](const gdip::Bitmap& i) { return codectest::Encode(*gdip::MakeTiffEncoder(), i); }},
-        {"ICO", gdip::MakeIcoDecoder, Icon},
-        {"WebP", gdip::MakeWebpDecoder, Webp},
-        {"HEIF", gdip::MakeHeifDecoder,
+        {"GIF", gdip::kGifCodec.makeDecoder,
+         [](const gdip::Bitmap& i) {
+             return codectest::Encode(*gdip::kGifCodec.makeEncoder(), i);
+         }},
+        {"TIFF", gdip::kTiffCodec.makeDecoder,
+         [](const gdip::Bitmap& i) {
+             return codectest::Encode(*gdip::kTiffCodec.makeEncoder(), i);
+         }},
+        {"ICO", gdip::kIcoCodec.makeDecoder, Icon},
+        {"WebP", gdip::kWebpCodec.makeDecoder, Webp},
+        {"HEIF", gdip::kHeifCodec.makeDecoder,
          [](const gdip::Bitmap& i) {
              return codectest::MakeHeif(i, heif_compression_HEVC, heif_orientation_normal);
          }},
