@@ -16,7 +16,7 @@ bool CreateFolderLevels(std::u16string& rPath) {
         const std::size_t found = p + 1 < n ? rPath.find(u'\\', p + 1) : std::u16string::npos;
         if (found == std::u16string::npos) return true;  // unreachable: the path ends in "\"
         p = found;
-        const std::u16string level = rPath.substr(0, p);
+        const std::u16string level = util::LeftPart(rPath, static_cast<long long>(p));
         if (!level.empty() && !PathFileExistsW(level.c_str()) &&
             !CreateDirectoryW(level.c_str(), nullptr))
             return false;

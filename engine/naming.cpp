@@ -2,14 +2,14 @@
 #include "engine/naming.h"
 
 #include "platform/win32/fileapi.h"
+#include "util/text.h"
 
 std::u16string BaseNameOf(const std::u16string& path) {
     if (path.empty()) return {};
-    const std::size_t slash = path.rfind(u'\\');
-    std::u16string name = slash == std::u16string::npos ? path : path.substr(slash + 1);
-    const std::size_t dot = name.rfind(u'.');
-    if (dot != std::u16string::npos) name.erase(dot);
-    return name;
+    const long long length = static_cast<long long>(path.size());
+    const std::u16string name = util::RightPart(path, length - util::LastIndexOf(path, u'\\') - 1);
+    const long long dot = util::LastIndexOf(name, u'.');
+    return dot < 0 ? name : util::LeftPart(name, dot);
 }
 
 std::u16string MakeOutputPath(const std::u16string& folder, const std::u16string& name,

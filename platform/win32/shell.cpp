@@ -125,6 +125,13 @@ QWidget* OwnerWidget(HWND owner) {
     return nullptr;
 }
 
+// The browser opens where the top of the Windows namespace puts the user:
+// with no root given, that is the desktop, whose first entries are the
+// user's own folders (Desktop, Documents, Pictures), nothing preselected.
+// Here those folders are the home folder, drive C:, so the dialog opens
+// there, again with nothing selected; the rest of the namespace, drive Z:
+// (the host's root), is one click away in the dialog's side bar. The edit's
+// current folder is not used, as the program gives no starting folder.
 std::optional<std::u16string> ChooseFolderWithQt(const BROWSEINFOW& bi) {
     if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) return std::nullopt;
     const QString title = bi.lpszTitle != nullptr ? QString::fromUtf16(bi.lpszTitle) : QString();

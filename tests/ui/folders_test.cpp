@@ -64,6 +64,7 @@ protected:
     void SetUp() override {
         win32::SetShellExecuteForTesting([this](std::u16string verb, std::u16string file) {
             explored.push_back({verb, file});
+            openEnabledWhileOpening.push_back(s.Enabled(IDC_OPEN_SOURCE));
         });
     }
     void TearDown() override {
@@ -81,6 +82,7 @@ protected:
     TempDir base;
     DialogSession s;
     std::vector<std::pair<std::u16string, std::u16string>> explored;
+    std::vector<bool> openEnabledWhileOpening;  // button 1059 as each opening starts
 };
 
 // --- Browse -----------------------------------------------------------------
@@ -237,6 +239,7 @@ TEST_F(Folders, OpenRaisesAWindowOfTheFolderOrStartsTheFileManager) {
         }
         if (c.explore) {
             ASSERT_EQ(explored.size(), 1u);
+            EXPECT_EQ(openEnabledWhileOpening.back(), false);  // disabled until it has started
             EXPECT_EQ(explored[0].first, u"explore");
             EXPECT_EQ(explored[0].second, path.back() == u'\\' ? path : path + u"\\");
         } else {

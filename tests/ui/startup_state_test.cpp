@@ -141,6 +141,33 @@ TEST(StartupState, EnterRightAfterStartUpStartsARunOverThePicturesFolder) {
     EXPECT_TRUE(std::filesystem::exists(home.Path() / "ORV_Save" / "a.PNG"));
 }
 
+// Start-up rules that nothing else would notice breaking: Start and Enter
+// are ignored until the window is ready, only the large icon is set, and the
+// banner is 28 points at the screen's resolution.
+TEST(StartupState, ReadyGuardOneIconAndTheBannerHeight) {
+    ScopedHome home(true);
+    {
+        CConverterDlg early(nullptr);  // no window yet, so not ready
+        early.OnStart();
+        early.OnOK();
+        EXPECT_EQ(early.GetRunState(), RunState::Idle);
+    }
+    CWinApp app;  // the constructor loads the icon through the application
+    DialogSession s;
+    const HICON icon = app.LoadIconW(IDR_MAINFRAME);
+    ASSERT_NE(icon, nullptr);
+    EXPECT_EQ(s.Dlg().GetIcon(TRUE), icon);
+    EXPECT_EQ(s.Dlg().GetIcon(FALSE), nullptr);
+
+    CClientDC screen(&s.Dlg());
+    const int dpi = screen.GetDeviceCaps(LOGPIXELSY);
+    const int height = afx::testing::WidgetOf(s.Item(IDC_BANNER))->font().pixelSize();
+    EXPECT_EQ(height, dpi * 280 / 720);
+    if (dpi == 96) {
+        EXPECT_EQ(height, 37);
+    }
+}
+
 // --- Fonts, layout and colours ------------------------------------------------
 
 TEST(StartupLook, FontsResolveToTheInstalledSubstitutes) {
