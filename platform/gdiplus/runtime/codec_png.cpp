@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "codec.h"
+#include "png_checksums.h"
 
 namespace gdip {
 
@@ -89,6 +90,7 @@ public:
         }
         ReadState state{file};
         png_set_read_fn(png, &state, ReadFromMemory);
+        SetPngChecksumRule(png);
         std::vector<png_bytep> rows;
         GpStatus status = OutOfMemory;
         try {

@@ -225,7 +225,8 @@ TEST(PngCodec, ImageMagickReadsOurFilesExactly) {
 }
 
 // An ancillary chunk with a bad checksum makes libpng warn; the runtime
-// decodes the picture and prints nothing.
+// decodes the picture and prints nothing. A critical chunk with a bad
+// checksum is a damaged file (only the fuzzers ignore checksums).
 TEST(PngCodec, WarningsAboutAncillaryChunksStaySilent) {
     const PngSpec rgb{"RGB", PNG_COLOR_TYPE_RGB, 8};
     Bytes file = WriteWithLibpng(rgb, 4, 4);
@@ -233,6 +234,13 @@ TEST(PngCodec, WarningsAboutAncillaryChunksStaySilent) {
     file.insert(file.begin() + 33, text.begin(), text.end());  // after IHDR
     const gdip::Bitmap image = Decode(file);
     EXPECT_EQ(image.width, 4u);
+
+    Bytes damaged = WriteWithLibpng(rgb, 4, 4);
+    damaged[29] ^= 0x01;  // a byte of IHDR's checksum
+    gdip::Bitmap out;
+    std::string printed;
+    EXPECT_NE(gdiptest::DecodeWatched(*gdip::kPngCodec.makeDecoder(), damaged, out, printed), Ok);
+    EXPECT_EQ(printed, "");
 }
 
 }  // namespace
