@@ -32,6 +32,10 @@ struct JpegErrors {
     std::jmp_buf jump;
     bool inputEnded = false;   // the file ended before its end-of-image marker
     bool dataMissing = false;  // and the decoder then wanted more than was there
+    // Reading: one bit per component that a scan of the file has begun to
+    // carry, gathered by libjpeg's progress calls.
+    jpeg_progress_mgr progress{};
+    unsigned componentsSeen = 0;
 };
 
 void OnJpegError(j_common_ptr cinfo) {
@@ -51,6 +55,13 @@ void OnJpegMessage(j_common_ptr cinfo, int level) {
         errors->inputEnded = true;
 }
 void OnJpegOutput(j_common_ptr) {}
+void OnJpegProgress(j_common_ptr common) {
+    auto* errors = reinterpret_cast<JpegErrors*>(common->err);
+    const auto* cinfo = reinterpret_cast<j_decompress_ptr>(common);
+    for (int i = 0; i < cinfo->comps_in_scan; ++i)
+        if (cinfo->cur_comp_info[i] != nullptr)
+            errors->componentsSeen |= 1u << cinfo->cur_comp_info[i]->component_index;
+}
 
 void InitErrors(JpegErrors& errors) {
     jpeg_std_error(&errors.mgr);
@@ -119,9 +130,13 @@ bool AllCoefficientsRefined(const jpeg_decompress_struct& cinfo) {
 
 // The end of a file cut short, judged as Decoder::Decode says: after every
 // row (a missing end-of-image marker) it is accepted, inside the rows not.
+// A file that carries its components in scans of their own and ends before
+// the scan of one of them has every row, but without that component.
 bool CutInsideRows(const jpeg_decompress_struct& cinfo, const JpegErrors& errors) {
     if (!errors.inputEnded) return false;
-    return errors.dataMissing || !AllCoefficientsRefined(cinfo);
+    const unsigned allComponents = (1u << cinfo.num_components) - 1;
+    return errors.dataMissing || errors.componentsSeen != allComponents ||
+           !AllCoefficientsRefined(cinfo);
 }
 
 // No object with a destructor lives in this frame, so libjpeg's longjmp back
@@ -133,6 +148,8 @@ GpStatus DecodeJpeg(jpeg_decompress_struct& cinfo, JpegErrors& errors,
     // libjpeg has no backing store: a progressive image whose coefficients
     // exceed this fails with an error instead of taking the machine.
     cinfo.mem->max_memory_to_use = static_cast<long>(PixelBudgetBytes());
+    errors.progress.progress_monitor = OnJpegProgress;
+    cinfo.progress = &errors.progress;
     jpeg_mem_src(&cinfo, file.data(), static_cast<unsigned long>(file.size()));
     jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xFFFF);
     jpeg_read_header(&cinfo, TRUE);

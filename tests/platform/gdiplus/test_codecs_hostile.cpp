@@ -4,8 +4,13 @@
 #include <gtest/gtest.h>
 #include <libheif/heif.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <random>
 #include <tuple>
+// clang-format off
+#include <jpeglib.h>
+// clang-format on
 
 #include "codec_test_util.h"
 #include "tests/support/temp_dir.h"
@@ -58,6 +63,38 @@ Bytes SmallIcon(std::uint32_t w, std::uint32_t h) {
     return b;
 }
 
+// A JPEG that carries each component in a scan of its own (sequential, not
+// progressive): cut between two scans, every row is there but a component
+// is not.
+Bytes ScanPerComponentJpeg(const gdip::Bitmap& img) {
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr errors;
+    cinfo.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&cinfo);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &buffer, &size);
+    cinfo.image_width = img.width;
+    cinfo.image_height = img.height;
+    cinfo.input_components = 4;
+    cinfo.in_color_space = JCS_EXT_RGBX;
+    jpeg_set_defaults(&cinfo);
+    static const jpeg_scan_info kScans[] = {
+        {1, {0}, 0, 63, 0, 0}, {1, {1}, 0, 63, 0, 0}, {1, {2}, 0, 63, 0, 0}};
+    cinfo.scan_info = kScans;
+    cinfo.num_scans = 3;
+    jpeg_start_compress(&cinfo, TRUE);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        JSAMPROW row = const_cast<JSAMPROW>(img.Row(cinfo.next_scanline));
+        jpeg_write_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    Bytes out(buffer, buffer + size);
+    std::free(buffer);
+    return out;
+}
+
 // Small valid files of every format these decoders read; those that need
 // ImageMagick or a HEIF encoder are left out when the tool is missing.
 std::vector<Sample> Samples() {
@@ -70,6 +107,8 @@ std::vector<Sample> Samples() {
     s.push_back({"PNG RGBA", &gdip::kPngCodec, Encode(*gdip::kPngCodec.makeEncoder(), alpha), 12});
     s.push_back(
         {"JPEG", &gdip::kJpegCodec, Encode(*gdip::kJpegCodec.makeEncoder(), Smooth(40, 33)), 2});
+    s.push_back(
+        {"JPEG, a scan per component", &gdip::kJpegCodec, ScanPerComponentJpeg(Smooth(40, 33)), 2});
     s.push_back({"GIF", &gdip::kGifCodec, Encode(*gdip::kGifCodec.makeEncoder(), alpha), 1});
     s.push_back({"TIFF", &gdip::kTiffCodec, Encode(*gdip::kTiffCodec.makeEncoder(), alpha)});
     s.push_back({"ICO", &gdip::kIcoCodec, SmallIcon(13, 9)});
