@@ -189,14 +189,38 @@ std::vector<Box> CutBoxes(const Moments& m, int wanted) {
 
 using Colour = std::array<std::uint8_t, 3>;
 
+// The nearest of the first `count` entries of a palette sorted by green
+// (of those equally near, the first): the search walks outward from the
+// entry of the nearest green and stops on each side once green alone is
+// farther than the best match.
 int NearestOf(const std::vector<Colour>& palette, int count, int r, int g, int b) {
+    int lo = 0, hi = count;
+    while (lo < hi) {
+        const int mid = (lo + hi) / 2;
+        if (palette[mid][1] < g)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
     int best = 0, bestDistance = std::numeric_limits<int>::max();
-    for (int i = 0; i < count; ++i) {
+    const auto consider = [&](int i) {
         const int dr = palette[i][0] - r, dg = palette[i][1] - g, db = palette[i][2] - b;
+        if (dg * dg > bestDistance) return false;
         const int distance = dr * dr + dg * dg + db * db;
-        if (distance < bestDistance) best = i, bestDistance = distance;
+        if (distance < bestDistance || (distance == bestDistance && i < best))
+            best = i, bestDistance = distance;
+        return true;
+    };
+    for (int up = lo, down = lo - 1; up < count || down >= 0;) {
+        if (up < count && !consider(up++)) up = count;
+        if (down >= 0 && !consider(down--)) down = -1;
     }
     return best;
+}
+
+void SortByGreen(std::vector<Colour>& palette) {
+    std::sort(palette.begin(), palette.end(),
+              [](const Colour& a, const Colour& b) { return a[1] != b[1] ? a[1] < b[1] : a < b; });
 }
 
 // Rounds of moving each colour to the mean of the cells nearest to it.
@@ -208,6 +232,7 @@ void Refine(const std::vector<Bin>& bins, std::vector<Colour>& palette) {
         if (bins[i].n != 0) used.push_back(i);
     const int count = static_cast<int>(palette.size());
     for (int round = 0; round < kRefineRounds; ++round) {
+        SortByGreen(palette);
         std::vector<Bin> sums(palette.size());
         for (const int i : used) {
             const Bin& bin = bins[i];
@@ -296,6 +321,7 @@ void Quantizer::BuildFromHistogram() {
         }
     }
     Refine(bins, m_palette);
+    SortByGreen(m_palette);
     m_opaque = static_cast<int>(m_palette.size());
     if (anyTransparent) {
         m_transparent = m_opaque;
@@ -304,10 +330,57 @@ void Quantizer::BuildFromHistogram() {
     constexpr std::size_t cells = std::size_t{1} << (3 * kCacheBits);
     m_cache.reset(new std::atomic<std::uint16_t>[cells]);
     for (std::size_t i = 0; i < cells; ++i) m_cache[i].store(kUnknown, std::memory_order_relaxed);
+    constexpr std::size_t boxes = std::size_t{1} << (3 * kBoxBits);
+    m_boxes.reset(new std::vector<std::uint8_t>[boxes]);
+    m_boxState.reset(new std::atomic<std::uint8_t>[boxes]);
+    for (std::size_t i = 0; i < boxes; ++i)
+        m_boxState[i].store(kBoxEmpty, std::memory_order_relaxed);
 }
 
+// The entries that can be nearest to some colour of a box of the coarse
+// lattice: those no farther from the box than the farthest point of the box
+// is from the entry that is nearest at worst.
+std::vector<std::uint8_t> Quantizer::Candidates(int box) const {
+    constexpr int side = 1 << (8 - kBoxBits);
+    const int lo[3] = {(box >> (2 * kBoxBits)) * side, ((box >> kBoxBits) & (side - 1)) * side,
+                       (box & ((1 << kBoxBits) - 1)) * side};
+    std::vector<int> nearest(static_cast<std::size_t>(m_opaque));
+    int bound = std::numeric_limits<int>::max();
+    for (int i = 0; i < m_opaque; ++i) {
+        int near = 0, far = 0;
+        for (int c = 0; c < 3; ++c) {
+            const int v = m_palette[i][c], l = lo[c], h = lo[c] + side - 1;
+            const int dn = v < l ? l - v : v > h ? v - h : 0, df = std::max(v - l, h - v);
+            near += dn * dn, far += df * df;
+        }
+        nearest[i] = near;
+        bound = std::min(bound, far);
+    }
+    std::vector<std::uint8_t> list;
+    for (int i = 0; i < m_opaque; ++i)
+        if (nearest[i] <= bound) list.push_back(static_cast<std::uint8_t>(i));
+    return list;
+}
+
+// Of those equally near, the first, however it is found: the result never
+// depends on which thread asked first.
 int Quantizer::Nearest(int r, int g, int b) const {
-    return m_opaque == 0 ? 0 : NearestOf(m_palette, m_opaque, r, g, b);
+    if (m_opaque == 0) return 0;
+    const int box = (r >> (8 - kBoxBits)) << (2 * kBoxBits) | (g >> (8 - kBoxBits)) << kBoxBits |
+                    (b >> (8 - kBoxBits));
+    std::uint8_t state = m_boxState[box].load(std::memory_order_acquire);
+    if (state == kBoxEmpty && m_boxState[box].compare_exchange_strong(state, kBoxBuilding)) {
+        m_boxes[box] = Candidates(box);
+        m_boxState[box].store(state = kBoxReady, std::memory_order_release);
+    }
+    if (state != kBoxReady) return NearestOf(m_palette, m_opaque, r, g, b);
+    int best = 0, bestDistance = std::numeric_limits<int>::max();
+    for (const std::uint8_t i : m_boxes[box]) {
+        const int dr = m_palette[i][0] - r, dg = m_palette[i][1] - g, db = m_palette[i][2] - b;
+        const int distance = dr * dr + dg * dg + db * db;
+        if (distance < bestDistance) best = i, bestDistance = distance;
+    }
+    return best;
 }
 
 // The nearest entry to the centre of the colour's cell. Threads that meet

@@ -42,6 +42,7 @@ private:
     bool TryExact();
     void BuildFromHistogram();
     int Nearest(int r, int g, int b) const;
+    std::vector<std::uint8_t> Candidates(int box) const;
     std::uint8_t Cached(int r, int g, int b) const;
     void RemapExact(std::uint32_t first, std::uint32_t count, std::uint8_t* out) const;
     bool IsTransparent(const std::uint8_t* px) const {
@@ -56,8 +57,14 @@ private:
     // Exact palettes: colour (24 bits, plus 1 << 24 when used) -> index.
     std::vector<std::uint32_t> m_exactKeys;
     std::vector<std::uint8_t> m_exactIndex;
-    // Otherwise: nearest entry per 6-bit lattice cell, 0xFFFF while unknown.
+    // Otherwise: nearest entry per 6-bit lattice cell, 0xFFFF while unknown,
+    // found among the candidates of its box of a 4-bit lattice, which the
+    // first thread to need them lists.
     std::unique_ptr<std::atomic<std::uint16_t>[]> m_cache;
+    static constexpr int kBoxBits = 4;
+    static constexpr std::uint8_t kBoxEmpty = 0, kBoxBuilding = 1, kBoxReady = 2;
+    mutable std::unique_ptr<std::vector<std::uint8_t>[]> m_boxes;
+    std::unique_ptr<std::atomic<std::uint8_t>[]> m_boxState;
 };
 
 }  // namespace gdip
