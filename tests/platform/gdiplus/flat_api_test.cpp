@@ -1,6 +1,7 @@
 // The flat API through the loader and the real module, as the program uses
 // it: the encoder list, loading, measuring, saving and releasing images.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -300,6 +301,58 @@ TEST_F(FlatApi, ASaveKilledOnItsWayLeavesNoFile) {
     EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 1);
     EXPECT_NE(testsupport::ReadFileBytes(old), "previous");
     EXPECT_EQ(GdipDisposeImage(image), Ok);
+}
+
+std::size_t ThreadCount() {
+    std::size_t n = 0;
+    for ([[maybe_unused]] const auto& task : fs::directory_iterator("/proc/self/task")) ++n;
+    return n;
+}
+
+// Writes fail once a file passes the size limit (EFBIG rather than a signal),
+// as on a disk that fills up part-way through a save.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) : m_handler(std::signal(SIGXFSZ, SIG_IGN)) {
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        rlimit limit = m_old;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_handler);
+    }
+
+private:
+    rlimit m_old{};
+    void (*m_handler)(int);
+};
+
+TEST_F(FlatApi, SaveFailingPartWayLeavesNoFileAndNoThread) {
+    // Noise, so that every output is far larger than the limit.
+    gdip::Bitmap noise = gdiptest::Pattern(1200, 900, false);
+    std::uint32_t state = 1;
+    for (std::size_t i = 0; i < noise.rgba.size(); ++i)
+        if (i % 4 != 3)
+            noise.rgba[i] = static_cast<std::uint8_t>((state = state * 1664525 + 1013904223) >> 24);
+    const fs::path source = m_dir.Path() / "noise.bmp";
+    gdiptest::WriteBytes(source, gdiptest::EncodeToBytes(*gdip::kBmpCodec.makeEncoder(), noise));
+    GpImage* image = Load(source);
+    fs::create_directories(m_dir.Path() / "out");
+    const std::size_t threads = ThreadCount();
+    for (const std::u16string mime : {u"image/png", u"image/gif", u"image/tiff"}) {
+        SCOPED_TRACE(std::string(mime.begin(), mime.end()));
+        GpStatus status = Ok;
+        {
+            const FileSizeLimit limit(64 * 1024);
+            status = Save(image, m_dir.Path() / "out" / "picture", mime);
+        }
+        EXPECT_NE(status, Ok);
+        EXPECT_TRUE(fs::is_empty(m_dir.Path() / "out"));
+        EXPECT_EQ(ThreadCount(), threads);
+    }
+    GdipDisposeImage(image);
 }
 
 TEST_F(FlatApi, ReadOnlyFileIsNotReplaced) {
