@@ -2,9 +2,11 @@
 // photographs into PNG, BMP, JPEG, GIF and TIFF, one thread each, decoding each
 // file once. Prints per tool the whole run's time, ms per megapixel, the ratio
 // to ours, the peak resident memory of its processes and the bytes each
-// format took per megapixel.
+// format took per megapixel; then ours with the runtime's default threads
+// against ours at one thread, and our output sizes against the others'.
 // Usage: bench_imaging <list> <work folder> [tool,tool,...]
-//   tools: ours, vips, gm, im (all by default)
+//   tools: ours, threads (ours with default threads), vips, gm, im
+//   (all by default)
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -39,16 +41,21 @@ double Seconds(const timeval& t) {
     return double(t.tv_sec) + double(t.tv_usec) / 1e6;
 }
 
-// Runs one child with one thread's worth of every tool's parallelism, and
-// accounts its time and peak memory to the outcome.
-void Run(const std::vector<std::string>& args, Outcome& outcome) {
+// Runs one child with one thread's worth of every tool's parallelism (unless
+// it is to use its default threads), and accounts its time and peak memory to
+// the outcome.
+void Run(const std::vector<std::string>& args, Outcome& outcome, bool oneThread = true) {
     int out[2];
     if (pipe(out) != 0) return;
     const pid_t pid = fork();
     if (pid == 0) {
-        setenv("OMP_NUM_THREADS", "1", 1);
-        setenv("MAGICK_THREAD_LIMIT", "1", 1);
-        setenv("VIPS_CONCURRENCY", "1", 1);
+        if (oneThread) {
+            setenv("OMP_NUM_THREADS", "1", 1);
+            setenv("MAGICK_THREAD_LIMIT", "1", 1);
+            setenv("VIPS_CONCURRENCY", "1", 1);
+        } else {
+            unsetenv("OMP_NUM_THREADS");
+        }
         const int null = open("/dev/null", O_WRONLY);
         dup2(out[1], 1);
         dup2(null, 2);
@@ -108,8 +115,9 @@ Outcome RunTool(const std::string& tool, const std::vector<std::string>& files,
     fs::create_directories(folder);
     const fs::path self = fs::read_symlink("/proc/self/exe").parent_path();
     const auto start = std::chrono::steady_clock::now();
-    if (tool == "ours") {
-        Run({(self / "bench_imaging_ours").string(), list.string(), folder.string()}, outcome);
+    if (tool == "ours" || tool == "threads") {
+        Run({(self / "bench_imaging_ours").string(), list.string(), folder.string()}, outcome,
+            tool == "ours");
     } else if (tool == "vips") {
         Run({(self / "bench_imaging_vips").string(), list.string(), folder.string()}, outcome);
     } else if (tool == "gm") {
@@ -142,6 +150,7 @@ double ValueAfter(const std::string& text, const std::string& key) {
 
 const char* Name(const std::string& tool) {
     if (tool == "ours") return "ours";
+    if (tool == "threads") return "ours, threads";
     if (tool == "vips") return "libvips";
     if (tool == "gm") return "GraphicsMagick";
     return "ImageMagick";
@@ -180,7 +189,7 @@ int main(int argc, char** argv) {
     std::ifstream in(list);
     for (std::string line; std::getline(in, line);)
         if (!line.empty()) files.push_back(line);
-    std::vector<std::string> tools = {"ours", "vips", "gm", "im"};
+    std::vector<std::string> tools = {"ours", "threads", "vips", "gm", "im"};
     if (argc > 3) {
         tools.clear();
         std::istringstream names(argv[3]);
@@ -199,10 +208,23 @@ int main(int argc, char** argv) {
     if (mp <= 0) return 1;
     if (ours.wall <= 0 || ours.cpu <= 0) return 1;
     Report(outcomes, files.size(), mp, ours);
-    std::printf("\nours, ms/MP by step: decode %.1f",
+    std::printf("\nours at one thread, CPU ms/MP by step: decode %.1f",
                 ValueAfter(ours.printed, "decode") * 1000 / mp);
     for (const std::string& ext : kExtensions)
         std::printf(", %s %.1f", ext.c_str(), ValueAfter(ours.printed, ext) * 1000 / mp);
     std::printf(" (failed saves: %.0f)\n", ValueAfter(ours.printed, "failed"));
+    for (const Outcome& o : outcomes) {
+        if (o.tool == "threads")
+            std::printf("ours with default threads: wall %.2f x one thread, CPU %.2f x\n",
+                        o.wall / ours.wall, o.cpu / ours.cpu);
+        if (o.tool != "vips" && o.tool != "im") continue;
+        std::printf("ours' output size against %s:", Name(o.tool));
+        for (const std::string& ext : kExtensions) {
+            const auto mine = ours.bytes.find(ext), theirs = o.bytes.find(ext);
+            if (mine != ours.bytes.end() && theirs != o.bytes.end() && theirs->second > 0)
+                std::printf(" %s %.3f", ext.c_str(), mine->second / theirs->second);
+        }
+        std::printf("\n");
+    }
     return 0;
 }

@@ -1,13 +1,19 @@
 // A whole run through the real window (offscreen) against the same imaging
 // work done directly through the runtime: the difference is what the run
-// itself costs (scan, timers, naming, status line, progress bar).
+// itself costs (scan, timers, naming, status line, progress bar). The run is
+// timed at one thread (OMP_NUM_THREADS=1, which the runtime obeys) and with
+// the runtime's default threads, and the process's peak memory is reported.
 //
 //   run_bench <corpus folder> <scratch folder> [repetitions]
+#include <sys/resource.h>
+
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/naming.h"
@@ -21,19 +27,32 @@
 
 namespace {
 
-// Process CPU time: the run is single-threaded, and CPU time is not skewed by
-// whatever else the machine is doing, as wall time on two cores is.
-struct Clock {
-    using time_point = double;
-    static double now() {
-        timespec ts{};
-        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-        return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+// Process CPU time (every thread's), which whatever else the machine is
+// doing skews less than wall time, and wall time, which the user waits.
+double CpuNow() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+double WallNow() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+struct Times {
+    double cpu = 1e30, wall = 1e30;
+    void KeepBest(double c, double w) {
+        cpu = std::min(cpu, c);
+        wall = std::min(wall, w);
     }
 };
 
-double Seconds(double a, double b) {
-    return b - a;
+// The runtime reads OMP_NUM_THREADS at every save.
+void UseOneThread(bool one) {
+    if (one)
+        setenv("OMP_NUM_THREADS", "1", 1);
+    else
+        unsetenv("OMP_NUM_THREADS");
 }
 
 std::u16string WinFolder(const std::filesystem::path& p) {
@@ -41,11 +60,13 @@ std::u16string WinFolder(const std::filesystem::path& p) {
 }
 
 // Every file decoded once and written in all five formats, straight through
-// the flat API.
-double DirectWork(const std::u16string& source, const std::filesystem::path& out) {
+// the flat API; returns its CPU time and counts the megapixels.
+double DirectWork(const std::u16string& source, const std::filesystem::path& out,
+                  double* megapixels) {
     std::filesystem::create_directories(out);
     const std::u16string dest = WinFolder(out);
-    const auto start = Clock::now();
+    const double start = CpuNow();
+    *megapixels = 0;
     JobList jobs;
     ScanTree(source, jobs, true);
     std::vector<OutputFormat> formats;
@@ -53,16 +74,18 @@ double DirectWork(const std::u16string& source, const std::filesystem::path& out
     for (const std::u16string& job : jobs) {
         SourceImage* image = LoadSourceImage(job);
         if (image != nullptr && SourceImageWidth(image) > 0 && SourceImageHeight(image) > 0) {
+            *megapixels += double(SourceImageWidth(image)) * SourceImageHeight(image) / 1e6;
             const std::u16string base = BaseNameOf(job);
             for (const OutputFormat& f : formats)
                 SaveSourceImage(image, dest + base + f.extension, f.encoder);
         }
         DestroySourceImage(image);
     }
-    return Seconds(start, Clock::now());
+    return CpuNow() - start;
 }
 
-double WindowRun(const std::u16string& source, const std::filesystem::path& out, int* saved) {
+void WindowRun(const std::u16string& source, const std::filesystem::path& out, int* saved,
+               Times& best) {
     std::filesystem::create_directories(out);
     CConverterDlg dlg;
     dlg.Create();
@@ -70,7 +93,7 @@ double WindowRun(const std::u16string& source, const std::filesystem::path& out,
     dlg.SetDlgItemTextW(IDC_SAVE_PATH, WinFolder(out).c_str());
     afx::testing::Click(dlg.GetDlgItem(IDC_SELECT_ALL));
     afx::testing::Click(dlg.GetDlgItem(IDC_POLICY_OVERWRITE));
-    const auto start = Clock::now();
+    const double cpu = CpuNow(), wall = WallNow();
     afx::testing::Click(dlg.GetDlgItem(IDC_START));
     afx::testing::PumpUntil(
         [&] {
@@ -79,10 +102,9 @@ double WindowRun(const std::u16string& source, const std::filesystem::path& out,
             return dlg.GetRunState() == RunState::Idle && !message.empty();
         },
         std::chrono::hours(1));
-    const double seconds = Seconds(start, Clock::now());
+    best.KeepBest(CpuNow() - cpu, WallNow() - wall);
     *saved = dlg.Counters().saved;
     dlg.DestroyWindow();
-    return seconds;
 }
 
 }  // namespace
@@ -103,22 +125,31 @@ int main(int argc, char** argv) {
     const std::filesystem::path scratch = argv[2];
     const int reps = argc > 3 ? std::atoi(argv[3]) : 3;
 
-    double bestRun = 1e30, bestDirect = 1e30;
+    double bestDirect = 1e30, megapixels = 0;
+    Times one, all;
     int saved = 0;
     for (int i = 0; i < reps; ++i) {
-        // Alternate, so that cache and disk state favour neither side.
-        bestDirect =
-            std::min(bestDirect, DirectWork(source, scratch / ("direct" + std::to_string(i))));
-        bestRun =
-            std::min(bestRun, WindowRun(source, scratch / ("run" + std::to_string(i)), &saved));
-        std::filesystem::remove_all(scratch / ("direct" + std::to_string(i)));
-        std::filesystem::remove_all(scratch / ("run" + std::to_string(i)));
+        // Alternate, so that cache and disk state favour none of them.
+        const auto folder = [&](const char* kind) { return scratch / (kind + std::to_string(i)); };
+        UseOneThread(true);
+        bestDirect = std::min(bestDirect, DirectWork(source, folder("direct"), &megapixels));
+        WindowRun(source, folder("run"), &saved, one);
+        UseOneThread(false);
+        WindowRun(source, folder("threads"), &saved, all);
+        for (const char* kind : {"direct", "run", "threads"})
+            std::filesystem::remove_all(folder(kind));
     }
-    std::printf("outputs written by the run:      %d\n", saved);
-    std::printf("imaging work alone (best of %d): %.3f s CPU\n", reps, bestDirect);
-    std::printf("whole run in the window (best):  %.3f s CPU\n", bestRun);
-    std::printf("run overhead:                    %.2f %% of the imaging work\n",
-                (bestRun - bestDirect) * 100.0 / bestDirect);
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("outputs written by the run:        %d (%.1f MP of sources)\n", saved, megapixels);
+    std::printf("imaging work alone, one thread:    %.3f s CPU (best of %d)\n", bestDirect, reps);
+    std::printf("whole run, one thread:             %.3f s CPU = %.1f ms/MP; wall %.3f s\n",
+                one.cpu, one.cpu * 1000 / megapixels, one.wall);
+    std::printf("whole run, default threads (%u):   %.3f s CPU; wall %.3f s = %.2f x one thread\n",
+                std::thread::hardware_concurrency(), all.cpu, all.wall, all.wall / one.wall);
+    std::printf("run overhead:                      %.2f %% of the imaging work\n",
+                (one.cpu - bestDirect) * 100.0 / bestDirect);
+    std::printf("peak resident memory:              %.1f MiB\n", double(usage.ru_maxrss) / 1024);
     GdiplusShutdown(token);
     return 0;
 }
