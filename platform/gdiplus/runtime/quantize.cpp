@@ -383,19 +383,15 @@ int Quantizer::Nearest(int r, int g, int b) const {
     return best;
 }
 
-// The nearest entry to the centre of the colour's cell. Threads that meet
-// an unknown cell at once compute the same answer, so a plain store does.
-std::uint8_t Quantizer::Cached(int r, int g, int b) const {
-    constexpr int shift = 8 - kCacheBits, half = 1 << (shift - 1);
-    const std::size_t cell = std::size_t(r >> shift) << (2 * kCacheBits) |
-                             std::size_t(g >> shift) << kCacheBits | std::size_t(b >> shift);
-    std::uint16_t index = m_cache[cell].load(std::memory_order_relaxed);
-    if (index == kUnknown) {
-        const int mask = ~((1 << shift) - 1);
-        index = static_cast<std::uint16_t>(
-            Nearest((r & mask) + half, (g & mask) + half, (b & mask) + half));
-        m_cache[cell].store(index, std::memory_order_relaxed);
-    }
+// The nearest entry to the centre of a cell met for the first time. Threads
+// that meet it at once compute the same answer, so a plain store does.
+std::uint8_t Quantizer::FillCell(std::size_t cell) const {
+    constexpr int shift = 8 - kCacheBits, half = 1 << (shift - 1), mask = (1 << kCacheBits) - 1;
+    const auto centre = [&](int at) {
+        return static_cast<int>((cell >> (at * kCacheBits)) & mask) << shift | half;
+    };
+    const auto index = static_cast<std::uint16_t>(Nearest(centre(2), centre(1), centre(0)));
+    m_cache[cell].store(index, std::memory_order_relaxed);
     return static_cast<std::uint8_t>(index);
 }
 
@@ -418,42 +414,56 @@ void Quantizer::RemapExact(std::uint32_t first, std::uint32_t count, std::uint8_
 
 // Floyd-Steinberg, serpentine (the direction follows the row's parity, so a
 // band sees the same rows as the whole picture would). Errors are kept in
-// sixteenths; a transparent pixel neither takes nor passes on any.
+// sixteenths; a transparent pixel neither takes nor passes on any. The share
+// of the next pixel and the two still open cells of the row below travel in
+// variables, so that each cell below is written once.
 void Quantizer::Remap(std::uint32_t first, std::uint32_t count, std::uint8_t* out) const {
     if (m_exact) return RemapExact(first, count, out);
     const std::uint32_t w = m_image.width;
+    const bool alpha = m_image.hasAlpha;
+    const auto transparent = static_cast<std::uint8_t>(m_transparent);
+    constexpr int shift = 8 - kCacheBits;
+    std::vector<std::uint8_t> warm(w);  // indices of the rows above the band, dropped
     std::vector<int> errors(2 * (std::size_t{w} + 2) * 3, 0);
     int* here = errors.data() + 3;  // one spare pixel at each end
     int* below = here + (std::size_t{w} + 2) * 3;
     const std::uint32_t start = first > kWarmRows ? first - kWarmRows : 0;
     for (std::uint32_t y = start; y < first + count; ++y) {
-        std::fill(below - 3, below + (std::size_t{w} + 1) * 3, 0);
         const bool forward = y % 2 == 0;
-        const int step = forward ? 1 : -1;
+        const std::ptrdiff_t step = forward ? 3 : -3;
         const std::uint8_t* row = m_image.Row(y);
-        std::uint8_t* dst = y >= first ? out + std::size_t{y - first} * w : nullptr;
-        for (std::uint32_t i = 0; i < w; ++i) {
+        std::uint8_t* dst = y >= first ? out + std::size_t{y - first} * w : warm.data();
+        int right[3] = {0, 0, 0}, open[3] = {0, 0, 0}, next[3] = {0, 0, 0};
+        int* b = below + (forward ? 0 : std::ptrdiff_t{w - 1} * 3);
+        for (std::uint32_t i = 0; i < w; ++i, b += step) {
             const std::uint32_t x = forward ? i : w - 1 - i;
             const std::uint8_t* px = row + std::size_t{x} * 4;
-            int* e = here + std::size_t{x} * 3;
-            if (IsTransparent(px)) {
-                if (dst) dst[x] = static_cast<std::uint8_t>(m_transparent);
-                continue;
+            const int* e = here + std::size_t{x} * 3;
+            int err[3] = {0, 0, 0};
+            if (alpha && px[3] < kAlphaThreshold) {
+                dst[x] = transparent;
+            } else {
+                int v[3];
+                for (int c = 0; c < 3; ++c)
+                    v[c] = std::clamp(px[c] + ((e[c] + right[c] + 8) >> 4), 0, 255);
+                const std::size_t cell = std::size_t(v[0] >> shift) << (2 * kCacheBits) |
+                                         std::size_t(v[1] >> shift) << kCacheBits |
+                                         std::size_t(v[2] >> shift);
+                const std::uint16_t cached = m_cache[cell].load(std::memory_order_relaxed);
+                const std::uint8_t index =
+                    cached != kUnknown ? static_cast<std::uint8_t>(cached) : FillCell(cell);
+                dst[x] = index;
+                const Colour& chosen = m_palette[index];
+                for (int c = 0; c < 3; ++c) err[c] = v[c] - chosen[c];
             }
-            int v[3];
-            for (int c = 0; c < 3; ++c) v[c] = std::clamp(px[c] + ((e[c] + 8) >> 4), 0, 255);
-            const std::uint8_t index = Cached(v[0], v[1], v[2]);
-            if (dst) dst[x] = index;
-            const Colour& chosen = m_palette[index];
-            int* b = below + std::size_t{x} * 3;
             for (int c = 0; c < 3; ++c) {
-                const int err = v[c] - chosen[c];
-                e[step * 3 + c] += err * 7;
-                b[-step * 3 + c] += err * 3;
-                b[c] += err * 5;
-                b[step * 3 + c] += err;
+                b[c - step] = open[c] + err[c] * 3;  // the cell behind is complete
+                open[c] = next[c] + err[c] * 5;
+                next[c] = err[c];
+                right[c] = err[c] * 7;
             }
         }
+        for (int c = 0; c < 3; ++c) b[c - step] = open[c];
         std::swap(here, below);
     }
 }

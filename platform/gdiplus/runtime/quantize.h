@@ -11,6 +11,7 @@
 
 #include <array>
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -43,7 +44,7 @@ private:
     void BuildFromHistogram();
     int Nearest(int r, int g, int b) const;
     std::vector<std::uint8_t> Candidates(int box) const;
-    std::uint8_t Cached(int r, int g, int b) const;
+    std::uint8_t FillCell(std::size_t cell) const;
     void RemapExact(std::uint32_t first, std::uint32_t count, std::uint8_t* out) const;
     bool IsTransparent(const std::uint8_t* px) const {
         return m_image.hasAlpha && px[3] < kAlphaThreshold;
