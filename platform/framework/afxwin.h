@@ -1,7 +1,8 @@
 // The dialog framework as the program sees it: an application object, a
 // dialog built from a template, controls reached by identifier, a message
 // table, window timers, fonts, colours and a message box. Implemented on Qt
-// Widgets; no Qt type appears here.
+// Widgets on Linux and on real Win32 windows on Windows (windows/); no type of
+// either appears here.
 #pragma once
 
 #include <memory>
@@ -125,7 +126,7 @@ public:
     int GetBkMode() const;
     int GetDeviceCaps(int nIndex) const;
     BOOL DrawIcon(int x, int y, HICON hIcon);
-    HDC GetSafeHdc() const { return reinterpret_cast<HDC>(m_impl); }
+    HDC GetSafeHdc() const;
 
 protected:
     afx::DcImpl* m_impl;

@@ -151,6 +151,11 @@ BOOL CFont::CreateFontIndirectW(const LOGFONTW* lpLogFont) {
 CDC::CDC(afx::DcImpl* impl) : m_impl(impl) {}
 CDC::~CDC() = default;
 
+// The drawing state itself stands for the device context on this platform.
+HDC CDC::GetSafeHdc() const {
+    return reinterpret_cast<HDC>(m_impl);
+}
+
 COLORREF CDC::SetTextColor(COLORREF crColor) {
     if (!m_impl) return 0;
     const COLORREF previous = m_impl->textColor;

@@ -1,0 +1,32 @@
+# The program itself in the Windows build: the same program code as on
+# Linux, over the Windows backend of platform/ (the real Win32 API), and the
+# package a Windows user unpacks and runs.
+add_subdirectory(util)
+add_subdirectory(platform/win32)
+add_subdirectory(platform/framework)
+add_subdirectory(res)
+
+add_library(orv_program STATIC)
+target_link_libraries(orv_program PUBLIC orv_util orv_framework orv_filefind orv_win32 orv_gdiplus)
+orv_strict(orv_program)
+add_subdirectory(engine)
+add_subdirectory(ui)
+add_subdirectory(app)
+
+# dist/kestrune-orvane-<version>-win64.zip: the executable and gdiplus.dll in
+# one folder, nothing else (the C++ runtime is linked into both).
+set(ORV_DIST_NAME kestrune-orvane-${PROJECT_VERSION}-win64)
+set(ORV_DIST_STAGE ${CMAKE_BINARY_DIR}/dist/${ORV_DIST_NAME})
+set(ORV_DIST_ZIP ${CMAKE_BINARY_DIR}/dist/${ORV_DIST_NAME}.zip)
+add_custom_command(
+  OUTPUT ${ORV_DIST_ZIP}
+  COMMAND ${CMAKE_COMMAND} -E rm -rf ${ORV_DIST_STAGE} ${ORV_DIST_ZIP}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${ORV_DIST_STAGE}
+  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:kestrune-orvane> $<TARGET_FILE:gdiplus_module>
+          ${ORV_DIST_STAGE}
+  COMMAND ${CMAKE_COMMAND} -E chdir ${CMAKE_BINARY_DIR}/dist
+          ${CMAKE_COMMAND} -E tar cf ${ORV_DIST_ZIP} --format=zip ${ORV_DIST_NAME}
+  DEPENDS kestrune-orvane gdiplus_module
+  COMMENT "Packaging ${ORV_DIST_NAME}.zip"
+  VERBATIM)
+add_custom_target(dist ALL DEPENDS ${ORV_DIST_ZIP})

@@ -1,0 +1,110 @@
+// Inside of the dialog framework on Windows: the objects behind the handles
+// of afxwin.h, over real windows. Not seen by the program.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "platform/framework/afxwin.h"
+#include "platform/win32/windows/system_api.h"
+
+namespace afx {
+
+struct FontImpl {
+    HFONT font = nullptr;
+    ~FontImpl() {
+        if (font != nullptr) sys::DeleteObject(font);
+    }
+};
+
+// A device context: borrowed (OnCtlColor's), painted (CPaintDC) or the
+// window's client area (CClientDC).
+struct DcImpl {
+    HDC hdc = nullptr;
+    HWND hwnd = nullptr;
+    sys::PAINTSTRUCT paint{};
+};
+
+class DialogHost;
+
+// One window: the dialog or one of its controls. Several CWnd objects may
+// point at one WindowImpl (GetDlgItem and bindings); it outlives its window,
+// whose handle is then null, so that bindings never dangle.
+struct WindowImpl {
+    HWND hwnd = nullptr;
+    DialogHost* host = nullptr;
+    bool isDialog = false;
+    std::unique_ptr<CWnd> object;  // what GetDlgItem hands out
+
+    // The real messages being handled, innermost last, for CWnd::Default.
+    struct Message {
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+    };
+    std::vector<Message> inHand;
+
+    bool Alive() const { return hwnd != nullptr; }
+    static const AFX_MSGMAP* MapOf(const CWnd* wnd) { return wnd->GetMessageMap(); }
+};
+
+constexpr WPARAM MakeCommandParam(UINT id, UINT code) {
+    return static_cast<WPARAM>((id & 0xFFFF) | ((code & 0xFFFF) << 16));
+}
+
+// The live window of one CDialog, made from its template by the dialog
+// manager. Survives its window (DestroyWindow).
+class DialogHost {
+public:
+    explicit DialogHost(CDialog* dialog);
+    ~DialogHost();
+    DialogHost(const DialogHost&) = delete;
+    DialogHost& operator=(const DialogHost&) = delete;
+
+    // Makes the window from the template, hidden, and runs OnInitDialog in
+    // its WM_INITDIALOG; false when the system refuses the template.
+    bool Build(const DialogTemplate& tmpl, HWND parent);
+    void Show();
+    void End(int result);
+    void Destroy();
+    // Runs the dialog manager's loop until the window ends or is destroyed.
+    void RunLoop();
+
+    WindowImpl* Control(int id);
+    WindowImpl& Window() { return m_window; }
+    CDialog* Dialog() const { return m_dialog; }
+    bool Destroyed() const { return m_destroyed; }
+    bool Ended() const { return m_ended; }
+    int Result() const { return m_result; }
+
+    // The dialog procedure's work for one message; false leaves it to the
+    // dialog manager.
+    bool Handle(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* result);
+
+    // The host of a window of ours (a dialog or one of its controls).
+    static DialogHost* Of(HWND hwnd);
+
+private:
+    bool Dispatch(CWnd* target, UINT mapMessage, WPARAM wParam, LPARAM lParam, UINT realMessage,
+                  WPARAM realW, LPARAM realL, LRESULT* result);
+    bool CtlColor(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* result);
+    void Forget();
+
+    CDialog* m_dialog;
+    WindowImpl m_window;
+    std::vector<std::unique_ptr<WindowImpl>> m_controls;
+    std::vector<WORD> m_template;  // the built template, kept while the window lives
+    bool m_destroyed = false;
+    bool m_ended = false;
+    int m_result = -1;
+};
+
+// The dialog manager's binary template (DLGTEMPLATEEX and its items) for a
+// template of ours: the same controls, styles, positions and captions.
+std::vector<WORD> BuildDialogTemplate(const DialogTemplate& tmpl);
+
+// Called when a dialog's window is destroyed: the application forgets its
+// main window and, when its own loop runs, ends it.
+void OnWindowDestroyed(CWnd* wnd);
+
+}  // namespace afx

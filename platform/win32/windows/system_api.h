@@ -1,0 +1,210 @@
+// The real Windows API, as the Windows backend of platform/ calls it.
+//
+// The program's text type is char16_t on both systems; on Windows wchar_t is
+// also one UTF-16 code unit of the same size and representation, so the W
+// functions are declared here with the program's char16_t and take its
+// buffers as they are, with no copy and no cast. <windows.h> cannot be used
+// beside the program's own declarations (its WCHAR is wchar_t, its DWORD and
+// LONG are other types, and its macros would rewrite the program's
+// constants), so only the functions and structures this backend calls are
+// declared, in namespace sys, with C linkage: they bind to the system DLLs'
+// own exports through the import libraries.
+#pragma once
+
+#include <cstddef>
+
+#include "platform/win32/windows_types.h"
+
+namespace sys {
+
+struct MSG {
+    HWND hwnd;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    DWORD time;
+    POINT pt;
+    DWORD lPrivate;
+};
+
+struct PAINTSTRUCT {
+    HDC hdc;
+    BOOL fErase;
+    RECT rcPaint;
+    BOOL fRestore;
+    BOOL fIncUpdate;
+    BYTE rgbReserved[32];
+};
+
+struct BY_HANDLE_FILE_INFORMATION {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD dwVolumeSerialNumber;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD nNumberOfLinks;
+    DWORD nFileIndexHigh;
+    DWORD nFileIndexLow;
+};
+
+struct INITCOMMONCONTROLSEX {
+    DWORD dwSize;
+    DWORD dwICC;
+};
+
+using DLGPROC = INT_PTR (*)(HWND, UINT, WPARAM, LPARAM);
+using WNDENUMPROC = BOOL (*)(HWND, LPARAM);
+using HGDIOBJ = void*;
+
+// Window messages and their parts.
+constexpr UINT WM_NULL = 0x0000;
+constexpr UINT WM_DESTROY = 0x0002;
+constexpr UINT WM_SETFONT = 0x0030;
+constexpr UINT WM_GETICON = 0x007F;
+constexpr UINT WM_SETICON = 0x0080;
+constexpr UINT WM_INITDIALOG = 0x0110;
+constexpr UINT WM_CTLCOLORMSGBOX = 0x0132;
+constexpr UINT WM_CTLCOLOREDIT = 0x0133;
+constexpr UINT WM_CTLCOLORLISTBOX = 0x0134;
+constexpr UINT WM_CTLCOLORBTN = 0x0135;
+constexpr UINT WM_CTLCOLORDLG = 0x0136;
+constexpr UINT WM_CTLCOLORSCROLLBAR = 0x0137;
+constexpr UINT WM_CTLCOLORSTATIC = 0x0138;
+constexpr UINT BM_GETCHECK = 0x00F0;
+constexpr UINT BM_SETCHECK = 0x00F1;
+constexpr UINT PBM_SETPOS = 0x0402;
+constexpr UINT PBM_SETRANGE32 = 0x0406;
+constexpr UINT PBM_GETRANGE = 0x0407;
+constexpr UINT PBM_GETPOS = 0x0408;
+
+constexpr int DWLP_MSGRESULT = 0;
+constexpr int DWLP_USER = 16;  // 64-bit layout
+constexpr int GWL_STYLE = -16;
+constexpr int SW_SHOWNORMAL_ = 1;
+constexpr UINT ICC_PROGRESS_CLASS = 0x0020;
+constexpr UINT ICC_STANDARD_CLASSES = 0x4000;
+constexpr int COLOR_BTNFACE = 15;
+constexpr int LOGPIXELSY = 90;
+
+constexpr DWORD GENERIC_READ_ = 0x80000000;
+constexpr DWORD FILE_SHARE_ALL = 0x00000007;
+constexpr DWORD OPEN_EXISTING = 3;
+constexpr DWORD FILE_FLAG_BACKUP_SEMANTICS = 0x02000000;
+constexpr DWORD COINIT_APARTMENTTHREADED = 0x2;
+
+extern "C" {
+
+// kernel32
+DWORD GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize);
+HMODULE GetModuleHandleW(LPCWSTR lpModuleName);
+DWORD GetFullPathNameW(LPCWSTR lpFileName, DWORD nBufferLength, LPWSTR lpBuffer,
+                       LPWSTR* lpFilePart);
+HANDLE FindFirstFileExW(LPCWSTR lpFileName, int fInfoLevelId, LPVOID lpFindFileData, int fSearchOp,
+                        LPVOID lpSearchFilter, DWORD dwAdditionalFlags);
+BOOL FindNextFileW(HANDLE hFindFile, LPVOID lpFindFileData);
+BOOL FindClose(HANDLE hFindFile);
+BOOL CreateDirectoryW(LPCWSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes);
+DWORD GetFileAttributesW(LPCWSTR lpFileName);
+HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+                   LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
+                   DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
+BOOL CloseHandle(HANDLE hObject);
+DWORD GetFinalPathNameByHandleW(HANDLE hFile, LPWSTR lpszFilePath, DWORD cchFilePath,
+                                DWORD dwFlags);
+void SetLastError(DWORD dwErrCode);
+int MulDiv(int nNumber, int nNumerator, int nDenominator);
+
+// shlwapi
+BOOL PathFileExistsW(LPCWSTR pszPath);
+BOOL PathIsDirectoryW(LPCWSTR pszPath);
+
+// version
+DWORD GetFileVersionInfoSizeW(LPCWSTR lptstrFilename, DWORD* lpdwHandle);
+BOOL GetFileVersionInfoW(LPCWSTR lptstrFilename, DWORD dwHandle, DWORD dwLen, LPVOID lpData);
+BOOL VerQueryValueW(LPCVOID pBlock, LPCWSTR lpSubBlock, LPVOID* lplpBuffer, UINT* puLen);
+
+// ole32 and shell32
+HRESULT CoInitializeEx(LPVOID pvReserved, DWORD dwCoInit);
+void CoTaskMemFree(LPVOID pv);
+HRESULT SHGetSpecialFolderLocation(HWND hwnd, int csidl, void** ppidl);
+BOOL SHGetPathFromIDListW(const void* pidl, LPWSTR pszPath);
+void ILFree(void* pidl);
+void* ILCreateFromPathW(LPCWSTR pszPath);
+void* SHBrowseForFolderW(void* lpbi);
+HINSTANCE ShellExecuteW(HWND hwnd, LPCWSTR lpOperation, LPCWSTR lpFile, LPCWSTR lpParameters,
+                        LPCWSTR lpDirectory, INT nShowCmd);
+void DragAcceptFiles(HWND hWnd, BOOL fAccept);
+UINT DragQueryFileW(void* hDrop, UINT iFile, LPWSTR lpszFile, UINT cch);
+BOOL DragQueryPoint(void* hDrop, POINT* ppt);
+void DragFinish(void* hDrop);
+
+// comctl32
+BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* picce);
+
+// user32: windows and the dialog manager
+HWND CreateDialogIndirectParamW(HINSTANCE hInstance, LPCVOID lpTemplate, HWND hWndParent,
+                                DLGPROC lpDialogFunc, LPARAM dwInitParam);
+BOOL IsDialogMessageW(HWND hDlg, MSG* lpMsg);
+BOOL GetMessageW(MSG* lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax);
+BOOL PeekMessageW(MSG* lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax, UINT wRemoveMsg);
+BOOL TranslateMessage(const MSG* lpMsg);
+LRESULT DispatchMessageW(const MSG* lpMsg);
+BOOL PostMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+void PostQuitMessage(int nExitCode);
+LRESULT SendMessageW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+LRESULT DefWindowProcW(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+LONG_PTR SetWindowLongPtrW(HWND hWnd, int nIndex, LONG_PTR dwNewLong);
+LONG_PTR GetWindowLongPtrW(HWND hWnd, int nIndex);
+BOOL DestroyWindow(HWND hWnd);
+BOOL IsWindow(HWND hWnd);
+HWND GetDlgItem(HWND hDlg, int nIDDlgItem);
+int GetDlgCtrlID(HWND hWnd);
+BOOL SetWindowTextW(HWND hWnd, LPCWSTR lpString);
+int GetWindowTextW(HWND hWnd, LPWSTR lpString, int nMaxCount);
+int GetWindowTextLengthW(HWND hWnd);
+BOOL EnableWindow(HWND hWnd, BOOL bEnable);
+BOOL IsWindowEnabled(HWND hWnd);
+BOOL ShowWindow(HWND hWnd, int nCmdShow);
+BOOL IsWindowVisible(HWND hWnd);
+BOOL IsIconic(HWND hWnd);
+HWND SetFocus(HWND hWnd);
+HWND GetFocus();
+BOOL GetClientRect(HWND hWnd, RECT* lpRect);
+BOOL InvalidateRect(HWND hWnd, const RECT* lpRect, BOOL bErase);
+BOOL UpdateWindow(HWND hWnd);
+UINT_PTR SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse, void* lpTimerFunc);
+BOOL KillTimer(HWND hWnd, UINT_PTR uIDEvent);
+HWND GetWindow(HWND hWnd, UINT uCmd);
+HWND GetParent(HWND hWnd);
+HWND GetDesktopWindow();
+BOOL SetForegroundWindow(HWND hWnd);
+HWND ChildWindowFromPoint(HWND hWndParent, POINT Point);
+int MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType);
+int GetSystemMetrics(int nIndex);
+HICON LoadIconW(HINSTANCE hInstance, LPCWSTR lpIconName);
+HANDLE LoadImageW(HINSTANCE hInst, LPCWSTR name, UINT type, int cx, int cy, UINT fuLoad);
+BOOL DrawIcon(HDC hDC, int X, int Y, HICON hIcon);
+HDC BeginPaint(HWND hWnd, PAINTSTRUCT* lpPaint);
+BOOL EndPaint(HWND hWnd, const PAINTSTRUCT* lpPaint);
+HDC GetDC(HWND hWnd);
+int ReleaseDC(HWND hWnd, HDC hDC);
+HBRUSH GetSysColorBrush(int nIndex);
+
+// gdi32
+COLORREF SetTextColor(HDC hdc, COLORREF color);
+COLORREF GetTextColor(HDC hdc);
+int SetBkMode(HDC hdc, int mode);
+int GetBkMode(HDC hdc);
+int GetDeviceCaps(HDC hdc, int index);
+HFONT CreateFontIndirectW(const void* lplf);
+BOOL DeleteObject(HGDIOBJ ho);
+
+}  // extern "C"
+
+// The program's text as the system's, for the few places that build a
+// system string themselves.
+inline constexpr std::size_t kMaxLongPath = 32767;
+
+}  // namespace sys
