@@ -30,8 +30,7 @@ constexpr int kRowsPerCall = 16;        // one iMCU row of 4:2:0 data
 struct JpegErrors {
     jpeg_error_mgr mgr;
     std::jmp_buf jump;
-    bool inputEnded = false;   // the file ended before its end-of-image marker
-    bool dataMissing = false;  // and the decoder then wanted more than was there
+    bool inputEnded = false;  // the file ended before its end-of-image marker
     // Reading: one bit per component that a scan of the file has begun to
     // carry, gathered by libjpeg's progress calls.
     jpeg_progress_mgr progress{};
@@ -48,11 +47,12 @@ void OnJpegMessage(j_common_ptr cinfo, int level) {
     // there. Its read-ahead meets that end while the last rows still decode
     // from data it holds, so the end alone says nothing: only a warning after
     // it (data needed past the end, a restart marker not found) means rows
-    // would be filled with grey.
-    if (errors->inputEnded)
-        errors->dataMissing = true;
-    else if (cinfo->err->msg_code == JWRN_JPEG_EOF)
-        errors->inputEnded = true;
+    // would be filled with grey. So does data that stops at a marker before
+    // the rows are complete (a cut file with its end marker put back).
+    // The file is refused then: stop rather than fill the rest with grey.
+    if (errors->inputEnded || cinfo->err->msg_code == JWRN_HIT_MARKER)
+        std::longjmp(errors->jump, 1);
+    if (cinfo->err->msg_code == JWRN_JPEG_EOF) errors->inputEnded = true;
 }
 void OnJpegOutput(j_common_ptr) {}
 void OnJpegProgress(j_common_ptr common) {
@@ -117,9 +117,8 @@ void ReadRows(jpeg_decompress_struct& cinfo, Bitmap& out, std::vector<std::uint8
     }
 }
 
-// A progressive file cut between two scans decodes every row, but coarser
-// than it was written: a coefficient still short of its last refinement
-// shows that scans are missing.
+// A coefficient still short of its last refinement shows that scans of a
+// progressive file are missing.
 bool AllCoefficientsRefined(const jpeg_decompress_struct& cinfo) {
     if (!cinfo.progressive_mode || cinfo.coef_bits == nullptr) return true;
     for (int c = 0; c < cinfo.num_components; ++c)
@@ -128,15 +127,16 @@ bool AllCoefficientsRefined(const jpeg_decompress_struct& cinfo) {
     return true;
 }
 
-// The end of a file cut short, judged as Decoder::Decode says: after every
-// row (a missing end-of-image marker) it is accepted, inside the rows not.
-// A file that carries its components in scans of their own and ends before
-// the scan of one of them has every row, but without that component.
-bool CutInsideRows(const jpeg_decompress_struct& cinfo, const JpegErrors& errors) {
-    if (!errors.inputEnded) return false;
+// Rows that decoded without all their data, as Decoder::Decode judges them
+// (data missing at a marker or at the end stops the decoding earlier).
+// Every component needs a scan of its own data: a file that carries them in
+// scans of their own and stops before one has every row, but not that
+// component. A progressive file that stops between scans has every row, but
+// coarser than written; encoders refine every coefficient to the last bit,
+// so one that is not is a cut file, whether or not its end marker was put back.
+bool RowsIncomplete(const jpeg_decompress_struct& cinfo, const JpegErrors& errors) {
     const unsigned allComponents = (1u << cinfo.num_components) - 1;
-    return errors.dataMissing || errors.componentsSeen != allComponents ||
-           !AllCoefficientsRefined(cinfo);
+    return errors.componentsSeen != allComponents || !AllCoefficientsRefined(cinfo);
 }
 
 // No object with a destructor lives in this frame, so libjpeg's longjmp back
@@ -164,7 +164,7 @@ GpStatus DecodeJpeg(jpeg_decompress_struct& cinfo, JpegErrors& errors,
     ReadRows(cinfo, out, cmyk);
     if (cinfo.output_scanline < cinfo.output_height) return kDamaged;
     jpeg_finish_decompress(&cinfo);
-    return CutInsideRows(cinfo, errors) ? kDamaged : Ok;
+    return RowsIncomplete(cinfo, errors) ? kDamaged : Ok;
 }
 
 bool SniffJpeg(std::span<const std::uint8_t> head) {
