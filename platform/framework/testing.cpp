@@ -1,6 +1,4 @@
 // Test helpers that drive a dialog through its real widgets with QTest.
-#include "testing.h"
-
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QFontInfo>
@@ -14,6 +12,7 @@
 
 #include "filefind_hook.h"
 #include "framework_impl.h"
+#include "testing_qt.h"
 
 namespace afx::testing {
 
@@ -156,6 +155,20 @@ QImage GrabScreen(CDialog* pDlg) {
     QWidget* window = WindowOf(pDlg);
     if (window == nullptr || window->screen() == nullptr) return QImage();
     return window->screen()->grabWindow(window->winId()).toImage();
+}
+
+int ClosestToColour(CDialog* pDlg, const CWnd* pControl, COLORREF colour) {
+    const QImage image = Grab(pDlg);
+    const RECT r = ControlRect(pControl);
+    int best = 3 * 255;
+    for (int y = std::max<int>(0, r.top); y < std::min<int>(image.height(), r.bottom); ++y)
+        for (int x = std::max<int>(0, r.left); x < std::min<int>(image.width(), r.right); ++x) {
+            const QRgb p = image.pixel(x, y);
+            best = std::min(best, std::abs(qRed(p) - GetRValue(colour)) +
+                                      std::abs(qGreen(p) - GetGValue(colour)) +
+                                      std::abs(qBlue(p) - GetBValue(colour)));
+        }
+    return best;
 }
 
 std::u16string ResolvedFamily(const CWnd* pControl) {

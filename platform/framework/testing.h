@@ -1,5 +1,6 @@
-// Helpers for tests that drive a dialog through its real widgets. Not used by
-// the program.
+// Helpers for tests that drive a dialog through its real controls, on either
+// system. Not used by the program. testing_qt.h adds what only the Qt
+// framework has (its widgets and renderings).
 #pragma once
 
 #include <chrono>
@@ -9,14 +10,7 @@
 
 #include "afxwin.h"
 
-class QWidget;
-class QImage;
-
 namespace afx::testing {
-
-QWidget* WidgetOf(const CWnd* pWnd);
-// The top-level window of a dialog.
-QWidget* WindowOf(const CDialog* pDlg);
 
 // A real mouse click in the middle of the control (nothing happens when it is
 // disabled or hidden, as for a user).
@@ -43,14 +37,10 @@ bool PumpUntil(const std::function<bool()>& pred,
 // Runs the event loop once, for everything pending.
 void PumpOnce();
 
-// How many timers the event loop holds for the dialog's window.
-int RegisteredTimers(CDialog* pDlg);
-
-// A rendering of the dialog's window as it is now.
-QImage Grab(CDialog* pDlg);
-// What the screen shows of the dialog's window now: the pixels drawn so far,
-// without drawing anything (under the offscreen platform).
-QImage GrabScreen(CDialog* pDlg);
+// In a rendering of the dialog's window as it is now: how close the pixel of
+// the control that comes closest to the colour is (sum of the channel
+// differences; 0 = the colour itself).
+int ClosestToColour(CDialog* pDlg, const CWnd* pControl, COLORREF colour);
 // The family the font of a control resolved to.
 std::u16string ResolvedFamily(const CWnd* pControl);
 // Geometry of a control in pixels, relative to the window's client area.

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QImage>
-#include <QString>
 #include <algorithm>
 #include <cstdlib>
 
@@ -30,13 +28,6 @@ private:
     ULONG_PTR m_token = 0;
 };
 
-void SetOrUnset(const char* name, bool had, const std::string& value) {
-    if (had)
-        ::setenv(name, value.c_str(), 1);
-    else
-        ::unsetenv(name);
-}
-
 }  // namespace
 
 bool WaitUntil(const std::string& what, const std::function<bool()>& pred,
@@ -52,32 +43,6 @@ bool UseImagingRuntime() {
         return true;
     }();
     return registered;
-}
-
-ScopedHome::ScopedHome(bool withPictures) {
-    const char* home = std::getenv("HOME");
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    m_hadHome = home != nullptr;
-    m_hadConfig = config != nullptr;
-    m_oldHome = home ? home : "";
-    m_oldConfig = config ? config : "";
-    const std::filesystem::path configDir = m_dir.Path() / ".config";
-    std::filesystem::create_directories(configDir);
-    if (withPictures) {
-        std::filesystem::create_directories(m_dir.Path() / "Pictures");
-        m_dir.Write(".config/user-dirs.dirs", "XDG_PICTURES_DIR=\"$HOME/Pictures\"\n");
-    } else {
-        // The entry names a folder that is not there, and the usual default
-        // is not there either.
-        m_dir.Write(".config/user-dirs.dirs", "XDG_PICTURES_DIR=\"$HOME/Missing\"\n");
-    }
-    ::setenv("HOME", m_dir.Path().c_str(), 1);
-    ::setenv("XDG_CONFIG_HOME", configDir.c_str(), 1);
-}
-
-ScopedHome::~ScopedHome() {
-    SetOrUnset("HOME", m_hadHome, m_oldHome);
-    SetOrUnset("XDG_CONFIG_HOME", m_hadConfig, m_oldConfig);
 }
 
 DialogSession::DialogSession() : m_dlg(std::make_unique<CConverterDlg>(nullptr)) {
@@ -134,16 +99,9 @@ bool DialogSession::WindowAlive() const {
 }
 
 int DialogSession::ClosestToColour(int id, int red, int green, int blue) const {
-    const QImage image = afx::testing::Grab(m_dlg.get());
-    const RECT r = afx::testing::ControlRect(Item(id));
-    int best = 3 * 255;
-    for (int y = std::max<int>(0, r.top); y < std::min<int>(image.height(), r.bottom); ++y)
-        for (int x = std::max<int>(0, r.left); x < std::min<int>(image.width(), r.right); ++x) {
-            const QRgb p = image.pixel(x, y);
-            best = std::min(best, std::abs(qRed(p) - red) + std::abs(qGreen(p) - green) +
-                                      std::abs(qBlue(p) - blue));
-        }
-    return best;
+    return afx::testing::ClosestToColour(
+        m_dlg.get(), Item(id),
+        RGB(static_cast<BYTE>(red), static_cast<BYTE>(green), static_cast<BYTE>(blue)));
 }
 
 void DialogSession::Click(int id) {
@@ -183,8 +141,33 @@ bool DialogSession::RunInProgress() const {
 }
 
 namespace {
+// For failure messages; a lone surrogate becomes U+FFFD.
 std::string Utf8(const std::u16string& text) {
-    return QString::fromStdU16String(text).toStdString();
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] < 0xE000)
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+        else if (c >= 0xD800 && c < 0xE000)
+            c = 0xFFFD;
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
 }
 }  // namespace
 

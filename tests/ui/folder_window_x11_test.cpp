@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/framework/testing.h"
+#include "platform/framework/testing_qt.h"
 #include "platform/win32/fileapi.h"
 #include "platform/win32/shell.h"
 #include "platform/win32/x11_window_list.h"

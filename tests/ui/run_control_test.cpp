@@ -6,7 +6,7 @@
 #include <QImage>
 #include <filesystem>
 
-#include "platform/framework/testing.h"
+#include "platform/framework/testing_qt.h"
 #include "tests/support/dialog_session.h"
 #include "tests/support/image_files.h"
 

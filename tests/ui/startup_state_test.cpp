@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "platform/framework/testing.h"
+#include "platform/framework/testing_qt.h"
 #include "tests/support/dialog_session.h"
 #include "tests/support/image_files.h"
 

@@ -5,9 +5,14 @@
 namespace {
 CWinApp* g_app = nullptr;
 bool g_inRun = false;  // the application's own loop (AfxWinMain) runs
+afx::MessageBoxHook g_messageBoxHook;
 }  // namespace
 
 namespace afx {
+
+void SetMessageBoxHookImpl(MessageBoxHook hook) {
+    g_messageBoxHook = std::move(hook);
+}
 
 // As on Windows, the end of the main window ends the application's loop.
 void OnWindowDestroyed(CWnd* wnd) {
@@ -62,6 +67,10 @@ int AfxWinMain(int argc, char** argv) {
 }
 
 int MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT uType) {
+    if (g_messageBoxHook) {
+        g_messageBoxHook(lpText ? lpText : u"", lpCaption ? lpCaption : u"");
+        return IDOK;
+    }
     return sys::MessageBoxW(hWnd, lpText, lpCaption, uType);
 }
 

@@ -2,7 +2,9 @@
 // of afxwin.h, over real windows. Not seen by the program.
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/framework/afxwin.h"
@@ -102,6 +104,10 @@ private:
 // The dialog manager's binary template (DLGTEMPLATEEX and its items) for a
 // template of ours: the same controls, styles, positions and captions.
 std::vector<WORD> BuildDialogTemplate(const DialogTemplate& tmpl);
+
+// Set by the test helpers; MessageBoxW calls it instead of showing a box.
+using MessageBoxHook = std::function<void(std::u16string text, std::u16string caption)>;
+void SetMessageBoxHookImpl(MessageBoxHook hook);
 
 // Called when a dialog's window is destroyed: the application forgets its
 // main window and, when its own loop runs, ends it.

@@ -54,6 +54,27 @@ struct INITCOMMONCONTROLSEX {
     DWORD dwICC;
 };
 
+struct BITMAPINFOHEADER {
+    DWORD biSize;
+    LONG biWidth;
+    LONG biHeight;
+    WORD biPlanes;
+    WORD biBitCount;
+    DWORD biCompression;
+    DWORD biSizeImage;
+    LONG biXPelsPerMeter;
+    LONG biYPelsPerMeter;
+    DWORD biClrUsed;
+    DWORD biClrImportant;
+};
+
+struct DROPFILES {
+    DWORD pFiles;
+    POINT pt;
+    BOOL fNC;
+    BOOL fWide;
+};
+
 using DLGPROC = INT_PTR (*)(HWND, UINT, WPARAM, LPARAM);
 using WNDENUMPROC = BOOL (*)(HWND, LPARAM);
 using HGDIOBJ = void*;
@@ -79,16 +100,45 @@ constexpr UINT PBM_SETRANGE32 = 0x0406;
 constexpr UINT PBM_GETRANGE = 0x0407;
 constexpr UINT PBM_GETPOS = 0x0408;
 
+constexpr UINT WM_KEYDOWN = 0x0100;
+constexpr UINT WM_KEYUP = 0x0101;
+constexpr UINT WM_CHAR = 0x0102;
+constexpr UINT WM_SYSCOMMAND = 0x0112;
+constexpr UINT WM_LBUTTONDOWN = 0x0201;
+constexpr UINT WM_LBUTTONUP = 0x0202;
+constexpr UINT WM_GETFONT = 0x0031;
+constexpr UINT EM_SETSEL = 0x00B1;
+constexpr WPARAM SC_CLOSE = 0xF060;
+constexpr WPARAM MK_LBUTTON = 0x0001;
+constexpr UINT PM_REMOVE = 0x0001;
+constexpr UINT QS_ALLINPUT = 0x04FF;
+constexpr UINT GA_ROOT = 2;
+constexpr int GWL_EXSTYLE = -20;
+constexpr DWORD WS_EX_ACCEPTFILES = 0x00000010;
+constexpr UINT GMEM_MOVEABLE = 0x0002;
+constexpr UINT GMEM_ZEROINIT = 0x0040;
+constexpr DWORD SRCCOPY = 0x00CC0020;
+constexpr UINT DIB_RGB_COLORS = 0;
+constexpr UINT CP_UTF8 = 65001;
+constexpr int VK_TAB = 0x09;
+constexpr int VK_RETURN = 0x0D;
+constexpr int VK_SHIFT = 0x10;
+constexpr int VK_ESCAPE = 0x1B;
+constexpr int VK_SPACE = 0x20;
+constexpr int VK_LEFT = 0x25;
+constexpr int VK_UP = 0x26;
+constexpr int VK_RIGHT = 0x27;
+constexpr int VK_DOWN = 0x28;
+constexpr int VK_DELETE = 0x2E;
+
 constexpr int DWLP_MSGRESULT = 0;
 constexpr int DWLP_USER = 16;  // 64-bit layout
 constexpr int GWL_STYLE = -16;
-constexpr int SW_SHOWNORMAL_ = 1;
 constexpr UINT ICC_PROGRESS_CLASS = 0x0020;
 constexpr UINT ICC_STANDARD_CLASSES = 0x4000;
 constexpr int COLOR_BTNFACE = 15;
 constexpr int LOGPIXELSY = 90;
 
-constexpr DWORD GENERIC_READ_ = 0x80000000;
 constexpr DWORD FILE_SHARE_ALL = 0x00000007;
 constexpr DWORD OPEN_EXISTING = 3;
 constexpr DWORD FILE_FLAG_BACKUP_SEMANTICS = 0x02000000;
@@ -115,6 +165,14 @@ DWORD GetFinalPathNameByHandleW(HANDLE hFile, LPWSTR lpszFilePath, DWORD cchFile
                                 DWORD dwFlags);
 void SetLastError(DWORD dwErrCode);
 int MulDiv(int nNumber, int nNumerator, int nDenominator);
+
+HANDLE GlobalAlloc(UINT uFlags, std::size_t dwBytes);
+LPVOID GlobalLock(HANDLE hMem);
+BOOL GlobalUnlock(HANDLE hMem);
+int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, const char* lpMultiByteStr, int cbMultiByte,
+                        LPWSTR lpWideCharStr, int cchWideChar);
+DWORD MsgWaitForMultipleObjects(DWORD nCount, const HANDLE* pHandles, BOOL fWaitAll,
+                                DWORD dwMilliseconds, DWORD dwWakeMask);
 
 // shlwapi
 BOOL PathFileExistsW(LPCWSTR pszPath);
@@ -191,6 +249,11 @@ BOOL EndPaint(HWND hWnd, const PAINTSTRUCT* lpPaint);
 HDC GetDC(HWND hWnd);
 int ReleaseDC(HWND hWnd, HDC hDC);
 HBRUSH GetSysColorBrush(int nIndex);
+BOOL GetWindowRect(HWND hWnd, RECT* lpRect);
+int MapWindowPoints(HWND hWndFrom, HWND hWndTo, POINT* lpPoints, UINT cPoints);
+HWND GetAncestor(HWND hwnd, UINT gaFlags);
+BOOL GetKeyboardState(BYTE* lpKeyState);
+BOOL SetKeyboardState(BYTE* lpKeyState);
 
 // gdi32
 COLORREF SetTextColor(HDC hdc, COLORREF color);
@@ -200,11 +263,14 @@ int GetBkMode(HDC hdc);
 int GetDeviceCaps(HDC hdc, int index);
 HFONT CreateFontIndirectW(const void* lplf);
 BOOL DeleteObject(HGDIOBJ ho);
+HDC CreateCompatibleDC(HDC hdc);
+BOOL DeleteDC(HDC hdc);
+HGDIOBJ SelectObject(HDC hdc, HGDIOBJ h);
+HGDIOBJ CreateDIBSection(HDC hdc, const BITMAPINFOHEADER* pbmi, UINT usage, void** ppvBits,
+                         HANDLE hSection, DWORD offset);
+BOOL BitBlt(HDC hdc, int x, int y, int cx, int cy, HDC hdcSrc, int x1, int y1, DWORD rop);
+int GetTextFaceW(HDC hdc, int c, LPWSTR lpName);
 
 }  // extern "C"
-
-// The program's text as the system's, for the few places that build a
-// system string themselves.
-inline constexpr std::size_t kMaxLongPath = 32767;
 
 }  // namespace sys

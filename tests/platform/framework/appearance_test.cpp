@@ -13,7 +13,7 @@
 #include <cmath>
 #include <functional>
 
-#include "platform/framework/testing.h"
+#include "platform/framework/testing_qt.h"
 #include "test_dialog.h"
 
 using namespace afx::testing;

@@ -7,7 +7,7 @@
 #include <QWidget>
 
 #include "platform/framework/dialog_template.h"
-#include "platform/framework/testing.h"
+#include "platform/framework/testing_qt.h"
 #include "platform/win32/resources.h"
 #include "test_dialog.h"
 

@@ -5,7 +5,7 @@
 #include <functional>
 
 #include "platform/framework/dropfiles.h"
-#include "platform/framework/testing.h"
+#include "platform/framework/testing_qt.h"
 #include "res/resource.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <functional>
 #include <vector>
 
-#include "platform/framework/testing.h"
+#include "platform/framework/testing_qt.h"
 #include "test_dialog.h"
 
 using namespace afx::testing;
