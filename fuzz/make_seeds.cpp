@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/gdiplus/runtime/codec.h"
+#include "tests/support/test_images.h"
 
 namespace {
 
@@ -29,30 +30,8 @@ void Save(const std::string& target, const std::string& name, const Bytes& bytes
         .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
-gdip::Bitmap Picture(std::uint32_t w, std::uint32_t h, bool alpha) {
-    gdip::Bitmap b;
-    b.width = w, b.height = h, b.hasAlpha = alpha;
-    b.rgba.resize(std::size_t{w} * h * 4);
-    for (std::uint32_t y = 0; y < h; ++y)
-        for (std::uint32_t x = 0; x < w; ++x) {
-            std::uint8_t* p = b.Row(y) + std::size_t{x} * 4;
-            p[0] = std::uint8_t(x * 255 / w), p[1] = std::uint8_t(y * 255 / h);
-            p[2] = std::uint8_t((x ^ y) * 8), p[3] = alpha ? std::uint8_t((x + y) * 12) : 255;
-        }
-    return b;
-}
-
-Bytes Encoded(const gdip::Encoder& encoder, const gdip::Bitmap& image) {
-    Bytes bytes;
-    std::FILE* f = std::tmpfile();
-    if (f == nullptr) return bytes;
-    if (encoder.Encode(image, f) == Ok) {
-        std::rewind(f);
-        for (int c; (c = std::fgetc(f)) != EOF;) bytes.push_back(std::uint8_t(c));
-    }
-    std::fclose(f);
-    return bytes;
-}
+using testimages::Encode;
+using testimages::Pattern;
 
 Bytes ReadFile(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -174,7 +153,7 @@ void IcoSeeds() {
     Save("ico", "true-colour.ico",
          Icon({{24, IconBitmap(20, 20, 24)}, {32, IconBitmap(20, 20, 32)}}, 20));
     Save("ico", "png.ico",
-         Icon({{32, Encoded(*gdip::kPngCodec.makeEncoder(), Picture(24, 24, true))}}, 24));
+         Icon({{32, Encode(*gdip::kPngCodec.makeEncoder(), Pattern(24, 24, true))}}, 24));
 }
 
 Bytes WebpOf(const gdip::Bitmap& img, bool lossless) {
@@ -207,7 +186,7 @@ Bytes WithExif(const Bytes& simple, std::uint32_t w, std::uint32_t h) {
 }
 
 void WebpSeeds() {
-    const gdip::Bitmap img = Picture(24, 16, true);
+    const gdip::Bitmap img = Pattern(24, 16, true);
     Save("webp", "lossy.webp", WebpOf(img, false));
     Save("webp", "lossless.webp", WebpOf(img, true));
     Save("webp", "exif.webp", WithExif(WebpOf(img, true), 24, 16));
@@ -226,7 +205,7 @@ Bytes HeifOf(heif_compression_format format, bool alpha) {
     Bytes out;
     if (heif_context_get_encoder_for_format(ctx, format, &enc).code == heif_error_Ok) {
         heif_encoder_set_lossy_quality(enc, 50);
-        const gdip::Bitmap pic = Picture(32, 32, alpha);
+        const gdip::Bitmap pic = Pattern(32, 32, alpha);
         heif_image* img = nullptr;
         heif_image_create(32, 32, heif_colorspace_RGB,
                           alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, &img);
@@ -259,13 +238,13 @@ int main(int argc, char** argv) {
         return 2;
     }
     g_root = argv[1];
-    const gdip::Bitmap rgb = Picture(17, 11, false), rgba = Picture(17, 11, true);
+    const gdip::Bitmap rgb = Pattern(17, 11, false), rgba = Pattern(17, 11, true);
     for (const auto& [name, img] : {std::pair{"rgb", &rgb}, std::pair{"rgba", &rgba}}) {
         const std::string n(name);
         for (const gdip::CodecDescriptor* codec : gdip::Codecs()) {
             if (codec->makeEncoder == nullptr) continue;
             const std::string format(codec->name);
-            Save(format, n + "." + format, Encoded(*codec->makeEncoder(), *img));
+            Save(format, n + "." + format, Encode(*codec->makeEncoder(), *img));
         }
     }
     TiffSeeds();

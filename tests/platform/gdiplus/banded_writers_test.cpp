@@ -53,32 +53,32 @@ TEST(BandedWriters, LosslessFilesReadBackExactlyAcrossBands) {
     // 700 x 1600: four PNG segments, 70 TIFF strips (more than one batch).
     for (const bool alpha : {false, true}) {
         SCOPED_TRACE(alpha ? "with alpha" : "opaque");
-        const gdip::Bitmap src = gdiptest::Pattern(700, 1600, alpha);
+        const gdip::Bitmap src = testimages::Pattern(700, 1600, alpha);
         for (const auto* codec : {&gdip::kPngCodec, &gdip::kTiffCodec}) {
-            const Bytes file = gdiptest::EncodeToBytes(*codec->makeEncoder(), src);
+            const Bytes file = testimages::Encode(*codec->makeEncoder(), src);
             EXPECT_EQ(Decode(*codec, file).rgba, src.rgba) << codec->name;
             const gdip::Bitmap other = DecodeElsewhere(file, std::string(codec->name));
             if (other.width == 0) continue;  // no ImageMagick
-            EXPECT_EQ(gdiptest::MaxDifference(other, src), 0) << codec->name;
+            EXPECT_EQ(testimages::MaxDifference(other, src), 0) << codec->name;
         }
     }
     // A GIF of few colours is exact, whatever its bands' codes look like.
-    gdip::Bitmap few = gdiptest::Pattern(333, 1100, false);
+    gdip::Bitmap few = testimages::Pattern(333, 1100, false);
     for (std::size_t i = 0; i < few.rgba.size(); ++i)
         if (i % 4 != 3) few.rgba[i] &= 0xC0;
-    const Bytes gif = gdiptest::EncodeToBytes(*gdip::kGifCodec.makeEncoder(), few);
+    const Bytes gif = testimages::Encode(*gdip::kGifCodec.makeEncoder(), few);
     EXPECT_EQ(Decode(gdip::kGifCodec, gif).rgba, few.rgba);
     const gdip::Bitmap other = DecodeElsewhere(gif, "gif");
     if (other.width != 0) {
-        EXPECT_EQ(gdiptest::MaxDifference(other, few), 0);
+        EXPECT_EQ(testimages::MaxDifference(other, few), 0);
     }
 }
 
 TEST(BandedWriters, GifDiffusionShowsNoSeamAndNoBanding) {
     // Bands of 256 rows: boundaries at 256, 512 and 768.
-    const gdip::Bitmap smooth = gdiptest::Smooth(600, 1024);
+    const gdip::Bitmap smooth = testimages::Smooth(600, 1024);
     const gdip::Bitmap back =
-        Decode(gdip::kGifCodec, gdiptest::EncodeToBytes(*gdip::kGifCodec.makeEncoder(), smooth));
+        Decode(gdip::kGifCodec, testimages::Encode(*gdip::kGifCodec.makeEncoder(), smooth));
     ASSERT_EQ(back.height, smooth.height);
     const std::vector<double> rows = LocalMeanErrorByRow(smooth, back);
     const double overall = Mean(rows, 1, rows.size() - 1);
@@ -96,7 +96,7 @@ TEST(BandedWriters, GifDiffusionShowsNoSeamAndNoBanding) {
             p[3] = 255;
         }
     const gdip::Bitmap banded =
-        Decode(gdip::kGifCodec, gdiptest::EncodeToBytes(*gdip::kGifCodec.makeEncoder(), gradient));
+        Decode(gdip::kGifCodec, testimages::Encode(*gdip::kGifCodec.makeEncoder(), gradient));
     ASSERT_EQ(banded.height, 256u);
     const std::vector<double> g = LocalMeanErrorByRow(gradient, banded);
     EXPECT_LE(Mean(g, 1, g.size() - 1), 2.1);

@@ -70,15 +70,15 @@ TEST(BmpCodec, RoundTripKeepsEveryPixelAndWritesTheDocumentedLayout) {
                                   {7, 3, true},
                                   {64, 33, true}}) {
         SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h) + (c.alpha ? " alpha" : ""));
-        const gdip::Bitmap source = gdiptest::Pattern(c.w, c.h, c.alpha);
-        const Bytes file = gdiptest::EncodeToBytes(*gdip::kBmpCodec.makeEncoder(), source);
+        const gdip::Bitmap source = testimages::Pattern(c.w, c.h, c.alpha);
+        const Bytes file = testimages::Encode(*gdip::kBmpCodec.makeEncoder(), source);
         ASSERT_GT(file.size(), 54u);
         EXPECT_EQ(Get32(file, 2), file.size());
         EXPECT_EQ(Get32(file, 14), c.alpha ? 108u : 40u);
         EXPECT_EQ(file[28], c.alpha ? 32 : 24);
         EXPECT_EQ(Get32(file, 22), c.h);  // positive: bottom-up
         const gdip::Bitmap back = Decode(file);
-        EXPECT_EQ(gdiptest::MaxDifference(source, back), 0);
+        EXPECT_EQ(testimages::MaxDifference(source, back), 0);
         EXPECT_EQ(back.hasAlpha, c.alpha);
     }
 }
@@ -86,10 +86,10 @@ TEST(BmpCodec, RoundTripKeepsEveryPixelAndWritesTheDocumentedLayout) {
 TEST(BmpCodec, ImageMagickReadsOurFilesAsWeMeantThem) {
     testsupport::TempDir dir;
     for (const RoundTripCase c : {RoundTripCase{7, 3, false}, {33, 17, false}, {7, 3, true}}) {
-        const gdip::Bitmap source = gdiptest::Pattern(c.w, c.h, c.alpha);
+        const gdip::Bitmap source = testimages::Pattern(c.w, c.h, c.alpha);
         const auto path = dir.Path() / "ours.bmp";
-        gdiptest::WriteBytes(path, gdiptest::EncodeToBytes(*gdip::kBmpCodec.makeEncoder(), source));
-        EXPECT_EQ(gdiptest::MaxDifference(gdiptest::DecodeWithConvert(path), source), 0)
+        gdiptest::WriteBytes(path, testimages::Encode(*gdip::kBmpCodec.makeEncoder(), source));
+        EXPECT_EQ(testimages::MaxDifference(gdiptest::DecodeWithConvert(path), source), 0)
             << c.w << "x" << c.h;
     }
 }
@@ -153,7 +153,7 @@ TEST(BmpCodec, ReadsWhatImageMagickWritesInEveryVariant) {
     const auto source = dir.Path() / "source.pam";
     for (const ThirdPartyCase& c : cases) {
         SCOPED_TRACE(c.name);
-        gdiptest::WritePam(source, gdiptest::Pattern(37, 21, c.alphaSource));
+        gdiptest::WritePam(source, testimages::Pattern(37, 21, c.alphaSource));
         const auto made = dir.Path() / "made.bmp";
         std::vector<std::string> args{source.string()};
         args.insert(args.end(), c.options.begin(), c.options.end());
@@ -166,7 +166,7 @@ TEST(BmpCodec, ReadsWhatImageMagickWritesInEveryVariant) {
             ASSERT_EQ(Get32(file, 30), c.compression);
         }
         const gdip::Bitmap ours = Decode(file);
-        EXPECT_LE(gdiptest::MaxDifference(ours, gdiptest::DecodeWithConvert(made)), c.tolerance);
+        EXPECT_LE(testimages::MaxDifference(ours, gdiptest::DecodeWithConvert(made)), c.tolerance);
         EXPECT_EQ(ours.hasAlpha, c.alphaSource);
     }
 }
@@ -220,8 +220,8 @@ TEST(BmpCodec, RunLengthFilesWithRunsAbsoluteRunsDeltasAndEnds) {
 }
 
 TEST(BmpCodec, TopDownRowsReadInFileOrder) {
-    const gdip::Bitmap source = gdiptest::Pattern(5, 4, false);
-    Bytes file = gdiptest::EncodeToBytes(*gdip::kBmpCodec.makeEncoder(), source);
+    const gdip::Bitmap source = testimages::Pattern(5, 4, false);
+    Bytes file = testimages::Encode(*gdip::kBmpCodec.makeEncoder(), source);
     const std::size_t offset = Get32(file, 10), stride = 16;
     Bytes flipped(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(offset));
     for (std::size_t row = 4; row-- > 0;)
@@ -229,7 +229,7 @@ TEST(BmpCodec, TopDownRowsReadInFileOrder) {
                        file.begin() + static_cast<std::ptrdiff_t>(offset + row * stride),
                        file.begin() + static_cast<std::ptrdiff_t>(offset + (row + 1) * stride));
     Put32(flipped, 22, static_cast<std::uint32_t>(-4));
-    EXPECT_EQ(gdiptest::MaxDifference(Decode(flipped), source), 0);
+    EXPECT_EQ(testimages::MaxDifference(Decode(flipped), source), 0);
 }
 
 // In a 32-bit file without masks the fourth byte is usually padding: all

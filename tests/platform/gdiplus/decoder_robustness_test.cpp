@@ -20,19 +20,19 @@ struct Sample {
 };
 
 std::vector<Sample> ValidSamples() {
-    const gdip::Bitmap rgb = gdiptest::Pattern(23, 17, false);
-    const gdip::Bitmap rgba = gdiptest::Pattern(23, 17, true);
+    const gdip::Bitmap rgb = testimages::Pattern(23, 17, false);
+    const gdip::Bitmap rgba = testimages::Pattern(23, 17, true);
     return {
         {"BMP 24-bit", gdip::kBmpCodec.makeDecoder,
-         gdiptest::EncodeToBytes(*gdip::kBmpCodec.makeEncoder(), rgb)},
+         testimages::Encode(*gdip::kBmpCodec.makeEncoder(), rgb)},
         {"BMP 32-bit", gdip::kBmpCodec.makeDecoder,
-         gdiptest::EncodeToBytes(*gdip::kBmpCodec.makeEncoder(), rgba)},
+         testimages::Encode(*gdip::kBmpCodec.makeEncoder(), rgba)},
         {"PNG RGB", gdip::kPngCodec.makeDecoder,
-         gdiptest::EncodeToBytes(*gdip::kPngCodec.makeEncoder(), rgb)},
+         testimages::Encode(*gdip::kPngCodec.makeEncoder(), rgb)},
         {"PNG RGBA", gdip::kPngCodec.makeDecoder,
-         gdiptest::EncodeToBytes(*gdip::kPngCodec.makeEncoder(), rgba)},
+         testimages::Encode(*gdip::kPngCodec.makeEncoder(), rgba)},
         {"JPEG", gdip::kJpegCodec.makeDecoder,
-         gdiptest::EncodeToBytes(*gdip::kJpegCodec.makeEncoder(), gdiptest::Smooth(40, 33))},
+         testimages::Encode(*gdip::kJpegCodec.makeEncoder(), testimages::Smooth(40, 33))},
     };
 }
 
@@ -145,7 +145,7 @@ TEST(DecoderRobustness, BudgetIsAtMostAGibibyteAndCountsFourBytesAPixel) {
 }
 
 TEST(DecoderRobustness, FormatIsChosenByContent) {
-    const gdip::Bitmap image = gdiptest::Pattern(9, 5, false);
+    const gdip::Bitmap image = testimages::Pattern(9, 5, false);
     const std::vector<std::pair<const char*, std::unique_ptr<gdip::Encoder>>> encoders = [] {
         std::vector<std::pair<const char*, std::unique_ptr<gdip::Encoder>>> v;
         v.emplace_back("BMP", gdip::kBmpCodec.makeEncoder());
@@ -158,7 +158,7 @@ TEST(DecoderRobustness, FormatIsChosenByContent) {
     for (const auto& [name, encoder] : encoders) {
         SCOPED_TRACE(name);
         ASSERT_NE(encoder, nullptr);
-        const Bytes file = gdiptest::EncodeToBytes(*encoder, image);
+        const Bytes file = testimages::Encode(*encoder, image);
         const gdip::Decoder* decoder = gdip::DecoderFor(file);
         ASSERT_NE(decoder, nullptr);
         gdip::Bitmap out;

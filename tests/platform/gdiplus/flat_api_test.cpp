@@ -60,8 +60,8 @@ protected:
     }
     fs::path WritePng(const std::string& name, std::uint32_t w = 7, std::uint32_t h = 3) {
         const fs::path p = m_dir.Path() / name;
-        gdiptest::WriteBytes(p, gdiptest::EncodeToBytes(*gdip::kPngCodec.makeEncoder(),
-                                                        gdiptest::Pattern(w, h, false)));
+        gdiptest::WriteBytes(p, testimages::Encode(*gdip::kPngCodec.makeEncoder(),
+                                                   testimages::Pattern(w, h, false)));
         return p;
     }
 
@@ -263,8 +263,8 @@ TEST_F(FlatApi, FailedSaveLeavesTheOldFileAndNoTemporary) {
 // was to replace keeps its bytes.
 TEST_F(FlatApi, ASaveKilledOnItsWayLeavesNoFile) {
     const fs::path source = m_dir.Path() / "big.bmp";
-    gdiptest::WriteBytes(source, gdiptest::EncodeToBytes(*gdip::kBmpCodec.makeEncoder(),
-                                                         gdiptest::Pattern(3000, 2000, false)));
+    gdiptest::WriteBytes(source, testimages::Encode(*gdip::kBmpCodec.makeEncoder(),
+                                                    testimages::Pattern(3000, 2000, false)));
     GpImage* image = Load(source);
     ASSERT_NE(image, nullptr);
     const CLSID png = ClsidOf(u"image/png");
@@ -331,13 +331,13 @@ private:
 
 TEST_F(FlatApi, SaveFailingPartWayLeavesNoFileAndNoThread) {
     // Noise, so that every output is far larger than the limit.
-    gdip::Bitmap noise = gdiptest::Pattern(1200, 900, false);
+    gdip::Bitmap noise = testimages::Pattern(1200, 900, false);
     std::uint32_t state = 1;
     for (std::size_t i = 0; i < noise.rgba.size(); ++i)
         if (i % 4 != 3)
             noise.rgba[i] = static_cast<std::uint8_t>((state = state * 1664525 + 1013904223) >> 24);
     const fs::path source = m_dir.Path() / "noise.bmp";
-    gdiptest::WriteBytes(source, gdiptest::EncodeToBytes(*gdip::kBmpCodec.makeEncoder(), noise));
+    gdiptest::WriteBytes(source, testimages::Encode(*gdip::kBmpCodec.makeEncoder(), noise));
     GpImage* image = Load(source);
     fs::create_directories(m_dir.Path() / "out");
     const std::size_t threads = ThreadCount();

@@ -40,11 +40,11 @@ struct Picture {
 
 std::vector<Picture> Pictures() {
     return {
-        {"1x1", gdiptest::Pattern(1, 1, false), true},
-        {"7x3", gdiptest::Pattern(7, 3, false), false},
-        {"gray 33x17", gdiptest::GrayPattern(33, 17), false},
-        {"smooth 64x48", gdiptest::Smooth(64, 48), true},
-        {"alpha 9x5", gdiptest::Pattern(9, 5, true), false},
+        {"1x1", testimages::Pattern(1, 1, false), true},
+        {"7x3", testimages::Pattern(7, 3, false), false},
+        {"gray 33x17", testimages::GrayPattern(33, 17), false},
+        {"smooth 64x48", testimages::Smooth(64, 48), true},
+        {"alpha 9x5", testimages::Pattern(9, 5, true), false},
     };
 }
 
@@ -90,7 +90,7 @@ TEST_F(FormatMatrix, EverySourceFormatToEveryOutputFormat) {
     for (const Picture& picture : Pictures()) {
         for (const Format& from : kFormats) {
             const fs::path source = m_dir.Path() / ("src" + std::to_string(++index));
-            gdiptest::WriteBytes(source, gdiptest::EncodeToBytes(*from.encoder(), picture.pixels));
+            gdiptest::WriteBytes(source, testimages::Encode(*from.encoder(), picture.pixels));
             GpBitmap* bitmap = nullptr;
             ASSERT_EQ(GdipCreateBitmapFromFile(testsupport::WinPathOf(source).c_str(), &bitmap), Ok)
                 << picture.name << " from " << from.name;
@@ -119,11 +119,11 @@ TEST_F(FormatMatrix, EverySourceFormatToEveryOutputFormat) {
                 gdip::Bitmap expected =
                     alpha && throughJpeg ? OverWhite(picture.pixels) : picture.pixels;
                 if (losslessPath) {
-                    EXPECT_EQ(gdiptest::MaxDifference(back, expected), 0);
+                    EXPECT_EQ(testimages::MaxDifference(back, expected), 0);
                 } else if (!alpha && (picture.smooth || !throughJpeg)) {
                     // GIF keeps a picture of few colours almost exactly; JPEG
                     // is held to a bound on smooth pictures.
-                    EXPECT_GE(gdiptest::Psnr(back, expected), 28.0);
+                    EXPECT_GE(testimages::Psnr(back, expected), 28.0);
                 }
                 if (alpha && !throughJpeg) {
                     // Transparency survives wherever the picture was clearly

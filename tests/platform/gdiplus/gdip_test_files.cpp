@@ -36,54 +36,6 @@ bool ReadPamHeader(std::istream& in, std::uint32_t& w, std::uint32_t& h, int& de
 
 }  // namespace
 
-gdip::Bitmap Pattern(std::uint32_t w, std::uint32_t h, bool alpha) {
-    gdip::Bitmap b;
-    gdip::AllocateBitmap(b, w, h);
-    b.hasAlpha = alpha;
-    for (std::uint32_t y = 0; y < h; ++y)
-        for (std::uint32_t x = 0; x < w; ++x) {
-            std::uint8_t* p = b.Row(y) + 4 * x;
-            p[0] = static_cast<std::uint8_t>(x * 37 + y * 11 + 3);
-            p[1] = static_cast<std::uint8_t>(x * 5 + y * 71 + 100);
-            p[2] = static_cast<std::uint8_t>((x ^ y) * 29 + 7);
-            p[3] = alpha ? static_cast<std::uint8_t>(x * 13 + y * 17) : 255;
-        }
-    return b;
-}
-
-gdip::Bitmap GrayPattern(std::uint32_t w, std::uint32_t h) {
-    gdip::Bitmap b = Pattern(w, h, false);
-    for (std::size_t i = 0; i < b.rgba.size(); i += 4) b.rgba[i + 1] = b.rgba[i + 2] = b.rgba[i];
-    return b;
-}
-
-gdip::Bitmap Smooth(std::uint32_t w, std::uint32_t h) {
-    gdip::Bitmap b;
-    gdip::AllocateBitmap(b, w, h);
-    for (std::uint32_t y = 0; y < h; ++y)
-        for (std::uint32_t x = 0; x < w; ++x) {
-            std::uint8_t* p = b.Row(y) + 4 * x;
-            p[0] = static_cast<std::uint8_t>(128 + 100 * std::sin(x / 9.0));
-            p[1] = static_cast<std::uint8_t>(128 + 100 * std::cos(y / 7.0));
-            p[2] = static_cast<std::uint8_t>((x + y) * 255 / (w + h));
-            p[3] = 255;
-        }
-    return b;
-}
-
-Bytes EncodeToBytes(const gdip::Encoder& encoder, const gdip::Bitmap& image, GpStatus* status) {
-    std::FILE* f = std::tmpfile();
-    if (f == nullptr) return {};
-    const GpStatus s = encoder.Encode(image, f);
-    if (status != nullptr) *status = s;
-    Bytes bytes;
-    std::fflush(f);
-    std::rewind(f);
-    for (int c; (c = std::fgetc(f)) != EOF;) bytes.push_back(static_cast<std::uint8_t>(c));
-    std::fclose(f);
-    return bytes;
-}
-
 GpStatus DecodeWatched(const gdip::Decoder& decoder, const Bytes& file, gdip::Bitmap& out,
                        std::string& printed) {
     std::fflush(stdout);
@@ -152,28 +104,6 @@ gdip::Bitmap DecodeWithConvert(const std::filesystem::path& p) {
     }
     std::filesystem::remove(pam);
     return b;
-}
-
-int MaxDifference(const gdip::Bitmap& a, const gdip::Bitmap& b) {
-    if (a.width != b.width || a.height != b.height || a.rgba.size() != b.rgba.size()) return 256;
-    int worst = 0;
-    for (std::size_t i = 0; i < a.rgba.size(); ++i)
-        worst = std::max(worst, std::abs(int{a.rgba[i]} - int{b.rgba[i]}));
-    return worst;
-}
-
-double Psnr(const gdip::Bitmap& a, const gdip::Bitmap& b) {
-    if (a.width != b.width || a.height != b.height || a.rgba.size() != b.rgba.size()) return 0;
-    double sum = 0;
-    std::size_t n = 0;
-    for (std::size_t i = 0; i < a.rgba.size(); ++i) {
-        if (i % 4 == 3) continue;
-        const double d = static_cast<double>(a.rgba[i]) - static_cast<double>(b.rgba[i]);
-        sum += d * d;
-        ++n;
-    }
-    if (sum == 0) return 100;
-    return 10 * std::log10(255.0 * 255.0 / (sum / static_cast<double>(n)));
 }
 
 }  // namespace gdiptest

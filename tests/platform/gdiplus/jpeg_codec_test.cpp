@@ -93,7 +93,7 @@ gdip::Bitmap Decode(const Bytes& file, GpStatus expected = Ok) {
 }
 
 TEST(JpegCodec, EveryColourSpaceDecodesToTheSamePicture) {
-    const gdip::Bitmap source = gdiptest::Smooth(48, 40);
+    const gdip::Bitmap source = testimages::Smooth(48, 40);
     gdip::Bitmap graySource = source;
     for (std::size_t i = 0; i < graySource.rgba.size(); i += 4)
         graySource.rgba[i + 1] = graySource.rgba[i + 2] = graySource.rgba[i];
@@ -102,17 +102,17 @@ TEST(JpegCodec, EveryColourSpaceDecodesToTheSamePicture) {
         SCOPED_TRACE(static_cast<int>(space));
         const gdip::Bitmap& expected = space == Space::Gray ? graySource : source;
         const gdip::Bitmap image = Decode(WriteJpeg(expected, {space, {}}));
-        EXPECT_GT(gdiptest::Psnr(image, expected), 35.0);
+        EXPECT_GT(testimages::Psnr(image, expected), 35.0);
         EXPECT_FALSE(image.hasAlpha);
     }
 }
 
 TEST(JpegCodec, RoundTripStaysCloseAtEveryOddSize) {
     for (const auto& [w, h] : {std::pair{1u, 1u}, {7u, 3u}, {17u, 9u}, {64u, 48u}}) {
-        const gdip::Bitmap source = gdiptest::Smooth(w, h);
+        const gdip::Bitmap source = testimages::Smooth(w, h);
         const gdip::Bitmap back =
-            Decode(gdiptest::EncodeToBytes(*gdip::kJpegCodec.makeEncoder(), source));
-        EXPECT_GT(gdiptest::Psnr(back, source), 30.0) << w << "x" << h;
+            Decode(testimages::Encode(*gdip::kJpegCodec.makeEncoder(), source));
+        EXPECT_GT(testimages::Psnr(back, source), 30.0) << w << "x" << h;
     }
 }
 
@@ -128,7 +128,7 @@ std::size_t FindMarker(const Bytes& f, std::uint8_t marker) {
 
 TEST(JpegCodec, EncoderWritesBaselineQuality90With420Sampling) {
     const Bytes file =
-        gdiptest::EncodeToBytes(*gdip::kJpegCodec.makeEncoder(), gdiptest::Smooth(40, 24));
+        testimages::Encode(*gdip::kJpegCodec.makeEncoder(), testimages::Smooth(40, 24));
     const std::size_t sof = FindMarker(file, 0xC0);  // baseline; progressive is 0xC2
     ASSERT_NE(sof, 0u);
     EXPECT_EQ(file[sof + 5], 3);      // components
@@ -141,15 +141,14 @@ TEST(JpegCodec, EncoderWritesBaselineQuality90With420Sampling) {
 }
 
 TEST(JpegCodec, AlphaIsCompositedOverWhite) {
-    gdip::Bitmap image = gdiptest::Smooth(16, 16);
+    gdip::Bitmap image = testimages::Smooth(16, 16);
     image.hasAlpha = true;
     for (std::size_t i = 0; i < image.rgba.size(); i += 4) {
         const bool left = (i / 4) % 16 < 8;
         image.rgba[i] = image.rgba[i + 1] = image.rgba[i + 2] = 0;  // black
         image.rgba[i + 3] = left ? 0 : 128;
     }
-    const gdip::Bitmap back =
-        Decode(gdiptest::EncodeToBytes(*gdip::kJpegCodec.makeEncoder(), image));
+    const gdip::Bitmap back = Decode(testimages::Encode(*gdip::kJpegCodec.makeEncoder(), image));
     EXPECT_GE(back.Row(8)[0], 250);            // transparent black -> white
     EXPECT_NEAR(back.Row(8)[4 * 12], 127, 6);  // half black -> mid gray
     EXPECT_EQ(back.Row(8)[3], 255);
@@ -197,14 +196,14 @@ TEST(JpegCodec, ExifOrientationTurnsThePictureUpright) {
 }
 
 TEST(JpegCodec, CutShortFileIsRefusedSilently) {
-    Bytes file = WriteJpeg(gdiptest::Smooth(64, 64), {});
+    Bytes file = WriteJpeg(testimages::Smooth(64, 64), {});
     file.resize(file.size() * 2 / 3);
     Decode(file, GenericError);
 }
 
 // Stray bytes before a marker make libjpeg warn; the picture itself is whole.
 TEST(JpegCodec, StrayBytesBeforeAMarkerDecodeWithoutAWord) {
-    Bytes file = WriteJpeg(gdiptest::Smooth(16, 16), {});
+    Bytes file = WriteJpeg(testimages::Smooth(16, 16), {});
     const std::size_t dht = FindMarker(file, 0xC4);
     ASSERT_NE(dht, 0u);
     file.insert(file.begin() + static_cast<std::ptrdiff_t>(dht - 4), {0x00, 0x00});

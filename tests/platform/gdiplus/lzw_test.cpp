@@ -61,7 +61,7 @@ TEST(Lzw, TiffStripsOfEveryLengthReadBack) {
         row.rgba = Noise(std::size_t{width} * 4, width);
         for (std::size_t i = 3; i < row.rgba.size(); i += 4) row.rgba[i] = 255;
         gdip::Bitmap out;
-        ASSERT_EQ(decoder->Decode(gdiptest::EncodeToBytes(*encoder, row), out), Ok) << width;
+        ASSERT_EQ(decoder->Decode(testimages::Encode(*encoder, row), out), Ok) << width;
         ASSERT_EQ(out.rgba, row.rgba) << width;
     }
 }

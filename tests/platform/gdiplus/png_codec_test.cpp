@@ -176,23 +176,23 @@ struct WriteCase {
 
 std::vector<WriteCase> WriteCases() {
     return {
-        {"RGB 1x1", gdiptest::Pattern(1, 1, false), 2},
-        {"RGB 7x3", gdiptest::Pattern(7, 3, false), 2},
-        {"RGB 300x200", gdiptest::Pattern(300, 200, false), 2},
-        {"RGBA 7x3", gdiptest::Pattern(7, 3, true), 6},
-        {"RGBA 129x65", gdiptest::Pattern(129, 65, true), 6},
-        {"gray 7x3", gdiptest::GrayPattern(7, 3), 0},
-        {"gray 1x1", gdiptest::GrayPattern(1, 1), 0},
+        {"RGB 1x1", testimages::Pattern(1, 1, false), 2},
+        {"RGB 7x3", testimages::Pattern(7, 3, false), 2},
+        {"RGB 300x200", testimages::Pattern(300, 200, false), 2},
+        {"RGBA 7x3", testimages::Pattern(7, 3, true), 6},
+        {"RGBA 129x65", testimages::Pattern(129, 65, true), 6},
+        {"gray 7x3", testimages::GrayPattern(7, 3), 0},
+        {"gray 1x1", testimages::GrayPattern(1, 1), 0},
     };
 }
 
 TEST(PngCodec, OurFilesReadBackExactlyWithAlphaOnlyWhenTheImageHasIt) {
     for (const WriteCase& c : WriteCases()) {
         SCOPED_TRACE(c.name);
-        const Bytes file = gdiptest::EncodeToBytes(*gdip::kPngCodec.makeEncoder(), c.image);
+        const Bytes file = testimages::Encode(*gdip::kPngCodec.makeEncoder(), c.image);
         EXPECT_EQ(ColourTypeOf(file), c.colourType);
         const gdip::Bitmap back = Decode(file);
-        EXPECT_EQ(gdiptest::MaxDifference(back, c.image), 0);
+        EXPECT_EQ(testimages::MaxDifference(back, c.image), 0);
         EXPECT_EQ(back.hasAlpha, c.image.hasAlpha);
     }
 }
@@ -208,9 +208,8 @@ TEST(PngCodec, PredictorTiesReadBackExactly) {
         seed = seed * 1103515245u + 12345u;
         image.rgba[i] = (i % 4 == 3) ? 255 : static_cast<std::uint8_t>((seed >> 16) % 4);
     }
-    const gdip::Bitmap back =
-        Decode(gdiptest::EncodeToBytes(*gdip::kPngCodec.makeEncoder(), image));
-    EXPECT_EQ(gdiptest::MaxDifference(back, image), 0);
+    const gdip::Bitmap back = Decode(testimages::Encode(*gdip::kPngCodec.makeEncoder(), image));
+    EXPECT_EQ(testimages::MaxDifference(back, image), 0);
 }
 
 TEST(PngCodec, ImageMagickReadsOurFilesExactly) {
@@ -218,9 +217,8 @@ TEST(PngCodec, ImageMagickReadsOurFilesExactly) {
     for (const WriteCase& c : WriteCases()) {
         SCOPED_TRACE(c.name);
         const auto path = dir.Path() / "ours.png";
-        gdiptest::WriteBytes(path,
-                             gdiptest::EncodeToBytes(*gdip::kPngCodec.makeEncoder(), c.image));
-        EXPECT_EQ(gdiptest::MaxDifference(gdiptest::DecodeWithConvert(path), c.image), 0);
+        gdiptest::WriteBytes(path, testimages::Encode(*gdip::kPngCodec.makeEncoder(), c.image));
+        EXPECT_EQ(testimages::MaxDifference(gdiptest::DecodeWithConvert(path), c.image), 0);
     }
 }
 

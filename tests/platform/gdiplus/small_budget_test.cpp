@@ -34,7 +34,7 @@ Bytes Icon(const gdip::Bitmap& img) {
     for (int i = 0; i < 6; ++i) Put32(b, 0);
     for (std::uint32_t y = h; y-- > 0;)
         for (std::uint32_t x = 0; x < w; ++x) {
-            const codectest::Pixel p = codectest::PixelAt(img, x, y);
+            const testimages::Pixel p = testimages::PixelAt(img, x, y);
             b.insert(b.end(), {p[2], p[1], p[0], p[3]});
         }
     b.resize(b.size() + std::size_t{maskRow} * h, 0);
@@ -62,11 +62,11 @@ TEST(SmallPixelBudget, OneColumnOverTheBudgetIsRefusedBeforeThePixelsExist) {
     const Format formats[] = {
         {"GIF", gdip::kGifCodec.makeDecoder,
          [](const gdip::Bitmap& i) {
-             return codectest::Encode(*gdip::kGifCodec.makeEncoder(), i);
+             return testimages::Encode(*gdip::kGifCodec.makeEncoder(), i);
          }},
         {"TIFF", gdip::kTiffCodec.makeDecoder,
          [](const gdip::Bitmap& i) {
-             return codectest::Encode(*gdip::kTiffCodec.makeEncoder(), i);
+             return testimages::Encode(*gdip::kTiffCodec.makeEncoder(), i);
          }},
         {"ICO", gdip::kIcoCodec.makeDecoder, Icon},
         {"WebP", gdip::kWebpCodec.makeDecoder, Webp},
@@ -77,8 +77,8 @@ TEST(SmallPixelBudget, OneColumnOverTheBudgetIsRefusedBeforeThePixelsExist) {
     };
     // The budget is 262,144 pixels, 512 x 512; libtiff is held to the same
     // bytes for each of its own buffers, so the file that fits stays clear of it.
-    const gdip::Bitmap within = codectest::Smooth(64, 64);
-    const gdip::Bitmap over = codectest::Smooth(513, 512);
+    const gdip::Bitmap within = testimages::SmoothWaves(64, 64);
+    const gdip::Bitmap over = testimages::SmoothWaves(513, 512);
     gdip::Bitmap direct;
     EXPECT_EQ(gdip::AllocateBitmap(direct, over.width, over.height), OutOfMemory);
     EXPECT_EQ(direct.rgba.capacity(), 0u);

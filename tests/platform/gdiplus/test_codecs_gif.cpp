@@ -44,7 +44,7 @@ TEST(GifCodec, RoundTripKeepsSizeAndColours) {
         ASSERT_EQ(back.height, h);
         EXPECT_FALSE(back.hasAlpha);
         EXPECT_LE(MaxDifference(back, exact), 1) << w << "x" << h;
-        const gdip::Bitmap photo = Smooth(w, h);
+        const gdip::Bitmap photo = SmoothWaves(w, h);
         EXPECT_GE(Psnr(DecodeGif(Encode(*gdip::kGifCodec.makeEncoder(), photo)), photo), 30.0);
     }
 }
@@ -57,7 +57,7 @@ TEST(GifCodec, GreyStaysGrey) {
 }
 
 TEST(GifCodec, PaletteBeatsTheFixedWebPalette) {
-    const gdip::Bitmap photo = Smooth(320, 240);
+    const gdip::Bitmap photo = SmoothWaves(320, 240);
     const double ours = Psnr(DecodeGif(Encode(*gdip::kGifCodec.makeEncoder(), photo)), photo);
     const double fixed = Psnr(WebPalette(photo), photo);
     EXPECT_GT(ours, fixed + 5.0) << "ours " << ours << " dB, web palette " << fixed << " dB";

@@ -99,16 +99,16 @@ Bytes ScanPerComponentJpeg(const gdip::Bitmap& img) {
 // ImageMagick or a HEIF encoder are left out when the tool is missing.
 std::vector<Sample> Samples() {
     std::vector<Sample> s;
-    const gdip::Bitmap alpha = Asymmetric(23, 17, true), photo = Smooth(40, 24);
+    const gdip::Bitmap alpha = Asymmetric(23, 17, true), photo = SmoothWaves(40, 24);
     const gdip::Bitmap opaque = Asymmetric(24, 17);  // BMP rows without padding
     s.push_back({"BMP 24-bit", &gdip::kBmpCodec, Encode(*gdip::kBmpCodec.makeEncoder(), opaque)});
     s.push_back({"BMP 32-bit", &gdip::kBmpCodec, Encode(*gdip::kBmpCodec.makeEncoder(), alpha)});
     s.push_back({"PNG RGB", &gdip::kPngCodec, Encode(*gdip::kPngCodec.makeEncoder(), opaque), 12});
     s.push_back({"PNG RGBA", &gdip::kPngCodec, Encode(*gdip::kPngCodec.makeEncoder(), alpha), 12});
-    s.push_back(
-        {"JPEG", &gdip::kJpegCodec, Encode(*gdip::kJpegCodec.makeEncoder(), Smooth(40, 33)), 2});
-    s.push_back(
-        {"JPEG, a scan per component", &gdip::kJpegCodec, ScanPerComponentJpeg(Smooth(40, 33)), 2});
+    s.push_back({"JPEG", &gdip::kJpegCodec,
+                 Encode(*gdip::kJpegCodec.makeEncoder(), SmoothWaves(40, 33)), 2});
+    s.push_back({"JPEG, a scan per component", &gdip::kJpegCodec,
+                 ScanPerComponentJpeg(SmoothWaves(40, 33)), 2});
     s.push_back({"GIF", &gdip::kGifCodec, Encode(*gdip::kGifCodec.makeEncoder(), alpha), 1});
     s.push_back({"TIFF", &gdip::kTiffCodec, Encode(*gdip::kTiffCodec.makeEncoder(), alpha)});
     s.push_back({"ICO", &gdip::kIcoCodec, SmallIcon(13, 9)});
@@ -291,7 +291,7 @@ Bytes HugeWebp() {
 
 // A real HEIC whose image size boxes (ispe) are all rewritten.
 Bytes HugeHeif() {
-    Bytes b = MakeHeif(Smooth(64, 48), heif_compression_HEVC, heif_orientation_normal);
+    Bytes b = MakeHeif(SmoothWaves(64, 48), heif_compression_HEVC, heif_orientation_normal);
     const char tag[] = "ispe";
     const std::uint8_t side[] = {0, 1, 0x86, 0xA0};  // 100000, big-endian
     int patched = 0;

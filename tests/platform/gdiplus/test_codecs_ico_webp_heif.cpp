@@ -178,7 +178,7 @@ Bytes MakeWebp(const gdip::Bitmap& first, const gdip::Bitmap* second,
 TEST(WebpCodec, ReadsLossyLosslessAlphaAndAnimated) {
     if (!HaveConvert()) GTEST_SKIP() << "ImageMagick's convert is not installed";
     const auto webp = gdip::kWebpCodec.makeDecoder();
-    const gdip::Bitmap photo = Smooth(67, 41), alpha = Asymmetric(31, 19, true);
+    const gdip::Bitmap photo = SmoothWaves(67, 41), alpha = Asymmetric(31, 19, true);
     const gdip::Bitmap lossy = DecodeWith(*webp, MakeWebp(photo, nullptr, {"-quality", "95"}));
     EXPECT_GE(Psnr(lossy, photo), 30.0);
     EXPECT_FALSE(lossy.hasAlpha);
@@ -188,7 +188,7 @@ TEST(WebpCodec, ReadsLossyLosslessAlphaAndAnimated) {
         DecodeWith(*webp, MakeWebp(alpha, nullptr, {"-define", "webp:lossless=true"}));
     EXPECT_TRUE(a.hasAlpha);
     EXPECT_EQ(a.rgba, alpha.rgba);
-    const gdip::Bitmap other = Smooth(67, 41 + 0);
+    const gdip::Bitmap other = SmoothWaves(67, 41 + 0);
     gdip::Bitmap second = Asymmetric(67, 41);
     const gdip::Bitmap anim = DecodeWith(
         *webp, MakeWebp(other, &second, {"-define", "webp:lossless=true", "-delay", "10"}));
@@ -243,7 +243,7 @@ TEST(HeifCodec, ReadsHeicAndAvifTurnedOnceByTheContainer) {
     int made = 0;
     for (const auto& f : formats)
         for (const auto& c : cases) {
-            gdip::Bitmap img = Smooth(64, 48);
+            gdip::Bitmap img = SmoothWaves(64, 48);
             if (c.alpha) {
                 img.hasAlpha = true;
                 for (std::size_t i = 3; i < img.rgba.size(); i += 4)

@@ -238,7 +238,7 @@ gdip::Bitmap Grey(const gdip::Bitmap& src) {
 
 TEST(TiffCodec, ReadsExoticFilesMadeByImageMagick) {
     if (!HaveConvert()) GTEST_SKIP() << "ImageMagick's convert is not installed";
-    const gdip::Bitmap photo = Smooth(61, 43);
+    const gdip::Bitmap photo = SmoothWaves(61, 43);
     const gdip::Bitmap grey = Grey(photo);
     struct Case {
         const char* name;

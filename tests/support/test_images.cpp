@@ -1,0 +1,116 @@
+// Pictures with known pixels, their encoding to bytes, and the measures.
+#include "tests/support/test_images.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+
+namespace testimages {
+
+namespace {
+
+bool SameSize(const gdip::Bitmap& a, const gdip::Bitmap& b) {
+    return a.width == b.width && a.height == b.height && a.rgba.size() == b.rgba.size();
+}
+
+}  // namespace
+
+gdip::Bitmap MakeBitmap(std::uint32_t w, std::uint32_t h, bool alpha,
+                        const std::function<Pixel(std::uint32_t, std::uint32_t)>& at) {
+    gdip::Bitmap b;
+    b.width = w;
+    b.height = h;
+    b.hasAlpha = alpha;
+    b.rgba.resize(std::size_t{w} * h * 4);
+    for (std::uint32_t y = 0; y < h; ++y)
+        for (std::uint32_t x = 0; x < w; ++x) {
+            Pixel p = at(x, y);
+            if (!alpha) p[3] = 255;
+            std::copy(p.begin(), p.end(), b.Row(y) + std::size_t{x} * 4);
+        }
+    return b;
+}
+
+gdip::Bitmap Pattern(std::uint32_t w, std::uint32_t h, bool alpha) {
+    return MakeBitmap(w, h, alpha, [](std::uint32_t x, std::uint32_t y) {
+        return Pixel{static_cast<std::uint8_t>(x * 37 + y * 11 + 3),
+                     static_cast<std::uint8_t>(x * 5 + y * 71 + 100),
+                     static_cast<std::uint8_t>((x ^ y) * 29 + 7),
+                     static_cast<std::uint8_t>(x * 13 + y * 17)};
+    });
+}
+
+gdip::Bitmap GrayPattern(std::uint32_t w, std::uint32_t h) {
+    gdip::Bitmap b = Pattern(w, h, false);
+    for (std::size_t i = 0; i < b.rgba.size(); i += 4) b.rgba[i + 1] = b.rgba[i + 2] = b.rgba[i];
+    return b;
+}
+
+gdip::Bitmap Asymmetric(std::uint32_t w, std::uint32_t h, bool alpha) {
+    return MakeBitmap(w, h, alpha, [](std::uint32_t x, std::uint32_t y) {
+        return Pixel{static_cast<std::uint8_t>(x * 37 + 11), static_cast<std::uint8_t>(y * 53 + 7),
+                     static_cast<std::uint8_t>((x * 5 + y * 17) * 3),
+                     static_cast<std::uint8_t>(255 - (x + y) * 9)};
+    });
+}
+
+gdip::Bitmap Smooth(std::uint32_t w, std::uint32_t h) {
+    return MakeBitmap(w, h, false, [w, h](std::uint32_t x, std::uint32_t y) {
+        return Pixel{static_cast<std::uint8_t>(128 + 100 * std::sin(x / 9.0)),
+                     static_cast<std::uint8_t>(128 + 100 * std::cos(y / 7.0)),
+                     static_cast<std::uint8_t>((x + y) * 255 / (w + h)), 255};
+    });
+}
+
+gdip::Bitmap SmoothWaves(std::uint32_t w, std::uint32_t h) {
+    return MakeBitmap(w, h, false, [w, h](std::uint32_t x, std::uint32_t y) {
+        const double u = double(x) / w, v = double(y) / h;
+        auto c = [](double t) { return static_cast<std::uint8_t>(std::clamp(t, 0.0, 1.0) * 255); };
+        return Pixel{c(0.5 + 0.45 * std::sin(6 * u + 2 * v)), c(u * 0.7 + v * 0.3),
+                     c(0.5 + 0.4 * std::cos(5 * v - 3 * u * v)), 255};
+    });
+}
+
+Pixel PixelAt(const gdip::Bitmap& b, std::uint32_t x, std::uint32_t y) {
+    const std::uint8_t* p = b.Row(y) + std::size_t{x} * 4;
+    return {p[0], p[1], p[2], p[3]};
+}
+
+Bytes Encode(const gdip::Encoder& encoder, const gdip::Bitmap& image, GpStatus* status) {
+    std::FILE* f = std::tmpfile();
+    if (f == nullptr) return {};
+    const GpStatus s = encoder.Encode(image, f);
+    if (status != nullptr) *status = s;
+    Bytes bytes;
+    std::fflush(f);
+    std::rewind(f);
+    for (int c; (c = std::fgetc(f)) != EOF;) bytes.push_back(static_cast<std::uint8_t>(c));
+    std::fclose(f);
+    return bytes;
+}
+
+int MaxDifference(const gdip::Bitmap& a, const gdip::Bitmap& b) {
+    if (!SameSize(a, b)) return 256;
+    int worst = 0;
+    for (std::size_t i = 0; i < a.rgba.size(); ++i)
+        worst = std::max(worst, std::abs(int{a.rgba[i]} - int{b.rgba[i]}));
+    return worst;
+}
+
+double Psnr(const gdip::Bitmap& a, const gdip::Bitmap& b) {
+    if (!SameSize(a, b)) return 0;
+    double sum = 0;
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < a.rgba.size(); ++i) {
+        if (i % 4 == 3) continue;
+        const double d = static_cast<double>(a.rgba[i]) - static_cast<double>(b.rgba[i]);
+        sum += d * d;
+        ++n;
+    }
+    if (sum == 0) return std::numeric_limits<double>::infinity();
+    return 10 * std::log10(255.0 * 255.0 / (sum / static_cast<double>(n)));
+}
+
+}  // namespace testimages

@@ -1,0 +1,45 @@
+// Pictures with known pixels for the imaging tests and the fuzzers' seeds,
+// their encoding to bytes, and the two measures of how far apart two
+// pictures are.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "platform/gdiplus/runtime/codec.h"
+
+namespace testimages {
+
+using Bytes = std::vector<std::uint8_t>;
+using Pixel = std::array<std::uint8_t, 4>;
+
+// A picture whose pixel (x, y) is at(x, y); alpha forced to 255 without alpha.
+gdip::Bitmap MakeBitmap(std::uint32_t w, std::uint32_t h, bool alpha,
+                        const std::function<Pixel(std::uint32_t, std::uint32_t)>& at);
+// Every pixel differs from its neighbours in every channel, so a misplaced
+// row, column or channel shows. With alpha, alpha varies too.
+gdip::Bitmap Pattern(std::uint32_t w, std::uint32_t h, bool alpha);
+// The pattern with R = G = B.
+gdip::Bitmap GrayPattern(std::uint32_t w, std::uint32_t h);
+// No two pixels alike along either axis, so every turn and mirror shows.
+gdip::Bitmap Asymmetric(std::uint32_t w, std::uint32_t h, bool alpha = false);
+// Smooth, photograph-like colours (lossy encoders' favourable case).
+gdip::Bitmap Smooth(std::uint32_t w, std::uint32_t h);
+// A smooth picture of another shape, for tests whose limits were set on it.
+gdip::Bitmap SmoothWaves(std::uint32_t w, std::uint32_t h);
+
+Pixel PixelAt(const gdip::Bitmap& b, std::uint32_t x, std::uint32_t y);
+
+// What the encoder writes for the image; empty when it writes nothing. The
+// encoder's status goes to status when asked for.
+Bytes Encode(const gdip::Encoder& encoder, const gdip::Bitmap& image, GpStatus* status = nullptr);
+
+// Pictures of two sizes are as far apart as can be: 256 and 0 dB.
+// Largest difference of any channel, alpha included.
+int MaxDifference(const gdip::Bitmap& a, const gdip::Bitmap& b);
+// PSNR of the colour channels in dB; identical pictures: infinity.
+double Psnr(const gdip::Bitmap& a, const gdip::Bitmap& b);
+
+}  // namespace testimages
