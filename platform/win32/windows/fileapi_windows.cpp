@@ -70,8 +70,9 @@ DWORD GetFullPathNameW(LPCWSTR lpFileName, DWORD nBufferLength, LPWSTR lpBuffer,
 // The system answers for an open handle; a folder opens only with backup
 // semantics. Its "\\?\" form is given back as the program writes paths.
 DWORD GetFinalPathNameW(LPCWSTR lpPath, LPWSTR lpszFilePath, DWORD cchFilePath, DWORD) {
-    HANDLE file = sys::CreateFileW(lpPath, 0, sys::FILE_SHARE_ALL, nullptr, sys::OPEN_EXISTING,
-                                   sys::FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE file =
+        sys::CreateFileW(lpPath, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE) return 0;
     std::u16string path(MAX_PATH, u'\0');
     DWORD n = sys::GetFinalPathNameByHandleW(file, path.data(), static_cast<DWORD>(path.size()), 0);
@@ -91,4 +92,19 @@ DWORD GetFinalPathNameW(LPCWSTR lpPath, LPWSTR lpszFilePath, DWORD cchFilePath, 
     path.copy(lpszFilePath, path.size());
     lpszFilePath[path.size()] = 0;
     return static_cast<DWORD>(path.size());
+}
+
+HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+                   LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
+                   DWORD dwFlagsAndAttributes, HANDLE hTemplateFile) {
+    return sys::CreateFileW(lpFileName, dwDesiredAccess, dwShareMode, lpSecurityAttributes,
+                            dwCreationDisposition, dwFlagsAndAttributes, hTemplateFile);
+}
+
+BOOL GetFileInformationByHandle(HANDLE hFile, BY_HANDLE_FILE_INFORMATION* lpFileInformation) {
+    return sys::GetFileInformationByHandle(hFile, lpFileInformation);
+}
+
+BOOL CloseHandle(HANDLE hObject) {
+    return sys::CloseHandle(hObject);
 }

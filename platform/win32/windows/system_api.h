@@ -36,19 +36,6 @@ struct PAINTSTRUCT {
     BYTE rgbReserved[32];
 };
 
-struct BY_HANDLE_FILE_INFORMATION {
-    DWORD dwFileAttributes;
-    FILETIME ftCreationTime;
-    FILETIME ftLastAccessTime;
-    FILETIME ftLastWriteTime;
-    DWORD dwVolumeSerialNumber;
-    DWORD nFileSizeHigh;
-    DWORD nFileSizeLow;
-    DWORD nNumberOfLinks;
-    DWORD nFileIndexHigh;
-    DWORD nFileIndexLow;
-};
-
 struct INITCOMMONCONTROLSEX {
     DWORD dwSize;
     DWORD dwICC;
@@ -139,9 +126,6 @@ constexpr UINT ICC_STANDARD_CLASSES = 0x4000;
 constexpr int COLOR_BTNFACE = 15;
 constexpr int LOGPIXELSY = 90;
 
-constexpr DWORD FILE_SHARE_ALL = 0x00000007;
-constexpr DWORD OPEN_EXISTING = 3;
-constexpr DWORD FILE_FLAG_BACKUP_SEMANTICS = 0x02000000;
 constexpr DWORD COINIT_APARTMENTTHREADED = 0x2;
 
 extern "C" {
@@ -161,6 +145,7 @@ HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                    LPSECURITY_ATTRIBUTES lpSecurityAttributes, DWORD dwCreationDisposition,
                    DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
 BOOL CloseHandle(HANDLE hObject);
+BOOL GetFileInformationByHandle(HANDLE hFile, void* lpFileInformation);
 DWORD GetFinalPathNameByHandleW(HANDLE hFile, LPWSTR lpszFilePath, DWORD cchFilePath,
                                 DWORD dwFlags);
 void SetLastError(DWORD dwErrCode);
