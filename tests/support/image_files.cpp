@@ -91,12 +91,7 @@ std::string MakeImage(ImageKind kind, int width, int height, std::uint32_t seed)
     stem += std::to_string(seed);
     const std::filesystem::path in = Scratch().Write(stem + ".bmp", MakeBmp(width, height, seed));
     const std::filesystem::path out = Scratch().Path() / (stem + ExtensionOf(kind));
-    std::string command = "convert '";
-    command += in.string();
-    command += "' '";
-    command += out.string();
-    command += "' 2>/dev/null";
-    if (std::system(command.c_str()) != 0 || !std::filesystem::exists(out)) {
+    if (!ConvertImageFile(in, out) || !std::filesystem::exists(out)) {
         ADD_FAILURE() << "ImageMagick convert could not make " << out;
         return "";
     }

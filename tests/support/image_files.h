@@ -18,6 +18,10 @@ std::string MakeBmp(int width, int height, std::uint32_t seed = 0);
 // An image of the kind; fails the calling test (and returns "") when convert
 // does not work.
 std::string MakeImage(ImageKind kind, int width, int height, std::uint32_t seed = 0);
+// ImageMagick's convert from one file to another, the format taken from the
+// extension (a file of its own per system).
+bool ConvertImageFile(const std::filesystem::path& in, const std::filesystem::path& out);
+
 // The usual extension of the kind, lower case with its dot (".png").
 std::string ExtensionOf(ImageKind kind);
 

@@ -1,7 +1,8 @@
-#include "unprivileged.h"
-
+// ScopedUnprivileged on Linux: a root process acts as "nobody".
 #include <pwd.h>
 #include <unistd.h>
+
+#include "unprivileged.h"
 
 namespace testsupport {
 

@@ -1,0 +1,18 @@
+// ImageMagick's convert for the Windows build of the tests: the host's own
+// program, started through Wine by the runtime tests' helper.
+#include <string>
+#include <vector>
+
+#include "tests/support/image_files.h"
+
+namespace gdiptest {
+bool Convert(const std::vector<std::string>& args);
+}  // namespace gdiptest
+
+namespace testsupport {
+
+bool ConvertImageFile(const std::filesystem::path& in, const std::filesystem::path& out) {
+    return gdiptest::Convert({in.string(), out.string()});
+}
+
+}  // namespace testsupport

@@ -1,0 +1,49 @@
+# The program's engine and window tests, the same sources as on Linux, built
+# against the Windows backend of platform/ and run by ctest under Wine: the
+# engine tests headless, the window tests on a virtual display of their own.
+# Left out: startup_state_test.cpp and run_control_test.cpp (they read the Qt
+# widgets and renderings of the Linux framework: fonts, pixel sizes, what the
+# screen shows), folder_window_x11_test.cpp (the X server's window list).
+set(S ${PROJECT_SOURCE_DIR}/tests/support)
+set(E ${PROJECT_SOURCE_DIR}/tests/engine)
+set(U ${PROJECT_SOURCE_DIR}/tests/ui)
+
+add_library(orv_windows_test_main STATIC
+  ${S}/test_main.cpp ${S}/temp_dir.cpp ${S}/temp_dir_windows.cpp ${S}/unprivileged_windows.cpp)
+target_link_libraries(orv_windows_test_main PUBLIC gtest orv_framework orv_win32)
+target_sources(orv_windows_test_main INTERFACE $<TARGET_OBJECTS:orv_res>)
+orv_strict(orv_windows_test_main)
+
+add_executable(tests_engine
+  ${E}/report_test.cpp
+  ${E}/naming_test.cpp
+  ${E}/dest_folder_test.cpp
+  ${E}/scan_test.cpp
+  ${E}/transcode_test.cpp
+  ${E}/run_sources_test.cpp)
+target_link_libraries(tests_engine PRIVATE orv_windows_test_main orv_program)
+orv_strict(tests_engine)
+
+add_executable(tests_ui WIN32
+  ${S}/dialog_session.cpp
+  ${S}/scoped_home_windows.cpp
+  ${S}/image_files.cpp
+  ${S}/image_convert_windows.cpp
+  ${U}/whole_run_test.cpp
+  ${U}/options_test.cpp
+  ${U}/keyboard_test.cpp
+  ${U}/folders_test.cpp
+  ${U}/random_presses_test.cpp
+  ${U}/dropped_folders_test.cpp
+  ${ORV_RESOURCE_SCRIPT})
+target_link_libraries(tests_ui PRIVATE orv_windows_test_main orv_program orv_framework_testing
+                      orv_probe_convert)
+orv_strict(tests_ui)
+
+add_test(NAME WineEngineTests
+  COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/wine-run.sh ${ORV_WINE64} ${CMAKE_BINARY_DIR}/wine-prefix
+          $<TARGET_FILE:tests_engine> --gtest_brief=1)
+add_test(NAME WineWindowTests
+  COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/wine-window-run.sh ${ORV_WINE64}
+          ${CMAKE_BINARY_DIR}/wine-prefix-windows $<TARGET_FILE:tests_ui> --gtest_brief=1)
+set_tests_properties(WineEngineTests WineWindowTests PROPERTIES TIMEOUT 900)
