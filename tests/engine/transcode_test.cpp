@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "res/resource.h"
+#include "tests/support/imaging_runtime.h"
 
 namespace {
 
@@ -63,17 +64,8 @@ TEST(AppendSelectedFormats, RowsCarryCodeAndMimeType) {
 }
 
 // The encoder lookup needs the runtime module beside the executable.
-class EncoderLookupTest : public ::testing::Test {
+class EncoderLookupTest : public testsupport::ImagingRuntimeTest {
 protected:
-    static void SetUpTestSuite() {
-        const GdiplusStartupInput input{1, nullptr, FALSE, FALSE};
-        s_status = GdiplusStartup(&s_token, &input, nullptr);
-    }
-    static void TearDownTestSuite() {
-        if (s_status == Ok) GdiplusShutdown(s_token);
-    }
-    void SetUp() override { ASSERT_EQ(s_status, Ok) << "imaging runtime did not start"; }
-
     // Every encoder the runtime publishes, in its order.
     static std::vector<ImageCodecInfo> Encoders(std::vector<char>& storage) {
         UINT count = 0;
@@ -84,9 +76,6 @@ protected:
         if (GdipGetImageEncoders(count, size, block) != Ok) return {};
         return std::vector<ImageCodecInfo>(block, block + count);
     }
-
-    static inline ULONG_PTR s_token = 0;
-    static inline GpStatus s_status = GenericError;
 };
 
 CLSID Sentinel() {

@@ -55,6 +55,8 @@ struct RunSettings {
 
 // HOME and XDG_CONFIG_HOME point at a fresh folder while it lives, so that
 // the window's defaults (C:\ORV_Save\, the Pictures folder) stay inside it.
+class ScopedEnv;
+
 class ScopedHome {
 public:
     // withPictures: a Pictures folder exists and user-dirs.dirs names it.
@@ -66,8 +68,7 @@ public:
 
 private:
     TempDir m_dir;
-    std::string m_oldHome, m_oldConfig;
-    bool m_hadHome, m_hadConfig;
+    std::unique_ptr<ScopedEnv> m_home, m_config;
 };
 
 class DialogSession {

@@ -1,15 +1,11 @@
 // Open finds a real window of the folder on an X server and raises it. The
 // test starts its own Xvfb; it is skipped only when Xvfb is not installed.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <thread>
 
 #include "platform/framework/testing_qt.h"
 #include "platform/win32/fileapi.h"
@@ -17,6 +13,8 @@
 #include "platform/win32/x11_window_list.h"
 #include "tests/support/dialog_session.h"
 #include "tests/support/image_files.h"
+#include "tests/support/scoped_env.h"
+#include "tests/support/x_server.h"
 
 // Xlib's macros (None, Bool, Status) clash with names in the headers above.
 // clang-format off
@@ -25,60 +23,12 @@
 #include <X11/Xutil.h>
 // clang-format on
 
-extern char** environ;
-
 namespace {
 
 using namespace testsupport;
 namespace fs = std::filesystem;
 
 const bool kRuntime = UseImagingRuntime();
-
-std::string FindXvfb() {
-    for (const char* p : {"/usr/bin/Xvfb", "/usr/local/bin/Xvfb"})
-        if (::access(p, X_OK) == 0) return p;
-    return "";
-}
-
-// An Xvfb of our own on a display number nobody uses.
-class OwnXServer {
-public:
-    bool Start(const std::string& binary) {
-        for (int n = 87; n < 140 && m_pid <= 0; ++n) {
-            if (fs::exists(NumberedName("/tmp/.X11-unix/X", n, "")) ||
-                fs::exists(NumberedName("/tmp/.X", n, "-lock")))
-                continue;
-            m_name = NumberedName(":", n, "");
-            const char* argv[] = {binary.c_str(), m_name.c_str(), "-screen", "0",
-                                  "640x480x24",   "-nolisten",    "tcp",     nullptr};
-            pid_t pid = 0;
-            if (posix_spawn(&pid, binary.c_str(), nullptr, nullptr, const_cast<char**>(argv),
-                            environ) != 0)
-                return false;
-            for (int i = 0; i < 200 && m_display == nullptr; ++i) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(50));
-                if (::waitpid(pid, nullptr, WNOHANG) == pid) break;  // lost the race for n
-                m_display = XOpenDisplay(m_name.c_str());
-            }
-            if (m_display != nullptr) m_pid = pid;
-        }
-        return m_display != nullptr;
-    }
-    ~OwnXServer() {
-        if (m_display != nullptr) XCloseDisplay(m_display);
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGTERM);
-            ::waitpid(m_pid, nullptr, 0);
-        }
-    }
-    Display* display() const { return m_display; }
-    const std::string& name() const { return m_name; }
-
-private:
-    pid_t m_pid = -1;
-    std::string m_name;
-    Display* m_display = nullptr;
-};
 
 Window MakeWindow(Display* d, const std::string& utf8Title, bool map, Window owner = None) {
     const Window w = XCreateSimpleWindow(d, DefaultRootWindow(d), 10, 10, 200, 100, 0, 0, 0);
@@ -103,14 +53,12 @@ Window Topmost(Display* d) {
 }
 
 TEST(FolderWindowOnX, OpenRaisesTheWindowOfTheFolder) {
-    const std::string xvfb = FindXvfb();
-    if (xvfb.empty()) GTEST_SKIP() << "Xvfb is not installed";
-    OwnXServer server;
-    ASSERT_TRUE(server.Start(xvfb));
-    Display* d = server.display();
-    const char* oldDisplay = std::getenv("DISPLAY");
-    const std::string saved = oldDisplay ? oldDisplay : "";
-    ::setenv("DISPLAY", server.name().c_str(), 1);
+    if (!XServer::Available()) GTEST_SKIP() << "Xvfb is not installed";
+    const std::unique_ptr<XServer> server = XServer::Start();
+    ASSERT_NE(server, nullptr) << "Xvfb did not start";
+    const ScopedEnv display("DISPLAY", server->Name());
+    Display* d = XOpenDisplay(server->Name().c_str());
+    ASSERT_NE(d, nullptr);
 
     std::vector<std::u16string> explored;
     win32::SetShellExecuteForTesting(
@@ -150,10 +98,7 @@ TEST(FolderWindowOnX, OpenRaisesTheWindowOfTheFolder) {
     }
     win32::SetShellExecuteForTesting({});
     win32::DropX11WindowList();
-    if (oldDisplay)
-        ::setenv("DISPLAY", saved.c_str(), 1);
-    else
-        ::unsetenv("DISPLAY");
+    XCloseDisplay(d);
 }
 
 }  // namespace

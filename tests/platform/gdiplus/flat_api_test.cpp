@@ -12,6 +12,7 @@
 
 #include "gdip_test_files.h"
 #include "platform/gdiplus/gdiplus.h"
+#include "tests/support/imaging_runtime.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/unprivileged.h"
 
@@ -20,14 +21,8 @@ namespace {
 namespace fs = std::filesystem;
 using gdiptest::Bytes;
 
-class FlatApi : public ::testing::Test {
+class FlatApi : public testsupport::ImagingRuntimeTest {
 protected:
-    void SetUp() override {
-        GdiplusStartupInput input{1, nullptr, FALSE, FALSE};
-        ASSERT_EQ(GdiplusStartup(&m_token, &input, nullptr), Ok);
-    }
-    void TearDown() override { GdiplusShutdown(m_token); }
-
     // The encoder block as the program fetches it.
     std::vector<std::uint8_t> EncoderBlock(UINT& count) {
         UINT size = 0;
@@ -66,7 +61,6 @@ protected:
     }
 
     testsupport::TempDir m_dir;
-    ULONG_PTR m_token = 0;
 };
 
 struct PublishedEncoder {
@@ -207,9 +201,7 @@ TEST_F(FlatApi, SavingOverTheSourceIsRefusedAndTheSourceKept) {
 TEST_F(FlatApi, SaveReplacesAFileAndGivesNewFilesTheUsualMode) {
     const fs::path fresh = m_dir.Path() / "fresh.png";
     const mode_t old = umask(027);
-    GdiplusShutdown(m_token);  // the mask is read at start-up
-    GdiplusStartupInput input{1, nullptr, FALSE, FALSE};
-    ASSERT_EQ(GdiplusStartup(&m_token, &input, nullptr), Ok);
+    RestartRuntime();  // the mask is read at start-up
     umask(old);
     GpImage* image = Load(WritePng("source.png"));
     ASSERT_EQ(Save(image, fresh), Ok);

@@ -8,6 +8,7 @@
 
 #include "gdip_test_files.h"
 #include "platform/gdiplus/gdiplus.h"
+#include "tests/support/imaging_runtime.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -61,14 +62,8 @@ gdip::Bitmap OverWhite(gdip::Bitmap b) {
     return b;
 }
 
-class FormatMatrix : public ::testing::Test {
+class FormatMatrix : public testsupport::ImagingRuntimeTest {
 protected:
-    void SetUp() override {
-        GdiplusStartupInput input{1, nullptr, FALSE, FALSE};
-        ASSERT_EQ(GdiplusStartup(&m_token, &input, nullptr), Ok);
-    }
-    void TearDown() override { GdiplusShutdown(m_token); }
-
     static CLSID ClsidOf(const char16_t* mime) {
         UINT count = 0, size = 0;
         GdipGetImageEncodersSize(&count, &size);
@@ -82,7 +77,6 @@ protected:
     }
 
     testsupport::TempDir m_dir;
-    ULONG_PTR m_token = 0;
 };
 
 TEST_F(FormatMatrix, EverySourceFormatToEveryOutputFormat) {

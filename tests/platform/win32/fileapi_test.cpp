@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "platform/win32/host_path.h"
-#include "scoped_env.h"
+#include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
 
 namespace {

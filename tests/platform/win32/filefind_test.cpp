@@ -8,7 +8,7 @@
 
 #include "platform/win32/resources.h"
 #include "res/resource.h"
-#include "scoped_env.h"
+#include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
 
 namespace {

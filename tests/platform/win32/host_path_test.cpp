@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "scoped_env.h"
+#include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
 
 namespace {

@@ -15,7 +15,7 @@
 
 #include "platform/win32/host_path.h"
 #include "platform/win32/winuser.h"
-#include "scoped_env.h"
+#include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "platform/win32/winuser.h"
-#include "scoped_env.h"
+#include "tests/support/scoped_env.h"
 
 namespace {
 

@@ -8,11 +8,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 // clang-format on
-#include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -24,7 +20,8 @@
 #include <vector>
 
 #include "platform/win32/winuser.h"
-#include "scoped_env.h"
+#include "tests/support/scoped_env.h"
+#include "tests/support/x_server.h"
 
 namespace {
 
@@ -32,81 +29,11 @@ HWND H(Window w) {
     return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(w));
 }
 
-bool HaveXvfb() {
-    const char* path = std::getenv("PATH");
-    std::string dirs = path != nullptr ? path : "/usr/bin:/bin";
-    for (std::size_t at = 0; at <= dirs.size();) {
-        const std::size_t end = std::min(dirs.find(':', at), dirs.size());
-        if (::access((dirs.substr(at, end - at) + "/Xvfb").c_str(), X_OK) == 0) return true;
-        at = end + 1;
-    }
-    return false;
-}
-
-class XServer {
-public:
-    // An Xvfb on a display it picks itself (no race with other tests starting
-    // servers), ready for clients once it has named the display.
-    static std::unique_ptr<XServer> Start() {
-        int fds[2];
-        if (::pipe2(fds, O_CLOEXEC) != 0) return nullptr;
-        std::vector<const char*> argv{"Xvfb",     "-displayfd", "3", "-nolisten",  "tcp",
-                                      "-noreset", "-screen",    "0", "640x480x24", nullptr};
-        posix_spawn_file_actions_t actions;
-        ::posix_spawn_file_actions_init(&actions);
-        ::posix_spawn_file_actions_adddup2(&actions, fds[1], 3);
-        ::posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        ::posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        pid_t pid = 0;
-        const int rc = ::posix_spawnp(&pid, "Xvfb", &actions, nullptr,
-                                      const_cast<char* const*>(argv.data()), environ);
-        ::posix_spawn_file_actions_destroy(&actions);
-        ::close(fds[1]);
-        if (rc != 0) {
-            ::close(fds[0]);
-            return nullptr;
-        }
-        auto server = std::unique_ptr<XServer>(new XServer(pid));
-        const std::string number = ReadLine(fds[0]);
-        ::close(fds[0]);
-        if (number.empty()) return nullptr;
-        server->m_display = ":" + number;
-        return server;
-    }
-    ~XServer() { Stop(); }
-    void Stop() {
-        if (m_pid <= 0) return;
-        ::kill(m_pid, SIGTERM);
-        ::waitpid(m_pid, nullptr, 0);
-        m_pid = 0;
-    }
-    const std::string& Name() const { return m_display; }
-
-private:
-    explicit XServer(pid_t pid) : m_pid(pid) {}
-
-    // The display number, or nothing when the server ended or took too long.
-    static std::string ReadLine(int fd) {
-        std::string line;
-        pollfd p{fd, POLLIN, 0};
-        while (::poll(&p, 1, 30000) == 1) {
-            char c = 0;
-            if (::read(fd, &c, 1) != 1) return {};
-            if (c == '\n') return line;
-            line += c;
-        }
-        return {};
-    }
-
-    pid_t m_pid;
-    std::string m_display;
-};
-
 class X11WindowListTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!HaveXvfb()) GTEST_SKIP() << "Xvfb is not installed";
-        m_server = XServer::Start();
+        if (!testsupport::XServer::Available()) GTEST_SKIP() << "Xvfb is not installed";
+        m_server = testsupport::XServer::Start();
         ASSERT_NE(m_server, nullptr) << "Xvfb did not start";
         m_displayEnv = std::make_unique<testsupport::ScopedEnv>("DISPLAY", m_server->Name());
         win32::SetWindowListForTesting(nullptr);
@@ -166,7 +93,7 @@ protected:
         return std::u16string(buf, static_cast<std::size_t>(n));
     }
 
-    std::unique_ptr<XServer> m_server;
+    std::unique_ptr<testsupport::XServer> m_server;
     std::unique_ptr<testsupport::ScopedEnv> m_displayEnv;
     Display* m_x = nullptr;
     Window m_root = None;
@@ -221,7 +148,7 @@ TEST_F(X11WindowListTest, VanishedWindowsAndAVanishedServer) {
 
     XCloseDisplay(m_x);
     m_x = nullptr;
-    m_server->Stop();
+    m_server.reset();
     EXPECT_EQ(GetWindow(nullptr, GW_HWNDFIRST), nullptr);  // and the process lives on
     EXPECT_EQ(GetWindow(nullptr, GW_HWNDFIRST), nullptr);
 }
