@@ -1,32 +1,21 @@
 // Environment variables and the current folder changed for one test and put
-// back afterwards.
+// back afterwards (scoped_env.cpp).
 #pragma once
 
-#include <unistd.h>
-
-#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
 
 namespace testsupport {
 
+// Sets the variable, or removes it for nullopt (one file per system).
+void PutEnv(const std::string& name, const std::optional<std::string>& value);
+
 class ScopedEnv {
 public:
     // value nullopt: the variable is removed for the test.
-    ScopedEnv(const char* name, std::optional<std::string> value) : m_name(name) {
-        if (const char* old = std::getenv(name)) m_old = old;
-        if (value)
-            ::setenv(name, value->c_str(), 1);
-        else
-            ::unsetenv(name);
-    }
-    ~ScopedEnv() {
-        if (m_old)
-            ::setenv(m_name.c_str(), m_old->c_str(), 1);
-        else
-            ::unsetenv(m_name.c_str());
-    }
+    ScopedEnv(const char* name, std::optional<std::string> value);
+    ~ScopedEnv();
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;
 

@@ -9,7 +9,8 @@ set(E ${PROJECT_SOURCE_DIR}/tests/engine)
 set(U ${PROJECT_SOURCE_DIR}/tests/ui)
 
 add_library(orv_windows_test_main STATIC
-  ${S}/test_main.cpp ${S}/temp_dir.cpp ${S}/temp_dir_windows.cpp ${S}/unprivileged_windows.cpp)
+  ${S}/test_main.cpp ${S}/temp_dir.cpp ${S}/temp_dir_windows.cpp ${S}/unprivileged_windows.cpp
+  ${S}/scoped_env.cpp ${S}/scoped_env_windows.cpp)
 target_link_libraries(orv_windows_test_main PUBLIC gtest orv_framework orv_win32)
 target_sources(orv_windows_test_main INTERFACE $<TARGET_OBJECTS:orv_res>)
 orv_strict(orv_windows_test_main)
