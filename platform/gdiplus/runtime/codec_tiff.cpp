@@ -388,15 +388,18 @@ void CompressStrip(const Bitmap& image, int samples, std::uint32_t first, std::u
                    std::vector<std::uint8_t>& out) {
     const std::size_t rowBytes = std::size_t{image.width} * samples;
     std::vector<std::uint8_t> rows(rowBytes * count);
-    std::uint8_t* dst = rows.data();
     for (std::uint32_t y = first; y < first + count; ++y) {
-        const std::uint8_t* src = image.Row(y);
-        std::uint8_t before[4] = {0, 0, 0, 0};
-        for (std::uint32_t x = 0; x < image.width; ++x, src += 4, dst += samples)
-            for (int s = 0; s < samples; ++s) {
-                dst[s] = static_cast<std::uint8_t>(src[s] - before[s]);
-                before[s] = src[s];
-            }
+        const std::uint8_t* __restrict src = image.Row(y);
+        std::uint8_t* __restrict dst = rows.data() + (y - first) * rowBytes;
+        for (int s = 0; s < samples; ++s) dst[s] = src[s];
+        if (samples == 4) {
+            for (std::size_t i = 4; i < rowBytes; ++i)
+                dst[i] = static_cast<std::uint8_t>(src[i] - src[i - 4]);
+        } else {
+            for (std::size_t x = 1; x < image.width; ++x)
+                for (int s = 0; s < 3; ++s)
+                    dst[x * 3 + s] = static_cast<std::uint8_t>(src[x * 4 + s] - src[x * 4 + s - 4]);
+        }
     }
     LzwEncodeTiffStrip(rows, out);
 }
