@@ -3,6 +3,9 @@
 // come back whole, through our reader and ImageMagick's, and the GIF's
 // error diffusion shows no seam between bands and no banding on a gradient.
 #include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <set>
 
 #include "gdip_test_files.h"
 #include "tests/support/temp_dir.h"
@@ -72,6 +75,46 @@ TEST(BandedWriters, LosslessFilesReadBackExactlyAcrossBands) {
     if (other.width != 0) {
         EXPECT_EQ(testimages::MaxDifference(other, few), 0);
     }
+}
+
+// The filter type of every row of a PNG file of 8-bit RGB rows.
+std::set<int> FilterTypes(const Bytes& png, std::uint32_t width, std::uint32_t height) {
+    Bytes idat;
+    for (std::size_t at = 8; at + 12 <= png.size();) {
+        const std::size_t n =
+            std::size_t{png[at]} << 24 | png[at + 1] << 16 | png[at + 2] << 8 | png[at + 3];
+        if (std::string(png.begin() + at + 4, png.begin() + at + 8) == "IDAT")
+            idat.insert(idat.end(), png.begin() + at + 8, png.begin() + at + 8 + n);
+        at += n + 12;
+    }
+    const std::size_t stride = std::size_t{width} * 3 + 1;
+    Bytes rows(stride * height);
+    uLongf size = rows.size();
+    std::set<int> types;
+    if (uncompress(rows.data(), &size, idat.data(), idat.size()) != Z_OK || size != rows.size())
+        return types;
+    for (std::uint32_t y = 0; y < height; ++y) types.insert(rows[y * stride]);
+    return types;
+}
+
+TEST(BandedWriters, PngRowsTakeEachFilterAndReadBack) {
+    // Noise; then the same noise row repeated (Up's case); then smooth rows.
+    gdip::Bitmap src = gdiptest::Pattern(300, 300, false);
+    std::uint32_t state = 5;
+    for (std::uint32_t y = 0; y < 300; ++y)
+        for (std::uint32_t x = 0; x < 300 * 4; ++x) {
+            std::uint8_t& v = src.Row(y)[x];
+            if (x % 4 == 3) continue;
+            if (y < 100)
+                v = static_cast<std::uint8_t>((state = state * 1664525 + 1013904223) >> 24);
+            else if (y < 200)
+                v = src.Row(99)[x];
+            else
+                v = static_cast<std::uint8_t>(x / 4 + (y % 7) * (x % 4));
+        }
+    const Bytes file = gdiptest::EncodeToBytes(*gdip::kPngCodec.makeEncoder(), src);
+    EXPECT_EQ(Decode(gdip::kPngCodec, file).rgba, src.rgba);
+    EXPECT_GE(FilterTypes(file, 300, 300).size(), 3u);
 }
 
 TEST(BandedWriters, GifDiffusionShowsNoSeamAndNoBanding) {
