@@ -99,7 +99,7 @@ std::set<int> FilterTypes(const Bytes& png, std::uint32_t width, std::uint32_t h
 
 TEST(BandedWriters, PngRowsTakeEachFilterAndReadBack) {
     // Noise; then the same noise row repeated (Up's case); then smooth rows.
-    gdip::Bitmap src = gdiptest::Pattern(300, 300, false);
+    gdip::Bitmap src = testimages::Pattern(300, 300, false);
     std::uint32_t state = 5;
     for (std::uint32_t y = 0; y < 300; ++y)
         for (std::uint32_t x = 0; x < 300 * 4; ++x) {
@@ -112,7 +112,7 @@ TEST(BandedWriters, PngRowsTakeEachFilterAndReadBack) {
             else
                 v = static_cast<std::uint8_t>(x / 4 + (y % 7) * (x % 4));
         }
-    const Bytes file = gdiptest::EncodeToBytes(*gdip::kPngCodec.makeEncoder(), src);
+    const Bytes file = testimages::Encode(*gdip::kPngCodec.makeEncoder(), src);
     EXPECT_EQ(Decode(gdip::kPngCodec, file).rgba, src.rgba);
     EXPECT_GE(FilterTypes(file, 300, 300).size(), 3u);
 }
