@@ -1,5 +1,5 @@
 // Hostile input: damaged files, and headers that declare a picture far
-// beyond the memory budget (cut files: test_codecs_hostile.cpp). Every decoder answers with a
+// beyond the memory budget (cut files: hostile_input_test.cpp). Every decoder answers with a
 // status, never crashes, never prints, and allocates nothing for a refused size.
 #include <gtest/gtest.h>
 #include <zlib.h>

@@ -6,8 +6,6 @@
 #include <set>
 #include <vector>
 
-#include "platform/win32/resources.h"
-#include "res/resource.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
 
@@ -101,16 +99,6 @@ TEST(FileFind, NothingToFind) {
     EXPECT_EQ(finder.GetFileName(), u"x.png");
     finder.Close();
     EXPECT_FALSE(finder.FindNextFile());
-}
-
-TEST(Resources, TheProgramsTable) {
-    const win32::ResourceEntry* dialog =
-        win32::FindResourceEntry(win32::ResourceType::Dialog, IDD_MAIN_DIALOG);
-    ASSERT_NE(dialog, nullptr);
-    EXPECT_NE(dialog->data, nullptr);
-    EXPECT_NE(win32::FindResourceEntry(win32::ResourceType::IconGroup, IDR_MAINFRAME), nullptr);
-    EXPECT_EQ(win32::FindResourceEntry(win32::ResourceType::Dialog, IDR_MAINFRAME), nullptr);
-    EXPECT_EQ(win32::FindResourceEntry(win32::ResourceType::IconGroup, 9999), nullptr);
 }
 
 }  // namespace
