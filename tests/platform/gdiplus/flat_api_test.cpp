@@ -132,30 +132,6 @@ TEST_F(FlatApi, EncoderListRefusesAWrongCountOrAShortBlock) {
     EXPECT_EQ(GdipGetImageEncodersSize(nullptr, &size), InvalidParameter);
 }
 
-TEST_F(FlatApi, EachPublishedEncoderWritesItsFormat) {
-    GpImage* image = Load(WritePng("source.png"));
-    ASSERT_NE(image, nullptr);
-    const std::vector<std::pair<std::u16string, std::string>> formats = {
-        {u"image/bmp", "BM"},
-        {u"image/jpeg", "\xFF\xD8\xFF"},
-        {u"image/gif", "GIF8"},
-        {u"image/tiff", "II*"},
-        {u"image/png", "\x89PNG"}};
-    for (const auto& [mime, magic] : formats) {
-        const fs::path out = m_dir.Path() / "out.img";
-        ASSERT_EQ(Save(image, out, mime), Ok);
-        const Bytes bytes = gdiptest::ReadBytes(out);
-        ASSERT_GE(bytes.size(), magic.size());
-        EXPECT_EQ(std::memcmp(bytes.data(), magic.data(), magic.size()), 0);
-        GpImage* again = Load(out);
-        UINT w = 0;
-        EXPECT_EQ(GdipGetImageWidth(again, &w), Ok);
-        EXPECT_EQ(w, 7u);
-        EXPECT_EQ(GdipDisposeImage(again), Ok);
-    }
-    EXPECT_EQ(GdipDisposeImage(image), Ok);
-}
-
 TEST_F(FlatApi, LoadReportsSizeAndRefusesWhatIsNoPicture) {
     GpImage* image = Load(WritePng("7x3 照片.png"));
     UINT w = 0, h = 0;

@@ -3,6 +3,7 @@
 // it with the picture the source was made from.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <string>
 
@@ -20,17 +21,22 @@ struct Format {
     const char16_t* mime;
     std::function<std::unique_ptr<gdip::Encoder>()> encoder;
     std::function<std::unique_ptr<gdip::Decoder>()> decoder;
-    bool lossless;    // every pixel and alpha kept
-    bool keepsAlpha;  // alpha survives (GIF: as one transparent index)
+    bool lossless;      // every pixel and alpha kept
+    bool keepsAlpha;    // alpha survives (GIF: as one transparent index)
+    std::string magic;  // how every file the encoder writes begins
 };
 
 const Format kFormats[] = {
-    {"PNG", u"image/png", gdip::kPngCodec.makeEncoder, gdip::kPngCodec.makeDecoder, true, true},
-    {"BMP", u"image/bmp", gdip::kBmpCodec.makeEncoder, gdip::kBmpCodec.makeDecoder, true, true},
+    {"PNG", u"image/png", gdip::kPngCodec.makeEncoder, gdip::kPngCodec.makeDecoder, true, true,
+     "\x89PNG"},
+    {"BMP", u"image/bmp", gdip::kBmpCodec.makeEncoder, gdip::kBmpCodec.makeDecoder, true, true,
+     "BM"},
     {"JPEG", u"image/jpeg", gdip::kJpegCodec.makeEncoder, gdip::kJpegCodec.makeDecoder, false,
-     false},
-    {"GIF", u"image/gif", gdip::kGifCodec.makeEncoder, gdip::kGifCodec.makeDecoder, false, true},
-    {"TIFF", u"image/tiff", gdip::kTiffCodec.makeEncoder, gdip::kTiffCodec.makeDecoder, true, true},
+     false, "\xFF\xD8\xFF"},
+    {"GIF", u"image/gif", gdip::kGifCodec.makeEncoder, gdip::kGifCodec.makeDecoder, false, true,
+     "GIF8"},
+    {"TIFF", u"image/tiff", gdip::kTiffCodec.makeEncoder, gdip::kTiffCodec.makeDecoder, true, true,
+     "II*"},
 };
 
 struct Picture {
@@ -102,10 +108,21 @@ TEST_F(FormatMatrix, EverySourceFormatToEveryOutputFormat) {
                 ASSERT_EQ(GdipSaveImageToFile(image, testsupport::WinPathOf(out).c_str(), &clsid,
                                               nullptr),
                           Ok);
+                const gdiptest::Bytes file = gdiptest::ReadBytes(out);
+                ASSERT_GE(file.size(), to.magic.size());
+                EXPECT_EQ(std::memcmp(file.data(), to.magic.data(), to.magic.size()), 0);
                 gdip::Bitmap back;
-                ASSERT_EQ(to.decoder()->Decode(gdiptest::ReadBytes(out), back), Ok);
+                ASSERT_EQ(to.decoder()->Decode(file, back), Ok);
                 ASSERT_EQ(back.width, picture.pixels.width);
                 ASSERT_EQ(back.height, picture.pixels.height);
+                // The runtime, choosing the decoder by content, reads it too.
+                GpBitmap* again = nullptr;
+                ASSERT_EQ(GdipCreateBitmapFromFile(testsupport::WinPathOf(out).c_str(), &again),
+                          Ok);
+                UINT againWidth = 0;
+                EXPECT_EQ(GdipGetImageWidth(reinterpret_cast<GpImage*>(again), &againWidth), Ok);
+                EXPECT_EQ(againWidth, picture.pixels.width);
+                EXPECT_EQ(GdipDisposeImage(reinterpret_cast<GpImage*>(again)), Ok);
 
                 const bool alpha = picture.pixels.hasAlpha;
                 const bool losslessPath = from.lossless && to.lossless;
