@@ -92,7 +92,7 @@ TEST_F(CreateFolderLevelsTest, BlankPathBecomesOneBackslash) {
 TEST_F(CreateFolderLevelsTest, ChineseNames) {
     std::u16string path = m_root + u"保存\\图片";
     EXPECT_TRUE(CreateFolderLevels(path));
-    EXPECT_TRUE(fs::is_directory(m_dir.Path() / "保存" / "图片"));
+    EXPECT_TRUE(fs::is_directory(m_dir.Path() / fs::path(u8"保存") / fs::path(u8"图片")));
 }
 
 TEST_F(CreateFolderLevelsTest, LeadingBackslashIsOnTheCurrentDrive) {

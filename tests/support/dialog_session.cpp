@@ -186,8 +186,11 @@ void DialogSession::Settle() {
     int quiet = 0;
     RunCounters last = Counters();
     std::u16string lastCaption = Text(IDC_START);
+    // Each look pumps for a while: a system's timers tick every 10 ms or so,
+    // and an armed step must get its chance to run before the run counts as
+    // quiet.
     for (int i = 0; i < 1000 && quiet < 8; ++i) {
-        afx::testing::PumpOnce();
+        afx::testing::PumpUntil([] { return false; }, std::chrono::milliseconds(10));
         const RunCounters now = Counters();
         const std::u16string caption = Text(IDC_START);
         const bool same = now.processed == last.processed && now.recognised == last.recognised &&

@@ -339,9 +339,17 @@ BOOL CWnd::IsIconic() const {
     return Alive(this) && m_impl->isDialog ? sys::IsIconic(m_impl->hwnd) : FALSE;
 }
 
+// A control of a dialog takes the focus through the dialog manager, as when
+// the user moves to it: a push button becomes the default one, so that Enter
+// clicks it.
 CWnd* CWnd::SetFocus() {
     CWnd* previous = GetFocus();
-    if (Alive(this)) sys::SetFocus(m_impl->hwnd);
+    if (!Alive(this)) return previous;
+    if (!m_impl->isDialog && m_impl->host && m_impl->host->Window().Alive())
+        sys::SendMessageW(m_impl->host->Window().hwnd, sys::WM_NEXTDLGCTL,
+                          reinterpret_cast<WPARAM>(m_impl->hwnd), TRUE);
+    else
+        sys::SetFocus(m_impl->hwnd);
     return previous;
 }
 

@@ -1,5 +1,7 @@
 // Shell calls on Windows: the system's Pictures folder, folder chooser and
 // Explorer. Item lists are the shell's own, freed by the shell.
+#include <map>
+
 #include "platform/win32/shell.h"
 #include "system_api.h"
 
@@ -14,6 +16,13 @@ FolderChooserHook& FolderChooser() {
 ShellExecuteHook& ShellExecuteRecorder() {
     static ShellExecuteHook hook;
     return hook;
+}
+
+// The preset chooser's answers, exactly as the test wrote them: an empty item
+// list of the shell's allocator stands for each, so that ILFree takes it.
+std::map<PCIDLIST_ABSOLUTE, std::u16string>& PresetItems() {
+    static std::map<PCIDLIST_ABSOLUTE, std::u16string> items;
+    return items;
 }
 
 }  // namespace
@@ -36,10 +45,19 @@ HRESULT SHGetSpecialFolderLocation(HWND hwnd, int csidl, PIDLIST_ABSOLUTE* ppidl
 }
 
 BOOL SHGetPathFromIDListW(PCIDLIST_ABSOLUTE pidl, LPWSTR pszPath) {
-    return pidl != nullptr && pszPath != nullptr && sys::SHGetPathFromIDListW(pidl, pszPath);
+    if (pidl == nullptr || pszPath == nullptr) return FALSE;
+    const auto& preset = win32::PresetItems();
+    if (const auto it = preset.find(pidl); it != preset.end()) {
+        if (it->second.empty() || it->second.size() + 1 > MAX_PATH) return FALSE;
+        it->second.copy(pszPath, it->second.size());
+        pszPath[it->second.size()] = 0;
+        return TRUE;
+    }
+    return sys::SHGetPathFromIDListW(pidl, pszPath);
 }
 
 void ILFree(PIDLIST_ABSOLUTE pidl) {
+    win32::PresetItems().erase(pidl);
     sys::ILFree(pidl);
 }
 
@@ -51,8 +69,12 @@ PIDLIST_ABSOLUTE SHBrowseForFolderW(BROWSEINFOW* lpbi) {
     if (lpbi == nullptr) return nullptr;
     if (const auto& hook = win32::FolderChooser()) {
         const std::optional<std::u16string> chosen = hook(*lpbi);
-        return chosen ? static_cast<PIDLIST_ABSOLUTE>(sys::ILCreateFromPathW(chosen->c_str()))
-                      : nullptr;
+        if (!chosen) return nullptr;
+        auto* item = static_cast<PIDLIST_ABSOLUTE>(sys::CoTaskMemAlloc(2));
+        if (item == nullptr) return nullptr;
+        *reinterpret_cast<WORD*>(item) = 0;  // the empty list's terminator
+        win32::PresetItems()[item] = *chosen;
+        return item;
     }
     // The chooser is a shell view: it needs the thread in a COM apartment.
     // A second call on the same thread only counts up, which is harmless.

@@ -73,6 +73,7 @@ constexpr UINT WM_SETFONT = 0x0030;
 constexpr UINT WM_GETICON = 0x007F;
 constexpr UINT WM_SETICON = 0x0080;
 constexpr UINT WM_INITDIALOG = 0x0110;
+constexpr UINT WM_NEXTDLGCTL = 0x0028;
 constexpr UINT WM_CTLCOLORMSGBOX = 0x0132;
 constexpr UINT WM_CTLCOLOREDIT = 0x0133;
 constexpr UINT WM_CTLCOLORLISTBOX = 0x0134;
@@ -171,10 +172,10 @@ BOOL VerQueryValueW(LPCVOID pBlock, LPCWSTR lpSubBlock, LPVOID* lplpBuffer, UINT
 // ole32 and shell32
 HRESULT CoInitializeEx(LPVOID pvReserved, DWORD dwCoInit);
 void CoTaskMemFree(LPVOID pv);
+LPVOID CoTaskMemAlloc(std::size_t cb);
 HRESULT SHGetSpecialFolderLocation(HWND hwnd, int csidl, void** ppidl);
 BOOL SHGetPathFromIDListW(const void* pidl, LPWSTR pszPath);
 void ILFree(void* pidl);
-void* ILCreateFromPathW(LPCWSTR pszPath);
 void* SHBrowseForFolderW(void* lpbi);
 HINSTANCE ShellExecuteW(HWND hwnd, LPCWSTR lpOperation, LPCWSTR lpFile, LPCWSTR lpParameters,
                         LPCWSTR lpDirectory, INT nShowCmd);
