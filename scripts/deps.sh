@@ -19,6 +19,10 @@ PACKAGES=(
   xvfb xauth x11-utils xdotool imagemagick
   # the Debian package and the checks of the desktop files
   dpkg-dev lintian desktop-file-utils appstream
+  # the Windows build: cross compiler, zlib for Windows, the tools that build
+  # the codec libraries from Debian's sources (with dpkg-dev above), and Wine
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  mingw-w64-x86-64-dev libz-mingw-w64-dev nasm make wine wine64
   # fuzzing, and the style check
   clang libclang-rt-14-dev clang-format
 )

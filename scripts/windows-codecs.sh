@@ -1,0 +1,243 @@
+#!/usr/bin/env bash
+# Cross-builds the codec libraries of the Windows build with mingw-w64, as
+# static libraries, from Debian's own source packages: the same upstream
+# versions that the Linux build links. Each library is built once and kept in
+# a cache outside the checkout, keyed by its source version and the recipe's
+# revision, so a second build (and CI on the same machine) only reads it.
+#
+# Prints the install folder of each library, one per line, for the Windows
+# build's CMAKE_PREFIX_PATH. Progress and build logs go to stderr and to
+# <cache>/logs/.
+#
+#   ORV_MINGW_CACHE=/path   where the cache lives (default below)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+SOURCE_DIR=$PWD
+
+default_cache=/var/cache/kestrune-orvane-mingw
+if ! mkdir -p "$default_cache" 2>/dev/null || [ ! -w "$default_cache" ]; then
+  default_cache=${XDG_CACHE_HOME:-$HOME/.cache}/kestrune-orvane-mingw
+fi
+CACHE=${ORV_MINGW_CACHE:-$default_cache}
+mkdir -p "$CACHE/logs"
+
+TRIPLE=x86_64-w64-mingw32
+export CC=$TRIPLE-gcc-posix AR=$TRIPLE-ar RANLIB=$TRIPLE-ranlib
+TOOLCHAIN=$SOURCE_DIR/cmake/mingw-w64-x86_64.cmake
+GCC_VERSION=$($CC -dumpversion)
+JOBS=$(nproc)
+
+say() { echo "windows-codecs: $*" >&2; }
+
+# One build at a time per cache: a second caller waits and then finds the
+# libraries built.
+exec 9>"$CACHE/lock"
+flock 9
+
+# --- Debian source packages, through a private apt state ---------------------
+# The machine's own apt configuration stays as it is: the source entries, the
+# package lists and apt's cache live under $CACHE/apt.
+APT_DIR=$CACHE/apt
+APT_OPTS=(-o "Dir::Etc::SourceList=/dev/null" -o "Dir::Etc::SourceParts=$APT_DIR/sources.list.d"
+  -o "Dir::State::Lists=$APT_DIR/lists" -o "Dir::Cache=$APT_DIR/cache"
+  -o "APT::Sandbox::User=root")
+apt_ready=no
+prepare_apt() {
+  [ "$apt_ready" = yes ] && return
+  mkdir -p "$APT_DIR/lists/partial" "$APT_DIR/cache/archives/partial"
+  rm -rf "$APT_DIR/sources.list.d" && mkdir -p "$APT_DIR/sources.list.d"
+  # The same archives that apt already uses, as source entries.
+  for f in /etc/apt/sources.list.d/*.sources; do
+    [ -e "$f" ] && sed 's/^Types: *deb$/Types: deb-src/' "$f" >"$APT_DIR/sources.list.d/$(basename "$f")"
+  done
+  for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+    [ -e "$f" ] && sed -n 's/^deb \(.*\)$/deb-src \1/p' "$f" >"$APT_DIR/sources.list.d/$(basename "$f" | sed 's/\.list$//')-src.list"
+  done
+  apt-get "${APT_OPTS[@]}" -qq update >&2
+  apt_ready=yes
+}
+
+# The source version behind an installed -dev package.
+installed_source_version() {
+  dpkg-query -W -f='${source:Version}' "$1" 2>/dev/null
+}
+
+# Unpacks source package $1 at version $2 (patches applied) into $3. When the
+# archive no longer offers that exact revision (security updates replace
+# them), the newest available revision of the same upstream version is used:
+# Debian revisions of one upstream version differ only in fixes.
+fetch_source() {
+  local pkg=$1 version=$2 into=$3 upstream candidates v
+  prepare_apt
+  upstream=${version%-*}
+  candidates=$(apt-cache "${APT_OPTS[@]}" showsrc "$pkg" 2>/dev/null |
+    sed -n 's/^Version: //p' | while read -r v; do [ "${v%-*}" = "$upstream" ] && echo "$v"; done |
+    sort -r -V | grep -vxF "$version" || true)
+  rm -rf "$into" && mkdir -p "$into"
+  for v in "$version" $candidates; do
+    if (cd "$into" && apt-get "${APT_OPTS[@]}" -qq source --only-source "$pkg=$v" >>"$CACHE/logs/$pkg.fetch.log" 2>&1); then
+      [ "$v" = "$version" ] || say "$pkg $version is no longer in the archive; using $v" 2>&3
+      return 0
+    fi
+  done
+  say "cannot fetch the source of $pkg $upstream (see $CACHE/logs/$pkg.fetch.log)"
+  return 1
+}
+
+# The unpacked source tree inside a fetch folder.
+source_tree() {
+  find "$1" -mindepth 1 -maxdepth 1 -type d | head -n1
+}
+
+cmake_cross() {
+  local src=$1 build=$2
+  shift 2
+  cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" -DCMAKE_C_FLAGS_RELEASE="-O2 -DNDEBUG" \
+    -DCMAKE_INSTALL_PREFIX="$PREFIX" "$@"
+}
+
+# --- recipes: each installs include/ and lib/ into $PREFIX -------------------
+
+build_libdeflate() {
+  # (its Makefile names the static library of a Windows build libdeflatestatic.lib)
+  make -C "$SRC" -j"$JOBS" CC="$CC" AR="$AR" CFLAGS="-O2" libdeflatestatic.lib
+  install -D -m644 "$SRC/libdeflatestatic.lib" "$PREFIX/lib/libdeflate.a"
+  install -D -m644 "$SRC/libdeflate.h" "$PREFIX/include/libdeflate.h"
+}
+
+build_libjpeg_turbo() {
+  # SIMD as on Linux (nasm assembles it), the libjpeg 6.2 interface as Debian's.
+  cmake_cross "$SRC" "$WORK/build" -DENABLE_SHARED=OFF -DENABLE_STATIC=ON \
+    -DWITH_SIMD=ON -DREQUIRE_SIMD=ON -DWITH_TURBOJPEG=OFF -DWITH_JAVA=OFF
+  cmake --build "$WORK/build" -j"$JOBS" --target jpeg-static
+  install -D -m644 "$WORK/build/libjpeg.a" "$PREFIX/lib/libjpeg.a"
+  install -D -m644 -t "$PREFIX/include" "$WORK/build/jconfig.h" "$SRC/jpeglib.h" \
+    "$SRC/jmorecfg.h" "$SRC/jerror.h"
+}
+
+build_libpng() {
+  local z=/usr/$TRIPLE/include
+  cp "$SRC/scripts/pnglibconf.h.prebuilt" "$SRC/pnglibconf.h"
+  local files=(png pngerror pngget pngmem pngpread pngread pngrio pngrtran pngrutil pngset
+    pngtrans pngwio pngwrite pngwtran pngwutil intel/intel_init intel/filter_sse2_intrinsics)
+  mkdir -p "$WORK/obj"
+  for f in "${files[@]}"; do
+    $CC -O2 -DPNG_INTEL_SSE_OPT=1 -I"$SRC" -I"$z" -c "$SRC/$f.c" -o "$WORK/obj/$(basename "$f").o"
+  done
+  $AR rcs "$WORK/libpng16.a" "$WORK"/obj/*.o
+  install -D -m644 "$WORK/libpng16.a" "$PREFIX/lib/libpng16.a"
+  install -D -m644 -t "$PREFIX/include" "$SRC/png.h" "$SRC/pngconf.h" "$SRC/pnglibconf.h"
+}
+
+build_giflib() {
+  mkdir -p "$WORK/obj"
+  for f in dgif_lib egif_lib gifalloc gif_err gif_font gif_hash openbsd-reallocarray quantize; do
+    $CC -O2 -std=gnu99 -I"$SRC" -c "$SRC/$f.c" -o "$WORK/obj/$f.o"
+  done
+  $AR rcs "$WORK/libgif.a" "$WORK"/obj/*.o
+  install -D -m644 "$WORK/libgif.a" "$PREFIX/lib/libgif.a"
+  install -D -m644 "$SRC/gif_lib.h" "$PREFIX/include/gif_lib.h"
+}
+
+build_libimagequant() {
+  # The flags of Debian's build (its configure with --with-openmp and SSE on
+  # amd64), so that palettes come out the same on both systems.
+  mkdir -p "$WORK/obj"
+  for f in pam mediancut blur mempool kmeans nearest libimagequant; do
+    $CC -O2 -std=c99 -I"$SRC" -O3 -DNDEBUG -DUSE_SSE=1 -msse -mfpmath=sse -fopenmp \
+      -c "$SRC/$f.c" -o "$WORK/obj/$f.o"
+  done
+  $AR rcs "$WORK/libimagequant.a" "$WORK"/obj/*.o
+  install -D -m644 "$WORK/libimagequant.a" "$PREFIX/lib/libimagequant.a"
+  install -D -m644 "$SRC/libimagequant.h" "$PREFIX/include/libimagequant.h"
+}
+
+build_libwebp() {
+  local off=()
+  for t in ANIM_UTILS CWEBP DWEBP GIF2WEBP IMG2WEBP VWEBP WEBPINFO LIBWEBPMUX WEBPMUX EXTRAS; do
+    off+=("-DWEBP_BUILD_$t=OFF")
+  done
+  cmake_cross "$SRC" "$WORK/build" -DBUILD_SHARED_LIBS=OFF "${off[@]}"
+  cmake --build "$WORK/build" -j"$JOBS" --target webp webpdemux
+  install -D -m644 -t "$PREFIX/lib" "$WORK/build/libwebp.a" "$WORK/build/libwebpdemux.a"
+  install -D -m644 -t "$PREFIX/include/webp" "$SRC"/src/webp/decode.h "$SRC"/src/webp/demux.h \
+    "$SRC"/src/webp/types.h "$SRC"/src/webp/mux_types.h
+}
+
+build_tiff() {
+  # Deflate through libdeflate and JPEG inside TIFF, as on Linux; the rarer
+  # compressions (JBIG, LZMA, ZSTD, LERC, WebP-in-TIFF) are left out.
+  cmake_cross "$SRC" "$WORK/build" -DBUILD_SHARED_LIBS=OFF \
+    -DCMAKE_PREFIX_PATH="$(dep_prefix libdeflate);$(dep_prefix libjpeg-turbo)" \
+    -DCMAKE_FIND_ROOT_PATH="$(dep_prefix libdeflate);$(dep_prefix libjpeg-turbo)" \
+    -Dtiff-tools=OFF -Dtiff-tests=OFF -Dtiff-contrib=OFF -Dtiff-docs=OFF -Dcxx=OFF \
+    -Djbig=OFF -Dlzma=OFF -Dzstd=OFF -Dlerc=OFF -Dwebp=OFF -Djpeg12=OFF \
+    -Dzlib=ON -Dlibdeflate=ON -Djpeg=ON -Dtiff-opengl=OFF
+  grep -q "^libdeflate:BOOL=ON" "$WORK/build/CMakeCache.txt"
+  cmake --build "$WORK/build" -j"$JOBS" --target tiff
+  install -D -m644 "$WORK/build/libtiff/libtiff.a" "$PREFIX/lib/libtiff.a"
+  install -D -m644 -t "$PREFIX/include" "$SRC/libtiff/tiffio.h" "$SRC/libtiff/tiff.h" \
+    "$SRC/libtiff/tiffvers.h" "$WORK/build/libtiff/tiffconf.h"
+}
+
+# --- the libraries: source package, the -dev package that names the Linux
+# version, recipe, recipe revision (raise it when a recipe changes) ---------
+LIBS=(
+  "libdeflate      libdeflate-dev      build_libdeflate      1"
+  "libjpeg-turbo   libjpeg62-turbo-dev build_libjpeg_turbo   1"
+  "libpng1.6       libpng-dev          build_libpng          1"
+  "giflib          libgif-dev          build_giflib          1"
+  "libimagequant   libimagequant-dev   build_libimagequant   1"
+  "libwebp         libwebp-dev         build_libwebp         1"
+  "tiff            libtiff-dev         build_tiff            1"
+)
+
+declare -A PREFIXES
+dep_prefix() { echo "${PREFIXES[$1]}"; }
+
+for entry in "${LIBS[@]}"; do
+  read -r pkg dev recipe revision <<<"$entry"
+  version=$(installed_source_version "$dev")
+  if [ -z "$version" ]; then
+    say "$dev is not installed: run scripts/deps.sh first"
+    exit 1
+  fi
+  # Key: the Linux package's version, the recipe's revision and the
+  # compiler; libtiff's also names the libraries it is built against.
+  key="$pkg-${version//:/_}-r$revision-gcc$GCC_VERSION"
+  if [ "$pkg" = tiff ]; then
+    key="$key+$(basename "$(dep_prefix libdeflate)")+$(basename "$(dep_prefix libjpeg-turbo)")"
+  fi
+  PREFIX=$CACHE/$key
+  PREFIXES[$pkg]=$PREFIX
+  if [ -f "$PREFIX/.complete" ]; then
+    continue
+  fi
+  say "building $pkg $version for Windows (log: $CACHE/logs/$pkg.log)"
+  WORK=$(mktemp -d "$CACHE/work-$pkg-XXXXXX")
+  rm -rf "$PREFIX"
+  # (not as an if condition: there set -e would not stop a failing recipe)
+  set +e
+  (
+    set -e
+    fetch_source "$pkg" "$version" "$WORK/src"
+    SRC=$(source_tree "$WORK/src")
+    "$recipe"
+  ) 3>&2 >"$CACHE/logs/$pkg.log" 2>&1
+  status=$?
+  set -e
+  if [ "$status" -ne 0 ]; then
+    say "building $pkg failed; the last lines of its log:"
+    tail -n 30 "$CACHE/logs/$pkg.log" >&2
+    rm -rf "$WORK" "$PREFIX"
+    exit 1
+  fi
+  touch "$PREFIX/.complete"
+  rm -rf "$WORK"
+done
+
+for entry in "${LIBS[@]}"; do
+  read -r pkg _ <<<"$entry"
+  echo "${PREFIXES[$pkg]}"
+done
