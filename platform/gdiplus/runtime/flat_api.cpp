@@ -8,15 +8,7 @@
 
 #include "encoders.h"
 #include "image_store.h"
-#include "platform/win32/version_block.h"
-
-#define GDIP_EXPORT extern "C" __attribute__((visibility("default")))
-
-// The module's version as the start-up check reads it: a VS_VERSIONINFO
-// block kept as plain read-only data (strip keeps .rodata).
-extern const std::array<unsigned char, win32::kVersionBlockSize> kModuleVersionBlock;
-[[gnu::used]] const std::array<unsigned char, win32::kVersionBlockSize> kModuleVersionBlock =
-    win32::MakeVersionBlock({5, 1, 3102, 5581}, {5, 1, 3102, 5581});
+#include "module_export.h"
 
 namespace {
 
@@ -67,7 +59,7 @@ GDIP_EXPORT GpStatus GdiplusStartup(ULONG_PTR* token, const GdiplusStartupInput*
         // would pick decoders and encoders by accident: refused outright.
         static const bool codecsSound = gdip::RegistryFault(gdip::Codecs()).empty();
         if (!codecsSound) return GenericError;
-        gdip::CaptureUmask();
+        gdip::fileio::Prepare();
     } catch (...) {
         return OutOfMemory;
     }

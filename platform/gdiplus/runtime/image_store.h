@@ -2,19 +2,16 @@
 // they came from, which a save must never overwrite.
 #pragma once
 
-#include <sys/types.h>
-
 #include <memory>
 #include <string>
 #include <string_view>
 
 #include "codec.h"
+#include "file_io.h"
 
 struct GpImage {
     gdip::Bitmap bitmap;
-    dev_t sourceDevice = 0;
-    ino_t sourceInode = 0;
-    std::string sourcePath;  // the host path with links resolved
+    gdip::fileio::FileIdentity source;
 };
 
 // Every image the module creates is a bitmap, at the same address as its
@@ -22,10 +19,6 @@ struct GpImage {
 struct GpBitmap : GpImage {};
 
 namespace gdip {
-
-// Reads the process's file-creation mask once; saves create files with
-// 0666 & ~mask as every other program does.
-void CaptureUmask();
 
 // Reads a whole file (the path in the program's drive form), picks the
 // decoder by content and decodes. The file is closed before this returns.

@@ -1,0 +1,53 @@
+// The module's file access, one implementation per system (file_io_posix.cpp,
+// file_io_windows.cpp, chosen by the build). Kept free of the flat API's
+// Windows-like types so that the Windows implementation can include the real
+// system headers.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace gdip::fileio {
+
+enum class Outcome {
+    Ok,
+    NotFound,      // no such file or folder, or a name the system cannot hold
+    AccessDenied,  // refused by permissions, a read-only file, or a folder
+    OutOfMemory,   // larger than anything the pixel budget admits
+    IsSource,      // the target is the file the image was read from
+    WriterFailed,  // the writer reported a failure of its own
+    Failed,        // anything else the system refused
+};
+
+// Which file an image was read from: the system's identity of the file (so
+// that another name for the same file is recognised) and its resolved path
+// (so that the name stays reserved even when the file is gone).
+struct FileIdentity {
+    std::uint64_t volume = 0;
+    std::uint64_t fileHigh = 0;
+    std::uint64_t fileLow = 0;
+    std::string resolvedPath;
+};
+
+// Called once at start-up (the POSIX side reads the file-creation mask).
+void Prepare();
+
+// Reads a whole regular file named in the program's path form; refuses
+// folders, devices and pipes at once and files larger than maxBytes.
+Outcome ReadWholeFile(std::u16string_view path, std::uint64_t maxBytes,
+                      std::vector<std::uint8_t>& bytes, FileIdentity& identity);
+
+// Writes a file as a temporary in the target's folder (an unnamed file where
+// the system offers one, else a hidden name that save_temporary.h describes)
+// and then replaces the target in one rename, so that a failed or
+// interrupted save leaves the old file as it was and no temporary behind. write gets the open
+// temporary and returns false when it failed. A save over the source file
+// (by identity or by resolved name) and over a read-only file is refused.
+Outcome WriteReplacing(std::u16string_view path, const FileIdentity& source,
+                       const std::function<bool(std::FILE*)>& write);
+
+}  // namespace gdip::fileio
