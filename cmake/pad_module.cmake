@@ -1,10 +1,12 @@
 # Brings the freshly linked runtime module to its exact published size:
-#   cmake -DMODULE=<file> -DSIZE=<bytes> -DKEEP_DEBUG=ON|OFF -P pad_module.cmake
+#   cmake -DMODULE=<file> -DSIZE=<bytes> -DKEEP_DEBUG=ON|OFF [-DSTRIP=<strip>
+#         -DOBJCOPY=<objcopy>] -P pad_module.cmake
 # With KEEP_DEBUG the debug information moves to <file>.debug (found by
 # debuggers through a debug link); the module itself is always stripped of
 # what loading does not need, then extended with zero bytes. Bytes after the
-# last section of an ELF file are never mapped, so the padded module loads
-# as before.
+# last section of an ELF file, and after the last section of a PE file, are
+# never mapped, so the padded module loads as before. A cross build names the
+# target's strip and objcopy.
 cmake_minimum_required(VERSION 3.25)
 
 foreach(var MODULE SIZE)
@@ -13,8 +15,16 @@ foreach(var MODULE SIZE)
   endif()
 endforeach()
 
-find_program(ORV_OBJCOPY NAMES objcopy REQUIRED)
-find_program(ORV_STRIP NAMES strip REQUIRED)
+if(OBJCOPY)
+  set(ORV_OBJCOPY ${OBJCOPY})
+else()
+  find_program(ORV_OBJCOPY NAMES objcopy REQUIRED)
+endif()
+if(STRIP)
+  set(ORV_STRIP ${STRIP})
+else()
+  find_program(ORV_STRIP NAMES strip REQUIRED)
+endif()
 find_program(ORV_TRUNCATE NAMES truncate REQUIRED)
 
 function(run)

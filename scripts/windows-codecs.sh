@@ -26,6 +26,13 @@ export CC=$TRIPLE-gcc-posix AR=$TRIPLE-ar RANLIB=$TRIPLE-ranlib
 TOOLCHAIN=$SOURCE_DIR/cmake/mingw-w64-x86_64.cmake
 GCC_VERSION=$($CC -dumpversion)
 JOBS=$(nproc)
+# The module links every codec library and must fit its published size: the
+# large libraries are compiled for size (their hot loops are SIMD assembly or
+# intrinsics either way); libdeflate, which does the PNG compression, for
+# speed. Optimisation levels change no output: nothing here is built with
+# fast-math.
+OPT="-O2"
+OPT_SIZE="-Os"
 
 say() { echo "windows-codecs: $*" >&2; }
 
@@ -93,7 +100,7 @@ cmake_cross() {
   local src=$1 build=$2
   shift 2
   cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" -DCMAKE_C_FLAGS_RELEASE="-O2 -DNDEBUG" \
+    -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" -DCMAKE_C_FLAGS_RELEASE="$OPT_SIZE -DNDEBUG" \
     -DCMAKE_INSTALL_PREFIX="$PREFIX" "$@"
 }
 
@@ -101,7 +108,7 @@ cmake_cross() {
 
 build_libdeflate() {
   # (its Makefile names the static library of a Windows build libdeflatestatic.lib)
-  make -C "$SRC" -j"$JOBS" CC="$CC" AR="$AR" CFLAGS="-O2" libdeflatestatic.lib
+  make -C "$SRC" -j"$JOBS" CC="$CC" AR="$AR" CFLAGS="$OPT" libdeflatestatic.lib
   install -D -m644 "$SRC/libdeflatestatic.lib" "$PREFIX/lib/libdeflate.a"
   install -D -m644 "$SRC/libdeflate.h" "$PREFIX/include/libdeflate.h"
 }
@@ -123,7 +130,7 @@ build_libpng() {
     pngtrans pngwio pngwrite pngwtran pngwutil intel/intel_init intel/filter_sse2_intrinsics)
   mkdir -p "$WORK/obj"
   for f in "${files[@]}"; do
-    $CC -O2 -DPNG_INTEL_SSE_OPT=1 -I"$SRC" -I"$z" -c "$SRC/$f.c" -o "$WORK/obj/$(basename "$f").o"
+    $CC $OPT_SIZE -DPNG_INTEL_SSE_OPT=1 -I"$SRC" -I"$z" -c "$SRC/$f.c" -o "$WORK/obj/$(basename "$f").o"
   done
   $AR rcs "$WORK/libpng16.a" "$WORK"/obj/*.o
   install -D -m644 "$WORK/libpng16.a" "$PREFIX/lib/libpng16.a"
@@ -133,7 +140,7 @@ build_libpng() {
 build_giflib() {
   mkdir -p "$WORK/obj"
   for f in dgif_lib egif_lib gifalloc gif_err gif_font gif_hash openbsd-reallocarray quantize; do
-    $CC -O2 -std=gnu99 -I"$SRC" -c "$SRC/$f.c" -o "$WORK/obj/$f.o"
+    $CC $OPT -std=gnu99 -I"$SRC" -c "$SRC/$f.c" -o "$WORK/obj/$f.o"
   done
   $AR rcs "$WORK/libgif.a" "$WORK"/obj/*.o
   install -D -m644 "$WORK/libgif.a" "$PREFIX/lib/libgif.a"
@@ -141,13 +148,19 @@ build_giflib() {
 }
 
 build_libimagequant() {
-  # The flags of Debian's build (its configure with --with-openmp and SSE on
-  # amd64), so that palettes come out the same on both systems.
+  # The flags of Debian's build (its configure with SSE on amd64), so that
+  # palettes come out the same on both systems; without OpenMP, whose
+  # runtime would not fit into the module. At the quantiser speed the GIF
+  # encoder uses, no threaded step runs (no k-means passes, no dither map),
+  # so the palettes do not depend on it.
+  # Its palette sort goes through a merge sort that orders ties as the
+  # Linux C library's qsort does (see merge_qsort.c).
   mkdir -p "$WORK/obj"
   for f in pam mediancut blur mempool kmeans nearest libimagequant; do
-    $CC -O2 -std=c99 -I"$SRC" -O3 -DNDEBUG -DUSE_SSE=1 -msse -mfpmath=sse -fopenmp \
-      -c "$SRC/$f.c" -o "$WORK/obj/$f.o"
+    $CC $OPT -std=c99 -I"$SRC" -O3 -DNDEBUG -DUSE_SSE=1 -msse -mfpmath=sse \
+      -Dqsort=orv_merge_qsort -c "$SRC/$f.c" -o "$WORK/obj/$f.o"
   done
+  $CC $OPT -c "$SOURCE_DIR/platform/gdiplus/runtime/windows/merge_qsort.c" -o "$WORK/obj/merge_qsort.o"
   $AR rcs "$WORK/libimagequant.a" "$WORK"/obj/*.o
   install -D -m644 "$WORK/libimagequant.a" "$PREFIX/lib/libimagequant.a"
   install -D -m644 "$SRC/libimagequant.h" "$PREFIX/include/libimagequant.h"
@@ -184,13 +197,13 @@ build_tiff() {
 # --- the libraries: source package, the -dev package that names the Linux
 # version, recipe, recipe revision (raise it when a recipe changes) ---------
 LIBS=(
-  "libdeflate      libdeflate-dev      build_libdeflate      1"
-  "libjpeg-turbo   libjpeg62-turbo-dev build_libjpeg_turbo   1"
-  "libpng1.6       libpng-dev          build_libpng          1"
-  "giflib          libgif-dev          build_giflib          1"
-  "libimagequant   libimagequant-dev   build_libimagequant   1"
-  "libwebp         libwebp-dev         build_libwebp         1"
-  "tiff            libtiff-dev         build_tiff            1"
+  "libdeflate      libdeflate-dev      build_libdeflate      3"
+  "libjpeg-turbo   libjpeg62-turbo-dev build_libjpeg_turbo   3"
+  "libpng1.6       libpng-dev          build_libpng          3"
+  "giflib          libgif-dev          build_giflib          3"
+  "libimagequant   libimagequant-dev   build_libimagequant   4"
+  "libwebp         libwebp-dev         build_libwebp         3"
+  "tiff            libtiff-dev         build_tiff            3"
 )
 
 declare -A PREFIXES

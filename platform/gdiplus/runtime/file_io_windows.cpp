@@ -1,0 +1,271 @@
+// File access on Windows: real paths, a file recognised by its volume and
+// file ID, and a save that replaces its target with MoveFileExW.
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cstring>
+#include <random>
+
+#include "file_io.h"
+
+namespace gdip::fileio {
+
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "WCHAR is a 16-bit unit on Windows");
+
+namespace {
+
+class Handle {
+public:
+    explicit Handle(HANDLE h) : m_h(h) {}
+    ~Handle() {
+        if (Valid()) CloseHandle(m_h);
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    bool Valid() const { return m_h != INVALID_HANDLE_VALUE && m_h != nullptr; }
+    HANDLE Get() const { return m_h; }
+    HANDLE Release() {
+        HANDLE h = m_h;
+        m_h = INVALID_HANDLE_VALUE;
+        return h;
+    }
+
+private:
+    HANDLE m_h;
+};
+
+std::wstring Wide(std::u16string_view text) {
+    return std::wstring(text.begin(), text.end());
+}
+
+Outcome OutcomeOfError(DWORD error) {
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_NAME:
+        case ERROR_BAD_PATHNAME:
+        case ERROR_INVALID_DRIVE:
+        case ERROR_BAD_NETPATH:
+        case ERROR_FILENAME_EXCED_RANGE:
+            return Outcome::NotFound;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+        case ERROR_WRITE_PROTECT:
+            return Outcome::AccessDenied;
+        case ERROR_NOT_ENOUGH_MEMORY:
+        case ERROR_OUTOFMEMORY:
+            return Outcome::OutOfMemory;
+        default:
+            return Outcome::Failed;
+    }
+}
+
+// A save names a folder that must exist; its absence is a failed save, not
+// a missing picture.
+Outcome OutcomeOfWriteError(DWORD error) {
+    const Outcome o = OutcomeOfError(error);
+    return o == Outcome::AccessDenied ? o : Outcome::Failed;
+}
+
+// Windows compares names without regard to case, so the resolved form is
+// kept in capitals (as UTF-16 code units, two bytes each).
+std::string NameKey(std::wstring name) {
+    if (!name.empty()) CharUpperBuffW(name.data(), static_cast<DWORD>(name.size()));
+    return std::string(reinterpret_cast<const char*>(name.data()), name.size() * sizeof(wchar_t));
+}
+
+std::wstring FinalPath(HANDLE h) {
+    std::wstring path(MAX_PATH, L'\0');
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const DWORD n = GetFinalPathNameByHandleW(h, path.data(), static_cast<DWORD>(path.size()),
+                                                  FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (n == 0) return {};
+        if (n < path.size()) {
+            path.resize(n);
+            return path;
+        }
+        path.resize(n + 1);
+    }
+    return {};
+}
+
+std::wstring FullPath(const std::wstring& path) {
+    const DWORD n = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (n == 0) return {};
+    std::wstring full(n, L'\0');
+    const DWORD written = GetFullPathNameW(path.c_str(), n, full.data(), nullptr);
+    if (written == 0 || written >= n) return {};
+    full.resize(written);
+    return full;
+}
+
+// The volume and ID of an open file; the 128-bit ID where the file system
+// has one (ReFS), the classic 64-bit index otherwise.
+bool IdentityOf(HANDLE h, FileIdentity& id) {
+    FILE_ID_INFO info{};
+    if (GetFileInformationByHandleEx(h, FileIdInfo, &info, sizeof info)) {
+        std::uint64_t parts[2];
+        static_assert(sizeof parts == sizeof info.FileId.Identifier);
+        std::memcpy(parts, info.FileId.Identifier, sizeof parts);
+        id.volume = info.VolumeSerialNumber;
+        id.fileLow = parts[0];
+        id.fileHigh = parts[1];
+        return true;
+    }
+    BY_HANDLE_FILE_INFORMATION basic{};
+    if (!GetFileInformationByHandle(h, &basic)) return false;
+    id.volume = basic.dwVolumeSerialNumber;
+    id.fileLow = (std::uint64_t{basic.nFileIndexHigh} << 32) | basic.nFileIndexLow;
+    id.fileHigh = 0;
+    return true;
+}
+
+// Opens anything by name without asking for access, folders included, only
+// to learn what it is.
+HANDLE OpenForIdentity(const std::wstring& path) {
+    return CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+Outcome ReadAll(HANDLE h, std::uint64_t size, std::uint64_t maxBytes,
+                std::vector<std::uint8_t>& bytes) {
+    if (size > maxBytes) return Outcome::OutOfMemory;
+    bytes.resize(size);
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const DWORD chunk =
+            static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+        DWORD n = 0;
+        if (!ReadFile(h, bytes.data() + done, chunk, &n, nullptr)) return Outcome::Failed;
+        if (n == 0) break;  // the file shrank meanwhile: take what is there
+        done += n;
+    }
+    bytes.resize(done);
+    return Outcome::Ok;
+}
+
+struct Target {
+    std::wstring path;  // full
+    std::wstring folder;
+    std::wstring leaf;
+};
+
+bool SplitTarget(std::u16string_view path, Target& target) {
+    target.path = FullPath(Wide(path));
+    const std::size_t sep = target.path.find_last_of(L"\\/");
+    if (target.path.empty() || sep == std::wstring::npos) return false;
+    target.folder = target.path.substr(0, sep + 1);
+    target.leaf = target.path.substr(sep + 1);
+    return !target.leaf.empty();
+}
+
+// Where the target would be once its folder is resolved; the leaf itself is
+// kept as written (it may not exist yet).
+std::string ResolvedTargetKey(const Target& target) {
+    Handle folder(OpenForIdentity(target.folder));
+    std::wstring resolved = folder.Valid() ? FinalPath(folder.Get()) : std::wstring();
+    if (resolved.empty()) return NameKey(target.path);
+    if (resolved.back() != L'\\') resolved += L'\\';
+    return NameKey(resolved + target.leaf);
+}
+
+// ".<name>.XXXXXX.tmp" beside the target, created new; the name is shortened
+// so that the whole stays within the 255 units a name may have.
+Handle CreateTemporary(const Target& target, std::wstring& temporary, DWORD& error) {
+    constexpr std::size_t kRoom = 255 - 1 - 11;  // ".", then ".XXXXXX.tmp"
+    static thread_local std::mt19937 random{std::random_device{}()};
+    const wchar_t* digits = L"0123456789abcdefghijklmnopqrstuvwxyz";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::wstring tag;
+        for (int i = 0; i < 6; ++i) tag += digits[random() % 36];
+        temporary = target.folder + L"." + target.leaf.substr(0, kRoom) + L"." + tag + L".tmp";
+        HANDLE h = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_HIDDEN, nullptr);
+        if (h != INVALID_HANDLE_VALUE) return Handle(h);
+        error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
+    }
+    return Handle(INVALID_HANDLE_VALUE);
+}
+
+// Hands the open temporary to the writer and closes it.
+Outcome WriteTemporary(Handle& h, const std::function<bool(std::FILE*)>& write) {
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h.Get()), _O_WRONLY | _O_BINARY);
+    if (fd < 0) return Outcome::OutOfMemory;
+    h.Release();  // the descriptor owns it now
+    std::FILE* file = _fdopen(fd, "wb");
+    if (file == nullptr) {
+        _close(fd);
+        return Outcome::OutOfMemory;
+    }
+    std::setvbuf(file, nullptr, _IOFBF, std::size_t{1} << 20);
+    Outcome outcome = write(file) ? Outcome::Ok : Outcome::WriterFailed;
+    if ((std::fflush(file) != 0 || std::ferror(file)) && outcome == Outcome::Ok)
+        outcome = Outcome::Failed;
+    if (std::fclose(file) != 0 && outcome == Outcome::Ok) outcome = Outcome::Failed;
+    return outcome;
+}
+
+}  // namespace
+
+void Prepare() {}
+
+Outcome ReadWholeFile(std::u16string_view path, std::uint64_t maxBytes,
+                      std::vector<std::uint8_t>& bytes, FileIdentity& identity) {
+    // A folder cannot be opened this way (access denied), as a picture it is not.
+    Handle h(CreateFileW(Wide(path).c_str(), GENERIC_READ,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!h.Valid()) return OutcomeOfError(GetLastError());
+    // Pipes and devices named like pictures are refused at once.
+    if (GetFileType(h.Get()) != FILE_TYPE_DISK) return Outcome::Failed;
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(h.Get(), &size) || size.QuadPart < 0) return Outcome::Failed;
+    if (Outcome o = ReadAll(h.Get(), static_cast<std::uint64_t>(size.QuadPart), maxBytes, bytes);
+        o != Outcome::Ok)
+        return o;
+    if (!IdentityOf(h.Get(), identity)) return Outcome::Failed;
+    const std::wstring resolved = FinalPath(h.Get());
+    identity.resolvedPath = NameKey(resolved.empty() ? FullPath(Wide(path)) : resolved);
+    return Outcome::Ok;
+}
+
+Outcome WriteReplacing(std::u16string_view path, const FileIdentity& source,
+                       const std::function<bool(std::FILE*)>& write) {
+    Target target;
+    if (!SplitTarget(path, target)) return Outcome::Failed;
+    // The source stays intact: the same file under any name (a hard link, a
+    // short name, other capitals) is refused, and so is its old name while
+    // the image lives.
+    {
+        Handle existing(OpenForIdentity(target.path));
+        FileIdentity id;
+        if (existing.Valid() && IdentityOf(existing.Get(), id) && id.volume == source.volume &&
+            id.fileLow == source.fileLow && id.fileHigh == source.fileHigh)
+            return Outcome::IsSource;
+    }
+    if (ResolvedTargetKey(target) == source.resolvedPath) return Outcome::IsSource;
+    const DWORD attributes = GetFileAttributesW(target.path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
+        !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return Outcome::AccessDenied;
+
+    std::wstring temporary;
+    DWORD error = 0;
+    Handle h = CreateTemporary(target, temporary, error);
+    if (!h.Valid()) return OutcomeOfWriteError(error);
+    Outcome outcome = WriteTemporary(h, write);
+    // The finished file is an ordinary one; only the temporary was hidden.
+    if (outcome == Outcome::Ok && !SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_NORMAL))
+        outcome = Outcome::Failed;
+    if (outcome == Outcome::Ok && !MoveFileExW(temporary.c_str(), target.path.c_str(),
+                                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        outcome = OutcomeOfWriteError(GetLastError());
+    if (outcome != Outcome::Ok) DeleteFileW(temporary.c_str());
+    return outcome;
+}
+
+}  // namespace gdip::fileio
