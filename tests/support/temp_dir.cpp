@@ -1,19 +1,12 @@
+// What every system shares; making the folder and naming paths in the
+// program's form are the system's own (temp_dir_posix.cpp,
+// temp_dir_windows.cpp).
 #include "temp_dir.h"
 
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <stdexcept>
-
-#include "platform/win32/host_path.h"
 
 namespace testsupport {
-
-TempDir::TempDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "orv-test-XXXXXX").string();
-    if (::mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    m_path = tmpl;
-}
 
 TempDir::~TempDir() {
     std::error_code ec;
@@ -37,10 +30,6 @@ std::filesystem::path TempDir::Write(const std::string& relative, const std::str
     std::ofstream(p, std::ios::binary)
         .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     return p;
-}
-
-std::u16string WinPathOf(const std::filesystem::path& p) {
-    return win32::FromHostPath(p.string());
 }
 
 std::string ReadFileBytes(const std::filesystem::path& p) {

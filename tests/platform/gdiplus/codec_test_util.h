@@ -2,8 +2,6 @@
 // ImageMagick, HEIF files, and decoding with the terminal watched.
 #pragma once
 
-#include <libheif/heif.h>
-
 #include <array>
 #include <cstdint>
 #include <filesystem>
@@ -30,16 +28,9 @@ using testimages::SmoothWaves;
 // other tests.
 using gdiptest::Convert;
 using gdiptest::DecodeWatched;
+using gdiptest::HaveConvert;
 using gdiptest::ReadBytes;
 using gdiptest::WriteBytes;
 using gdiptest::WritePam;
-
-bool HaveConvert();
-
-// A HEIF file of the image, stored turned as orientation says (irot/imir)
-// with an EXIF block saying the same; empty when this libheif cannot encode
-// the format.
-Bytes MakeHeif(const gdip::Bitmap& img, heif_compression_format format,
-               heif_orientation orientation);
 
 }  // namespace codectest

@@ -13,12 +13,6 @@ namespace gdiptest {
 
 namespace {
 
-std::string Quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
 // Reads one header line "KEY VALUE" of a PAM file.
 bool ReadPamHeader(std::istream& in, std::uint32_t& w, std::uint32_t& h, int& depth) {
     std::string line;
@@ -69,10 +63,9 @@ void WriteBytes(const std::filesystem::path& p, const Bytes& bytes) {
               static_cast<std::streamsize>(bytes.size()));
 }
 
-bool Convert(const std::vector<std::string>& args) {
-    std::string command = "convert";
-    for (const std::string& a : args) command += " " + Quote(a);
-    return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
+bool HaveConvert() {
+    static const bool have = Convert({"-version"});
+    return have;
 }
 
 void WritePam(const std::filesystem::path& p, const gdip::Bitmap& image) {
@@ -102,6 +95,7 @@ gdip::Bitmap DecodeWithConvert(const std::filesystem::path& p) {
         b.rgba[i + 2] = gray ? px[0] : px[2];
         b.rgba[i + 3] = (depth == 2 || depth == 4) ? px[depth - 1] : 255;
     }
+    in.close();  // Windows removes no file that is still open
     std::filesystem::remove(pam);
     return b;
 }

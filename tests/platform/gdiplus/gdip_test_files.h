@@ -23,8 +23,12 @@ GpStatus DecodeWatched(const gdip::Decoder& decoder, const Bytes& file, gdip::Bi
 Bytes ReadBytes(const std::filesystem::path& p);
 void WriteBytes(const std::filesystem::path& p, const Bytes& bytes);
 
-// ImageMagick's convert with these arguments, its output discarded.
+// ImageMagick's convert with these arguments, its output discarded
+// (convert_posix.cpp, convert_windows.cpp).
 bool Convert(const std::vector<std::string>& args);
+// Whether convert can be run here at all; the tests that compare with it
+// skip where it cannot.
+bool HaveConvert();
 // A PAM file that convert reads exactly (RGB, or RGB_ALPHA when hasAlpha).
 void WritePam(const std::filesystem::path& p, const gdip::Bitmap& image);
 // How convert decodes a file, as 8-bit RGBA; empty bitmap on failure.

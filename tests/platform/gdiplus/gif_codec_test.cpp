@@ -110,7 +110,7 @@ TEST(GifCodec, FrameColoursComeFromItsLocalTable) {
     testsupport::TempDir dir;
     const auto path = dir.Path() / "local.gif";
     int error = 0;
-    GifFileType* gif = EGifOpenFileName(path.c_str(), false, &error);
+    GifFileType* gif = EGifOpenFileName(path.string().c_str(), false, &error);
     ASSERT_NE(gif, nullptr);
     GifColorType global[2] = {{0, 0, 0}, {255, 255, 255}};
     GifColorType local[4] = {{200, 10, 10}, {10, 200, 10}, {10, 10, 200}, {90, 90, 90}};

@@ -13,6 +13,7 @@
 // clang-format on
 
 #include "codec_test_util.h"
+#include "heif_test_util.h"
 #include "tests/support/temp_dir.h"
 
 namespace {

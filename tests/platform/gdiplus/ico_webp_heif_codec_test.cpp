@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "codec_test_util.h"
+#include "heif_test_util.h"
 #include "tests/support/temp_dir.h"
 
 namespace {

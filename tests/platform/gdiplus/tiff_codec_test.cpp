@@ -37,12 +37,12 @@ TEST(TiffCodec, WritesLzwContiguousEightBitWithUnassociatedAlpha) {
     testsupport::TempDir dir;
     const auto path = dir.Path() / "a.tif";
     // Written the way the runtime saves: to a stream opened for writing only.
-    std::FILE* out = std::fopen(path.c_str(), "wb");
+    std::FILE* out = std::fopen(path.string().c_str(), "wb");
     ASSERT_NE(out, nullptr);
     EXPECT_EQ(gdip::kTiffCodec.makeEncoder()->Encode(Asymmetric(300, 500, true), out), Ok);
     std::fclose(out);
     EXPECT_EQ(DecodeTiff(ReadBytes(path)).rgba, Asymmetric(300, 500, true).rgba);
-    TIFF* tif = TIFFOpen(path.c_str(), "r");
+    TIFF* tif = TIFFOpen(path.string().c_str(), "r");
     ASSERT_NE(tif, nullptr);
     std::uint16_t compression = 0, planar = 0, bits = 0, samples = 0, count = 0;
     std::uint16_t* extra = nullptr;
@@ -76,7 +76,7 @@ struct Layout {
 Bytes WriteWithLibtiff(const Layout& l, const std::function<std::uint32_t(int, int, int)>& value) {
     testsupport::TempDir dir;
     const auto path = dir.Path() / "in.tif";
-    TIFF* tif = TIFFOpen(path.c_str(), "w");
+    TIFF* tif = TIFFOpen(path.string().c_str(), "w");
     TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, l.w);
     TIFFSetField(tif, TIFFTAG_IMAGELENGTH, l.h);
     TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, l.bits);

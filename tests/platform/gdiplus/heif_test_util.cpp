@@ -1,21 +1,10 @@
-#include "codec_test_util.h"
+// HEIF samples for the HEIF decoder's tests, made with libheif's encoders.
+#include "heif_test_util.h"
 
-#include <fcntl.h>
-#include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cmath>
-#include <cstdio>
-#include <fstream>
-#include <iterator>
+#include <algorithm>
+#include <memory>
 
 namespace codectest {
-
-bool HaveConvert() {
-    static const bool have = Convert({"-version"});
-    return have;
-}
 
 namespace {
 

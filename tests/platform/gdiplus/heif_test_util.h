@@ -1,0 +1,17 @@
+// HEIF samples for tests; apart from the other codec helpers because the
+// Windows build has no HEIF.
+#pragma once
+
+#include <libheif/heif.h>
+
+#include "codec_test_util.h"
+
+namespace codectest {
+
+// A HEIF file of the image, stored turned as orientation says (irot/imir)
+// with an EXIF block saying the same; empty when this libheif cannot encode
+// the format.
+Bytes MakeHeif(const gdip::Bitmap& img, heif_compression_format format,
+               heif_orientation orientation);
+
+}  // namespace codectest

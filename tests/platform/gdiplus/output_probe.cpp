@@ -1,0 +1,137 @@
+// A command-line probe of the imaging runtime, built for both systems, so
+// that their outputs can be compared file by file:
+//   orv-probe samples DIR           writes sample pictures in every format
+//   orv-probe convert SRC OUT       every file of SRC through the flat API,
+//                                   saved in every published format
+//   orv-probe compare A B [TOL]     the files of A and B: identical bytes,
+//                                   JPEG pixels within TOL (default 1)
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "gdip_test_files.h"
+#include "platform/gdiplus/gdiplus.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<fs::path> FilesIn(const fs::path& folder) {
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(folder))
+        if (entry.is_regular_file()) files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+// "*.JPG;*.JPEG" -> "jpg"
+std::string FirstExtension(const WCHAR* list) {
+    std::string ext;
+    for (const WCHAR* p = list + 2; *p != 0 && *p != u';'; ++p)
+        ext += static_cast<char>(std::tolower(static_cast<int>(*p)));
+    return ext;
+}
+
+int Samples(const fs::path& folder) {
+    fs::create_directories(folder);
+    const std::vector<std::pair<std::string, gdip::Bitmap>> pictures = {
+        {"smooth", testimages::Smooth(160, 120)},
+        {"pattern", testimages::Pattern(37, 21, false)},
+        {"alpha", testimages::Pattern(33, 17, true)},
+        {"gray", testimages::GrayPattern(40, 30)},
+    };
+    const std::vector<std::pair<std::string, const gdip::CodecDescriptor*>> formats = {
+        {"png", &gdip::kPngCodec},
+        {"bmp", &gdip::kBmpCodec},
+        {"jpg", &gdip::kJpegCodec},
+        {"gif", &gdip::kGifCodec},
+        {"tif", &gdip::kTiffCodec}};
+    for (const auto& [name, bitmap] : pictures)
+        for (const auto& [ext, codec] : formats)
+            gdiptest::WriteBytes(folder / (name + "." + ext),
+                                 testimages::Encode(*codec->makeEncoder(), bitmap));
+    return 0;
+}
+
+int ConvertFolder(const fs::path& source, const fs::path& out) {
+    ULONG_PTR token = 0;
+    GdiplusStartupInput input{1, nullptr, FALSE, FALSE};
+    if (GdiplusStartup(&token, &input, nullptr) != Ok) {
+        std::fprintf(stderr, "the imaging runtime did not start\n");
+        return 2;
+    }
+    UINT count = 0, size = 0;
+    GdipGetImageEncodersSize(&count, &size);
+    std::vector<std::uint8_t> block(size);
+    auto* encoders = reinterpret_cast<ImageCodecInfo*>(block.data());
+    GdipGetImageEncoders(count, size, encoders);
+    fs::create_directories(out);
+    int failures = 0;
+    for (const fs::path& file : FilesIn(source)) {
+        GpBitmap* bitmap = nullptr;
+        const GpStatus loaded =
+            GdipCreateBitmapFromFile(testsupport::WinPathOf(file).c_str(), &bitmap);
+        GpImage* image = reinterpret_cast<GpImage*>(bitmap);
+        UINT w = 0, h = 0;
+        GdipGetImageWidth(image, &w);
+        GdipGetImageHeight(image, &h);
+        std::printf("%s: status %d, %ux%u", file.filename().string().c_str(), loaded, w, h);
+        for (UINT i = 0; loaded == Ok && i < count; ++i) {
+            const fs::path target = out / (file.filename().string() + "." +
+                                           FirstExtension(encoders[i].FilenameExtension));
+            const GpStatus saved = GdipSaveImageToFile(
+                image, testsupport::WinPathOf(target).c_str(), &encoders[i].Clsid, nullptr);
+            std::printf(" %s:%d", FirstExtension(encoders[i].FilenameExtension).c_str(), saved);
+            failures += saved != Ok;
+        }
+        std::printf("\n");
+        failures += loaded != Ok;
+        if (image != nullptr) GdipDisposeImage(image);
+    }
+    GdiplusShutdown(token);
+    return failures == 0 ? 0 : 1;
+}
+
+int Compare(const fs::path& a, const fs::path& b, int tolerance) {
+    int differing = 0, compared = 0;
+    for (const fs::path& file : FilesIn(a)) {
+        const fs::path other = b / file.filename();
+        const gdiptest::Bytes left = gdiptest::ReadBytes(file);
+        const gdiptest::Bytes right =
+            fs::exists(other) ? gdiptest::ReadBytes(other) : gdiptest::Bytes();
+        ++compared;
+        if (left == right) continue;
+        int difference = 256;
+        if (file.extension() == ".jpg" && !right.empty()) {
+            gdip::Bitmap x, y;
+            if (gdip::DecoderFor(left) != nullptr && gdip::DecoderFor(right) != nullptr &&
+                gdip::DecoderFor(left)->Decode(left, x) == Ok &&
+                gdip::DecoderFor(right)->Decode(right, y) == Ok)
+                difference = testimages::MaxDifference(x, y);
+        }
+        if (difference <= tolerance) continue;
+        std::printf("%s differs (largest channel difference %d)\n",
+                    file.filename().string().c_str(), difference);
+        ++differing;
+    }
+    std::printf("%d files compared, %d differ\n", compared, differing);
+    return differing == 0 && compared > 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "samples" && argc == 3) return Samples(argv[2]);
+    if (mode == "convert" && argc == 4) return ConvertFolder(argv[2], argv[3]);
+    if (mode == "compare" && (argc == 4 || argc == 5))
+        return Compare(argv[2], argv[3], argc == 5 ? std::atoi(argv[4]) : 1);
+    std::fprintf(stderr,
+                 "usage: orv-probe samples DIR | convert SRC OUT | compare A B [TOLERANCE]\n");
+    return 2;
+}
