@@ -147,25 +147,6 @@ build_giflib() {
   install -D -m644 "$SRC/gif_lib.h" "$PREFIX/include/gif_lib.h"
 }
 
-build_libimagequant() {
-  # The flags of Debian's build (its configure with SSE on amd64), so that
-  # palettes come out the same on both systems; without OpenMP, whose
-  # runtime would not fit into the module. At the quantiser speed the GIF
-  # encoder uses, no threaded step runs (no k-means passes, no dither map),
-  # so the palettes do not depend on it.
-  # Its palette sort goes through a merge sort that orders ties as the
-  # Linux C library's qsort does (see merge_qsort.c).
-  mkdir -p "$WORK/obj"
-  for f in pam mediancut blur mempool kmeans nearest libimagequant; do
-    $CC $OPT -std=c99 -I"$SRC" -O3 -DNDEBUG -DUSE_SSE=1 -msse -mfpmath=sse \
-      -Dqsort=orv_merge_qsort -c "$SRC/$f.c" -o "$WORK/obj/$f.o"
-  done
-  $CC $OPT -c "$SOURCE_DIR/platform/gdiplus/runtime/windows/merge_qsort.c" -o "$WORK/obj/merge_qsort.o"
-  $AR rcs "$WORK/libimagequant.a" "$WORK"/obj/*.o
-  install -D -m644 "$WORK/libimagequant.a" "$PREFIX/lib/libimagequant.a"
-  install -D -m644 "$SRC/libimagequant.h" "$PREFIX/include/libimagequant.h"
-}
-
 build_libwebp() {
   local off=()
   for t in ANIM_UTILS CWEBP DWEBP GIF2WEBP IMG2WEBP VWEBP WEBPINFO LIBWEBPMUX WEBPMUX EXTRAS; do
@@ -201,7 +182,6 @@ LIBS=(
   "libjpeg-turbo   libjpeg62-turbo-dev build_libjpeg_turbo   3"
   "libpng1.6       libpng-dev          build_libpng          3"
   "giflib          libgif-dev          build_giflib          3"
-  "libimagequant   libimagequant-dev   build_libimagequant   4"
   "libwebp         libwebp-dev         build_libwebp         3"
   "tiff            libtiff-dev         build_tiff            3"
 )

@@ -340,8 +340,10 @@ bool WriteImageData(std::FILE* out, const std::vector<Segment>& segments) {
     static constexpr std::uint8_t kZlibHeader[2] = {0x78, 0x5E};  // "fast" levels
     std::uint32_t adler = segments[0].adler;
     for (std::size_t i = 1; i < segments.size(); ++i)
-        adler = static_cast<std::uint32_t>(adler32_combine64(
-            adler, segments[i].adler, static_cast<z_off64_t>(segments[i].length)));
+        // (a segment is far shorter than z_off_t reaches, 2 GiB where it is
+        // 32 bits wide, as on Windows)
+        adler = static_cast<std::uint32_t>(
+            adler32_combine(adler, segments[i].adler, static_cast<z_off_t>(segments[i].length)));
     std::uint8_t trailer[4];
     Be32(trailer, adler);
     for (std::size_t i = 0; i < segments.size(); ++i) {

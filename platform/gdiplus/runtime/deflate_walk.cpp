@@ -1,13 +1,18 @@
 #include "deflate_walk.h"
 
-#include <endian.h>
-
 #include <array>
+#include <bit>
 #include <cstring>
 
 namespace gdip {
 
 namespace {
+
+// Eight bytes as the little-endian number they spell, on any host.
+std::uint64_t LittleEndian64(std::uint64_t word) {
+    if constexpr (std::endian::native == std::endian::little) return word;
+    return __builtin_bswap64(word);
+}
 
 // Bits from the lowest up, as deflate packs them; past the end it reads
 // zeros and remembers that it did.
@@ -21,7 +26,7 @@ public:
         if (m_next + 8 <= m_bytes.size()) {
             std::uint64_t word;
             std::memcpy(&word, m_bytes.data() + m_next, 8);
-            m_buffer |= le64toh(word) << m_count;
+            m_buffer |= LittleEndian64(word) << m_count;
             m_next += static_cast<std::size_t>((63 - m_count) >> 3);
             m_count |= 56;
             return;

@@ -1,7 +1,5 @@
 #include "parallel.h"
 
-#include <sched.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
@@ -13,13 +11,6 @@ namespace gdip {
 namespace {
 
 constexpr unsigned kMostThreads = 16;
-
-unsigned AllowedCpus() {
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    if (sched_getaffinity(0, sizeof set, &set) == 0) return std::max(1, CPU_COUNT(&set));
-    return std::max(1u, std::thread::hardware_concurrency());
-}
 
 }  // namespace
 

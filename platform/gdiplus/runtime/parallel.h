@@ -13,6 +13,10 @@ namespace gdip {
 // one thread), and never more than 16.
 unsigned WorkerCount();
 
+// The processors this process may run on, at least 1 (the system's own
+// count: allowed_cpus_posix.cpp, allowed_cpus_windows.cpp).
+unsigned AllowedCpus();
+
 // Runs task(i) for every i in [0, count), on up to WorkerCount() threads of
 // which the calling thread is one, and returns when all have run. Tasks must
 // not throw. When no thread can be started the calling thread does it all.

@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "tests/platform/gdiplus/codec_test_util.h"
+#include "tests/platform/gdiplus/heif_test_util.h"
 
 namespace {
 
