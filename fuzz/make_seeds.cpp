@@ -31,7 +31,10 @@ void Save(const std::string& target, const std::string& name, const Bytes& bytes
 }
 
 using testimages::Encode;
+using testimages::Icon;
+using testimages::IconBitmap;
 using testimages::Pattern;
+using testimages::WebpWithExif;
 
 Bytes ReadFile(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -113,47 +116,26 @@ void TiffSeeds() {
     for (const auto& v : variants) Save("tiff", v.name, TiffOf(v));
 }
 
-void Put16(Bytes& b, std::uint32_t v) {
-    b.insert(b.end(), {std::uint8_t(v), std::uint8_t(v >> 8)});
-}
-void Put32(Bytes& b, std::uint32_t v) {
-    Put16(b, v), Put16(b, v >> 16);
-}
-
-// An icon bitmap entry (header, palette, colour rows, AND mask) of w x h.
-Bytes IconBitmap(std::uint32_t w, std::uint32_t h, std::uint16_t bits) {
-    Bytes b;
-    const std::uint32_t colours = bits <= 8 ? 1u << bits : 0;
-    Put32(b, 40), Put32(b, w), Put32(b, h * 2), Put16(b, 1), Put16(b, bits);
-    for (int i = 0; i < 6; ++i) Put32(b, 0);
-    for (std::uint32_t i = 0; i < colours; ++i) Put32(b, i * 0x010203u);
-    const std::size_t stride = (std::size_t{w} * bits + 31) / 32 * 4, mask = (w + 31) / 32 * 4;
-    for (std::size_t i = 0; i < stride * h; ++i) b.push_back(std::uint8_t(i * 13));
-    for (std::size_t i = 0; i < mask * h; ++i) b.push_back(std::uint8_t(i * 29));
-    return b;
-}
-
-Bytes Icon(const std::vector<std::pair<std::uint16_t, Bytes>>& entries, std::uint8_t side) {
-    Bytes b;
-    Put16(b, 0), Put16(b, 1), Put16(b, std::uint32_t(entries.size()));
-    std::uint32_t offset = 6 + 16 * std::uint32_t(entries.size());
-    for (const auto& [bits, data] : entries) {
-        b.insert(b.end(), {side, side, 0, 0});
-        Put16(b, 1), Put16(b, bits), Put32(b, std::uint32_t(data.size())), Put32(b, offset);
-        offset += std::uint32_t(data.size());
-    }
-    for (const auto& e : entries) b.insert(b.end(), e.second.begin(), e.second.end());
-    return b;
+// Pixels of the palette's two colours, for the indexed depths.
+const std::vector<testimages::Pixel> kTwoColours = {{0, 0, 0, 255}, {250, 240, 230, 255}};
+gdip::Bitmap TwoColours(std::uint32_t side) {
+    return testimages::MakeBitmap(side, side, true, [](std::uint32_t x, std::uint32_t y) {
+        testimages::Pixel p = kTwoColours[(x + y) % 2];
+        if ((x * 3 + y) % 7 == 0) p[3] = 0;
+        return p;
+    });
 }
 
 void IcoSeeds() {
+    const gdip::Bitmap small = TwoColours(16), large = Pattern(20, 20, true);
     Save("ico", "depths.ico",
-         Icon({{1, IconBitmap(16, 16, 1)}, {4, IconBitmap(16, 16, 4)}, {8, IconBitmap(16, 16, 8)}},
-              16));
+         Icon({{16, 16, 1, IconBitmap(small, 1, kTwoColours)},
+               {16, 16, 4, IconBitmap(small, 4, kTwoColours)},
+               {16, 16, 8, IconBitmap(small, 8, kTwoColours)}}));
     Save("ico", "true-colour.ico",
-         Icon({{24, IconBitmap(20, 20, 24)}, {32, IconBitmap(20, 20, 32)}}, 20));
+         Icon({{20, 20, 24, IconBitmap(large, 24, {})}, {20, 20, 32, IconBitmap(large, 32, {})}}));
     Save("ico", "png.ico",
-         Icon({{32, Encode(*gdip::kPngCodec.makeEncoder(), Pattern(24, 24, true))}}, 24));
+         Icon({{24, 24, 32, Encode(*gdip::kPngCodec.makeEncoder(), Pattern(24, 24, true))}}));
 }
 
 Bytes WebpOf(const gdip::Bitmap& img, bool lossless) {
@@ -168,28 +150,11 @@ Bytes WebpOf(const gdip::Bitmap& img, bool lossless) {
     return bytes;
 }
 
-// The same still image as an extended file carrying an EXIF orientation.
-Bytes WithExif(const Bytes& simple, std::uint32_t w, std::uint32_t h) {
-    const Bytes exif = {'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0, 0x12, 0x01, 3,
-                        0,   1,   0,  0, 0, 6, 0, 0, 0, 0, 0,    0,    0};
-    Bytes body = {'W', 'E', 'B', 'P', 'V', 'P', '8', 'X', 10, 0, 0, 0, 0x18, 0, 0, 0};
-    for (std::uint32_t v : {w - 1, h - 1})
-        body.insert(body.end(), {std::uint8_t(v), std::uint8_t(v >> 8), 0});
-    body.insert(body.end(), simple.begin() + 12, simple.end());
-    body.insert(body.end(), {'E', 'X', 'I', 'F'});
-    Put32(body, std::uint32_t(exif.size()));
-    body.insert(body.end(), exif.begin(), exif.end());
-    Bytes file = {'R', 'I', 'F', 'F'};
-    Put32(file, std::uint32_t(body.size()));
-    file.insert(file.end(), body.begin(), body.end());
-    return file;
-}
-
 void WebpSeeds() {
     const gdip::Bitmap img = Pattern(24, 16, true);
     Save("webp", "lossy.webp", WebpOf(img, false));
     Save("webp", "lossless.webp", WebpOf(img, true));
-    Save("webp", "exif.webp", WithExif(WebpOf(img, true), 24, 16));
+    Save("webp", "exif.webp", WebpWithExif(WebpOf(img, true), 24, 16, 6));
 }
 
 heif_error Append(heif_context*, const void* data, size_t size, void* out) {

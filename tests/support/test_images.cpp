@@ -91,6 +91,85 @@ Bytes Encode(const gdip::Encoder& encoder, const gdip::Bitmap& image, GpStatus* 
     return bytes;
 }
 
+void Put16(Bytes& b, std::uint32_t v) {
+    b.insert(b.end(), {std::uint8_t(v), std::uint8_t(v >> 8)});
+}
+void Put32(Bytes& b, std::uint32_t v) {
+    Put16(b, v), Put16(b, v >> 16);
+}
+
+Bytes IconBitmap(const gdip::Bitmap& img, int bits, const std::vector<Pixel>& palette) {
+    Bytes b;
+    Put32(b, 40), Put32(b, img.width), Put32(b, img.height * 2), Put16(b, 1), Put16(b, bits);
+    Put32(b, 0), Put32(b, 0), Put32(b, 0), Put32(b, 0), Put32(b, std::uint32_t(palette.size()));
+    Put32(b, 0);
+    for (const Pixel& p : palette) b.insert(b.end(), {p[2], p[1], p[0], 0});
+    const std::size_t stride = (std::size_t{img.width} * bits + 31) / 32 * 4;
+    const std::size_t maskStride = (std::size_t{img.width} + 31) / 32 * 4;
+    for (std::uint32_t r = 0; r < img.height; ++r) {
+        Bytes row(stride);
+        const std::uint32_t y = img.height - 1 - r;
+        for (std::uint32_t x = 0; x < img.width; ++x) {
+            const Pixel p = PixelAt(img, x, y);
+            if (bits >= 24) {
+                std::uint8_t* d = row.data() + x * (bits / 8);
+                d[0] = p[2], d[1] = p[1], d[2] = p[0];
+                if (bits == 32) d[3] = p[3];
+                continue;
+            }
+            std::size_t index = 0;
+            while (index < palette.size() &&
+                   !std::equal(p.begin(), p.begin() + 3, palette[index].begin()))
+                ++index;
+            const std::size_t bit = x * std::size_t(bits);
+            row[bit / 8] |= std::uint8_t(index << (8 - bits - bit % 8));
+        }
+        b.insert(b.end(), row.begin(), row.end());
+    }
+    for (std::uint32_t r = 0; r < img.height; ++r) {
+        Bytes row(maskStride);
+        for (std::uint32_t x = 0; x < img.width; ++x)
+            if (PixelAt(img, x, img.height - 1 - r)[3] < 128)
+                row[x / 8] |= std::uint8_t(0x80 >> (x % 8));
+        b.insert(b.end(), row.begin(), row.end());
+    }
+    return b;
+}
+
+Bytes Icon(const std::vector<IconEntry>& entries) {
+    Bytes b;
+    Put16(b, 0), Put16(b, 1), Put16(b, std::uint32_t(entries.size()));
+    std::uint32_t offset = 6 + 16 * std::uint32_t(entries.size());
+    for (const auto& e : entries) {
+        b.push_back(std::uint8_t(e.w)), b.push_back(std::uint8_t(e.h)), b.push_back(0),
+            b.push_back(0);
+        Put16(b, 1), Put16(b, e.bits), Put32(b, std::uint32_t(e.data.size())), Put32(b, offset);
+        offset += std::uint32_t(e.data.size());
+    }
+    for (const auto& e : entries) b.insert(b.end(), e.data.begin(), e.data.end());
+    return b;
+}
+
+Bytes WebpWithExif(const Bytes& simple, std::uint32_t w, std::uint32_t h,
+                   std::uint16_t orientation) {
+    Bytes exif = {'M',  'M',  0, 42, 0, 0, 0, 8, 0, 1,
+                  0x01, 0x12, 0, 3,  0, 0, 0, 1, 0, std::uint8_t(orientation),
+                  0,    0,    0, 0,  0, 0};
+    Bytes body = {'W', 'E', 'B', 'P', 'V', 'P', '8', 'X'};
+    Put32(body, 10);
+    body.insert(body.end(), {0x08, 0, 0, 0});  // EXIF present
+    body.insert(body.end(), {std::uint8_t(w - 1), std::uint8_t((w - 1) >> 8), 0,
+                             std::uint8_t(h - 1), std::uint8_t((h - 1) >> 8), 0});
+    body.insert(body.end(), simple.begin() + 12, simple.end());  // the VP8L chunk
+    body.insert(body.end(), {'E', 'X', 'I', 'F'});
+    Put32(body, std::uint32_t(exif.size()));
+    body.insert(body.end(), exif.begin(), exif.end());
+    Bytes file = {'R', 'I', 'F', 'F'};
+    Put32(file, std::uint32_t(body.size()));
+    file.insert(file.end(), body.begin(), body.end());
+    return file;
+}
+
 int MaxDifference(const gdip::Bitmap& a, const gdip::Bitmap& b) {
     if (!SameSize(a, b)) return 256;
     int worst = 0;

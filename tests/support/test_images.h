@@ -1,6 +1,6 @@
 // Pictures with known pixels for the imaging tests and the fuzzers' seeds,
-// their encoding to bytes, and the two measures of how far apart two
-// pictures are.
+// their encoding to bytes, files built by hand (icons, WebP with EXIF), and
+// the two measures of how far apart two pictures are.
 #pragma once
 
 #include <array>
@@ -35,6 +35,27 @@ Pixel PixelAt(const gdip::Bitmap& b, std::uint32_t x, std::uint32_t y);
 // What the encoder writes for the image; empty when it writes nothing. The
 // encoder's status goes to status when asked for.
 Bytes Encode(const gdip::Encoder& encoder, const gdip::Bitmap& image, GpStatus* status = nullptr);
+
+// Little-endian fields appended to a file being built.
+void Put16(Bytes& b, std::uint32_t v);
+void Put32(Bytes& b, std::uint32_t v);
+
+// A bitmap entry as icons store it: header, palette, bottom-up colour rows,
+// then the AND mask (1 = transparent, where alpha < 128). Depths up to 8 take
+// each pixel's index in the palette.
+Bytes IconBitmap(const gdip::Bitmap& img, int bits, const std::vector<Pixel>& palette);
+struct IconEntry {
+    std::uint32_t w, h;  // as the directory states them
+    std::uint16_t bits;
+    Bytes data;  // an IconBitmap or a PNG file
+};
+// An icon file: the directory, then every entry's data.
+Bytes Icon(const std::vector<IconEntry>& entries);
+
+// A lossless WebP file (simple format, VP8L) rewrapped as an extended file of
+// w x h with an EXIF chunk holding the orientation.
+Bytes WebpWithExif(const Bytes& simple, std::uint32_t w, std::uint32_t h,
+                   std::uint16_t orientation);
 
 // Pictures of two sizes are as far apart as can be: 256 and 0 dB.
 // Largest difference of any channel, alpha included.

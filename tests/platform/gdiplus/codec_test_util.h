@@ -18,12 +18,18 @@ namespace codectest {
 using testimages::Asymmetric;
 using testimages::Bytes;
 using testimages::Encode;
+using testimages::Icon;
+using testimages::IconBitmap;
+using testimages::IconEntry;
 using testimages::MakeBitmap;
 using testimages::MaxDifference;
 using testimages::Pixel;
 using testimages::PixelAt;
 using testimages::Psnr;
+using testimages::Put16;
+using testimages::Put32;
 using testimages::SmoothWaves;
+using testimages::WebpWithExif;
 // Files, ImageMagick and the watched decode are shared with the runtime's
 // other tests.
 using gdiptest::Convert;

@@ -40,13 +40,6 @@ Bytes ConvertedFrom(const gdip::Bitmap& img, const std::string& name,
     return Convert(options) ? ReadBytes(dir.Path() / name) : Bytes{};
 }
 
-void Put16(Bytes& b, std::uint32_t v) {
-    b.insert(b.end(), {std::uint8_t(v), std::uint8_t(v >> 8)});
-}
-void Put32(Bytes& b, std::uint32_t v) {
-    Put16(b, v), Put16(b, v >> 16);
-}
-
 // A one-entry icon whose 8-bit bitmap is w x h with a mask.
 Bytes SmallIcon(std::uint32_t w, std::uint32_t h) {
     Bytes b;

@@ -13,35 +13,6 @@ namespace {
 
 using codectest::Bytes;
 
-void Put16(Bytes& b, std::uint32_t v) {
-    b.push_back(static_cast<std::uint8_t>(v));
-    b.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-void Put32(Bytes& b, std::uint32_t v) {
-    Put16(b, v);
-    Put16(b, v >> 16);
-}
-
-// An icon of one 32-bit picture with its (empty) AND mask.
-Bytes Icon(const gdip::Bitmap& img) {
-    const std::uint32_t w = img.width, h = img.height;
-    const std::uint32_t maskRow = (w + 31) / 32 * 4;
-    const std::uint32_t size = 40 + w * h * 4 + maskRow * h;
-    Bytes b;
-    Put16(b, 0), Put16(b, 1), Put16(b, 1);
-    b.insert(b.end(), {static_cast<std::uint8_t>(w), static_cast<std::uint8_t>(h), 0, 0});
-    Put16(b, 1), Put16(b, 32), Put32(b, size), Put32(b, 22);
-    Put32(b, 40), Put32(b, w), Put32(b, h * 2), Put16(b, 1), Put16(b, 32);
-    for (int i = 0; i < 6; ++i) Put32(b, 0);
-    for (std::uint32_t y = h; y-- > 0;)
-        for (std::uint32_t x = 0; x < w; ++x) {
-            const testimages::Pixel p = testimages::PixelAt(img, x, y);
-            b.insert(b.end(), {p[2], p[1], p[0], p[3]});
-        }
-    b.resize(b.size() + std::size_t{maskRow} * h, 0);
-    return b;
-}
-
 Bytes Webp(const gdip::Bitmap& img) {
     std::uint8_t* out = nullptr;
     const std::size_t n =
@@ -69,7 +40,10 @@ TEST(SmallPixelBudget, OneColumnOverTheBudgetIsRefusedBeforeThePixelsExist) {
          [](const gdip::Bitmap& i) {
              return testimages::Encode(*gdip::kTiffCodec.makeEncoder(), i);
          }},
-        {"ICO", gdip::kIcoCodec.makeDecoder, Icon},
+        {"ICO", gdip::kIcoCodec.makeDecoder,
+         [](const gdip::Bitmap& i) {
+             return testimages::Icon({{i.width, i.height, 32, testimages::IconBitmap(i, 32, {})}});
+         }},
         {"WebP", gdip::kWebpCodec.makeDecoder, Webp},
         {"HEIF", gdip::kHeifCodec.makeDecoder,
          [](const gdip::Bitmap& i) {
