@@ -7,28 +7,9 @@
 
 #include "platform/framework/testing.h"
 #include "platform/gdiplus/gdiplus.h"
+#include "tests/support/imaging_runtime.h"
 
 namespace testsupport {
-
-namespace {
-
-class ImagingRuntimeEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        const GdiplusStartupInput input{1, nullptr, FALSE, FALSE};
-        ASSERT_EQ(GdiplusStartup(&m_token, &input, nullptr), Ok)
-            << "the imaging runtime module beside the test did not start";
-    }
-    void TearDown() override {
-        if (m_token != 0) GdiplusShutdown(m_token);
-        m_token = 0;
-    }
-
-private:
-    ULONG_PTR m_token = 0;
-};
-
-}  // namespace
 
 bool WaitUntil(const std::string& what, const std::function<bool()>& pred,
                std::chrono::milliseconds deadline) {
