@@ -2,6 +2,9 @@
 // list that breaks one is refused before any file is read.
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/gdiplus/runtime/codec.h"
@@ -33,8 +36,20 @@ CodecDescriptor Reader(std::string_view name, gdip::Signature signature) {
     return c;
 }
 
-TEST(CodecRegistry, TheModulesListIsSound) {
+// The build names sources and fuzzers after the list's lines, the fuzzers
+// find their codec by its name: the two must agree.
+TEST(CodecRegistry, TheModulesListIsSoundAndNamedAsTheBuildNamesIt) {
     EXPECT_EQ(gdip::RegistryFault(gdip::Codecs()), "");
+    const std::pair<std::string, const CodecDescriptor*> listed[] = {
+#define ORV_CODEC(Name) {#Name, &gdip::k##Name##Codec},
+#include "platform/gdiplus/runtime/codec_list.h"
+#undef ORV_CODEC
+    };
+    ASSERT_EQ(std::size(listed), gdip::Codecs().size());
+    for (auto [name, codec] : listed) {
+        for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        EXPECT_EQ(codec->name, name);
+    }
 }
 
 TEST(CodecRegistry, ListsBreakingARuleAreRefused) {
