@@ -27,11 +27,12 @@ add_executable(tests_engine
 target_link_libraries(tests_engine PRIVATE orv_windows_test_main orv_program)
 orv_strict(tests_engine)
 
-add_executable(tests_ui WIN32
+add_executable(tests_ui
   ${S}/dialog_session.cpp
   ${S}/scoped_home_windows.cpp
   ${S}/image_files.cpp
   ${S}/image_convert_windows.cpp
+  ${PROJECT_SOURCE_DIR}/tests/platform/gdiplus/convert_windows.cpp
   ${U}/whole_run_test.cpp
   ${U}/options_test.cpp
   ${U}/keyboard_test.cpp
@@ -39,8 +40,7 @@ add_executable(tests_ui WIN32
   ${U}/random_presses_test.cpp
   ${U}/dropped_folders_test.cpp
   ${ORV_RESOURCE_SCRIPT})
-target_link_libraries(tests_ui PRIVATE orv_windows_test_main orv_program orv_framework_testing
-                      orv_probe_convert)
+target_link_libraries(tests_ui PRIVATE orv_windows_test_main orv_program orv_framework_testing)
 orv_strict(tests_ui)
 
 add_test(NAME WineEngineTests
