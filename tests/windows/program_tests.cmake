@@ -32,7 +32,6 @@ add_executable(tests_ui
   ${S}/scoped_home_windows.cpp
   ${S}/image_files.cpp
   ${S}/image_convert_windows.cpp
-  ${PROJECT_SOURCE_DIR}/tests/platform/gdiplus/convert_windows.cpp
   ${U}/whole_run_test.cpp
   ${U}/options_test.cpp
   ${U}/keyboard_test.cpp
@@ -40,7 +39,8 @@ add_executable(tests_ui
   ${U}/random_presses_test.cpp
   ${U}/dropped_folders_test.cpp
   ${ORV_RESOURCE_SCRIPT})
-target_link_libraries(tests_ui PRIVATE orv_windows_test_main orv_program orv_framework_testing)
+target_link_libraries(tests_ui PRIVATE orv_windows_test_main orv_program orv_framework_testing
+                      orv_probe_convert)
 orv_strict(tests_ui)
 
 add_test(NAME WineEngineTests
