@@ -37,15 +37,26 @@ done
 dpkg-deb -f "$DEB" Depends | grep -q 'fonts-wqy-microhei' || fail "no font dependency"
 
 # Xvfb picks a free display itself and writes its number to fd 3: no race
-# with other tests' servers.
-Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$SCRATCH/display" 2>"$SCRATCH/xvfb.log" &
+# with other tests' servers. Without -noreset the server resets whenever its
+# last client leaves (each xdotool poll below), and a program connecting
+# during that reset is dropped ("could not connect to display"), more often
+# the busier the machine. The cookie keeps other tests' clients, which may
+# still name a display number this server has just taken, off it.
+export XAUTHORITY="$SCRATCH/Xauthority"
+: >"$XAUTHORITY"
+COOKIE=$(od -An -N16 -tx1 /dev/urandom | tr -d ' \n')
+xauth -q add :0 . "$COOKIE"  # the server reads the cookie whatever the number
+Xvfb -displayfd 3 -nolisten tcp -noreset -auth "$XAUTHORITY" -screen 0 1024x768x24 \
+  3>"$SCRATCH/display" 2>"$SCRATCH/xvfb.log" &
 XVFB_PID=$!
 for _ in $(seq 1 300); do
   grep -q '^[0-9][0-9]*$' "$SCRATCH/display" 2>/dev/null && break
   kill -0 "$XVFB_PID" 2>/dev/null || fail "Xvfb did not start: $(cat "$SCRATCH/xvfb.log")"
   sleep 0.1
 done
+grep -q '^[0-9][0-9]*$' "$SCRATCH/display" || fail "Xvfb named no display within 30 s"
 export DISPLAY=":$(head -n1 "$SCRATCH/display")"
+xauth -q add "$DISPLAY" . "$COOKIE"
 export QT_QPA_PLATFORM=xcb
 mkdir -p "$SCRATCH/home" && mkdir -m 700 "$SCRATCH/runtime"
 HOME="$SCRATCH/home" XDG_CONFIG_HOME="$SCRATCH/home/.config" XDG_RUNTIME_DIR="$SCRATCH/runtime" \
