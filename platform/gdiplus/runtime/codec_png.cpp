@@ -23,6 +23,7 @@ namespace {
 
 constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 constexpr GpStatus kDamaged = GenericError;
+constexpr std::uint64_t kMaxDeflateRatio = 1032;
 
 // ---- reading --------------------------------------------------------------
 
@@ -56,14 +57,51 @@ void RequestRgba(png_structp png, png_infop info) {
     png_read_update_info(png, info);
 }
 
+// Deflate turns at most 1032 bytes out of one compressed byte (a 258-byte
+// match coded in two bits), so the image data present in the file bounds the
+// rows it can fill. Summed over every IDAT chunk, cut at the file's end.
+std::uint64_t ImageDataBytes(std::span<const std::uint8_t> file) {
+    std::uint64_t total = 0;
+    for (std::size_t at = sizeof kSignature; file.size() - at >= 8;) {
+        const std::uint8_t* head = file.data() + at;
+        const std::uint64_t length = png_get_uint_32(head), rest = file.size() - at - 8;
+        if (std::memcmp(head + 4, "IDAT", 4) == 0) total += std::min(length, rest);
+        if (std::memcmp(head + 4, "IEND", 4) == 0 || rest < length + 4) break;
+        at += static_cast<std::size_t>(length) + 12;
+    }
+    return total;
+}
+
+// Filtered bytes the declared picture needs: a filter byte and the packed
+// samples for every row of every pass that has pixels.
+std::uint64_t FilteredBytes(png_structp png, png_infop info) {
+    const std::uint64_t width = png_get_image_width(png, info);
+    const std::uint64_t height = png_get_image_height(png, info);
+    const std::uint64_t bits =
+        std::uint64_t{png_get_bit_depth(png, info)} * png_get_channels(png, info);
+    const auto rowBytes = [&](std::uint64_t columns) { return 1 + (columns * bits + 7) / 8; };
+    if (png_get_interlace_type(png, info) == PNG_INTERLACE_NONE) return height * rowBytes(width);
+    std::uint64_t total = 0;
+    for (int pass = 0; pass < 7; ++pass) {
+        const std::uint64_t columns = PNG_PASS_COLS(width, pass),
+                            rows = PNG_PASS_ROWS(height, pass);
+        if (columns > 0) total += rows * rowBytes(columns);
+    }
+    return total;
+}
+
 // No object with a destructor lives in this frame, so libpng's longjmp
 // back to it skips nothing; the row table lives in the caller.
-GpStatus DecodePng(png_structp png, png_infop info, Bitmap& out, std::vector<png_bytep>& rows) {
+GpStatus DecodePng(png_structp png, png_infop info, std::span<const std::uint8_t> file, Bitmap& out,
+                   std::vector<png_bytep>& rows) {
     if (setjmp(png_jmpbuf(png))) return kDamaged;
     png_read_info(png, info);
     const png_uint_32 width = png_get_image_width(png, info);
     const png_uint_32 height = png_get_image_height(png, info);
     if (GpStatus s = CheckDeclaredSize(width, height); s != Ok) return s;
+    // A few bytes that declare a huge picture are refused before its buffer
+    // exists; libpng would refuse them anyway, only after allocating it.
+    if (FilteredBytes(png, info) > kMaxDeflateRatio * ImageDataBytes(file)) return kDamaged;
     const int colorType = png_get_color_type(png, info);
     const bool alpha =
         (colorType & PNG_COLOR_MASK_ALPHA) != 0 || png_get_valid(png, info, PNG_INFO_tRNS) != 0;
@@ -100,7 +138,7 @@ public:
         std::vector<png_bytep> rows;
         GpStatus status = OutOfMemory;
         try {
-            status = DecodePng(png, info, out, rows);
+            status = DecodePng(png, info, file, out, rows);
         } catch (const std::bad_alloc&) {
             status = OutOfMemory;
         }

@@ -223,6 +223,43 @@ TEST(PngCodec, ImageMagickReadsOurFilesExactly) {
     }
 }
 
+// Zero rows compress at close to deflate's best ratio, so a whole file of
+// them must still read, while the same file cut in half cannot hold its rows
+// and is refused before the picture's buffer exists.
+TEST(PngCodec, DataTooShortForTheDeclaredRowsIsRefusedBeforeAllocating) {
+    for (const bool interlaced : {false, true}) {
+        SCOPED_TRACE(interlaced ? "interlaced" : "progressive");
+        const std::uint32_t side = 2000;
+        Bytes file;
+        const Bytes row(std::size_t{side} * 4, 0);
+        png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+        png_infop info = png_create_info_struct(png);
+        png_set_write_fn(png, &file, AppendToBytes, nullptr);
+        png_set_compression_level(png, 9);
+        png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
+        png_set_IHDR(png, info, side, side, 8, PNG_COLOR_TYPE_RGB_ALPHA,
+                     interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+                     PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+        png_write_info(png, info);
+        for (int pass = png_set_interlace_handling(png); pass > 0; --pass)
+            for (std::uint32_t y = 0; y < side; ++y) png_write_row(png, row.data());
+        png_write_end(png, info);
+        png_destroy_write_struct(&png, &info);
+        ASSERT_LT(file.size(), std::size_t{side} * side * 4 / 900);  // near the best ratio
+
+        const gdip::Bitmap whole = Decode(file);
+        EXPECT_EQ(whole.width, side);
+        EXPECT_EQ(whole.rgba, Bytes(std::size_t{side} * side * 4, 0));
+
+        file.resize(file.size() / 2);
+        gdip::Bitmap out;
+        std::string printed;
+        EXPECT_EQ(gdiptest::DecodeWatched(*gdip::kPngCodec.makeDecoder(), file, out, printed),
+                  GenericError);
+        EXPECT_EQ(out.rgba.capacity(), 0u);
+    }
+}
+
 // An ancillary chunk with a bad checksum makes libpng warn; the runtime
 // decodes the picture and prints nothing. A critical chunk with a bad
 // checksum is a damaged file (only the fuzzers ignore checksums).
