@@ -36,11 +36,7 @@ using testimages::IconBitmap;
 using testimages::Pattern;
 using testimages::WebpWithExif;
 
-Bytes ReadFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
+// A TIFF variant the runtime's writer never makes, turned (orientation 6).
 struct TiffVariant {
     const char* name;
     std::uint16_t photometric, bits, samples, compression, planar;
@@ -48,53 +44,18 @@ struct TiffVariant {
 };
 
 Bytes TiffOf(const TiffVariant& v) {
-    const fs::path path = g_root / ".scratch.tif";
-    TIFF* tif = TIFFOpen(path.c_str(), "w");
-    if (tif == nullptr) return {};
-    const std::uint32_t w = 32, h = 24;
-    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, w);
-    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, h);
-    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, v.bits);
-    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, v.samples);
-    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, v.photometric);
-    TIFFSetField(tif, TIFFTAG_COMPRESSION, v.compression);
-    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, v.planar);
-    TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_RIGHTTOP);
-    if (v.photometric == PHOTOMETRIC_YCBCR)
-        TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
-    if (v.samples == 4 && v.photometric == PHOTOMETRIC_RGB) {
-        const std::uint16_t extra = EXTRASAMPLE_ASSOCALPHA;
-        TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &extra);
-    }
-    std::vector<std::uint16_t> map(3u << v.bits);
+    testimages::TiffLayout l;
+    l.w = 32, l.h = 24, l.rowsPerStrip = 8, l.orientation = ORIENTATION_RIGHTTOP;
+    l.photometric = v.photometric, l.bits = v.bits, l.samples = v.samples;
+    l.compression = v.compression, l.planar = v.planar, l.tile = v.tile;
+    if (v.samples == 4 && v.photometric == PHOTOMETRIC_RGB) l.extra = EXTRASAMPLE_ASSOCALPHA;
     if (v.photometric == PHOTOMETRIC_PALETTE) {
-        for (std::size_t i = 0; i < map.size(); ++i) map[i] = std::uint16_t(i * 4099);
-        const std::size_t n = map.size() / 3;
-        TIFFSetField(tif, TIFFTAG_COLORMAP, map.data(), map.data() + n, map.data() + 2 * n);
+        l.map.resize(3u << v.bits);
+        for (std::size_t i = 0; i < l.map.size(); ++i) l.map[i] = std::uint16_t(i * 4099);
     }
-    const int planes = v.planar == PLANARCONFIG_SEPARATE ? v.samples : 1;
-    const int perPlane = v.planar == PLANARCONFIG_SEPARATE ? 1 : v.samples;
-    if (v.tile != 0) {
-        TIFFSetField(tif, TIFFTAG_TILEWIDTH, v.tile);
-        TIFFSetField(tif, TIFFTAG_TILELENGTH, v.tile);
-        std::vector<std::uint8_t> t(std::size_t{v.tile} * v.tile * perPlane * v.bits / 8, 0x5A);
-        for (int p = 0; p < planes; ++p)
-            for (std::uint32_t y = 0; y < h; y += v.tile)
-                for (std::uint32_t x = 0; x < w; x += v.tile)
-                    TIFFWriteTile(tif, t.data(), x, y, 0, std::uint16_t(p));
-    } else {
-        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 8);
-        std::vector<std::uint8_t> row((std::size_t{w} * perPlane * v.bits + 7) / 8);
-        for (int p = 0; p < planes; ++p)
-            for (std::uint32_t y = 0; y < h; ++y) {
-                for (std::size_t i = 0; i < row.size(); ++i) row[i] = std::uint8_t(i * 11 + y * 5);
-                TIFFWriteScanline(tif, row.data(), y, std::uint16_t(p));
-            }
-    }
-    TIFFClose(tif);
-    Bytes bytes = ReadFile(path);
-    fs::remove(path);
-    return bytes;
+    const std::uint32_t mask = v.bits >= 32 ? ~0u : (1u << v.bits) - 1;
+    return testimages::LibtiffFile(
+        l, [mask](int x, int y, int s) { return std::uint32_t(x * 11 + y * 5 + s * 3) & mask; });
 }
 
 void TiffSeeds() {

@@ -1,10 +1,14 @@
 // Pictures with known pixels, their encoding to bytes, and the measures.
 #include "tests/support/test_images.h"
 
+#include <tiffio.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 
 namespace testimages {
@@ -148,6 +152,80 @@ Bytes Icon(const std::vector<IconEntry>& entries) {
     }
     for (const auto& e : entries) b.insert(b.end(), e.data.begin(), e.data.end());
     return b;
+}
+
+Bytes LibtiffFile(const TiffLayout& l, const std::function<std::uint32_t(int, int, int)>& value) {
+    std::FILE* f = std::tmpfile();
+    if (f == nullptr) return {};
+    // libtiff closes the descriptor it is given: it gets a copy.
+    TIFF* tif = TIFFFdOpen(::dup(fileno(f)), "mem.tif", "w");
+    if (tif == nullptr) {
+        std::fclose(f);
+        return {};
+    }
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, l.w);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, l.h);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, l.bits);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, l.samples);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, l.photometric);
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, l.planar);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, l.compression);
+    if (l.compression == COMPRESSION_JPEG && l.photometric == PHOTOMETRIC_YCBCR)
+        TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
+    if (l.orientation != ORIENTATION_TOPLEFT) TIFFSetField(tif, TIFFTAG_ORIENTATION, l.orientation);
+    if (l.extra != 0) TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &l.extra);
+    if (!l.map.empty()) {
+        const std::size_t n = l.map.size() / 3;
+        TIFFSetField(tif, TIFFTAG_COLORMAP, l.map.data(), l.map.data() + n, l.map.data() + 2 * n);
+    }
+    if (l.tile != 0) {
+        TIFFSetField(tif, TIFFTAG_TILEWIDTH, l.tile);
+        TIFFSetField(tif, TIFFTAG_TILELENGTH, l.tile);
+    } else {
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, l.rowsPerStrip);
+    }
+    const int planes = l.planar == PLANARCONFIG_CONTIG ? 1 : l.samples;
+    const int perPlane = l.planar == PLANARCONFIG_CONTIG ? l.samples : 1;
+    const std::uint32_t rows = l.tile ? (l.h + l.tile - 1) / l.tile * l.tile : l.h;
+    const std::uint32_t cols = l.tile ? (l.w + l.tile - 1) / l.tile * l.tile : l.w;
+    const std::size_t rowBytes = (std::size_t{cols} * perPlane * l.bits + 7) / 8;
+    for (int p = 0; p < planes; ++p) {
+        std::vector<std::uint8_t> plane(rowBytes * rows);
+        for (std::uint32_t y = 0; y < l.h; ++y)
+            for (std::uint32_t x = 0; x < l.w; ++x)
+                for (int s = 0; s < perPlane; ++s) {
+                    const std::uint32_t v = value(int(x), int(y), p + s);
+                    const std::size_t i = std::size_t{x} * perPlane + s;
+                    std::uint8_t* row = plane.data() + rowBytes * y;
+                    if (l.bits == 16) {
+                        std::memcpy(row + 2 * i, &v, 2);  // host order, as libtiff expects
+                    } else {
+                        const std::size_t bit = i * l.bits;
+                        row[bit / 8] |= std::uint8_t(v << (8 - l.bits - bit % 8));
+                    }
+                }
+        if (l.tile != 0) {
+            const std::size_t tileRow = std::size_t{l.tile} * perPlane * l.bits / 8;
+            std::vector<std::uint8_t> t(tileRow * l.tile);
+            for (std::uint32_t ty = 0; ty < rows; ty += l.tile)
+                for (std::uint32_t tx = 0; tx < cols; tx += l.tile) {
+                    for (std::uint32_t r = 0; r < l.tile; ++r)
+                        std::memcpy(t.data() + r * tileRow,
+                                    plane.data() + (ty + r) * rowBytes + tx * perPlane * l.bits / 8,
+                                    tileRow);
+                    TIFFWriteTile(tif, t.data(), tx, ty, 0, std::uint16_t(p));
+                }
+        } else {
+            for (std::uint32_t y = 0; y < l.h; ++y)
+                TIFFWriteScanline(tif, plane.data() + rowBytes * y, y, std::uint16_t(p));
+        }
+    }
+    TIFFClose(tif);
+    Bytes bytes;
+    std::rewind(f);
+    for (int c; (c = std::fgetc(f)) != EOF;) bytes.push_back(static_cast<std::uint8_t>(c));
+    std::fclose(f);
+    return bytes;
 }
 
 Bytes WebpWithExif(const Bytes& simple, std::uint32_t w, std::uint32_t h,

@@ -52,6 +52,22 @@ struct IconEntry {
 // An icon file: the directory, then every entry's data.
 Bytes Icon(const std::vector<IconEntry>& entries);
 
+// How libtiff itself lays out a TIFF file (the tags' numbers: RGB 2, planes
+// contiguous 1, Adobe deflate 8, top-left 1).
+struct TiffLayout {
+    std::uint32_t w = 9, h = 5;
+    std::uint16_t bits = 8, samples = 3, photometric = 2;
+    std::uint16_t planar = 1, extra = 0;  // extra 0: no extra sample
+    std::uint16_t compression = 8;
+    std::uint16_t orientation = 1;  // written only when not top-left
+    std::uint32_t tile = 0;         // tile side, or strips of rowsPerStrip rows
+    std::uint32_t rowsPerStrip = 2;
+    std::vector<std::uint16_t> map;  // colour map, red then green then blue
+};
+// A TIFF file written by libtiff; sample s of pixel (x, y) is value(x, y, s).
+// Empty when libtiff refuses the layout.
+Bytes LibtiffFile(const TiffLayout& l, const std::function<std::uint32_t(int, int, int)>& value);
+
 // A lossless WebP file (simple format, VP8L) rewrapped as an extended file of
 // w x h with an EXIF chunk holding the orientation.
 Bytes WebpWithExif(const Bytes& simple, std::uint32_t w, std::uint32_t h,

@@ -64,76 +64,8 @@ TEST(TiffCodec, WritesLzwContiguousEightBitWithUnassociatedAlpha) {
     TIFFClose(tif);
 }
 
-// A TIFF written with libtiff itself: sample values come from value(x, y, s).
-struct Layout {
-    std::uint32_t w = 9, h = 5;
-    std::uint16_t bits = 8, samples = 3, photometric = PHOTOMETRIC_RGB;
-    std::uint16_t planar = PLANARCONFIG_CONTIG, extra = 0;  // 0: no extra sample
-    std::uint32_t tile = 0;                                 // tile side, or strips
-    std::vector<std::uint16_t> map;                         // colour map, r then g then b
-};
-
-Bytes WriteWithLibtiff(const Layout& l, const std::function<std::uint32_t(int, int, int)>& value) {
-    testsupport::TempDir dir;
-    const auto path = dir.Path() / "in.tif";
-    TIFF* tif = TIFFOpen(path.string().c_str(), "w");
-    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, l.w);
-    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, l.h);
-    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, l.bits);
-    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, l.samples);
-    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, l.photometric);
-    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, l.planar);
-    TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
-    if (l.extra != 0) TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &l.extra);
-    if (!l.map.empty()) {
-        const std::size_t n = l.map.size() / 3;
-        TIFFSetField(tif, TIFFTAG_COLORMAP, l.map.data(), l.map.data() + n, l.map.data() + 2 * n);
-    }
-    if (l.tile != 0) {
-        TIFFSetField(tif, TIFFTAG_TILEWIDTH, l.tile);
-        TIFFSetField(tif, TIFFTAG_TILELENGTH, l.tile);
-    } else {
-        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 2);
-    }
-    const int planes = l.planar == PLANARCONFIG_CONTIG ? 1 : l.samples;
-    const int perPlane = l.planar == PLANARCONFIG_CONTIG ? l.samples : 1;
-    const std::uint32_t rows = l.tile ? (l.h + l.tile - 1) / l.tile * l.tile : l.h;
-    const std::uint32_t cols = l.tile ? (l.w + l.tile - 1) / l.tile * l.tile : l.w;
-    const std::size_t rowBytes = (std::size_t{cols} * perPlane * l.bits + 7) / 8;
-    for (int p = 0; p < planes; ++p) {
-        std::vector<std::uint8_t> plane(rowBytes * rows);
-        for (std::uint32_t y = 0; y < l.h; ++y)
-            for (std::uint32_t x = 0; x < l.w; ++x)
-                for (int s = 0; s < perPlane; ++s) {
-                    const std::uint32_t v = value(int(x), int(y), p + s);
-                    const std::size_t i = std::size_t{x} * perPlane + s;
-                    std::uint8_t* row = plane.data() + rowBytes * y;
-                    if (l.bits == 16) {
-                        std::memcpy(row + 2 * i, &v, 2);  // host order, as libtiff expects
-                    } else {
-                        const std::size_t bit = i * l.bits;
-                        row[bit / 8] |= std::uint8_t(v << (8 - l.bits - bit % 8));
-                    }
-                }
-        if (l.tile != 0) {
-            const std::size_t tileRow = std::size_t{l.tile} * perPlane * l.bits / 8;
-            std::vector<std::uint8_t> t(tileRow * l.tile);
-            for (std::uint32_t ty = 0; ty < rows; ty += l.tile)
-                for (std::uint32_t tx = 0; tx < cols; tx += l.tile) {
-                    for (std::uint32_t r = 0; r < l.tile; ++r)
-                        std::memcpy(t.data() + r * tileRow,
-                                    plane.data() + (ty + r) * rowBytes + tx * perPlane * l.bits / 8,
-                                    tileRow);
-                    TIFFWriteTile(tif, t.data(), tx, ty, 0, std::uint16_t(p));
-                }
-        } else {
-            for (std::uint32_t y = 0; y < l.h; ++y)
-                TIFFWriteScanline(tif, plane.data() + rowBytes * y, y, std::uint16_t(p));
-        }
-    }
-    TIFFClose(tif);
-    return ReadBytes(path);
-}
+using Layout = testimages::TiffLayout;
+using testimages::LibtiffFile;
 
 TEST(TiffCodec, ReadsGreyOfEveryDepthEitherPolarity) {
     for (std::uint16_t bits : {1, 2, 4, 8, 16})
@@ -143,7 +75,7 @@ TEST(TiffCodec, ReadsGreyOfEveryDepthEitherPolarity) {
             l.photometric = whiteIsZero ? PHOTOMETRIC_MINISWHITE : PHOTOMETRIC_MINISBLACK;
             const std::uint32_t max = (1u << bits) - 1;
             auto v = [max](int x, int y, int) { return std::uint32_t(x * 7 + y * 3) % (max + 1); };
-            const gdip::Bitmap b = DecodeTiff(WriteWithLibtiff(l, v));
+            const gdip::Bitmap b = DecodeTiff(LibtiffFile(l, v));
             ASSERT_EQ(b.width, l.w);
             for (std::uint32_t y = 0; y < l.h; ++y)
                 for (std::uint32_t x = 0; x < l.w; ++x) {
@@ -164,7 +96,7 @@ TEST(TiffCodec, ReadsPalettesOfEveryDepth) {
         l.map.resize(3 * n);
         for (std::size_t i = 0; i < 3 * n; ++i) l.map[i] = std::uint16_t((i * 97 % 256) * 257);
         auto v = [n](int x, int y, int) { return std::uint32_t(x + y * 5) % n; };
-        const gdip::Bitmap b = DecodeTiff(WriteWithLibtiff(l, v));
+        const gdip::Bitmap b = DecodeTiff(LibtiffFile(l, v));
         for (std::uint32_t y = 0; y < l.h; ++y)
             for (std::uint32_t x = 0; x < l.w; ++x) {
                 const std::size_t i = v(int(x), int(y), 0);
@@ -201,7 +133,7 @@ TEST(TiffCodec, ReadsRgbLayoutsWithAlpha) {
             if (s == 3 && c.extra == EXTRASAMPLE_UNSPECIFIED) e = 77;
             return c.bits == 16 ? e * 257 : e;
         };
-        const gdip::Bitmap b = DecodeTiff(WriteWithLibtiff(l, v));
+        const gdip::Bitmap b = DecodeTiff(LibtiffFile(l, v));
         EXPECT_EQ(b.hasAlpha, c.extra != EXTRASAMPLE_UNSPECIFIED) << c.name;
         if (premultiply) {
             // Straight colour from premultiplied is only as exact as the
