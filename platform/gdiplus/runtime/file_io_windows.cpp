@@ -9,6 +9,7 @@
 #include <random>
 
 #include "file_io.h"
+#include "platform/gdiplus/save_temporary.h"
 
 namespace gdip::fileio {
 
@@ -172,16 +173,19 @@ std::string ResolvedTargetKey(const Target& target) {
     return NameKey(resolved + target.leaf);
 }
 
-// ".<name>.XXXXXX.tmp" beside the target, created new; the name is shortened
-// so that the whole stays within the 255 units a name may have.
+// The temporary beside the target, named as save_temporary.h says (so that a
+// scan passes over one that a killed save left), created new; the target's
+// name is shortened so that the whole stays within the 255 units a name may
+// have.
 Handle CreateTemporary(const Target& target, std::wstring& temporary, DWORD& error) {
-    constexpr std::size_t kRoom = 255 - 1 - 11;  // ".", then ".XXXXXX.tmp"
+    constexpr std::size_t kRoom = 255 - 2 - kSaveTemporaryRandom - kSaveTemporaryEnd.size();
     static thread_local std::mt19937 random{std::random_device{}()};
-    const wchar_t* digits = L"0123456789abcdefghijklmnopqrstuvwxyz";
+    const wchar_t* letters = L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    const std::wstring end(kSaveTemporaryEnd.begin(), kSaveTemporaryEnd.end());
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::wstring tag;
-        for (int i = 0; i < 6; ++i) tag += digits[random() % 36];
-        temporary = target.folder + L"." + target.leaf.substr(0, kRoom) + L"." + tag + L".tmp";
+        for (std::size_t i = 0; i < kSaveTemporaryRandom; ++i) tag += letters[random() % 62];
+        temporary = target.folder + L"." + target.leaf.substr(0, kRoom) + L"." + tag + end;
         HANDLE h = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                FILE_ATTRIBUTE_HIDDEN, nullptr);
         if (h != INVALID_HANDLE_VALUE) return Handle(h);
