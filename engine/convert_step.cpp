@@ -55,9 +55,10 @@ void CConverterDlg::SaveStep() {
                 break;
         }
         // Whatever the policy, no source of the run is written over (Overwrite
-        // into the source folder would replace k.PNG by the output of k.JPG);
-        // the refusal counts as a failed save.
-        if (m_pRunSources != nullptr && m_pRunSources->Contains(path)) {
+        // into the source folder would replace k.PNG by the output of k.JPG),
+        // nor a taken name for which the affix found no free one; the refusal
+        // counts as a failed save.
+        if (path.empty() || (m_pRunSources != nullptr && m_pRunSources->Contains(path))) {
             m_pImage->lastStatus = Win32Error;
             continue;
         }

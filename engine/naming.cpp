@@ -15,15 +15,19 @@ std::u16string BaseNameOf(const std::u16string& path) {
 std::u16string MakeOutputPath(const std::u16string& folder, const std::u16string& name,
                               const std::u16string& prefix, const std::u16string& suffix,
                               const std::u16string& extension, AffixMode mode) {
-    std::u16string current = name;
-    std::u16string candidate = folder + current + extension;
-    // An empty affix would never make the name free; the run never passes
-    // one, and a caller that did gets the taken name back instead of a hang.
+    // No file name is longer than 255 characters, so an affix that makes new
+    // names ends the search within 255 copies, when the candidate can no
+    // longer exist. One that still finds the name taken makes no new names:
+    // an empty one, or a prefix of separators ("\", ".\") that names the
+    // same file again and again. There is no free name then; the taken one
+    // is never handed back, so nothing is written over.
+    constexpr int kMostAffixes = 256;
     const std::u16string& affix = mode == AffixMode::Prefix ? prefix : suffix;
-    if (affix.empty()) return candidate;
-    while (PathFileExistsW(candidate.c_str())) {
-        current = mode == AffixMode::Prefix ? prefix + current : current + suffix;
-        candidate = folder + current + extension;
+    std::u16string current = name;
+    for (int copies = 0; copies <= kMostAffixes; ++copies) {
+        const std::u16string candidate = folder + current + extension;
+        if (!PathFileExistsW(candidate.c_str())) return candidate;
+        current = mode == AffixMode::Prefix ? affix + current : current + affix;
     }
-    return candidate;
+    return {};
 }

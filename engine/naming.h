@@ -9,7 +9,8 @@ enum class AffixMode { Prefix, Suffix };
 std::u16string BaseNameOf(const std::u16string& path);
 
 // folder + name + extension; while that exists, one more copy of the affix
-// goes before the name (prefix mode) or after it (suffix mode).
+// goes before the name (prefix mode) or after it (suffix mode). Empty when
+// the affix makes no free name (see the definition).
 std::u16string MakeOutputPath(const std::u16string& folder, const std::u16string& name,
                               const std::u16string& prefix, const std::u16string& suffix,
                               const std::u16string& extension, AffixMode mode);

@@ -106,10 +106,15 @@ TEST_F(MakeOutputPathTest, UnusedAffixIsIgnored) {
               m_folder + u"photo_copy.PNG");
 }
 
-TEST_F(MakeOutputPathTest, EmptyAffixReturnsTheTakenNameInsteadOfLooping) {
+// An affix that names the same file again would loop for ever; the taken name
+// must not come back either, or the save would write over it.
+TEST_F(MakeOutputPathTest, AffixThatMakesNoNewNameFindsNone) {
     Take(u"photo.PNG");
-    EXPECT_EQ(MakeOutputPath(m_folder, u"photo", u"", u"", u".PNG", AffixMode::Prefix),
-              m_folder + u"photo.PNG");
+    for (const char16_t* affix : {u"", u"\\", u"/", u".\\", u"./", u"\\.\\"}) {
+        EXPECT_EQ(MakeOutputPath(m_folder, u"photo", affix, u"", u".PNG", AffixMode::Prefix), u"")
+            << win32::NameToHost(affix);
+    }
+    EXPECT_EQ(MakeOutputPath(m_folder, u"photo", u"", u"", u".PNG", AffixMode::Suffix), u"");
 }
 
 TEST_F(MakeOutputPathTest, VanishedFolderReportsNothingTaken) {

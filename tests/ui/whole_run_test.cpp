@@ -200,6 +200,16 @@ const ClashCase kClashes[] = {
      1,
      {"photo.BMP", "xphoto.BMP"},
      2},
+    {"a prefix of separators names the taken file again",
+     {"photo.bmp", "other.bmp"},
+     {"photo.JPG"},
+     {},
+     ClashPolicy::Prefix,
+     u"\\",
+     {IDC_FORMAT_JPEG},
+     1,
+     {"other.JPG", "photo.JPG"},
+     1},
     {"no dot and only a dot",
      {"scan", ".PNG"},
      {},
@@ -237,6 +247,8 @@ TEST_F(WholeRun, NameClashesFollowThePolicy) {
         for (const std::string& name : files)
             if (name != "photo.JPG") {
                 EXPECT_NE(SniffFormat(ReadFileBytes(to.Path() / name)), "") << name;
+            } else {
+                EXPECT_EQ(SniffFormat(ReadFileBytes(to.Path() / name)), "") << "written over";
             }
     }
 }
