@@ -3,12 +3,10 @@
 // is still armed.
 #include <gtest/gtest.h>
 
-#include <QImage>
 #include <filesystem>
 
-#include "platform/framework/testing_qt.h"
-#include "tests/support/dialog_session.h"
-#include "tests/support/image_files.h"
+#include "platform/framework/testing.h"
+#include "tests/ui/run_control_fixture.h"
 
 namespace {
 
@@ -16,84 +14,6 @@ using namespace testsupport;
 namespace fs = std::filesystem;
 
 const bool kRuntime = UseImagingRuntime();
-
-constexpr int kImages = 4;
-constexpr int kFormats = 3;
-
-class RunControl : public ::testing::Test {
-protected:
-    void SetUp() override {
-        for (int i = 0; i < kImages; ++i)
-            src.Write(NumberedName("img", i, ".bmp"), MakeBmp(6, 5, static_cast<unsigned>(i)));
-        before = SnapshotTree(src.Path());
-        RunSettings r;
-        r.source = src.WinPath();
-        r.destination = dst.WinPath();
-        r.formats = {IDC_FORMAT_PNG, IDC_FORMAT_BMP, IDC_FORMAT_GIF};
-        s.Apply(r);
-    }
-    void TearDown() override { EXPECT_EQ(SnapshotTree(src.Path()), before); }
-
-    int Outputs() const { return static_cast<int>(FileNamesIn(dst.Path()).size()); }
-    void PressStart() { s.Click(IDC_START); }
-    void PressStop() { s.Click(IDC_STOP); }
-    void ExpectStopped() {
-        EXPECT_EQ(s.Text(IDC_STATUS_MESSAGE), u"操作已停止");
-        EXPECT_EQ(s.Dlg().GetStatusColour(), kRed);
-        EXPECT_LE(s.ClosestToColour(IDC_STATUS_MESSAGE, 255, 0, 0), 30);
-        EXPECT_EQ(s.FocusId(), IDC_SOURCE_PATH);
-        ExpectIdleControls(s);
-    }
-    // Each output name appears once: no file was loaded and saved twice.
-    void ExpectOutputsOfFiles(int files) {
-        EXPECT_EQ(Outputs(), files * kFormats);
-        for (const std::string& name : FileNamesIn(dst.Path()))
-            EXPECT_EQ(name.rfind("_ORV_", 0), std::string::npos) << name;
-    }
-
-    ScopedHome home{true};
-    TempDir src, dst;
-    DialogSession s;
-    std::map<std::string, std::string> before;
-};
-
-// The scan at Start blocks the window; what Start set before it must already
-// be on screen: the counting line, the emptied message line, the disabled
-// options. Looked at from inside the scan, where nothing can paint.
-TEST_F(RunControl, WhatStartSetsBeforeTheScanIsOnScreenDuringTheScan) {
-    PressStart();
-    ASSERT_TRUE(s.WaitForRunEnd());  // leaves both status lines filled
-    afx::testing::PumpOnce();
-    const int shown[] = {IDC_STATUS_COUNTS,      IDC_STATUS_MESSAGE, IDC_SOURCE_PATH,
-                         IDC_SAVE_PATH,          IDC_PREFIX,         IDC_SUFFIX,
-                         IDC_INCLUDE_SUBFOLDERS, IDC_SELECT_ALL,     IDC_FORMAT_BMP,
-                         IDC_FORMAT_PNG,         IDC_FORMAT_JPEG,    IDC_FORMAT_GIF,
-                         IDC_FORMAT_TIFF,        IDC_POLICY_PREFIX,  IDC_POLICY_SUFFIX,
-                         IDC_POLICY_OVERWRITE,   IDC_BROWSE_SOURCE,  IDC_BROWSE_SAVE};
-    int searches = 0;
-    afx::testing::SetFileFindHook([&](const std::u16string&) {
-        if (searches++ > 0) return;
-        EXPECT_EQ(s.Text(IDC_STATUS_COUNTS), u"正在统计文件总数,请稍候... ");
-        EXPECT_EQ(s.Text(IDC_STATUS_MESSAGE), u"");
-        const QImage screen =
-            afx::testing::GrabScreen(&s.Dlg()).convertToFormat(QImage::Format_RGB32);
-        const QImage drawn = afx::testing::Grab(&s.Dlg()).convertToFormat(QImage::Format_RGB32);
-        ASSERT_EQ(screen.size(), drawn.size());
-        for (int id : shown) {
-            if (id != IDC_STATUS_COUNTS && id != IDC_STATUS_MESSAGE) {
-                EXPECT_FALSE(s.Enabled(id)) << id;
-            }
-            const RECT r = afx::testing::ControlRect(s.Item(id));
-            const QRect area(r.left, r.top, r.right - r.left, r.bottom - r.top);
-            EXPECT_TRUE(screen.copy(area) == drawn.copy(area))
-                << "control " << id << " is not on screen as it is";
-        }
-    });
-    PressStart();
-    afx::testing::SetFileFindHook({});
-    EXPECT_GT(searches, 0);
-    ASSERT_TRUE(s.WaitForRunEnd());
-}
 
 TEST_F(RunControl, PauseBetweenLoadAndSaveStillSavesTheFile) {
     PressStart();

@@ -1,9 +1,9 @@
 # The program's engine and window tests, the same sources as on Linux, built
 # against the Windows backend of platform/ and run by ctest under Wine: the
 # engine tests headless, the window tests on a virtual display of their own.
-# Left out: startup_state_test.cpp and run_control_test.cpp (they read the Qt
-# widgets and renderings of the Linux framework: fonts, pixel sizes, what the
-# screen shows), folder_window_x11_test.cpp (the X server's window list) and
+# Left out: startup_state_test.cpp and run_control_drawing_test.cpp (they read
+# the Qt widgets and renderings of the Linux framework: fonts, pixel sizes,
+# what the screen shows), folder_window_x11_test.cpp (the X server's window list) and
 # scan_test.cpp (it compares the scan with the host's own directory reading
 # and makes what only a Linux file system holds: names that are not UTF-8,
 # 70,000 hard links, paths beyond 4,095 bytes) and naming_test.cpp (it
@@ -33,6 +33,7 @@ add_executable(tests_ui
   ${S}/image_files.cpp
   ${S}/image_convert_windows.cpp
   ${U}/whole_run_test.cpp
+  ${U}/run_control_test.cpp
   ${U}/options_test.cpp
   ${U}/keyboard_test.cpp
   ${U}/folders_test.cpp

@@ -29,6 +29,30 @@ HWND KeyTarget(CDialog* pDlg) {
     return focus != nullptr && sys::GetAncestor(focus, sys::GA_ROOT) == dialog ? focus : dialog;
 }
 
+bool DispatchOne(sys::MSG& msg) {
+    const HWND root = msg.hwnd != nullptr ? sys::GetAncestor(msg.hwnd, sys::GA_ROOT) : nullptr;
+    DialogHost* host = root != nullptr ? DialogHost::Of(root) : nullptr;
+    if (host != nullptr && host->Window().hwnd == root && sys::IsDialogMessageW(root, &msg))
+        return true;
+    sys::TranslateMessage(&msg);
+    sys::DispatchMessageW(&msg);
+    return true;
+}
+
+// Takes what a user's action has queued (the input and what it posts), but
+// no timer tick: as for a user, the action completes before the run's next
+// step may run.
+void PumpInput() {
+    sys::MSG msg{};
+    for (;;) {
+        if (sys::PeekMessageW(&msg, nullptr, 0, WM_TIMER - 1, sys::PM_REMOVE) ||
+            sys::PeekMessageW(&msg, nullptr, WM_TIMER + 1, 0xFFFFFFFF, sys::PM_REMOVE))
+            DispatchOne(msg);
+        else
+            return;
+    }
+}
+
 void PressVirtualKey(CDialog* pDlg, int vk, bool shift = false) {
     const HWND target = KeyTarget(pDlg);
     if (target == nullptr) return;
@@ -42,7 +66,7 @@ void PressVirtualKey(CDialog* pDlg, int vk, bool shift = false) {
     sys::PostMessageW(target, sys::WM_KEYDOWN, static_cast<WPARAM>(vk), 1);
     if (vk == sys::VK_SPACE) sys::PostMessageW(target, sys::WM_CHAR, u' ', 1);
     sys::PostMessageW(target, sys::WM_KEYUP, static_cast<WPARAM>(vk), (LPARAM{3} << 30) | 1);
-    PumpOnce();
+    PumpInput();
     sys::SetKeyboardState(saved);
 }
 
@@ -57,7 +81,7 @@ void Click(CWnd* pControl) {
     const LPARAM at = PointParam((r.right - r.left) / 2, (r.bottom - r.top) / 2);
     sys::PostMessageW(control, sys::WM_LBUTTONDOWN, sys::MK_LBUTTON, at);
     sys::PostMessageW(control, sys::WM_LBUTTONUP, 0, at);
-    PumpOnce();
+    PumpInput();
 }
 
 void Type(CWnd* pEdit, const std::u16string& text) {
@@ -70,7 +94,7 @@ void Type(CWnd* pEdit, const std::u16string& text) {
         sys::PostMessageW(edit, sys::WM_KEYUP, sys::VK_DELETE, (LPARAM{3} << 30) | 1);
     }
     for (char16_t unit : text) sys::PostMessageW(edit, sys::WM_CHAR, unit, 1);
-    PumpOnce();
+    PumpInput();
 }
 
 void PressEnter(CDialog* pDlg) {
@@ -84,7 +108,7 @@ void PressEscape(CDialog* pDlg) {
 void RequestClose(CDialog* pDlg) {
     if (const HWND dialog = Hwnd(pDlg))
         sys::SendMessageW(dialog, sys::WM_SYSCOMMAND, sys::SC_CLOSE, 0);
-    PumpOnce();
+    PumpInput();
 }
 
 void PressKey(CDialog* pDlg, Key key) {
@@ -142,7 +166,7 @@ bool DropFiles(CWnd* pOver, const std::vector<std::string>& hostPaths) {
                 names.size() * sizeof(char16_t), block + sizeof header);
     sys::GlobalUnlock(memory);
     sys::PostMessageW(target, 0x0233 /* WM_DROPFILES */, reinterpret_cast<WPARAM>(memory), 0);
-    PumpOnce();
+    PumpInput();
     return true;
 }
 
@@ -158,14 +182,7 @@ bool PumpUntil(const std::function<bool()>& pred, std::chrono::milliseconds time
 
 void PumpOnce() {
     sys::MSG msg{};
-    while (sys::PeekMessageW(&msg, nullptr, 0, 0, sys::PM_REMOVE)) {
-        const HWND root = msg.hwnd != nullptr ? sys::GetAncestor(msg.hwnd, sys::GA_ROOT) : nullptr;
-        DialogHost* host = root != nullptr ? DialogHost::Of(root) : nullptr;
-        if (host != nullptr && host->Window().hwnd == root && sys::IsDialogMessageW(root, &msg))
-            continue;
-        sys::TranslateMessage(&msg);
-        sys::DispatchMessageW(&msg);
-    }
+    while (sys::PeekMessageW(&msg, nullptr, 0, 0, sys::PM_REMOVE)) DispatchOne(msg);
 }
 
 // The dialog's pixels as the screen holds them, after any pending painting.
