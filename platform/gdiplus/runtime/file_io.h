@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +21,7 @@ enum class Outcome {
     OutOfMemory,   // larger than anything the pixel budget admits
     IsSource,      // the target is the file the image was read from
     WriterFailed,  // the writer reported a failure of its own
+    NotWanted,     // the reader turned the file down from its first bytes
     Failed,        // anything else the system refused
 };
 
@@ -36,9 +38,16 @@ struct FileIdentity {
 // Called once at start-up (the POSIX side reads the file-creation mask).
 void Prepare();
 
+// The first bytes of a file that a reader is shown before the rest is read.
+inline constexpr std::size_t kHeadBytes = 64 * 1024;
+using HeadCheck = std::function<bool(std::span<const std::uint8_t>)>;
+
 // Reads a whole regular file named in the program's path form; refuses
-// folders, devices and pipes at once and files larger than maxBytes.
-Outcome ReadWholeFile(std::u16string_view path, std::uint64_t maxBytes,
+// folders, devices and pipes at once and files larger than maxBytes. The
+// first kHeadBytes (or the whole smaller file) go to wanted first; when it
+// answers false, nothing more is read (a video among the photos costs its
+// head, not its size in memory and time).
+Outcome ReadWholeFile(std::u16string_view path, std::uint64_t maxBytes, const HeadCheck& wanted,
                       std::vector<std::uint8_t>& bytes, FileIdentity& identity);
 
 // Writes a file as a temporary in the target's folder (an unnamed file where

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -57,11 +58,9 @@ Outcome OutcomeOfWriteError(int error) {
                                                                  : Outcome::Failed;
 }
 
-Outcome ReadAll(int fd, std::uint64_t size, std::uint64_t maxBytes,
-                std::vector<std::uint8_t>& bytes) {
-    if (size > maxBytes) return Outcome::OutOfMemory;
-    bytes.resize(size);
-    std::size_t done = 0;
+// Reads bytes [from, bytes.size()); the vector ends where the file did.
+Outcome ReadRange(int fd, std::size_t from, std::vector<std::uint8_t>& bytes) {
+    std::size_t done = from;
     while (done < bytes.size()) {
         const ssize_t n = read(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR) continue;
@@ -71,6 +70,18 @@ Outcome ReadAll(int fd, std::uint64_t size, std::uint64_t maxBytes,
     }
     bytes.resize(done);
     return Outcome::Ok;
+}
+
+Outcome ReadAll(int fd, std::uint64_t size, std::uint64_t maxBytes, const HeadCheck& wanted,
+                std::vector<std::uint8_t>& bytes) {
+    if (size > maxBytes) return Outcome::OutOfMemory;
+    bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(size, kHeadBytes)));
+    if (Outcome o = ReadRange(fd, 0, bytes); o != Outcome::Ok) return o;
+    if (wanted && !wanted(bytes)) return Outcome::NotWanted;
+    if (bytes.size() < kHeadBytes) return Outcome::Ok;  // the whole file is there
+    const std::size_t head = bytes.size();
+    bytes.resize(static_cast<std::size_t>(size));
+    return ReadRange(fd, head, bytes);
 }
 
 std::string ResolvedPath(const std::string& path) {
@@ -244,7 +255,7 @@ void Prepare() {
     g_umask = mask;
 }
 
-Outcome ReadWholeFile(std::u16string_view path, std::uint64_t maxBytes,
+Outcome ReadWholeFile(std::u16string_view path, std::uint64_t maxBytes, const HeadCheck& wanted,
                       std::vector<std::uint8_t>& bytes, FileIdentity& identity) {
     const auto host = win32::ToHostPath(path);
     if (!host) return Outcome::NotFound;
@@ -255,7 +266,8 @@ Outcome ReadWholeFile(std::u16string_view path, std::uint64_t maxBytes,
     if (fstat(fd.Get(), &st) != 0) return Outcome::Failed;
     if (S_ISDIR(st.st_mode)) return Outcome::AccessDenied;
     if (!S_ISREG(st.st_mode)) return Outcome::Failed;
-    if (Outcome o = ReadAll(fd.Get(), static_cast<std::uint64_t>(st.st_size), maxBytes, bytes);
+    if (Outcome o =
+            ReadAll(fd.Get(), static_cast<std::uint64_t>(st.st_size), maxBytes, wanted, bytes);
         o != Outcome::Ok)
         return o;
     identity.volume = st.st_dev;

@@ -131,11 +131,9 @@ HANDLE OpenForIdentity(const std::wstring& path) {
                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
-Outcome ReadAll(HANDLE h, std::uint64_t size, std::uint64_t maxBytes,
-                std::vector<std::uint8_t>& bytes) {
-    if (size > maxBytes) return Outcome::OutOfMemory;
-    bytes.resize(size);
-    std::size_t done = 0;
+// Reads bytes [from, bytes.size()); the vector ends where the file did.
+Outcome ReadRange(HANDLE h, std::size_t from, std::vector<std::uint8_t>& bytes) {
+    std::size_t done = from;
     while (done < bytes.size()) {
         const DWORD chunk =
             static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
@@ -146,6 +144,18 @@ Outcome ReadAll(HANDLE h, std::uint64_t size, std::uint64_t maxBytes,
     }
     bytes.resize(done);
     return Outcome::Ok;
+}
+
+Outcome ReadAll(HANDLE h, std::uint64_t size, std::uint64_t maxBytes, const HeadCheck& wanted,
+                std::vector<std::uint8_t>& bytes) {
+    if (size > maxBytes) return Outcome::OutOfMemory;
+    bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(size, kHeadBytes)));
+    if (Outcome o = ReadRange(h, 0, bytes); o != Outcome::Ok) return o;
+    if (wanted && !wanted(bytes)) return Outcome::NotWanted;
+    if (bytes.size() < kHeadBytes) return Outcome::Ok;  // the whole file is there
+    const std::size_t head = bytes.size();
+    bytes.resize(static_cast<std::size_t>(size));
+    return ReadRange(h, head, bytes);
 }
 
 struct Target {
@@ -217,7 +227,7 @@ Outcome WriteTemporary(Handle& h, const std::function<bool(std::FILE*)>& write) 
 
 void Prepare() {}
 
-Outcome ReadWholeFile(std::u16string_view path, std::uint64_t maxBytes,
+Outcome ReadWholeFile(std::u16string_view path, std::uint64_t maxBytes, const HeadCheck& wanted,
                       std::vector<std::uint8_t>& bytes, FileIdentity& identity) {
     // A folder cannot be opened this way (access denied), as a picture it is not.
     Handle h(CreateFileW(Wide(path).c_str(), GENERIC_READ,
@@ -228,7 +238,8 @@ Outcome ReadWholeFile(std::u16string_view path, std::uint64_t maxBytes,
     if (GetFileType(h.Get()) != FILE_TYPE_DISK) return Outcome::Failed;
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(h.Get(), &size) || size.QuadPart < 0) return Outcome::Failed;
-    if (Outcome o = ReadAll(h.Get(), static_cast<std::uint64_t>(size.QuadPart), maxBytes, bytes);
+    if (Outcome o =
+            ReadAll(h.Get(), static_cast<std::uint64_t>(size.QuadPart), maxBytes, wanted, bytes);
         o != Outcome::Ok)
         return o;
     if (!IdentityOf(h.Get(), identity)) return Outcome::Failed;

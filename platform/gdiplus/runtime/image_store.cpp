@@ -19,6 +19,8 @@ GpStatus StatusOf(fileio::Outcome outcome) {
             return AccessDenied;
         case fileio::Outcome::OutOfMemory:
             return OutOfMemory;
+        case fileio::Outcome::NotWanted:
+            return UnknownImageFormat;
         case fileio::Outcome::IsSource:
         case fileio::Outcome::WriterFailed:
         case fileio::Outcome::Failed:
@@ -41,7 +43,12 @@ std::unordered_set<const GpImage*> g_live;
 GpStatus LoadImageFile(std::u16string_view winPath, std::unique_ptr<GpBitmap>& image) {
     std::vector<std::uint8_t> bytes;
     fileio::FileIdentity identity;
-    if (GpStatus s = StatusOf(fileio::ReadWholeFile(winPath, MaxFileBytes(), bytes, identity));
+    // A file that no decoder knows by its head is not read whole.
+    const auto known = [](std::span<const std::uint8_t> head) {
+        return DecoderFor(head) != nullptr;
+    };
+    if (GpStatus s =
+            StatusOf(fileio::ReadWholeFile(winPath, MaxFileBytes(), known, bytes, identity));
         s != Ok)
         return s;
     const Decoder* decoder = DecoderFor(bytes);

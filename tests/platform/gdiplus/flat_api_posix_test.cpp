@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <fstream>
 
 #include "flat_api_fixture.h"
 #include "tests/support/unprivileged.h"
@@ -20,6 +21,37 @@ using gdiptest::Bytes;
 TEST_F(FlatApi, PipeNamedLikeAPictureIsRefusedAtOnce) {
     ASSERT_EQ(mkfifo((m_dir.Path() / "pipe.png").c_str(), 0600), 0);
     Load(m_dir.Path() / "pipe.png", Win32Error);  // refused at once, not waited on
+}
+
+// Bytes this process has read from files so far.
+std::uint64_t BytesRead() {
+    std::ifstream io("/proc/self/io");
+    std::string key;
+    std::uint64_t value = 0;
+    while (io >> key >> value)
+        if (key == "rchar:") return value;
+    return 0;
+}
+
+// A video among the photos is turned down from its head, not read whole into
+// memory; a picture larger than the head still reads whole.
+TEST_F(FlatApi, LargeFileThatIsNoPictureIsNotReadWhole) {
+    std::string video(64 << 20, '\0');
+    video.replace(4, 8, "ftypmp42");
+    const fs::path movie = m_dir.Write("clip.jpg", video);
+    const std::uint64_t before = BytesRead();
+    Load(movie, UnknownImageFormat);
+    EXPECT_LT(BytesRead() - before, std::uint64_t{1} << 20);
+
+    const fs::path large = m_dir.Path() / "large.bmp";
+    gdiptest::WriteBytes(large, testimages::Encode(*gdip::kBmpCodec.makeEncoder(),
+                                                   testimages::Pattern(400, 300, false)));
+    GpImage* image = Load(large);
+    UINT w = 0, h = 0;
+    EXPECT_EQ(GdipGetImageWidth(image, &w), Ok);
+    EXPECT_EQ(GdipGetImageHeight(image, &h), Ok);
+    EXPECT_EQ(w * 1000 + h, 400u * 1000 + 300);
+    EXPECT_EQ(GdipDisposeImage(image), Ok);
 }
 
 TEST_F(FlatApi, SavingOverALinkToTheSourceIsRefused) {
