@@ -35,6 +35,11 @@ mkdir -p "$SEEDS" "$WORK/crashes" "$WORK/logs"
 # (x265 leaks a little when encoding the HEIC seeds; that is not ours to find)
 ASAN_OPTIONS=detect_leaks=0 "$BUILD/bin/fuzz_seeds" "$SEEDS"
 
+# Inputs that once broke a decoder are run first by their target, every time.
+for d in fuzz/regressions/*/; do
+  [ -d "$d" ] && mkdir -p "$SEEDS/$(basename "$d")" && cp "$d"* "$SEEDS/$(basename "$d")/"
+done
+
 # Variants that only ImageMagick writes, when it is installed.
 if command -v convert >/dev/null 2>&1; then
   pic="$WORK/seed-source.ppm"

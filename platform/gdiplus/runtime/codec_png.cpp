@@ -57,6 +57,15 @@ void RequestRgba(png_structp png, png_infop info) {
     png_read_update_info(png, info);
 }
 
+// Only IHDR, PLTE, tRNS and the image data decide the pixels we read; text,
+// profiles, calibration and the rest are skipped. libpng would buffer each of
+// them whole first, and its size check only warns: a 200-byte file declaring
+// a 2 GB text chunk would reserve 2 GB. Skipped, they are read past in small
+// pieces.
+void SkipMetadataChunks(png_structp png) {
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
+}
+
 // Deflate turns at most 1032 bytes out of one compressed byte (a 258-byte
 // match coded in two bits), so the image data present in the file bounds the
 // rows it can fill. Summed over every IDAT chunk, cut at the file's end.
@@ -135,6 +144,7 @@ public:
         ReadState state{file};
         png_set_read_fn(png, &state, ReadFromMemory);
         SetPngChecksumRule(png);
+        SkipMetadataChunks(png);
         std::vector<png_bytep> rows;
         GpStatus status = OutOfMemory;
         try {
