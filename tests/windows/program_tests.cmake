@@ -39,6 +39,7 @@ add_executable(tests_ui
   ${U}/folders_test.cpp
   ${U}/random_presses_test.cpp
   ${U}/dropped_folders_test.cpp
+  program_windows_test.cpp
   ${ORV_RESOURCE_SCRIPT})
 target_link_libraries(tests_ui PRIVATE orv_windows_test_main orv_program orv_framework_testing
                       orv_probe_convert)

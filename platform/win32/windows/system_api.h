@@ -239,6 +239,8 @@ BOOL GetWindowRect(HWND hWnd, RECT* lpRect);
 int MapWindowPoints(HWND hWndFrom, HWND hWndTo, POINT* lpPoints, UINT cPoints);
 HWND GetAncestor(HWND hwnd, UINT gaFlags);
 BOOL GetKeyboardState(BYTE* lpKeyState);
+BOOL MapDialogRect(HWND hDlg, RECT* lpRect);
+int GetClassNameW(HWND hWnd, LPWSTR lpClassName, int nMaxCount);
 BOOL SetKeyboardState(BYTE* lpKeyState);
 
 // gdi32
