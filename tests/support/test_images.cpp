@@ -2,7 +2,6 @@
 #include "tests/support/test_images.h"
 
 #include <tiffio.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -154,15 +153,57 @@ Bytes Icon(const std::vector<IconEntry>& entries) {
     return b;
 }
 
+// A file that libtiff writes into memory, the same way on every system (a
+// descriptor handed to TIFFFdOpen is a handle on Windows).
+struct MemoryFile {
+    Bytes bytes;
+    std::size_t at = 0;
+};
+
+tmsize_t MemoryRead(thandle_t h, void* data, tmsize_t n) {
+    auto* m = static_cast<MemoryFile*>(h);
+    const std::size_t from = std::min(m->at, m->bytes.size());
+    const std::size_t count = std::min(static_cast<std::size_t>(n), m->bytes.size() - from);
+    std::memcpy(data, m->bytes.data() + from, count);
+    m->at = from + count;
+    return static_cast<tmsize_t>(count);
+}
+
+tmsize_t MemoryWrite(thandle_t h, void* data, tmsize_t n) {
+    auto* m = static_cast<MemoryFile*>(h);
+    const auto count = static_cast<std::size_t>(n);
+    if (m->at + count > m->bytes.size()) m->bytes.resize(m->at + count);
+    std::memcpy(m->bytes.data() + m->at, data, count);
+    m->at += count;
+    return n;
+}
+
+toff_t MemorySeek(thandle_t h, toff_t offset, int whence) {
+    auto* m = static_cast<MemoryFile*>(h);
+    const toff_t base = whence == SEEK_CUR ? m->at : whence == SEEK_END ? m->bytes.size() : 0;
+    m->at = static_cast<std::size_t>(base + offset);  // a negative offset wraps back
+    return m->at;
+}
+
+int MemoryClose(thandle_t) {
+    return 0;
+}
+
+toff_t MemorySize(thandle_t h) {
+    return static_cast<MemoryFile*>(h)->bytes.size();
+}
+
+int NoMap(thandle_t, void**, toff_t*) {
+    return 0;
+}
+
+void NoUnmap(thandle_t, void*, toff_t) {}
+
 Bytes LibtiffFile(const TiffLayout& l, const std::function<std::uint32_t(int, int, int)>& value) {
-    std::FILE* f = std::tmpfile();
-    if (f == nullptr) return {};
-    // libtiff closes the descriptor it is given: it gets a copy.
-    TIFF* tif = TIFFFdOpen(::dup(fileno(f)), "mem.tif", "w");
-    if (tif == nullptr) {
-        std::fclose(f);
-        return {};
-    }
+    MemoryFile file;
+    TIFF* tif = TIFFClientOpen("mem.tif", "w", &file, MemoryRead, MemoryWrite, MemorySeek,
+                               MemoryClose, MemorySize, NoMap, NoUnmap);
+    if (tif == nullptr) return {};
     TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, l.w);
     TIFFSetField(tif, TIFFTAG_IMAGELENGTH, l.h);
     TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, l.bits);
@@ -221,11 +262,7 @@ Bytes LibtiffFile(const TiffLayout& l, const std::function<std::uint32_t(int, in
         }
     }
     TIFFClose(tif);
-    Bytes bytes;
-    std::rewind(f);
-    for (int c; (c = std::fgetc(f)) != EOF;) bytes.push_back(static_cast<std::uint8_t>(c));
-    std::fclose(f);
-    return bytes;
+    return file.bytes;
 }
 
 Bytes WebpWithExif(const Bytes& simple, std::uint32_t w, std::uint32_t h,

@@ -1,6 +1,7 @@
 // The Windows module as a file and as the system loader sees it: found
 // beside the executable, of its published size and version, exporting the
-// flat API and nothing else, and needing no DLL but the system's own.
+// flat API and nothing else, and needing no DLL but the system's own; and
+// the executables that use it load it only when they first call it.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -32,8 +33,13 @@ const IMAGE_DATA_DIRECTORY& Directory(HMODULE module, int entry) {
     return nt->OptionalHeader.DataDirectory[entry];
 }
 
+// Loaded by name as the delay-load helper loads it, on the first call.
+HMODULE Module() {
+    return LoadLibraryW(L"gdiplus.dll");
+}
+
 TEST(WindowsModule, LoadedFromBesideTheExecutableWithItsSizeAndVersion) {
-    HMODULE module = GetModuleHandleW(L"gdiplus.dll");
+    HMODULE module = Module();
     ASSERT_NE(module, nullptr);
     const fs::path path = PathOf(module);
     EXPECT_EQ(path.parent_path(), PathOf(nullptr).parent_path());
@@ -52,7 +58,7 @@ TEST(WindowsModule, LoadedFromBesideTheExecutableWithItsSizeAndVersion) {
 }
 
 TEST(WindowsModule, ExportsTheFlatApiOnlyAndImportsOnlySystemLibraries) {
-    HMODULE module = GetModuleHandleW(L"gdiplus.dll");
+    HMODULE module = Module();
     ASSERT_NE(module, nullptr);
     const IMAGE_DATA_DIRECTORY& exports = Directory(module, IMAGE_DIRECTORY_ENTRY_EXPORT);
     ASSERT_NE(exports.VirtualAddress, 0u);
@@ -77,6 +83,22 @@ TEST(WindowsModule, ExportsTheFlatApiOnlyAndImportsOnlySystemLibraries) {
         std::transform(name.begin(), name.end(), name.begin(),
                        [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
         EXPECT_TRUE(system.count(name) != 0 || name.rfind("api-ms-win-", 0) == 0) << name;
+    }
+}
+
+// An executable that uses the module (this one is linked as the program is)
+// does not name it among the DLLs the loader needs before it runs: it is
+// loaded at the first call, so a missing module is the start-up check's to
+// report.
+TEST(WindowsModule, ExecutablesStartWithoutIt) {
+    HMODULE self = GetModuleHandleW(nullptr);
+    const IMAGE_DATA_DIRECTORY& imports = Directory(self, IMAGE_DIRECTORY_ENTRY_IMPORT);
+    for (const auto* d = At<IMAGE_IMPORT_DESCRIPTOR>(self, imports.VirtualAddress); d->Name != 0;
+         ++d) {
+        std::string name = At<char>(self, d->Name);
+        std::transform(name.begin(), name.end(), name.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        EXPECT_NE(name, "gdiplus.dll");
     }
 }
 

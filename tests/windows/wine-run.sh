@@ -9,8 +9,10 @@ shift 2
 export WINEPREFIX="$prefix" WINEDEBUG=-all
 # No Mono or Gecko installers: nothing here needs them, and they would ask.
 # gdiplus.dll is ours, beside the program, as Windows finds it first; Wine
-# would otherwise prefer its own built-in one.
-export WINEDLLOVERRIDES="mscoree,mshtml=;gdiplus=n"
+# would otherwise prefer its own built-in one. No debugger: a program that
+# crashes must end with a failing exit code, not in a debugger's report that
+# ends with 0.
+export WINEDLLOVERRIDES="mscoree,mshtml=;gdiplus=n;winedbg.exe=d"
 unset DISPLAY WAYLAND_DISPLAY
 mkdir -p "$prefix"
 (

@@ -12,7 +12,8 @@ shift 2
 export WINEPREFIX="$prefix" WINEDEBUG=-all
 # No Mono or Gecko installers; gdiplus.dll is ours, beside the program, as
 # Windows finds it first (Wine would otherwise prefer its built-in one).
-export WINEDLLOVERRIDES="mscoree,mshtml=;gdiplus=n"
+# No debugger: a crash must end with a failing exit code, not with 0.
+export WINEDLLOVERRIDES="mscoree,mshtml=;gdiplus=n;winedbg.exe=d"
 mkdir -p "$prefix"
 (
   flock 9

@@ -42,3 +42,18 @@ function(orv_windows_module target)
       -P ${PROJECT_SOURCE_DIR}/cmake/pad_module.cmake
     VERBATIM)
 endfunction()
+
+# What the program and the tests link: a delay-load import library of the
+# module. The system loader then needs gdiplus.dll only at the first flat API
+# call, which comes after the start-up check, so that a missing module is
+# reported by the program's own message box, not by the loader. It is found
+# as the loader finds any DLL: beside the executable first.
+find_program(ORV_DLLTOOL NAMES ${ORV_MINGW_TRIPLE}-dlltool REQUIRED)
+set(ORV_GDIPLUS_DELAYLIB ${CMAKE_CURRENT_BINARY_DIR}/libgdiplus_delay.a)
+add_custom_command(OUTPUT ${ORV_GDIPLUS_DELAYLIB}
+  COMMAND ${ORV_DLLTOOL} --input-def ${CMAKE_CURRENT_SOURCE_DIR}/windows/gdiplus.def
+          --dllname gdiplus.dll --output-delaylib ${ORV_GDIPLUS_DELAYLIB}
+  DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/windows/gdiplus.def
+  VERBATIM)
+add_custom_target(gdiplus_delaylib DEPENDS ${ORV_GDIPLUS_DELAYLIB})
+set(ORV_GDIPLUS_DELAYLIB ${ORV_GDIPLUS_DELAYLIB} PARENT_SCOPE)
