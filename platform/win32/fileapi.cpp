@@ -15,21 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "common.h"
 #include "host_path.h"
-
-namespace win32 {
-namespace {
-std::u16string& ModuleFileNameOverride() {
-    static std::u16string path;
-    return path;
-}
-}  // namespace
-
-void SetModuleFileNameForTesting(std::u16string path) {
-    ModuleFileNameOverride() = std::move(path);
-}
-
-}  // namespace win32
 
 namespace {
 
@@ -302,7 +289,7 @@ BOOL CreateDirectoryW(LPCWSTR lpPathName, LPSECURITY_ATTRIBUTES) {
 }
 
 DWORD GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize) {
-    if (hModule != nullptr || lpFilename == nullptr || nSize == 0) return 0;
+    if (hModule != nullptr) return 0;
     std::u16string path = win32::ModuleFileNameOverride();
     if (path.empty()) {
         std::string buf(4096, '\0');
@@ -311,11 +298,7 @@ DWORD GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize) {
         buf.resize(static_cast<std::size_t>(n));
         path = win32::FromHostPath(buf);
     }
-    // Too long: cut to the buffer, terminator included, and report nSize.
-    const std::size_t n = std::min<std::size_t>(path.size(), nSize - 1);
-    std::copy_n(path.data(), n, lpFilename);
-    lpFilename[n] = 0;
-    return path.size() < nSize ? static_cast<DWORD>(n) : nSize;
+    return win32::CopyFileNameOut(path, lpFilename, nSize);
 }
 
 DWORD GetFullPathNameW(LPCWSTR lpFileName, DWORD nBufferLength, LPWSTR lpBuffer,

@@ -24,6 +24,7 @@
 #include <thread>
 #include <vector>
 
+#include "common.h"
 #include "host_path.h"
 
 // Item lists come from malloc, as task memory does on Windows, so ILFree and
@@ -32,30 +33,6 @@
 struct ITEMIDLIST {
     std::uint32_t length;
 };
-
-namespace win32 {
-namespace {
-
-win32::FolderChooserHook& FolderChooser() {
-    static win32::FolderChooserHook hook;
-    return hook;
-}
-
-win32::ShellExecuteHook& ShellExecuteRecorder() {
-    static win32::ShellExecuteHook hook;
-    return hook;
-}
-
-}  // namespace
-
-void SetFolderChooserForTesting(FolderChooserHook hook) {
-    FolderChooser() = std::move(hook);
-}
-void SetShellExecuteForTesting(ShellExecuteHook hook) {
-    ShellExecuteRecorder() = std::move(hook);
-}
-
-}  // namespace win32
 
 namespace {
 
@@ -242,11 +219,7 @@ HRESULT SHGetSpecialFolderLocation(HWND, int csidl, PIDLIST_ABSOLUTE* ppidl) {
 
 BOOL SHGetPathFromIDListW(PCIDLIST_ABSOLUTE pidl, LPWSTR pszPath) {
     if (pidl == nullptr || pszPath == nullptr) return FALSE;
-    const std::u16string_view path = ItemPath(pidl);
-    if (path.empty() || path.size() + 1 > MAX_PATH) return FALSE;
-    std::copy(path.begin(), path.end(), pszPath);
-    pszPath[path.size()] = 0;
-    return TRUE;
+    return win32::CopyPathOut(ItemPath(pidl), pszPath);
 }
 
 void ILFree(PIDLIST_ABSOLUTE pidl) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "common.h"
 #include "x11_window_list.h"
 
 namespace win32 {
@@ -63,11 +64,8 @@ int GetWindowTextW(HWND hwnd, LPWSTR lpString, int nMaxCount) {
     lpString[0] = 0;
     if (hwnd == nullptr) return 0;
     const std::u16string title = win32::CurrentList()->Title(hwnd);
-    const std::size_t n =
-        std::min<std::size_t>(title.size(), static_cast<std::size_t>(nMaxCount) - 1);
-    std::copy_n(title.data(), n, lpString);
-    lpString[n] = 0;
-    return static_cast<int>(n);
+    return static_cast<int>(
+        win32::CopyTruncated(title, lpString, static_cast<std::size_t>(nMaxCount)));
 }
 
 HWND GetParent(HWND hwnd) {

@@ -1,22 +1,9 @@
 // Kernel file calls on Windows: the system's own, on real drives and paths.
 #include <string>
 
+#include "platform/win32/common.h"
 #include "platform/win32/fileapi.h"
 #include "system_api.h"
-
-namespace win32 {
-namespace {
-std::u16string& ModuleFileNameOverride() {
-    static std::u16string path;
-    return path;
-}
-}  // namespace
-
-void SetModuleFileNameForTesting(std::u16string path) {
-    ModuleFileNameOverride() = std::move(path);
-}
-
-}  // namespace win32
 
 HANDLE FindFirstFileW(LPCWSTR lpFileName, WIN32_FIND_DATAW* lpFindFileData) {
     return FindFirstFileExW(lpFileName, FindExInfoStandard, lpFindFileData, FindExSearchNameMatch,
@@ -54,12 +41,7 @@ DWORD GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize) {
     const std::u16string& preset = win32::ModuleFileNameOverride();
     if (hModule != nullptr || preset.empty())
         return sys::GetModuleFileNameW(hModule, lpFilename, nSize);
-    if (lpFilename == nullptr || nSize == 0) return 0;
-    // Cut to the buffer with a terminator, as the system call does.
-    const DWORD n = preset.size() < nSize ? static_cast<DWORD>(preset.size()) : nSize - 1;
-    preset.copy(lpFilename, n);
-    lpFilename[n] = 0;
-    return n < preset.size() ? nSize : n;
+    return win32::CopyFileNameOut(preset, lpFilename, nSize);
 }
 
 DWORD GetFullPathNameW(LPCWSTR lpFileName, DWORD nBufferLength, LPWSTR lpBuffer,

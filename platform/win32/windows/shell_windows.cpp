@@ -2,21 +2,12 @@
 // Explorer. Item lists are the shell's own, freed by the shell.
 #include <map>
 
+#include "platform/win32/common.h"
 #include "platform/win32/shell.h"
 #include "system_api.h"
 
 namespace win32 {
 namespace {
-
-FolderChooserHook& FolderChooser() {
-    static FolderChooserHook hook;
-    return hook;
-}
-
-ShellExecuteHook& ShellExecuteRecorder() {
-    static ShellExecuteHook hook;
-    return hook;
-}
 
 // The preset chooser's answers, exactly as the test wrote them: an empty item
 // list of the shell's allocator stands for each, so that ILFree takes it.
@@ -26,14 +17,6 @@ std::map<PCIDLIST_ABSOLUTE, std::u16string>& PresetItems() {
 }
 
 }  // namespace
-
-void SetFolderChooserForTesting(FolderChooserHook hook) {
-    FolderChooser() = std::move(hook);
-}
-void SetShellExecuteForTesting(ShellExecuteHook hook) {
-    ShellExecuteRecorder() = std::move(hook);
-}
-
 }  // namespace win32
 
 HRESULT SHGetSpecialFolderLocation(HWND hwnd, int csidl, PIDLIST_ABSOLUTE* ppidl) {
@@ -47,12 +30,8 @@ HRESULT SHGetSpecialFolderLocation(HWND hwnd, int csidl, PIDLIST_ABSOLUTE* ppidl
 BOOL SHGetPathFromIDListW(PCIDLIST_ABSOLUTE pidl, LPWSTR pszPath) {
     if (pidl == nullptr || pszPath == nullptr) return FALSE;
     const auto& preset = win32::PresetItems();
-    if (const auto it = preset.find(pidl); it != preset.end()) {
-        if (it->second.empty() || it->second.size() + 1 > MAX_PATH) return FALSE;
-        it->second.copy(pszPath, it->second.size());
-        pszPath[it->second.size()] = 0;
-        return TRUE;
-    }
+    if (const auto it = preset.find(pidl); it != preset.end())
+        return win32::CopyPathOut(it->second, pszPath);
     return sys::SHGetPathFromIDListW(pidl, pszPath);
 }
 

@@ -2,6 +2,7 @@
 // a test has put its own in.
 #include <algorithm>
 
+#include "platform/win32/common.h"
 #include "platform/win32/winuser.h"
 #include "system_api.h"
 
@@ -49,11 +50,8 @@ int GetWindowTextW(HWND hwnd, LPWSTR lpString, int nMaxCount) {
     lpString[0] = 0;
     if (hwnd == nullptr) return 0;
     const std::u16string title = list->Title(hwnd);
-    const std::size_t n =
-        std::min<std::size_t>(title.size(), static_cast<std::size_t>(nMaxCount) - 1);
-    std::copy_n(title.data(), n, lpString);
-    lpString[n] = 0;
-    return static_cast<int>(n);
+    return static_cast<int>(
+        win32::CopyTruncated(title, lpString, static_cast<std::size_t>(nMaxCount)));
 }
 
 HWND GetParent(HWND hwnd) {
