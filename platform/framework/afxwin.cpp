@@ -22,28 +22,12 @@ int StoreText(const QString& text, std::u16string& out) {
     return static_cast<int>(out.size());
 }
 
-bool Matches(const AFX_MSGMAP_ENTRY& e, UINT message, WPARAM wParam) {
-    if (e.nMessage != message) return false;
-    if (message != WM_COMMAND) return true;
-    const UINT id = LOWORD(static_cast<DWORD>(wParam));
-    const UINT code = HIWORD(static_cast<DWORD>(wParam));
-    return e.nCode == code && id >= e.nID && id <= e.nLastID;
-}
-
-const AFX_MSGMAP_ENTRY* FindEntry(const AFX_MSGMAP* map, UINT message, WPARAM wParam) {
-    for (; map; map = map->pfnGetBaseMap ? map->pfnGetBaseMap() : nullptr) {
-        for (const AFX_MSGMAP_ENTRY* e = map->lpEntries; e && e->pfnThunk; ++e)
-            if (Matches(*e, message, wParam)) return e;
-    }
-    return nullptr;
-}
-
 }  // namespace
 
 // --- Dispatch ---------------------------------------------------------------
 
 bool WindowImpl::Dispatch(CWnd* wnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
-    const AFX_MSGMAP_ENTRY* entry = FindEntry(wnd->GetMessageMap(), message, wParam);
+    const AFX_MSGMAP_ENTRY* entry = afx::FindEntry(wnd->GetMessageMap(), message, wParam);
     if (!entry) return false;
     WindowImpl* impl = wnd->m_impl;
     if (impl) impl->inHand.push_back({message, wParam, lParam});
@@ -54,7 +38,7 @@ bool WindowImpl::Dispatch(CWnd* wnd, UINT message, WPARAM wParam, LPARAM lParam,
 }
 
 bool WindowImpl::HasEntry(const CWnd* wnd, UINT message) {
-    return FindEntry(wnd->GetMessageMap(), message, 0) != nullptr;
+    return afx::FindEntry(wnd->GetMessageMap(), message, 0) != nullptr;
 }
 
 LRESULT WindowImpl::Send(CWnd* wnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -95,19 +79,6 @@ LRESULT WindowImpl::DefaultProcessing(CWnd* wnd, UINT message, WPARAM wParam, LP
 
 // --- CWnd -------------------------------------------------------------------
 
-const AFX_MSGMAP* CWnd::GetThisMessageMap() {
-    static const AFX_MSGMAP_ENTRY entries[] = {{0, 0, 0, 0, nullptr}};
-    static const AFX_MSGMAP map = {nullptr, &entries[0]};
-    return &map;
-}
-
-const AFX_MSGMAP* CWnd::GetMessageMap() const {
-    return GetThisMessageMap();
-}
-
-CWnd::CWnd() = default;
-CWnd::~CWnd() = default;
-
 LRESULT CWnd::Default() {
     if (!m_impl || m_impl->inHand.empty()) return 0;
     const WindowImpl::Message m = m_impl->inHand.back();
@@ -119,22 +90,6 @@ HWND CWnd::GetSafeHwnd() const {
 }
 int CWnd::GetDlgCtrlID() const {
     return m_impl ? static_cast<int>(m_impl->Id()) : 0;
-}
-
-CWnd* CWnd::GetDlgItem(int nID) const {
-    if (!m_impl || !m_impl->isDialog || !m_impl->host) return nullptr;
-    WindowImpl* control = m_impl->host->Control(nID);
-    return control ? control->object.get() : nullptr;
-}
-
-void CWnd::SetDlgItemTextW(int nID, LPCWSTR lpszString) {
-    if (CWnd* item = GetDlgItem(nID)) item->SetWindowTextW(lpszString);
-}
-
-int CWnd::GetDlgItemTextW(int nID, std::u16string& rString) const {
-    if (const CWnd* item = GetDlgItem(nID)) return item->GetWindowTextW(rString);
-    rString.clear();
-    return 0;
 }
 
 void CWnd::CheckDlgButton(int nIDButton, UINT nCheck) {
@@ -299,7 +254,6 @@ void CWnd::OnPaint() {
 void CWnd::OnClose() {
     WindowImpl::DefaultProcessing(this, WM_CLOSE, 0, 0);
 }
-void CWnd::OnTimer(UINT_PTR) {}
 HBRUSH CWnd::OnCtlColor(CDC*, CWnd*, UINT) {
     return afx::DefaultBrush();
 }
@@ -339,25 +293,7 @@ int CProgressCtrl::GetPos() const {
     return m_impl ? m_impl->pos : 0;
 }
 
-void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl) {
-    if (!pDX || !pDX->m_pDlgWnd) return;
-    if (CWnd* item = pDX->m_pDlgWnd->GetDlgItem(nIDC)) rControl.Attach(item->Impl());
-}
-
 // --- CDialog ----------------------------------------------------------------
-
-BEGIN_MESSAGE_MAP(CDialog, CWnd)
-ON_BN_CLICKED(IDOK, OnOK)
-ON_BN_CLICKED(IDCANCEL, OnCancel)
-END_MESSAGE_MAP()
-
-CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd)
-    : m_nIDTemplate(nIDTemplate), m_pParentWnd(pParentWnd) {}
-
-CDialog::~CDialog() {
-    if (afx::DialogHost* host = Host()) host->Destroy();
-    m_impl = nullptr;
-}
 
 BOOL CDialog::CreateFromTemplate() {
     const win32::ResourceEntry* res =
@@ -388,39 +324,3 @@ INT_PTR CDialog::DoModal() {
     host->Destroy();
     return result;
 }
-
-BOOL CDialog::Create() {
-    return CreateFromTemplate();
-}
-
-void CDialog::EndDialog(int nResult) {
-    if (afx::DialogHost* host = Host()) host->End(nResult);
-}
-
-BOOL CDialog::DestroyWindow() {
-    afx::DialogHost* host = Host();
-    if (!host || host->Destroyed()) return FALSE;
-    host->Destroy();
-    return TRUE;
-}
-
-BOOL CDialog::UpdateData(BOOL bSaveAndValidate) {
-    CDataExchange dx(this, bSaveAndValidate);
-    DoDataExchange(&dx);
-    return TRUE;
-}
-
-BOOL CDialog::OnInitDialog() {
-    UpdateData(FALSE);
-    return TRUE;
-}
-
-void CDialog::OnOK() {
-    if (UpdateData(TRUE)) EndDialog(IDOK);
-}
-
-void CDialog::OnCancel() {
-    EndDialog(IDCANCEL);
-}
-
-void CDialog::DoDataExchange(CDataExchange*) {}

@@ -1,4 +1,5 @@
-// The application object, the framework's entry point and the message box.
+// The Qt side of the application: the Qt application, the icons, the loop and
+// the message box.
 #include <QApplication>
 #include <QFont>
 #include <QLibraryInfo>
@@ -14,10 +15,6 @@
 
 namespace {
 
-CWinApp* g_app = nullptr;
-bool g_inRun = false;  // the application's own loop (AfxWinMain) runs
-afx::MessageBoxHook g_messageBoxHook;
-
 // Icons are shared, as LoadIcon's are: one object per resource, never freed.
 std::map<UINT, std::unique_ptr<afx::IconImpl>>& IconCache() {
     static auto* cache = new std::map<UINT, std::unique_ptr<afx::IconImpl>>();
@@ -32,33 +29,15 @@ QString FromWide(LPCWSTR s) {
 
 namespace afx {
 
-void SetMessageBoxHookImpl(MessageBoxHook hook) {
-    g_messageBoxHook = std::move(hook);
+void RunAppLoop() {
+    QApplication::exec();
 }
 
-// As on Windows, the end of the main window ends the application's loop.
-void OnWindowDestroyed(CWnd* wnd) {
-    if (!g_app || g_app->m_pMainWnd != wnd) return;
-    g_app->m_pMainWnd = nullptr;
-    if (g_inRun) QCoreApplication::exit(0);
+void EndAppLoop() {
+    QCoreApplication::exit(0);
 }
 
 }  // namespace afx
-
-CWinApp::CWinApp() {
-    g_app = this;
-}
-
-CWinApp::~CWinApp() {
-    if (g_app == this) g_app = nullptr;
-}
-
-BOOL CWinApp::InitInstance() {
-    return TRUE;
-}
-int CWinApp::ExitInstance() {
-    return 0;
-}
 
 HICON CWinApp::LoadIconW(UINT nIDResource) const {
     auto& cache = IconCache();
@@ -76,10 +55,6 @@ HICON CWinApp::LoadIconW(UINT nIDResource) const {
     HICON handle = afx::ToHandle(impl.get());
     cache[nIDResource] = std::move(impl);
     return handle;
-}
-
-CWinApp* AfxGetApp() {
-    return g_app;
 }
 
 void AfxInitFramework(int& argc, char** argv) {
@@ -107,25 +82,7 @@ void AfxInitFramework(int& argc, char** argv) {
     }
 }
 
-int AfxWinMain(int argc, char** argv) {
-    static int s_argc = argc;
-    AfxInitFramework(s_argc, argv);
-    CWinApp* app = AfxGetApp();
-    if (!app) return -1;
-    if (app->InitInstance()) {
-        g_inRun = true;
-        QApplication::exec();
-        g_inRun = false;
-    }
-    return app->ExitInstance();
-}
-
-int MessageBoxW(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT) {
-    if (g_messageBoxHook) {
-        g_messageBoxHook(lpText ? std::u16string(lpText) : std::u16string(),
-                         lpCaption ? std::u16string(lpCaption) : std::u16string());
-        return IDOK;
-    }
+int afx::ShowMessageBox(HWND hWnd, LPCWSTR lpText, LPCWSTR lpCaption, UINT) {
     QMessageBox box(reinterpret_cast<QWidget*>(hWnd));
     box.setIcon(QMessageBox::NoIcon);
     box.setWindowTitle(FromWide(lpCaption));

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "afxwin.h"
+#include "framework_common.h"
 
 class QEventLoop;
 
@@ -88,10 +89,6 @@ struct WindowImpl {
     static LRESULT DefaultProcessing(CWnd* wnd, UINT message, WPARAM wParam, LPARAM lParam);
     static bool HasEntry(const CWnd* wnd, UINT message);
 };
-
-constexpr WPARAM MakeCommandParam(UINT id, UINT code) {
-    return static_cast<WPARAM>((id & 0xFFFF) | ((code & 0xFFFF) << 16));
-}
 
 // The live window of one CDialog: the Qt window, the controls, the timers and
 // the modal loop. Survives its window (DestroyWindow) so that bindings held by
@@ -193,13 +190,5 @@ void SetProgress(WindowImpl& wnd, int low, int high, int pos);
 inline HWND HwndOf(const WindowImpl* impl) {
     return impl && impl->widget ? reinterpret_cast<HWND>(impl->widget.data()) : nullptr;
 }
-
-// Set by the test helpers; MessageBoxW calls it instead of showing a box.
-using MessageBoxHook = std::function<void(std::u16string text, std::u16string caption)>;
-void SetMessageBoxHookImpl(MessageBoxHook hook);
-
-// Called when a window is destroyed: the application forgets its main window
-// and, when its own loop runs, ends it.
-void OnWindowDestroyed(CWnd* wnd);
 
 }  // namespace afx

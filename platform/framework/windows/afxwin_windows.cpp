@@ -17,22 +17,6 @@ std::map<HWND, DialogHost*>& Hosts() {
     return hosts;
 }
 
-bool Matches(const AFX_MSGMAP_ENTRY& e, UINT message, WPARAM wParam) {
-    if (e.nMessage != message) return false;
-    if (message != WM_COMMAND) return true;
-    const UINT id = LOWORD(static_cast<DWORD>(wParam));
-    const UINT code = HIWORD(static_cast<DWORD>(wParam));
-    return e.nCode == code && id >= e.nID && id <= e.nLastID;
-}
-
-const AFX_MSGMAP_ENTRY* FindEntry(const AFX_MSGMAP* map, UINT message, WPARAM wParam) {
-    for (; map; map = map->pfnGetBaseMap ? map->pfnGetBaseMap() : nullptr) {
-        for (const AFX_MSGMAP_ENTRY* e = map->lpEntries; e && e->pfnThunk; ++e)
-            if (Matches(*e, message, wParam)) return e;
-    }
-    return nullptr;
-}
-
 INT_PTR DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     DialogHost* host = nullptr;
     if (message == sys::WM_INITDIALOG) {
@@ -146,7 +130,7 @@ WindowImpl* DialogHost::Control(int id) {
 
 bool DialogHost::Dispatch(CWnd* target, UINT mapMessage, WPARAM wParam, LPARAM lParam,
                           UINT realMessage, WPARAM realW, LPARAM realL, LRESULT* result) {
-    const AFX_MSGMAP_ENTRY* entry = FindEntry(WindowImpl::MapOf(target), mapMessage, wParam);
+    const AFX_MSGMAP_ENTRY* entry = afx::FindEntry(WindowImpl::MapOf(target), mapMessage, wParam);
     if (entry == nullptr) return false;
     m_window.inHand.push_back({realMessage, realW, realL});
     *result = entry->pfnThunk(target, wParam, lParam);
@@ -235,19 +219,6 @@ bool DialogHost::Handle(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* res
 
 // --- CWnd -------------------------------------------------------------------
 
-const AFX_MSGMAP* CWnd::GetThisMessageMap() {
-    static const AFX_MSGMAP_ENTRY entries[] = {{0, 0, 0, 0, nullptr}};
-    static const AFX_MSGMAP map = {nullptr, &entries[0]};
-    return &map;
-}
-
-const AFX_MSGMAP* CWnd::GetMessageMap() const {
-    return GetThisMessageMap();
-}
-
-CWnd::CWnd() = default;
-CWnd::~CWnd() = default;
-
 // The system's default processing of the message being handled; for the
 // close box of a dialog, its cancel command, as the dialog manager does.
 LRESULT CWnd::Default() {
@@ -267,22 +238,6 @@ HWND CWnd::GetSafeHwnd() const {
 
 int CWnd::GetDlgCtrlID() const {
     return Alive(this) && !m_impl->isDialog ? sys::GetDlgCtrlID(m_impl->hwnd) : 0;
-}
-
-CWnd* CWnd::GetDlgItem(int nID) const {
-    if (!m_impl || !m_impl->isDialog || !m_impl->host) return nullptr;
-    WindowImpl* control = m_impl->host->Control(nID);
-    return control ? control->object.get() : nullptr;
-}
-
-void CWnd::SetDlgItemTextW(int nID, LPCWSTR lpszString) {
-    if (CWnd* item = GetDlgItem(nID)) item->SetWindowTextW(lpszString);
-}
-
-int CWnd::GetDlgItemTextW(int nID, std::u16string& rString) const {
-    if (const CWnd* item = GetDlgItem(nID)) return item->GetWindowTextW(rString);
-    rString.clear();
-    return 0;
 }
 
 void CWnd::CheckDlgButton(int nIDButton, UINT nCheck) {
@@ -401,7 +356,7 @@ void CWnd::UpdateWindow() {
 // straight to the message table; everything else is the system's message.
 LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_CTLCOLOR) {
-        const AFX_MSGMAP_ENTRY* entry = FindEntry(GetMessageMap(), message, wParam);
+        const AFX_MSGMAP_ENTRY* entry = afx::FindEntry(GetMessageMap(), message, wParam);
         return entry != nullptr ? entry->pfnThunk(this, wParam, lParam)
                                 : reinterpret_cast<LRESULT>(OnCtlColor(nullptr, nullptr, 0));
     }
@@ -434,7 +389,6 @@ void CWnd::OnPaint() {
 void CWnd::OnClose() {
     Default();
 }
-void CWnd::OnTimer(UINT_PTR) {}
 HBRUSH CWnd::OnCtlColor(CDC*, CWnd*, UINT) {
     return reinterpret_cast<HBRUSH>(Default());
 }
@@ -474,25 +428,7 @@ int CProgressCtrl::GetPos() const {
                        : 0;
 }
 
-void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl) {
-    if (!pDX || !pDX->m_pDlgWnd) return;
-    if (CWnd* item = pDX->m_pDlgWnd->GetDlgItem(nIDC)) rControl.Attach(item->Impl());
-}
-
 // --- CDialog ----------------------------------------------------------------
-
-BEGIN_MESSAGE_MAP(CDialog, CWnd)
-ON_BN_CLICKED(IDOK, OnOK)
-ON_BN_CLICKED(IDCANCEL, OnCancel)
-END_MESSAGE_MAP()
-
-CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd)
-    : m_nIDTemplate(nIDTemplate), m_pParentWnd(pParentWnd) {}
-
-CDialog::~CDialog() {
-    if (afx::DialogHost* host = Host()) host->Destroy();
-    m_impl = nullptr;
-}
 
 BOOL CDialog::CreateFromTemplate() {
     const win32::ResourceEntry* res =
@@ -519,39 +455,3 @@ INT_PTR CDialog::DoModal() {
     host->Destroy();
     return result;
 }
-
-BOOL CDialog::Create() {
-    return CreateFromTemplate();
-}
-
-void CDialog::EndDialog(int nResult) {
-    if (afx::DialogHost* host = Host()) host->End(nResult);
-}
-
-BOOL CDialog::DestroyWindow() {
-    afx::DialogHost* host = Host();
-    if (!host || host->Destroyed()) return FALSE;
-    host->Destroy();
-    return TRUE;
-}
-
-BOOL CDialog::UpdateData(BOOL bSaveAndValidate) {
-    CDataExchange dx(this, bSaveAndValidate);
-    DoDataExchange(&dx);
-    return TRUE;
-}
-
-BOOL CDialog::OnInitDialog() {
-    UpdateData(FALSE);
-    return TRUE;
-}
-
-void CDialog::OnOK() {
-    if (UpdateData(TRUE)) EndDialog(IDOK);
-}
-
-void CDialog::OnCancel() {
-    EndDialog(IDCANCEL);
-}
-
-void CDialog::DoDataExchange(CDataExchange*) {}

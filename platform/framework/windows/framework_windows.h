@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/framework/afxwin.h"
+#include "platform/framework/framework_common.h"
 #include "platform/win32/windows/system_api.h"
 
 namespace afx {
@@ -49,10 +50,6 @@ struct WindowImpl {
     bool Alive() const { return hwnd != nullptr; }
     static const AFX_MSGMAP* MapOf(const CWnd* wnd) { return wnd->GetMessageMap(); }
 };
-
-constexpr WPARAM MakeCommandParam(UINT id, UINT code) {
-    return static_cast<WPARAM>((id & 0xFFFF) | ((code & 0xFFFF) << 16));
-}
 
 // The live window of one CDialog, made from its template by the dialog
 // manager. Survives its window (DestroyWindow).
@@ -104,13 +101,5 @@ private:
 // The dialog manager's binary template (DLGTEMPLATEEX and its items) for a
 // template of ours: the same controls, styles, positions and captions.
 std::vector<WORD> BuildDialogTemplate(const DialogTemplate& tmpl);
-
-// Set by the test helpers; MessageBoxW calls it instead of showing a box.
-using MessageBoxHook = std::function<void(std::u16string text, std::u16string caption)>;
-void SetMessageBoxHookImpl(MessageBoxHook hook);
-
-// Called when a dialog's window is destroyed: the application forgets its
-// main window and, when its own loop runs, ends it.
-void OnWindowDestroyed(CWnd* wnd);
 
 }  // namespace afx
