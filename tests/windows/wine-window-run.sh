@@ -9,23 +9,14 @@ set -eu
 wine=$1
 prefix=$2
 shift 2
-export WINEPREFIX="$prefix" WINEDEBUG=-all
-# No Mono or Gecko installers; gdiplus.dll is ours, beside the program, as
-# Windows finds it first (Wine would otherwise prefer its built-in one).
-# No debugger: a crash must end with a failing exit code, not with 0.
-export WINEDLLOVERRIDES="mscoree,mshtml=;gdiplus=n;winedbg.exe=d"
-mkdir -p "$prefix"
-(
-  flock 9
-  if [ ! -f "$prefix/.fonts-substituted" ]; then
-    "$wine" wineboot -i >/dev/null 2>&1
-    key='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes'
-    for face in "MS Shell Dlg" "MS Shell Dlg 2"; do
-      "$wine" reg add "$key" /v "$face" /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1
-    done
-    "$wine" reg add "$key" /v "楷体_GB2312" /d "AR PL UKai CN" /f >/dev/null 2>&1
-    wineserver -w
-    touch "$prefix/.fonts-substituted"
-  fi
-) 9>"$prefix.lock"
+. "$(dirname "$0")/wine-prefix.sh"
+
+substitute_fonts() {
+  key='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes'
+  for face in "MS Shell Dlg" "MS Shell Dlg 2"; do
+    "$wine" reg add "$key" /v "$face" /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1
+  done
+  "$wine" reg add "$key" /v "楷体_GB2312" /d "AR PL UKai CN" /f >/dev/null 2>&1
+}
+prepare_prefix .fonts-substituted substitute_fonts
 exec xvfb-run -a -s "-screen 0 1280x1024x24" "$wine" "$@"

@@ -1,5 +1,6 @@
 // The module's file access, one implementation per system (file_io_posix.cpp,
-// file_io_windows.cpp, chosen by the build). Kept free of the flat API's
+// file_io_windows.cpp, chosen by the build) over what they share
+// (file_io_common.cpp). Kept free of the flat API's
 // Windows-like types so that the Windows implementation can include the real
 // system headers.
 #pragma once

@@ -13,6 +13,7 @@
 #include <fstream>
 
 #include "file_io.h"
+#include "file_io_common.h"
 #include "platform/gdiplus/save_temporary.h"
 #include "platform/win32/host_path.h"
 
@@ -70,18 +71,6 @@ Outcome ReadRange(int fd, std::size_t from, std::vector<std::uint8_t>& bytes) {
     }
     bytes.resize(done);
     return Outcome::Ok;
-}
-
-Outcome ReadAll(int fd, std::uint64_t size, std::uint64_t maxBytes, const HeadCheck& wanted,
-                std::vector<std::uint8_t>& bytes) {
-    if (size > maxBytes) return Outcome::OutOfMemory;
-    bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(size, kHeadBytes)));
-    if (Outcome o = ReadRange(fd, 0, bytes); o != Outcome::Ok) return o;
-    if (wanted && !wanted(bytes)) return Outcome::NotWanted;
-    if (bytes.size() < kHeadBytes) return Outcome::Ok;  // the whole file is there
-    const std::size_t head = bytes.size();
-    bytes.resize(static_cast<std::size_t>(size));
-    return ReadRange(fd, head, bytes);
 }
 
 std::string ResolvedPath(const std::string& path) {
@@ -165,12 +154,7 @@ Outcome WriteTemporary(int fd, const std::function<bool(std::FILE*)>& write) {
         close(fd);
         return Outcome::OutOfMemory;
     }
-    std::setvbuf(file, nullptr, _IOFBF, std::size_t{1} << 20);
-    Outcome outcome = write(file) ? Outcome::Ok : Outcome::WriterFailed;
-    if ((std::fflush(file) != 0 || std::ferror(file)) && outcome == Outcome::Ok)
-        outcome = Outcome::Failed;
-    if (std::fclose(file) != 0 && outcome == Outcome::Ok) outcome = Outcome::Failed;
-    return outcome;
+    return WriteAndClose(file, write);
 }
 
 // Unnamed files are given a name through /proc; without it they cannot be.
@@ -266,8 +250,11 @@ Outcome ReadWholeFile(std::u16string_view path, std::uint64_t maxBytes, const He
     if (fstat(fd.Get(), &st) != 0) return Outcome::Failed;
     if (S_ISDIR(st.st_mode)) return Outcome::AccessDenied;
     if (!S_ISREG(st.st_mode)) return Outcome::Failed;
+    const auto readRange = [&fd](std::size_t from, std::vector<std::uint8_t>& into) {
+        return ReadRange(fd.Get(), from, into);
+    };
     if (Outcome o =
-            ReadAll(fd.Get(), static_cast<std::uint64_t>(st.st_size), maxBytes, wanted, bytes);
+            ReadAll(static_cast<std::uint64_t>(st.st_size), maxBytes, wanted, bytes, readRange);
         o != Outcome::Ok)
         return o;
     identity.volume = st.st_dev;

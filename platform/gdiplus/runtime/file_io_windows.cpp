@@ -9,6 +9,7 @@
 #include <random>
 
 #include "file_io.h"
+#include "file_io_common.h"
 #include "platform/gdiplus/save_temporary.h"
 
 namespace gdip::fileio {
@@ -146,18 +147,6 @@ Outcome ReadRange(HANDLE h, std::size_t from, std::vector<std::uint8_t>& bytes) 
     return Outcome::Ok;
 }
 
-Outcome ReadAll(HANDLE h, std::uint64_t size, std::uint64_t maxBytes, const HeadCheck& wanted,
-                std::vector<std::uint8_t>& bytes) {
-    if (size > maxBytes) return Outcome::OutOfMemory;
-    bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(size, kHeadBytes)));
-    if (Outcome o = ReadRange(h, 0, bytes); o != Outcome::Ok) return o;
-    if (wanted && !wanted(bytes)) return Outcome::NotWanted;
-    if (bytes.size() < kHeadBytes) return Outcome::Ok;  // the whole file is there
-    const std::size_t head = bytes.size();
-    bytes.resize(static_cast<std::size_t>(size));
-    return ReadRange(h, head, bytes);
-}
-
 struct Target {
     std::wstring path;  // full
     std::wstring folder;
@@ -215,12 +204,7 @@ Outcome WriteTemporary(Handle& h, const std::function<bool(std::FILE*)>& write) 
         _close(fd);
         return Outcome::OutOfMemory;
     }
-    std::setvbuf(file, nullptr, _IOFBF, std::size_t{1} << 20);
-    Outcome outcome = write(file) ? Outcome::Ok : Outcome::WriterFailed;
-    if ((std::fflush(file) != 0 || std::ferror(file)) && outcome == Outcome::Ok)
-        outcome = Outcome::Failed;
-    if (std::fclose(file) != 0 && outcome == Outcome::Ok) outcome = Outcome::Failed;
-    return outcome;
+    return WriteAndClose(file, write);
 }
 
 }  // namespace
@@ -238,8 +222,11 @@ Outcome ReadWholeFile(std::u16string_view path, std::uint64_t maxBytes, const He
     if (GetFileType(h.Get()) != FILE_TYPE_DISK) return Outcome::Failed;
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(h.Get(), &size) || size.QuadPart < 0) return Outcome::Failed;
+    const auto readRange = [&h](std::size_t from, std::vector<std::uint8_t>& into) {
+        return ReadRange(h.Get(), from, into);
+    };
     if (Outcome o =
-            ReadAll(h.Get(), static_cast<std::uint64_t>(size.QuadPart), maxBytes, wanted, bytes);
+            ReadAll(static_cast<std::uint64_t>(size.QuadPart), maxBytes, wanted, bytes, readRange);
         o != Outcome::Ok)
         return o;
     if (!IdentityOf(h.Get(), identity)) return Outcome::Failed;

@@ -1,0 +1,29 @@
+// What the file access of every system shares: reading a file head first,
+// and finishing a temporary the writer has filled. Each system's file opens
+// and reads the file its own way.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+#include "file_io.h"
+
+namespace gdip::fileio {
+
+// Reads bytes [from, bytes.size()) of the open file; the vector ends where
+// the file did.
+using RangeReader = std::function<Outcome(std::size_t from, std::vector<std::uint8_t>& bytes)>;
+
+// The whole of an open file of the given size: too large for maxBytes is
+// refused unread; the head goes to wanted before the rest is read.
+Outcome ReadAll(std::uint64_t size, std::uint64_t maxBytes, const HeadCheck& wanted,
+                std::vector<std::uint8_t>& bytes, const RangeReader& readRange);
+
+// Hands the open temporary to the writer, buffered, and closes it; a failed
+// flush or close fails a save the writer thought done.
+Outcome WriteAndClose(std::FILE* file, const std::function<bool(std::FILE*)>& write);
+
+}  // namespace gdip::fileio
