@@ -21,7 +21,7 @@ target_include_directories(orv_win_codecs SYSTEM INTERFACE ${ORV_WIN_CODEC_INCLU
 target_link_libraries(orv_win_codecs INTERFACE ${ORV_CODEC_LIBRARIES})
 set(ORV_CODEC_LIBRARIES orv_win_codecs)
 
-set(ORV_SYSTEM_CODEC_SOURCES budget_limit_windows.cpp allowed_cpus_windows.cpp)
+set(ORV_SYSTEM_CODEC_SOURCES physical_memory_windows.cpp allowed_cpus_windows.cpp)
 set(ORV_ABSENT_CODECS heif)
 set(ORV_SYSTEM_MODULE_SOURCES file_io_windows.cpp windows/gdiplus.rc)
 set(ORV_SYSTEM_MODULE_LIBRARIES)
