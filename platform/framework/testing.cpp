@@ -10,7 +10,6 @@
 #include <QTest>
 #include <QWidget>
 
-#include "filefind_hook.h"
 #include "framework_impl.h"
 #include "testing_qt.h"
 
@@ -181,14 +180,6 @@ RECT ControlRect(const CWnd* pControl) {
     if (!w) return RECT{0, 0, 0, 0};
     const QRect g = w->geometry();
     return RECT{g.left(), g.top(), g.left() + g.width(), g.top() + g.height()};
-}
-
-void SetMessageBoxHook(std::function<void(std::u16string text, std::u16string caption)> hook) {
-    SetMessageBoxHookImpl(std::move(hook));
-}
-
-void SetFileFindHook(std::function<void(const std::u16string& pattern)> hook) {
-    SetFileFindHookImpl(std::move(hook));
 }
 
 }  // namespace afx::testing

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "platform/win32/file_find.h"
 #include "platform/win32/file_paths.h"
 
 namespace win32 {
@@ -55,3 +56,9 @@ BOOL CopyPathOut(std::u16string_view path, LPWSTR buffer) {
 }
 
 }  // namespace win32
+
+// The basic listing is the extended one at its standard level.
+HANDLE FindFirstFileW(LPCWSTR lpFileName, WIN32_FIND_DATAW* lpFindFileData) {
+    return FindFirstFileExW(lpFileName, FindExInfoStandard, lpFindFileData, FindExSearchNameMatch,
+                            nullptr, 0);
+}

@@ -224,11 +224,6 @@ std::u16string FullPath(std::u16string_view p) {
 
 }  // namespace
 
-HANDLE FindFirstFileW(LPCWSTR lpFileName, WIN32_FIND_DATAW* lpFindFileData) {
-    return FindFirstFileExW(lpFileName, FindExInfoStandard, lpFindFileData, FindExSearchNameMatch,
-                            nullptr, 0);
-}
-
 HANDLE FindFirstFileExW(LPCWSTR lpFileName, FINDEX_INFO_LEVELS fInfoLevelId, LPVOID lpFindFileData,
                         FINDEX_SEARCH_OPS, LPVOID, DWORD) {
     if (lpFileName == nullptr || lpFindFileData == nullptr) return INVALID_HANDLE_VALUE;

@@ -7,7 +7,6 @@
 #include <thread>
 
 #include "framework_windows.h"
-#include "platform/framework/filefind_hook.h"
 #include "platform/framework/testing.h"
 
 namespace afx::testing {
@@ -242,14 +241,6 @@ RECT ControlRect(const CWnd* pControl) {
     sys::GetWindowRect(control, &r);
     sys::MapWindowPoints(nullptr, sys::GetParent(control), reinterpret_cast<POINT*>(&r), 2);
     return r;
-}
-
-void SetMessageBoxHook(std::function<void(std::u16string text, std::u16string caption)> hook) {
-    SetMessageBoxHookImpl(std::move(hook));
-}
-
-void SetFileFindHook(std::function<void(const std::u16string& pattern)> hook) {
-    SetFileFindHookImpl(std::move(hook));
 }
 
 }  // namespace afx::testing

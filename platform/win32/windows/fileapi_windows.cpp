@@ -5,11 +5,6 @@
 #include "platform/win32/fileapi.h"
 #include "system_api.h"
 
-HANDLE FindFirstFileW(LPCWSTR lpFileName, WIN32_FIND_DATAW* lpFindFileData) {
-    return FindFirstFileExW(lpFileName, FindExInfoStandard, lpFindFileData, FindExSearchNameMatch,
-                            nullptr, 0);
-}
-
 HANDLE FindFirstFileExW(LPCWSTR lpFileName, FINDEX_INFO_LEVELS fInfoLevelId, LPVOID lpFindFileData,
                         FINDEX_SEARCH_OPS fSearchOp, LPVOID lpSearchFilter,
                         DWORD dwAdditionalFlags) {
