@@ -310,18 +310,10 @@ void Be32(Bytes& b, std::uint32_t v) {
 }
 
 Bytes HugeBmp() {
-    Bytes b(54, 0);
-    const auto put32 = [&](std::size_t at, std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-    };
-    b[0] = 'B';
-    b[1] = 'M';
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, 100000);
-    put32(22, 100000);
-    b[26] = 1;
-    b[28] = 24;
+    Bytes b = {'B', 'M'};
+    Put32(b, 0), Put32(b, 0), Put32(b, 54);  // file size, reserved, pixel offset
+    Put32(b, 40), Put32(b, 100000), Put32(b, 100000), Put16(b, 1), Put16(b, 24);
+    for (int i = 0; i < 6; ++i) Put32(b, 0);
     return b;
 }
 
