@@ -18,6 +18,12 @@ namespace fs = std::filesystem;
 using flatapitest::FlatApi;
 using gdiptest::Bytes;
 
+// Writes the picture as a BMP at p; returns p.
+fs::path WriteBmp(const fs::path& p, const gdip::Bitmap& picture) {
+    gdiptest::WriteBytes(p, testimages::Encode(*gdip::kBmpCodec.makeEncoder(), picture));
+    return p;
+}
+
 TEST_F(FlatApi, PipeNamedLikeAPictureIsRefusedAtOnce) {
     ASSERT_EQ(mkfifo((m_dir.Path() / "pipe.png").c_str(), 0600), 0);
     Load(m_dir.Path() / "pipe.png", Win32Error);  // refused at once, not waited on
@@ -43,10 +49,8 @@ TEST_F(FlatApi, LargeFileThatIsNoPictureIsNotReadWhole) {
     Load(movie, UnknownImageFormat);
     EXPECT_LT(BytesRead() - before, std::uint64_t{1} << 20);
 
-    const fs::path large = m_dir.Path() / "large.bmp";
-    gdiptest::WriteBytes(large, testimages::Encode(*gdip::kBmpCodec.makeEncoder(),
-                                                   testimages::Pattern(400, 300, false)));
-    GpImage* image = Load(large);
+    GpImage* image =
+        Load(WriteBmp(m_dir.Path() / "large.bmp", testimages::Pattern(400, 300, false)));
     UINT w = 0, h = 0;
     EXPECT_EQ(GdipGetImageWidth(image, &w), Ok);
     EXPECT_EQ(GdipGetImageHeight(image, &h), Ok);
@@ -89,10 +93,8 @@ TEST_F(FlatApi, SaveReplacesAFileAndGivesNewFilesTheUsualMode) {
 // the destination. Nothing new may be left there, and a file that the save
 // was to replace keeps its bytes.
 TEST_F(FlatApi, ASaveKilledOnItsWayLeavesNoFile) {
-    const fs::path source = m_dir.Path() / "big.bmp";
-    gdiptest::WriteBytes(source, testimages::Encode(*gdip::kBmpCodec.makeEncoder(),
-                                                    testimages::Pattern(3000, 2000, false)));
-    GpImage* image = Load(source);
+    GpImage* image =
+        Load(WriteBmp(m_dir.Path() / "big.bmp", testimages::Pattern(3000, 2000, false)));
     ASSERT_NE(image, nullptr);
     const CLSID png = ClsidOf(u"image/png");
     const fs::path out = m_dir.Path() / "out";
@@ -163,9 +165,7 @@ TEST_F(FlatApi, SaveFailingPartWayLeavesNoFileAndNoThread) {
     for (std::size_t i = 0; i < noise.rgba.size(); ++i)
         if (i % 4 != 3)
             noise.rgba[i] = static_cast<std::uint8_t>((state = state * 1664525 + 1013904223) >> 24);
-    const fs::path source = m_dir.Path() / "noise.bmp";
-    gdiptest::WriteBytes(source, testimages::Encode(*gdip::kBmpCodec.makeEncoder(), noise));
-    GpImage* image = Load(source);
+    GpImage* image = Load(WriteBmp(m_dir.Path() / "noise.bmp", noise));
     fs::create_directories(m_dir.Path() / "out");
     const std::size_t threads = ThreadCount();
     for (const std::u16string mime : {u"image/png", u"image/gif", u"image/tiff"}) {
