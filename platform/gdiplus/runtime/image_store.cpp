@@ -43,16 +43,17 @@ std::unordered_set<const GpImage*> g_live;
 GpStatus LoadImageFile(std::u16string_view winPath, std::unique_ptr<GpBitmap>& image) {
     std::vector<std::uint8_t> bytes;
     fileio::FileIdentity identity;
-    // A file that no decoder knows by its head is not read whole.
-    const auto known = [](std::span<const std::uint8_t> head) {
-        return DecoderFor(head) != nullptr;
+    // The head chooses the decoder; a file that no decoder knows by its head
+    // is not read whole.
+    const Decoder* decoder = nullptr;
+    const auto known = [&decoder](std::span<const std::uint8_t> head) {
+        decoder = DecoderFor(head);
+        return decoder != nullptr;
     };
     if (GpStatus s =
             StatusOf(fileio::ReadWholeFile(winPath, MaxFileBytes(), known, bytes, identity));
         s != Ok)
         return s;
-    const Decoder* decoder = DecoderFor(bytes);
-    if (decoder == nullptr) return UnknownImageFormat;
     auto loaded = std::make_unique<GpBitmap>();
     if (GpStatus s = decoder->Decode(bytes, loaded->bitmap); s != Ok) return s;
     if (loaded->bitmap.width == 0 || loaded->bitmap.height == 0) return GenericError;
