@@ -37,6 +37,16 @@ protected:
         EXPECT_EQ(s.Dlg().GetStatusColour(), colour);
         ExpectIdleControls(s);
     }
+    // Runs with Overwrite into the source folder itself and checks that every
+    // file that was there before keeps its bytes.
+    void RunOverwritingIntoTheSource(RunSettings& r) {
+        const auto before = SnapshotTree(src.Path());
+        r.destination = src.WinPath();
+        r.policy = ClashPolicy::Overwrite;
+        ASSERT_TRUE(RunConversion(s, r));
+        const auto after = SnapshotTree(src.Path());
+        for (const auto& [name, sum] : before) EXPECT_EQ(after.at(name), sum) << name;
+    }
 
     ScopedHome home{true};
     TempDir src, dst;
@@ -257,17 +267,12 @@ TEST_F(WholeRun, OverwriteIntoTheSourceFolderKeepsTheOriginals) {
     src.Write("a.png", MakeImage(ImageKind::Png, 5, 5, 1));
     src.Write("b.PNG", MakeImage(ImageKind::Png, 6, 6, 2));
     src.Write("c.bmp", MakeBmp(7, 7, 3));
-    const auto before = SnapshotTree(src.Path());
     RunSettings r = Settings();
-    r.destination = src.WinPath();
-    r.policy = ClashPolicy::Overwrite;
-    ASSERT_TRUE(RunConversion(s, r));
+    ASSERT_NO_FATAL_FAILURE(RunOverwritingIntoTheSource(r));
     // b.PNG would be written over itself: refused, counted as not saved.
     ExpectEnd(3, 3, 3, 2, 3, u"操作部分完成！", kOrange);
     EXPECT_LE(s.ClosestToColour(IDC_STATUS_MESSAGE, 255, 128, 64), 30);
     EXPECT_GT(s.ClosestToColour(IDC_STATUS_MESSAGE, 0, 0, 0), 150);
-    const auto after = SnapshotTree(src.Path());
-    for (const auto& [name, sum] : before) EXPECT_EQ(after.at(name), sum) << name;
     EXPECT_EQ(FileNamesIn(src.Path()), (Names{"a.PNG", "a.png", "b.PNG", "c.PNG", "c.bmp"}));
 }
 
@@ -280,16 +285,11 @@ TEST_F(WholeRun, OverwriteReplacesNoSourceOfTheRun) {
     src.Write("k.PNG", MakeImage(ImageKind::Png, 9, 7, 2));
     src.Write("m.GIF", MakeImage(ImageKind::Gif, 5, 4, 3));
     src.Write("m.bmp", MakeBmp(6, 5, 4));
-    const auto before = SnapshotTree(src.Path());
     RunSettings r = Settings();
-    r.destination = src.WinPath();
-    r.policy = ClashPolicy::Overwrite;
     r.formats = {IDC_FORMAT_BMP, IDC_FORMAT_GIF, IDC_FORMAT_JPEG, IDC_FORMAT_PNG, IDC_FORMAT_TIFF};
-    ASSERT_TRUE(RunConversion(s, r));
+    ASSERT_NO_FATAL_FAILURE(RunOverwritingIntoTheSource(r));
     // Refused: k.PNG and k.JPG for both k files, m.GIF for both m files.
     ExpectEnd(4, 4, 4, 14, 20, u"操作部分完成！", kOrange);
-    const auto after = SnapshotTree(src.Path());
-    for (const auto& [name, sum] : before) EXPECT_EQ(after.at(name), sum) << name;
     EXPECT_EQ(FileNamesIn(src.Path()), (Names{"k.BMP", "k.GIF", "k.JPG", "k.PNG", "k.TIF", "m.BMP",
                                               "m.GIF", "m.JPG", "m.PNG", "m.TIF", "m.bmp"}));
 
