@@ -8,6 +8,9 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
+// clang-format off
+#include <jpeglib.h>
+// clang-format on
 
 namespace gdiptest {
 
@@ -50,6 +53,36 @@ GpStatus DecodeWatched(const gdip::Decoder& decoder, const Bytes& file, gdip::Bi
     for (int c; (c = std::fgetc(sink)) != EOF;) printed += static_cast<char>(c);
     std::fclose(sink);
     return status;
+}
+
+Bytes CompressJpeg(const Bytes& samples, std::uint32_t width, std::uint32_t height, int components,
+                   int space, const std::function<void(jpeg_compress_struct&)>& setup,
+                   const std::function<void(jpeg_compress_struct&)>& markers) {
+    jpeg_compress_struct c;
+    jpeg_error_mgr err;
+    c.err = jpeg_std_error(&err);
+    jpeg_create_compress(&c);
+    unsigned char* mem = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &mem, &size);
+    c.image_width = width;
+    c.image_height = height;
+    c.input_components = components;
+    c.in_color_space = static_cast<J_COLOR_SPACE>(space);
+    jpeg_set_defaults(&c);
+    setup(c);
+    jpeg_start_compress(&c, TRUE);
+    if (markers) markers(c);
+    const std::size_t stride = std::size_t{width} * static_cast<std::size_t>(components);
+    while (c.next_scanline < c.image_height) {
+        JSAMPROW row = const_cast<JSAMPROW>(samples.data() + stride * c.next_scanline);
+        jpeg_write_scanlines(&c, &row, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    Bytes out(mem, mem + size);
+    std::free(mem);
+    return out;
 }
 
 Bytes ReadBytes(const std::filesystem::path& p) {

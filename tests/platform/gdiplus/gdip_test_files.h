@@ -5,11 +5,14 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/gdiplus/runtime/codec.h"
 #include "tests/support/test_images.h"
+
+struct jpeg_compress_struct;
 
 namespace gdiptest {
 
@@ -19,6 +22,13 @@ using Bytes = std::vector<std::uint8_t>;
 // library printed meanwhile lands in printed.
 GpStatus DecodeWatched(const gdip::Decoder& decoder, const Bytes& file, gdip::Bitmap& out,
                        std::string& printed);
+
+// A JPEG written by libjpeg from rows of `components` interleaved samples in
+// libjpeg's colour space `space`: `setup` runs once the defaults are set,
+// `markers` once compression has started.
+Bytes CompressJpeg(const Bytes& samples, std::uint32_t width, std::uint32_t height, int components,
+                   int space, const std::function<void(jpeg_compress_struct&)>& setup,
+                   const std::function<void(jpeg_compress_struct&)>& markers = {});
 
 Bytes ReadBytes(const std::filesystem::path& p);
 void WriteBytes(const std::filesystem::path& p, const Bytes& bytes);

@@ -62,32 +62,13 @@ Bytes SmallIcon(std::uint32_t w, std::uint32_t h) {
 // progressive): cut between two scans, every row is there but a component
 // is not.
 Bytes ScanPerComponentJpeg(const gdip::Bitmap& img) {
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr errors;
-    cinfo.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&cinfo);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &buffer, &size);
-    cinfo.image_width = img.width;
-    cinfo.image_height = img.height;
-    cinfo.input_components = 4;
-    cinfo.in_color_space = JCS_EXT_RGBX;
-    jpeg_set_defaults(&cinfo);
-    static const jpeg_scan_info kScans[] = {
-        {1, {0}, 0, 63, 0, 0}, {1, {1}, 0, 63, 0, 0}, {1, {2}, 0, 63, 0, 0}};
-    cinfo.scan_info = kScans;
-    cinfo.num_scans = 3;
-    jpeg_start_compress(&cinfo, TRUE);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW row = const_cast<JSAMPROW>(img.Row(cinfo.next_scanline));
-        jpeg_write_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    Bytes out(buffer, buffer + size);
-    std::free(buffer);
-    return out;
+    return gdiptest::CompressJpeg(
+        img.rgba, img.width, img.height, 4, JCS_EXT_RGBX, [](jpeg_compress_struct& c) {
+            static const jpeg_scan_info kScans[] = {
+                {1, {0}, 0, 63, 0, 0}, {1, {1}, 0, 63, 0, 0}, {1, {2}, 0, 63, 0, 0}};
+            c.scan_info = kScans;
+            c.num_scans = 3;
+        });
 }
 
 // Small valid files of every format these decoders read; those that need

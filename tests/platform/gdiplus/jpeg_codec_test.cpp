@@ -49,38 +49,26 @@ Bytes SamplesOf(const gdip::Bitmap& rgb, Space space) {
 }
 
 Bytes WriteJpeg(const gdip::Bitmap& rgb, const JpegSource& src) {
-    jpeg_compress_struct c;
-    jpeg_error_mgr err;
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    unsigned char* mem = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&c, &mem, &size);
-    c.image_width = rgb.width;
-    c.image_height = rgb.height;
     const bool cmyk = src.space >= Space::AdobeCmyk;
-    c.input_components = src.space == Space::Gray ? 1 : cmyk ? 4 : 3;
-    c.in_color_space = src.space == Space::Gray ? JCS_GRAYSCALE : cmyk ? JCS_CMYK : JCS_RGB;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, 98, TRUE);
-    if (src.space == Space::Rgb) jpeg_set_colorspace(&c, JCS_RGB);
-    if (src.space == Space::Ycck) jpeg_set_colorspace(&c, JCS_YCCK);
-    if (src.space == Space::PlainCmyk) c.write_Adobe_marker = FALSE;
-    jpeg_start_compress(&c, TRUE);
-    if (!src.exif.empty())
-        jpeg_write_marker(&c, JPEG_APP0 + 1, src.exif.data(),
-                          static_cast<unsigned>(src.exif.size()));
-    Bytes samples = SamplesOf(rgb, src.space);
-    const std::size_t stride = samples.size() / rgb.height;
-    while (c.next_scanline < c.image_height) {
-        JSAMPROW row = samples.data() + stride * c.next_scanline;
-        jpeg_write_scanlines(&c, &row, 1);
-    }
-    jpeg_finish_compress(&c);
-    jpeg_destroy_compress(&c);
-    Bytes out(mem, mem + size);
-    std::free(mem);
-    return out;
+    return gdiptest::CompressJpeg(
+        SamplesOf(rgb, src.space), rgb.width, rgb.height,
+        src.space == Space::Gray ? 1
+        : cmyk                   ? 4
+                                 : 3,
+        src.space == Space::Gray ? JCS_GRAYSCALE
+        : cmyk                   ? JCS_CMYK
+                                 : JCS_RGB,
+        [&](jpeg_compress_struct& c) {
+            jpeg_set_quality(&c, 98, TRUE);
+            if (src.space == Space::Rgb) jpeg_set_colorspace(&c, JCS_RGB);
+            if (src.space == Space::Ycck) jpeg_set_colorspace(&c, JCS_YCCK);
+            if (src.space == Space::PlainCmyk) c.write_Adobe_marker = FALSE;
+        },
+        [&](jpeg_compress_struct& c) {
+            if (!src.exif.empty())
+                jpeg_write_marker(&c, JPEG_APP0 + 1, src.exif.data(),
+                                  static_cast<unsigned>(src.exif.size()));
+        });
 }
 
 gdip::Bitmap Decode(const Bytes& file, GpStatus expected = Ok) {
