@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "../win32/common.h"
 #include "../win32/host_path.h"
 #include "framework_impl.h"
 
@@ -143,10 +144,7 @@ UINT DragQueryFileW(HDROP hDrop, UINT iFile, LPWSTR lpszFile, UINT cch) {
     const std::u16string& file = hDrop->files[iFile];
     if (lpszFile == nullptr) return static_cast<UINT>(file.size());
     if (cch == 0) return 0;
-    const std::size_t n = std::min<std::size_t>(file.size(), cch - 1);
-    std::copy_n(file.data(), n, lpszFile);
-    lpszFile[n] = 0;
-    return static_cast<UINT>(n);
+    return static_cast<UINT>(win32::CopyTruncated(file, lpszFile, cch));
 }
 
 BOOL DragQueryPoint(HDROP hDrop, POINT* ppt) {
