@@ -173,8 +173,7 @@ CWnd* CWnd::SetFocus() {
 CWnd* CWnd::GetFocus() {
     QWidget* focus = QApplication::focusWidget();
     if (!focus) return nullptr;
-    QVariant v = focus->property("afx.window");
-    auto* impl = static_cast<WindowImpl*>(v.value<void*>());
+    auto* impl = afx::ImplOfWidget(focus);
     if (!impl) return nullptr;
     if (impl->isDialog) return impl->host ? impl->host->Dialog() : nullptr;
     return impl->object.get();

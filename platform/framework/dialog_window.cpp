@@ -19,8 +19,6 @@
 namespace afx {
 namespace {
 
-const char kWindowProperty[] = "afx.window";
-
 void Tag(QWidget* w, WindowImpl* impl) {
     w->setProperty(kWindowProperty, QVariant::fromValue(static_cast<void*>(impl)));
 }

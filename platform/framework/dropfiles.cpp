@@ -8,7 +8,6 @@
 #include <QDropEvent>
 #include <QMimeData>
 #include <QUrl>
-#include <QVariant>
 #include <QWidget>
 #include <algorithm>
 #include <string>
@@ -36,10 +35,6 @@ QWidget* LiveWidget(HWND hWnd) {
     const auto widgets = QApplication::allWidgets();
     const auto it = std::find(widgets.begin(), widgets.end(), reinterpret_cast<QWidget*>(hWnd));
     return it == widgets.end() ? nullptr : *it;
-}
-
-WindowImpl* ImplOf(const QWidget* w) {
-    return static_cast<WindowImpl*>(w->property("afx.window").value<void*>());
 }
 
 // A local file's path in drive form. The URL's percent-encoded bytes are
@@ -106,7 +101,7 @@ private:
         drop.inClient = m_window->rect().contains(at);
         e->setDropAction(Qt::CopyAction);
         e->accept();
-        WindowImpl* impl = ImplOf(m_window);
+        WindowImpl* impl = ImplOfWidget(m_window);
         if (!impl || !impl->host || impl->host->Destroyed()) return;
         CWnd* target = impl->isDialog ? impl->host->Dialog() : impl->object.get();
         // The data lives here for the message's length; a handler that does
@@ -167,7 +162,7 @@ HWND ChildWindowFromPoint(HWND hWndParent, POINT Point) {
     QWidget* best = nullptr;
     std::size_t bestIndex = 0;
     for (QWidget* child : parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-        const afx::WindowImpl* impl = afx::ImplOf(child);
+        const afx::WindowImpl* impl = afx::ImplOfWidget(child);
         if (!impl || !impl->item || !child->geometry().contains(at)) continue;
         if (!best || impl->index < bestIndex) {
             best = child;

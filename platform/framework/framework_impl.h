@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QString>
+#include <QVariant>
 #include <QWidget>
 #include <functional>
 #include <map>
@@ -189,6 +190,13 @@ void SetProgress(WindowImpl& wnd, int low, int high, int pos);
 // The dialog framework's view of a window handle (the Qt widget).
 inline HWND HwndOf(const WindowImpl* impl) {
     return impl && impl->widget ? reinterpret_cast<HWND>(impl->widget.data()) : nullptr;
+}
+
+// Each widget of ours carries its WindowImpl under this property, so a widget
+// the toolkit hands back (the focus, a drop target) leads to its window.
+inline constexpr char kWindowProperty[] = "afx.window";
+inline WindowImpl* ImplOfWidget(const QWidget* w) {
+    return w ? static_cast<WindowImpl*>(w->property(kWindowProperty).value<void*>()) : nullptr;
 }
 
 }  // namespace afx
