@@ -302,13 +302,18 @@ std::pair<std::size_t, std::size_t> DialogHost::GroupOf(std::size_t index) const
     return {first, last};
 }
 
+namespace {
+// A shown, enabled control that takes the focus at all.
+bool CanTakeFocus(const QWidget* w) {
+    return w && !w->isHidden() && w->isEnabled() && w->focusPolicy() != Qt::NoFocus;
+}
+}  // namespace
+
 // A radio button is a tab stop only while it is the checked one of its group
 // (Windows moves WS_TABSTOP with the check), so Tab enters a group at its
 // checked radio; a group with nothing checked keeps the template's stops.
 bool DialogHost::IsTabStop(const WindowImpl& control) const {
-    const QWidget* w = control.widget;
-    if (!w || w->isHidden() || !w->isEnabled() || w->focusPolicy() == Qt::NoFocus) return false;
-    if (!(control.item->style & WS_TABSTOP)) return false;
+    if (!CanTakeFocus(control.widget) || !(control.item->style & WS_TABSTOP)) return false;
     if (control.item->kind != ControlKind::RadioButton) return true;
     if (CheckState(control) == BST_CHECKED) return true;
     const auto [first, last] = GroupOf(control.index);
@@ -345,7 +350,7 @@ void DialogHost::ArrowTo(WindowImpl& from, bool backwards) {
         at = backwards ? (at + size - 1) % size : (at + 1) % size;
         WindowImpl& next = *m_controls[first + at];
         QWidget* w = next.widget;
-        if (!w || w->isHidden() || !w->isEnabled() || w->focusPolicy() == Qt::NoFocus) continue;
+        if (!CanTakeFocus(w)) continue;
         w->setFocus(Qt::TabFocusReason);
         if (next.item->kind == ControlKind::RadioButton && CheckState(next) != BST_CHECKED)
             static_cast<QAbstractButton*>(w)->click();
