@@ -31,7 +31,7 @@ add_executable(tests_ui
   ${S}/dialog_session.cpp
   ${S}/scoped_home_windows.cpp
   ${S}/image_files.cpp
-  ${S}/image_convert_windows.cpp
+  ${S}/image_convert.cpp
   ${U}/whole_run_test.cpp
   ${U}/run_control_test.cpp
   ${U}/options_test.cpp

@@ -1,5 +1,6 @@
-// ImageMagick's convert for the Windows build of the tests: the host's own
-// program, started through Wine by the runtime tests' helper.
+// ImageMagick's convert for the window tests, through the runtime tests'
+// helper: the shell on Linux, the host's own program started through Wine
+// on Windows.
 #include <string>
 #include <vector>
 
