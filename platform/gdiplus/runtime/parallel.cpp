@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <cstdlib>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -10,12 +12,27 @@ namespace gdip {
 
 namespace {
 
-constexpr unsigned kMostThreads = 16;
+// Starts up to threads - 1 helpers running work(1), work(2), ..., runs
+// work(0) itself and joins them. When no helper can be started the calling
+// thread does all the work.
+template <typename Work>
+void RunOnThreads(std::size_t threads, const Work& work) {
+    std::vector<std::thread> helpers;
+    try {
+        helpers.reserve(threads > 0 ? threads - 1 : 0);
+        while (helpers.size() + 1 < threads)
+            helpers.emplace_back(work, static_cast<unsigned>(helpers.size() + 1));
+    } catch (...) {
+        // Fewer helpers (or none): the work left is taken by whoever runs.
+    }
+    work(0u);
+    for (std::thread& helper : helpers) helper.join();
+}
 
 }  // namespace
 
 unsigned WorkerCount() {
-    unsigned count = std::min(AllowedCpus(), kMostThreads);
+    unsigned count = std::min(AllowedCpus(), kMostWorkers);
     if (const char* limit = std::getenv("OMP_NUM_THREADS"); limit != nullptr) {
         const long n = std::strtol(limit, nullptr, 10);
         if (n >= 1) count = std::min(count, static_cast<unsigned>(std::min(n, 1024L)));
@@ -25,19 +42,49 @@ unsigned WorkerCount() {
 
 void ParallelFor(std::size_t count, const std::function<void(std::size_t)>& task) {
     std::atomic<std::size_t> next{0};
-    const auto work = [&] {
+    const auto work = [&](unsigned) {
         for (std::size_t i; (i = next.fetch_add(1, std::memory_order_relaxed)) < count;) task(i);
     };
-    const std::size_t threads = std::min<std::size_t>(WorkerCount(), count);
-    std::vector<std::thread> helpers;
-    try {
-        helpers.reserve(threads > 0 ? threads - 1 : 0);
-        while (helpers.size() + 1 < threads) helpers.emplace_back(work);
-    } catch (...) {
-        // Fewer helpers (or none): the tasks left are taken by whoever runs.
-    }
-    work();
-    for (std::thread& helper : helpers) helper.join();
+    RunOnThreads(std::min<std::size_t>(WorkerCount(), count), work);
+}
+
+bool ParallelInOrder(std::size_t count, std::size_t ahead,
+                     const std::function<void(std::size_t, unsigned)>& make,
+                     const std::function<bool(std::size_t)>& take) {
+    std::mutex lock;
+    std::condition_variable changed;
+    std::vector<bool> made(count, false);
+    std::size_t nextMade = 0, nextTaken = 0;
+    bool taking = false, stopped = false;
+    ahead = std::max<std::size_t>(ahead, 1);
+    const auto work = [&](unsigned worker) {
+        std::unique_lock<std::mutex> hold(lock);
+        while (!stopped && nextTaken < count) {
+            // Taking first keeps the order flowing and the held items few.
+            if (!taking && made[nextTaken]) {
+                taking = true;
+                const std::size_t i = nextTaken;
+                hold.unlock();
+                const bool ok = take(i);
+                hold.lock();
+                taking = false;
+                ++nextTaken;
+                stopped = stopped || !ok;
+            } else if (nextMade < count && nextMade - nextTaken < ahead) {
+                const std::size_t i = nextMade++;
+                hold.unlock();
+                make(i, worker);
+                hold.lock();
+                made[i] = true;
+            } else {
+                changed.wait(hold);
+                continue;
+            }
+            changed.notify_all();
+        }
+    };
+    RunOnThreads(std::min<std::size_t>(WorkerCount(), count), work);
+    return !stopped;
 }
 
 }  // namespace gdip

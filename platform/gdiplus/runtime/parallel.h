@@ -10,7 +10,8 @@ namespace gdip {
 
 // Threads that one call may use: the processors this process may run on, at
 // most OMP_NUM_THREADS when that is set (the usual way to ask a program for
-// one thread), and never more than 16.
+// one thread), and never more than kMostWorkers.
+constexpr unsigned kMostWorkers = 16;
 unsigned WorkerCount();
 
 // The processors this process may run on, at least 1 (the system's own
@@ -21,5 +22,19 @@ unsigned AllowedCpus();
 // which the calling thread is one, and returns when all have run. Tasks must
 // not throw. When no thread can be started the calling thread does it all.
 void ParallelFor(std::size_t count, const std::function<void(std::size_t)>& task);
+
+// Makes items side by side and takes them in order: make(i, worker) runs for
+// every i in [0, count) on up to WorkerCount() threads, and take(i) runs for
+// each i in turn, as soon as make(i) and every take before it have finished,
+// on whichever of the threads is free, never two at once. A writer thus
+// writes (takes) while the other threads still compress (make), instead of
+// after them. At most `ahead` items are made beyond the oldest one not yet
+// taken, which bounds the memory they hold. `worker` is below kMostWorkers
+// and tells the threads apart, so that each can keep tools of its own. Once
+// a take returns false nothing more is made or taken, and the call returns
+// false. Neither function may throw.
+bool ParallelInOrder(std::size_t count, std::size_t ahead,
+                     const std::function<void(std::size_t, unsigned)>& make,
+                     const std::function<bool(std::size_t)>& take);
 
 }  // namespace gdip

@@ -53,7 +53,8 @@ double Mean(const std::vector<double>& v, std::size_t from, std::size_t to) {
 }
 
 TEST(BandedWriters, LosslessFilesReadBackExactlyAcrossBands) {
-    // 700 x 1600: four PNG segments, 70 TIFF strips (more than one batch).
+    // 700 x 1600: 13 PNG segments, 70 TIFF strips (more than are compressed
+    // ahead of the one being written).
     for (const bool alpha : {false, true}) {
         SCOPED_TRACE(alpha ? "with alpha" : "opaque");
         const gdip::Bitmap src = testimages::Pattern(700, 1600, alpha);

@@ -10,6 +10,7 @@
 // clang-format on
 
 #include "gdip_test_files.h"
+#include "tests/support/scoped_env.h"
 
 namespace {
 
@@ -92,6 +93,43 @@ TEST(JpegCodec, EveryColourSpaceDecodesToTheSamePicture) {
         const gdip::Bitmap image = Decode(WriteJpeg(expected, {space, {}}));
         EXPECT_GT(testimages::Psnr(image, expected), 35.0);
         EXPECT_FALSE(image.hasAlpha);
+    }
+}
+
+// A big baseline file is read in two parts side by side when threads are
+// free; the pixels must be those of reading it in one piece, for every
+// sampling (the upsampler's context crosses the parts' boundary), with
+// restart markers, and a cut file must be refused just the same.
+TEST(JpegCodec, BigBaselineFilesReadTheSameInTwoParts) {
+    struct Case {
+        const char* name;
+        int h, v;  // luma sampling; 0: gray
+        unsigned restartRows;
+    };
+    const gdip::Bitmap source = testimages::Pattern(333, 1037, false);
+    for (const Case& c :
+         {Case{"4:2:0", 2, 2, 0}, Case{"4:2:2", 2, 1, 0}, Case{"4:4:0", 1, 2, 0},
+          Case{"4:4:4", 1, 1, 0}, Case{"gray", 0, 0, 0}, Case{"4:2:0, restarts", 2, 2, 3}}) {
+        SCOPED_TRACE(c.name);
+        const Space space = c.h == 0 ? Space::Gray : Space::Rgb;
+        const Bytes file = gdiptest::CompressJpeg(
+            SamplesOf(source, space), source.width, source.height, c.h == 0 ? 1 : 3,
+            c.h == 0 ? JCS_GRAYSCALE : JCS_RGB, [&](jpeg_compress_struct& j) {
+                jpeg_set_quality(&j, 90, TRUE);
+                if (c.h != 0)
+                    j.comp_info[0].h_samp_factor = c.h, j.comp_info[0].v_samp_factor = c.v;
+                j.restart_in_rows = static_cast<int>(c.restartRows);
+            });
+        const Bytes cut(file.begin(),
+                        file.begin() + static_cast<std::ptrdiff_t>(file.size() * 3 / 4));
+        gdip::Bitmap whole, cutWhole;
+        {
+            testsupport::ScopedEnv oneThread("OMP_NUM_THREADS", "1");
+            whole = Decode(file);
+            cutWhole = Decode(cut, GenericError);
+        }
+        EXPECT_EQ(Decode(file).rgba, whole.rgba);
+        EXPECT_EQ(Decode(cut, GenericError).rgba, cutWhole.rgba);
     }
 }
 
