@@ -74,6 +74,30 @@ void InitErrors(JpegErrors& errors) {
     errors.mgr.output_message = OnJpegOutput;
 }
 
+// Creates cinfo reporting to errors; false when libjpeg could not. Every
+// caller sets its own return point (setjmp) before its next libjpeg call.
+bool CreateDecompressor(jpeg_decompress_struct& cinfo, JpegErrors& errors) {
+    InitErrors(errors);
+    cinfo.err = &errors.mgr;
+    if (setjmp(errors.jump)) return false;
+    jpeg_create_decompress(&cinfo);
+    return true;
+}
+
+// Points cinfo at the file and reads its header, keeping the EXIF segment.
+// libjpeg has no backing store: a progressive image whose coefficients exceed
+// the budget fails with an error instead of taking the machine. The progress
+// calls record which components have data. Called under the caller's setjmp.
+void ReadHeader(jpeg_decompress_struct& cinfo, JpegErrors& errors,
+                std::span<const std::uint8_t> file) {
+    cinfo.mem->max_memory_to_use = static_cast<long>(PixelBudgetBytes());
+    errors.progress.progress_monitor = OnJpegProgress;
+    cinfo.progress = &errors.progress;
+    jpeg_mem_src(&cinfo, file.data(), static_cast<unsigned long>(file.size()));
+    jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xFFFF);
+    jpeg_read_header(&cinfo, TRUE);
+}
+
 // Errors that mean "too big for memory" rather than "damaged data".
 GpStatus StatusOfError(const JpegErrors& errors) {
     const int code = errors.mgr.msg_code;
@@ -176,11 +200,7 @@ void ReadRowRange(jpeg_decompress_struct& cinfo, Bitmap& out, JDIMENSION end) {
 bool ReadPart(jpeg_decompress_struct& cinfo, JpegErrors& errors, std::span<const std::uint8_t> file,
               JDIMENSION first, JDIMENSION end, Bitmap& out) {
     if (setjmp(errors.jump)) return false;
-    cinfo.mem->max_memory_to_use = static_cast<long>(PixelBudgetBytes());
-    errors.progress.progress_monitor = OnJpegProgress;
-    cinfo.progress = &errors.progress;
-    jpeg_mem_src(&cinfo, file.data(), static_cast<unsigned long>(file.size()));
-    jpeg_read_header(&cinfo, TRUE);
+    ReadHeader(cinfo, errors, file);
     cinfo.out_color_space = JCS_EXT_RGBA;
     jpeg_start_decompress(&cinfo);
     if (cinfo.output_width != out.width || cinfo.output_height != out.height) return false;
@@ -196,10 +216,7 @@ bool ReadPartWithOwnDecompressor(std::span<const std::uint8_t> file, JDIMENSION 
                                  JDIMENSION end, Bitmap& out) {
     JpegErrors errors;
     jpeg_decompress_struct cinfo;
-    InitErrors(errors);
-    cinfo.err = &errors.mgr;
-    if (setjmp(errors.jump)) return false;  // jpeg_create_decompress can fail
-    jpeg_create_decompress(&cinfo);
+    if (!CreateDecompressor(cinfo, errors)) return false;
     const bool ok = ReadPart(cinfo, errors, file, first, end, out);
     jpeg_destroy_decompress(&cinfo);
     return ok;
@@ -234,14 +251,7 @@ GpStatus DecodeJpeg(jpeg_decompress_struct& cinfo, JpegErrors& errors,
                     std::span<const std::uint8_t> file, Bitmap& out,
                     std::vector<std::uint8_t>& cmyk, int& orientation) {
     if (setjmp(errors.jump)) return StatusOfError(errors);
-    // libjpeg has no backing store: a progressive image whose coefficients
-    // exceed this fails with an error instead of taking the machine.
-    cinfo.mem->max_memory_to_use = static_cast<long>(PixelBudgetBytes());
-    errors.progress.progress_monitor = OnJpegProgress;
-    cinfo.progress = &errors.progress;
-    jpeg_mem_src(&cinfo, file.data(), static_cast<unsigned long>(file.size()));
-    jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xFFFF);
-    jpeg_read_header(&cinfo, TRUE);
+    ReadHeader(cinfo, errors, file);
     if (GpStatus s = CheckDeclaredSize(cinfo.image_width, cinfo.image_height); s != Ok) return s;
     orientation = OrientationOf(cinfo.marker_list);
     const bool cmykData = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
@@ -271,10 +281,7 @@ public:
         if (!SniffJpeg(file)) return UnknownImageFormat;
         JpegErrors errors;
         jpeg_decompress_struct cinfo;
-        InitErrors(errors);
-        cinfo.err = &errors.mgr;
-        if (setjmp(errors.jump)) return OutOfMemory;  // jpeg_create_decompress can fail
-        jpeg_create_decompress(&cinfo);
+        if (!CreateDecompressor(cinfo, errors)) return OutOfMemory;
         return DecodeAndTurn(cinfo, errors, file, out);
     }
 

@@ -442,7 +442,12 @@ public:
             return InvalidParameter;
         TIFF* tif = tiffio::OpenStream(out);
         if (tif == nullptr) return Win32Error;
-        const GpStatus status = WriteTiff(tif, image);
+        GpStatus status = OutOfMemory;
+        try {
+            status = WriteTiff(tif, image);
+        } catch (const std::bad_alloc&) {
+            status = OutOfMemory;
+        }
         TIFFClose(tif);
         if (status != Ok) return status;
         return std::fflush(out) == 0 && !std::ferror(out) ? Ok : Win32Error;
