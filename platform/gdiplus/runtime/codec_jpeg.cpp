@@ -128,12 +128,15 @@ void CmykToRgba(const std::uint8_t* src, std::uint32_t width, bool inverted, std
     }
 }
 
-void ReadRows(jpeg_decompress_struct& cinfo, Bitmap& out, std::vector<std::uint8_t>& cmyk) {
+// Rows up to `end` into out, from where cinfo stands; CMYK data passes
+// through `cmyk` (room for kRowsPerCall rows), other data goes straight in.
+void ReadRows(jpeg_decompress_struct& cinfo, Bitmap& out, std::span<std::uint8_t> cmyk,
+              JDIMENSION end) {
     JSAMPROW rows[kRowsPerCall];
     const bool inverted = cinfo.saw_Adobe_marker != 0;
-    while (cinfo.output_scanline < cinfo.output_height) {
+    while (cinfo.output_scanline < end) {
         const JDIMENSION first = cinfo.output_scanline;
-        const JDIMENSION want = std::min<JDIMENSION>(kRowsPerCall, cinfo.output_height - first);
+        const JDIMENSION want = std::min<JDIMENSION>(kRowsPerCall, end - first);
         for (JDIMENSION i = 0; i < want; ++i)
             rows[i] =
                 cmyk.empty() ? out.Row(first + i) : cmyk.data() + std::size_t{i} * out.width * 4;
@@ -185,16 +188,6 @@ bool RowsIncomplete(const jpeg_decompress_struct& cinfo, const JpegErrors& error
 constexpr JDIMENSION kSplitFromRows = 512;
 constexpr double kUpperShare = 0.64;
 
-void ReadRowRange(jpeg_decompress_struct& cinfo, Bitmap& out, JDIMENSION end) {
-    JSAMPROW rows[kRowsPerCall];
-    while (cinfo.output_scanline < end) {
-        const JDIMENSION first = cinfo.output_scanline;
-        const JDIMENSION want = std::min<JDIMENSION>(kRowsPerCall, end - first);
-        for (JDIMENSION i = 0; i < want; ++i) rows[i] = out.Row(first + i);
-        if (jpeg_read_scanlines(&cinfo, rows, want) == 0) return;
-    }
-}
-
 // Rows [first, end) read into out by cinfo, created by the caller. No object
 // with a destructor lives in this frame (libjpeg's longjmp comes back to it).
 bool ReadPart(jpeg_decompress_struct& cinfo, JpegErrors& errors, std::span<const std::uint8_t> file,
@@ -205,7 +198,7 @@ bool ReadPart(jpeg_decompress_struct& cinfo, JpegErrors& errors, std::span<const
     jpeg_start_decompress(&cinfo);
     if (cinfo.output_width != out.width || cinfo.output_height != out.height) return false;
     if (first > 0 && jpeg_skip_scanlines(&cinfo, first) != first) return false;
-    ReadRowRange(cinfo, out, end);
+    ReadRows(cinfo, out, {}, end);
     if (cinfo.output_scanline != end || errors.warned) return false;
     if (end < cinfo.output_height) return true;
     jpeg_finish_decompress(&cinfo);
@@ -265,7 +258,7 @@ GpStatus DecodeJpeg(jpeg_decompress_struct& cinfo, JpegErrors& errors,
     if (GpStatus s = AllocateBitmap(out, cinfo.output_width, cinfo.output_height); s != Ok)
         return s;
     if (cmykData) cmyk.resize(std::size_t{out.width} * 4 * kRowsPerCall);  // may throw: caller
-    ReadRows(cinfo, out, cmyk);
+    ReadRows(cinfo, out, cmyk, cinfo.output_height);
     if (cinfo.output_scanline < cinfo.output_height) return kDamaged;
     jpeg_finish_decompress(&cinfo);
     return RowsIncomplete(cinfo, errors) ? kDamaged : Ok;

@@ -194,31 +194,29 @@ bool UnfilterImage(std::uint8_t* filtered, std::size_t stride, int bpp, Bitmap& 
     std::unique_ptr<std::atomic<std::uint32_t>[]> done(new std::atomic<std::uint32_t>[out.height]);
     for (std::uint32_t y = 0; y < out.height; ++y) done[y].store(0, std::memory_order_relaxed);
     const std::vector<std::uint8_t> zeros(rowBytes, 0);
-    std::atomic<std::uint32_t> nextRow{0};
     std::atomic<bool> failed{false};
-    ParallelFor(WorkerCount(), [&](std::size_t) {
-        // Rows are claimed in order, so the row above is always being done by
-        // a thread that runs: one thread alone never waits.
-        for (std::uint32_t y; !failed && (y = nextRow++) < out.height;) {
-            std::uint8_t* row = filtered + y * stride;
-            const std::uint8_t* prior = y == 0 ? zeros.data() : row - stride + 1;
-            for (std::uint32_t piece = 0; piece < pieces; ++piece) {
-                std::uint32_t above = y == 0 ? pieces : done[y - 1].load(std::memory_order_acquire);
-                for (int spins = 0; above <= piece && above != kFailed; ++spins) {
-                    if (spins > 64) std::this_thread::yield();
-                    above = done[y - 1].load(std::memory_order_acquire);
-                }
-                const std::size_t begin = piece * pieceBytes,
-                                  end = std::min(rowBytes, begin + pieceBytes);
-                if (above == kFailed || !UnfilterRow(row[0], row + 1, prior, begin, end, bpp)) {
-                    failed = true;
-                    done[y].store(kFailed, std::memory_order_release);
-                    break;
-                }
-                ToRgba(row + 1 + begin, static_cast<std::uint32_t>((end - begin) / bpp), bpp,
-                       out.Row(y) + begin / bpp * 4);
-                done[y].store(piece + 1, std::memory_order_release);
+    // Rows are handed out in order, so the row above is always being done by
+    // a thread that runs: one thread alone never waits.
+    ParallelFor(out.height, [&](std::size_t y) {
+        if (failed) return;
+        std::uint8_t* row = filtered + y * stride;
+        const std::uint8_t* prior = y == 0 ? zeros.data() : row - stride + 1;
+        for (std::uint32_t piece = 0; piece < pieces; ++piece) {
+            std::uint32_t above = y == 0 ? pieces : done[y - 1].load(std::memory_order_acquire);
+            for (int spins = 0; above <= piece && above != kFailed; ++spins) {
+                if (spins > 64) std::this_thread::yield();
+                above = done[y - 1].load(std::memory_order_acquire);
             }
+            const std::size_t begin = piece * pieceBytes,
+                              end = std::min(rowBytes, begin + pieceBytes);
+            if (above == kFailed || !UnfilterRow(row[0], row + 1, prior, begin, end, bpp)) {
+                failed = true;
+                done[y].store(kFailed, std::memory_order_release);
+                return;
+            }
+            ToRgba(row + 1 + begin, static_cast<std::uint32_t>((end - begin) / bpp), bpp,
+                   out.Row(static_cast<std::uint32_t>(y)) + begin / bpp * 4);
+            done[y].store(piece + 1, std::memory_order_release);
         }
     });
     return !failed;

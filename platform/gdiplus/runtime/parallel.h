@@ -19,8 +19,10 @@ unsigned WorkerCount();
 unsigned AllowedCpus();
 
 // Runs task(i) for every i in [0, count), on up to WorkerCount() threads of
-// which the calling thread is one, and returns when all have run. Tasks must
-// not throw. When no thread can be started the calling thread does it all.
+// which the calling thread is one, and returns when all have run. Indices
+// are handed out in increasing order, each to the next thread free, so a
+// task may wait for an earlier one. Tasks must not throw. When no thread can
+// be started the calling thread does it all, in order.
 void ParallelFor(std::size_t count, const std::function<void(std::size_t)>& task);
 
 // Makes items side by side and takes them in order: make(i, worker) runs for

@@ -18,9 +18,7 @@ void Unfilter(int filter, std::uint8_t* row, const std::uint8_t* prior, std::siz
     int a[Bpp] = {}, c[Bpp] = {};  // left and upper left, per channel
     if (i >= Bpp)
         for (int k = 0; k < Bpp; ++k) a[k] = row[i - Bpp + k], c[k] = prior[i - Bpp + k];
-    // Whole pixels; a row of bytes that is no whole number of them (never
-    // for 8-bit samples) ends byte by byte.
-    for (; i + Bpp <= n; i += Bpp) {
+    for (; i < n; i += Bpp) {
         for (int k = 0; k < Bpp; ++k) {
             const int b = prior[i + k];
             int predicted = a[k];
@@ -30,13 +28,6 @@ void Unfilter(int filter, std::uint8_t* row, const std::uint8_t* prior, std::siz
             row[i + k] = static_cast<std::uint8_t>(a[k]);
             c[k] = b;
         }
-    }
-    for (int k = 0; i < n; ++i, ++k) {
-        const int b = prior[i];
-        int predicted = a[k];
-        if (filter == 3) predicted = (a[k] + b) >> 1;
-        if (filter == 4) predicted = PaethPredictor(a[k], b, c[k]);
-        row[i] = static_cast<std::uint8_t>(row[i] + predicted);
     }
 }
 

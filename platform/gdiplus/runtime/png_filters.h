@@ -18,9 +18,9 @@ inline std::uint8_t PaethPredictor(int a, int b, int c) {
 }
 
 // Undoes filter type `filter` (0 to 4) on bytes [begin, end) of one row of
-// 8-bit samples, bpp bytes per pixel (1 to 4), in place; begin is a whole
-// number of pixels into the row, and the bytes before it are already
-// unfiltered. `prior` is the row above, already unfiltered up to `end`; the
+// 8-bit samples, bpp bytes per pixel (1 to 4), in place; begin and end are
+// whole numbers of pixels into the row, and the bytes before begin are
+// already unfiltered. `prior` is the row above, already unfiltered up to `end`; the
 // first row's is all zeros. False for a filter type that does not exist.
 bool UnfilterRow(int filter, std::uint8_t* row, const std::uint8_t* prior, std::size_t begin,
                  std::size_t end, int bpp);
