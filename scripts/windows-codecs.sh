@@ -178,6 +178,62 @@ build_tiff() {
     "$SRC/libtiff/tiffvers.h" "$WORK/build/libtiff/tiffconf.h"
 }
 
+# The HEIF decoders and libheif go into the HEIF companion DLL, not into the
+# module, so they have no size to fit: -O2, C and C++, and none of their
+# tools, tests or encoders.
+cmake_cross_o2() {
+  cmake_cross "$@" -DCMAKE_C_FLAGS_RELEASE="$OPT -DNDEBUG" -DCMAKE_CXX_FLAGS_RELEASE="$OPT -DNDEBUG"
+}
+
+# Which Debian source revision a library was really built from (fetch_source
+# may have fallen back to another revision of the same upstream version), for
+# the package's notice of where the source of each library is.
+record_source() {
+  local dsc
+  dsc=$(find "$WORK/src" -maxdepth 1 -name '*.dsc' | head -n1)
+  mkdir -p "$PREFIX/share"
+  basename "$dsc" .dsc | sed 's/_/ /' >"$PREFIX/share/source-package"
+}
+
+build_libde265() {
+  cmake_cross_o2 "$SRC" "$WORK/build" -DBUILD_SHARED_LIBS=OFF \
+    -DENABLE_SDL=OFF -DENABLE_DECODER=OFF -DENABLE_ENCODER=OFF
+  cmake --build "$WORK/build" -j"$JOBS" --target install
+  record_source
+}
+
+build_dav1d() {
+  # meson, with a cross file for Debian's mingw-w64; the assembly as on
+  # Linux (nasm), 8-bit and high bit depths, no logging to stderr.
+  printf '%s\n' "[binaries]" "c = '$CC'" "ar = '$AR'" "strip = '$TRIPLE-strip'" \
+    "windres = '$TRIPLE-windres'" "nasm = 'nasm'" "[host_machine]" "system = 'windows'" \
+    "cpu_family = 'x86_64'" "cpu = 'x86_64'" "endian = 'little'" >"$WORK/cross.ini"
+  meson setup "$WORK/build" "$SRC" --cross-file "$WORK/cross.ini" --prefix "$PREFIX" \
+    --libdir lib --buildtype release -Doptimization=2 --default-library static \
+    -Denable_tools=false -Denable_tests=false -Denable_examples=false -Dlogging=false \
+    -Dbitdepths=8,16 -Denable_asm=true
+  ninja -C "$WORK/build" -j"$JOBS" install
+  record_source
+}
+
+build_libheif() {
+  # libde265 and dav1d built in, as Debian's libheif1 has them (of its two
+  # AV1 decoders it picks dav1d first); no plugin folder is searched; the
+  # compressed headers of Debian's build, with the mingw zlib. Only our
+  # prefixes answer pkg-config, never the host's .pc files.
+  local deps="$(dep_prefix libde265);$(dep_prefix dav1d)"
+  PKG_CONFIG_LIBDIR="$(dep_prefix libde265)/lib/pkgconfig:$(dep_prefix dav1d)/lib/pkgconfig" \
+    PKG_CONFIG_PATH="" cmake_cross_o2 "$SRC" "$WORK/build" -DBUILD_SHARED_LIBS=OFF \
+    -DCMAKE_PREFIX_PATH="$deps" -DCMAKE_FIND_ROOT_PATH="$deps" \
+    -DENABLE_PLUGIN_LOADING=OFF -DWITH_EXAMPLES=OFF -DWITH_LIBDE265=ON -DWITH_DAV1D=ON \
+    -DWITH_AOM_DECODER=OFF -DWITH_AOM_ENCODER=OFF -DWITH_X265=OFF -DWITH_RAV1E=OFF \
+    -DWITH_SvtEnc=OFF -DWITH_DEFLATE_HEADER_COMPRESSION=ON
+  grep -q "^LIBDE265_LIBRARY:FILEPATH=$(dep_prefix libde265)/" "$WORK/build/CMakeCache.txt"
+  grep -q "^DAV1D_LIBRARY:FILEPATH=$(dep_prefix dav1d)/" "$WORK/build/CMakeCache.txt"
+  cmake --build "$WORK/build" -j"$JOBS" --target install
+  record_source
+}
+
 # --- the libraries: source package, the -dev package that names the Linux
 # version, recipe, recipe revision (raise it when a recipe changes) ---------
 LIBS=(
@@ -187,6 +243,9 @@ LIBS=(
   "giflib          libgif-dev          build_giflib          3"
   "libwebp         libwebp-dev         build_libwebp         3"
   "tiff            libtiff-dev         build_tiff            3"
+  "libde265        libde265-dev        build_libde265        1"
+  "dav1d           libdav1d-dev        build_dav1d           1"
+  "libheif         libheif-dev         build_libheif         1"
 )
 
 declare -A PREFIXES
@@ -204,6 +263,9 @@ for entry in "${LIBS[@]}"; do
   key="$pkg-${version//:/_}-r$revision-gcc$GCC_VERSION"
   if [ "$pkg" = tiff ]; then
     key="$key+$(basename "$(dep_prefix libdeflate)")+$(basename "$(dep_prefix libjpeg-turbo)")"
+  fi
+  if [ "$pkg" = libheif ]; then
+    key="$key+$(basename "$(dep_prefix libde265)")+$(basename "$(dep_prefix dav1d)")"
   fi
   PREFIX=$CACHE/$key
   PREFIXES[$pkg]=$PREFIX
