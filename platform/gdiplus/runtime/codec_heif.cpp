@@ -4,25 +4,18 @@
 // while decoding; that is the image's orientation. An EXIF block inside the
 // file describes the same turn once more, so it is deliberately not read:
 // applying it would turn the image twice.
-#include <fcntl.h>
 #include <libheif/heif.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <initializer_list>
 #include <memory>
-#include <mutex>
 
 #include "decode_helpers.h"
+#include "heif_quiet.h"
+#include "heif_sniff.h"
 
 namespace gdip {
 namespace {
-
-// Brands of the image (not video) profiles of the format, HEVC and AV1.
-constexpr const char* kBrands[] = {"heic", "heix", "heim", "heis", "hevc", "hevx", "hevm",
-                                   "hevs", "mif1", "mif2", "msf1", "avif", "avis"};
 
 // libheif refuses images wider or taller than this on its own, before it
 // allocates for them. The primary image's declared size is checked against
@@ -33,12 +26,6 @@ int MaxSide() {
     const auto pixels = static_cast<double>(PixelBudgetBytes() / 4);
     // One more than the side, as libheif refuses a side equal to its limit.
     return static_cast<int>(std::min(std::sqrt(pixels), 1048576.0)) + 1;
-}
-
-bool IsImageBrand(const std::uint8_t* p) {
-    for (const char* b : kBrands)
-        if (std::memcmp(p, b, 4) == 0) return true;
-    return false;
 }
 
 struct ContextFree {
@@ -69,54 +56,6 @@ GpStatus StatusOf(const heif_error& e) {
             return GenericError;
     }
 }
-
-// The HEVC and AV1 decoders behind libheif write complaints about broken
-// streams straight to stderr (libde265 with plain fprintf, dav1d through its
-// default logger), and libheif offers no way to reach them. While a file is
-// parsed and decoded, the standard streams therefore point at /dev/null.
-// Decoders running at the same time share one redirection.
-class QuietStdio {
-public:
-    QuietStdio() {
-        std::lock_guard<std::mutex> lock(Mutex());
-        if (Users()++ > 0) return;
-        std::fflush(stdout);
-        std::fflush(stderr);
-        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-        for (int fd : {1, 2}) {
-            Saved()[fd - 1] = ::fcntl(fd, F_DUPFD_CLOEXEC, 3);
-            if (null >= 0) ::dup2(null, fd);
-        }
-        if (null >= 0) ::close(null);
-    }
-    ~QuietStdio() {
-        std::lock_guard<std::mutex> lock(Mutex());
-        if (--Users() > 0) return;
-        std::fflush(stdout);
-        std::fflush(stderr);
-        for (int fd : {1, 2}) {
-            if (Saved()[fd - 1] < 0) continue;
-            ::dup2(Saved()[fd - 1], fd);
-            ::close(Saved()[fd - 1]);
-        }
-    }
-    QuietStdio(const QuietStdio&) = delete;
-    QuietStdio& operator=(const QuietStdio&) = delete;
-
-private:
-    static std::mutex& Mutex() {
-        static std::mutex m;
-        return m;
-    }
-    static int& Users() {
-        static int n = 0;
-        return n;
-    }
-    static int* Saved() {
-        static int fds[2] = {-1, -1};
-        return fds;
-    }
-};
 
 void EnsureInitialised() {
     static const bool once = [] {
@@ -152,19 +91,6 @@ GpStatus CopyPixels(const heif_image* img, bool premultiplied, Bitmap& out) {
     }
     out = std::move(image);
     return Ok;
-}
-
-bool SniffHeif(std::span<const std::uint8_t> head) {
-    if (head.size() < 16 || !detail::StartsWith(head, "ftyp", 4)) return false;
-    const std::uint32_t box = std::uint32_t{head[0]} << 24 | std::uint32_t{head[1]} << 16 |
-                              std::uint32_t{head[2]} << 8 | head[3];
-    if (box < 16) return false;
-    if (IsImageBrand(head.data() + 8)) return true;
-    // Compatible brands follow the major brand and its version.
-    const std::size_t end = std::min<std::size_t>(box, head.size());
-    for (std::size_t at = 16; at + 4 <= end; at += 4)
-        if (IsImageBrand(head.data() + at)) return true;
-    return false;
 }
 
 class HeifDecoder final : public Decoder {

@@ -21,16 +21,42 @@ target_include_directories(orv_win_codecs SYSTEM INTERFACE ${ORV_WIN_CODEC_INCLU
 target_link_libraries(orv_win_codecs INTERFACE ${ORV_CODEC_LIBRARIES})
 set(ORV_CODEC_LIBRARIES orv_win_codecs)
 
-set(ORV_SYSTEM_CODEC_SOURCES physical_memory_windows.cpp allowed_cpus_windows.cpp)
-set(ORV_ABSENT_CODECS heif)
+set(ORV_SYSTEM_CODEC_SOURCES physical_memory_windows.cpp allowed_cpus_windows.cpp
+  companion_windows.cpp)
+set(ORV_ABSENT_CODECS)
+set(ORV_COMPANION_CODECS heif)
 set(ORV_SYSTEM_MODULE_SOURCES file_io_windows.cpp windows/gdiplus.rc)
 set(ORV_SYSTEM_MODULE_LIBRARIES)
 set(ORV_MODULE_EXPORT_DIR ${CMAKE_CURRENT_SOURCE_DIR}/windows)
+
+# The HEIF companion DLL, orv-heif.dll beside gdiplus.dll: the decoder of
+# codec_heif.cpp with libheif, libde265, dav1d, zlib and the C++ runtime
+# linked in, behind the small C interface of heif_companion_abi.h (its only
+# exports). libheif and libde265 are under the LGPL: as a DLL of its own, the
+# part holding them can be replaced. Its pixel sizes are held to the
+# module's budget, which every request brings.
+find_package(Threads REQUIRED)
+foreach(lib heif de265 dav1d)
+  find_library(ORV_WIN_${lib} NAMES lib${lib}.a REQUIRED NO_CACHE)
+endforeach()
+find_path(ORV_WIN_INC_libheif NAMES libheif/heif.h REQUIRED NO_CACHE)
+add_library(orv_heif_includes INTERFACE)
+target_include_directories(orv_heif_includes SYSTEM INTERFACE ${ORV_WIN_INC_libheif})
+add_library(heif_companion SHARED codec_heif.cpp heif_companion.cpp heif_sniff.cpp
+  heif_quiet_windows.cpp budget.cpp)
+set_target_properties(heif_companion PROPERTIES OUTPUT_NAME orv-heif PREFIX "" SUFFIX ".dll"
+  CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
+target_link_libraries(heif_companion PRIVATE orv_heif_includes
+  ${ORV_WIN_heif} ${ORV_WIN_de265} ${ORV_WIN_dav1d} ${ORV_WIN_z} Threads::Threads)
+target_link_options(heif_companion PRIVATE -static -s -Wl,--exclude-all-symbols)
+orv_strict(heif_companion)
 
 # The finished module: only the functions marked for export leave it; the
 # C++ runtime and threads are inside; padded to its published size.
 function(orv_windows_module target)
   target_link_options(${target} PRIVATE -static -Wl,--exclude-all-symbols)
+  # Whatever runs the module finds the HEIF companion built beside it.
+  add_dependencies(${target} heif_companion)
   orv_strict(${target})
   add_custom_command(TARGET ${target} POST_BUILD
     COMMAND ${CMAKE_COMMAND}

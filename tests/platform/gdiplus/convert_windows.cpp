@@ -1,9 +1,10 @@
-// ImageMagick's convert for the Windows build of the tests. Under Wine it is
+// ImageMagick's convert for the Windows build of the tests, and any other
+// program of the host (RunOnHost, host_program_windows.h). Under Wine it is
 // the host's own Linux program, which Wine starts directly; every Windows
 // path among the arguments (also after a "FORMAT:" prefix) becomes the host
 // path Wine maps it to. Wine neither waits for a Linux process nor reports
-// its exit code, so the host's shell runs convert and leaves the code in a
-// file, which is awaited. Elsewhere there is no convert, and the tests that
+// its exit code, so the host's shell runs the program and leaves the code in
+// a file, which is awaited. Elsewhere there is no host, and the tests that
 // need it skip.
 #include <windows.h>
 
@@ -15,9 +16,10 @@
 
 namespace gdiptest {
 
-// As gdip_test_files.h declares it; that header's Windows-like types clash
-// with <windows.h>.
+// As gdip_test_files.h and host_program_windows.h declare them; the first
+// header's Windows-like types clash with <windows.h>.
 bool Convert(const std::vector<std::string>& args);
+bool RunOnHost(const std::string& program, const std::vector<std::string>& args);
 
 namespace {
 
@@ -87,7 +89,7 @@ bool AwaitExitCode(const std::wstring& file, int& code) {
 
 }  // namespace
 
-bool Convert(const std::vector<std::string>& args) {
+bool RunOnHost(const std::string& program, const std::vector<std::string>& args) {
     const UnixNameOf unixName = WineUnixNames();
     if (unixName == nullptr) return false;
     static int serial = 0;
@@ -99,11 +101,11 @@ bool Convert(const std::vector<std::string>& args) {
     DeleteFileW(status.c_str());
     char* hostStatus = unixName(status.c_str());
     if (hostStatus == nullptr) return false;
-    const std::string script = "convert \"$@\" >/dev/null 2>&1; echo $? >'" +
+    const std::string script = "\"$0\" \"$@\" >/dev/null 2>&1; echo $? >'" +
                                std::string(hostStatus) + ".part' && mv '" + hostStatus +
                                ".part' '" + hostStatus + "'";
     HeapFree(GetProcessHeap(), 0, hostStatus);
-    std::wstring command = L"Z:\\bin\\sh -c " + Quoted(Wide(script)) + L" sh";
+    std::wstring command = L"Z:\\bin\\sh -c " + Quoted(Wide(script)) + L" " + Quoted(Wide(program));
     for (const std::string& a : args) command += L" " + Quoted(Wide(HostArgument(a, unixName)));
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -117,6 +119,10 @@ bool Convert(const std::vector<std::string>& args) {
     const bool finished = AwaitExitCode(status, code);
     DeleteFileW(status.c_str());
     return finished && code == 0;
+}
+
+bool Convert(const std::vector<std::string>& args) {
+    return RunOnHost("convert", args);
 }
 
 }  // namespace gdiptest

@@ -1,0 +1,131 @@
+// The HEIF companion DLL beside the module (Windows only): loaded only when a
+// HEIF or AVIF file is met, and without it, or with one that cannot be used,
+// HEIF and AVIF files are an unknown format while every other file converts
+// exactly as with it. Each layout runs the output probe in a folder of its
+// own, as a user's copy of the program would be laid out.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <map>
+#include <sstream>
+
+#include "codec_test_util.h"
+#include "heif_test_util.h"
+#include "host_program_windows.h"
+#include "tests/support/imaging_runtime.h"
+#include "tests/support/scoped_env.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace codectest;
+
+// The probe's line per file: "name: status N, ..." -> name to N.
+std::map<std::string, int> Statuses(const fs::path& log) {
+    std::map<std::string, int> out;
+    std::ifstream in(log);
+    std::string line;
+    while (std::getline(in, line)) {
+        const std::size_t colon = line.find(": status ");
+        if (colon != std::string::npos)
+            out[line.substr(0, colon)] = std::stoi(line.substr(colon + 9));
+    }
+    return out;
+}
+
+TEST(HeifCompanion, WithoutAUsableCompanionHeifIsUnknownAndTheRestConvertsAsBefore) {
+    testsupport::TempDir dir;
+    const fs::path bin = gdiptest::ProgramFolder(), source = dir.Path() / "src";
+    fs::create_directories(source);
+    const gdip::Bitmap photo = SmoothWaves(48, 32);
+    WriteBytes(source / "a.png", Encode(*gdip::kPngCodec.makeEncoder(), photo));
+    const Bytes heic = MakeHeif(photo, heif_compression_HEVC, heif_orientation_normal);
+    const Bytes avif = MakeHeif(photo, heif_compression_AV1, heif_orientation_normal);
+    if (heic.empty() || avif.empty()) GTEST_SKIP() << "the host's libheif cannot make samples";
+    WriteBytes(source / "b.heic", heic);
+    WriteBytes(source / "c.avif", avif);
+    const Bytes companion = ReadBytes(bin / "orv-heif.dll");
+    const struct {
+        const char* name;
+        Bytes dll;  // empty: no orv-heif.dll at all
+    } layouts[] = {
+        {"present", companion},
+        {"missing", {}},
+        {"not-a-dll", Bytes(4096, 0x5A)},
+        {"cut-short", Bytes(companion.begin(), companion.begin() + long(companion.size() / 2))},
+        // A sound DLL without the companion's exports.
+        {"another-dll", ReadBytes(bin / "gdiplus.dll")},
+    };
+    constexpr int kUnknownImageFormat = 13;
+    std::map<std::string, Bytes> firstOutputs;
+    for (const auto& layout : layouts) {
+        SCOPED_TRACE(layout.name);
+        const fs::path folder = dir.Path() / layout.name;
+        fs::create_directories(folder);
+        fs::copy_file(bin / "orv-probe.exe", folder / "orv-probe.exe");
+        fs::copy_file(bin / "gdiplus.dll", folder / "gdiplus.dll");
+        if (!layout.dll.empty()) WriteBytes(folder / "orv-heif.dll", layout.dll);
+        const bool usable = std::string(layout.name) == "present";
+        const int code = gdiptest::RunWindowsProgram(
+            folder / "orv-probe.exe", {"convert", source.string(), (folder / "out").string()},
+            folder, folder / "log.txt", 120);
+        EXPECT_EQ(code, usable ? 0 : 1);
+        const auto statuses = Statuses(folder / "log.txt");
+        EXPECT_EQ(statuses.size(), 3u);
+        EXPECT_EQ(statuses.count("a.png") ? statuses.at("a.png") : -1, Ok);
+        for (const char* heif : {"b.heic", "c.avif"})
+            EXPECT_EQ(statuses.count(heif) ? statuses.at(heif) : -1,
+                      usable ? Ok : kUnknownImageFormat)
+                << heif;
+        // The PNG's outputs are the same bytes in every layout.
+        for (const auto& entry : fs::directory_iterator(folder / "out")) {
+            const std::string name = entry.path().filename().string();
+            if (name.rfind("a.png.", 0) != 0) continue;
+            const Bytes bytes = ReadBytes(entry.path());
+            if (!firstOutputs.count(name)) firstOutputs[name] = bytes;
+            EXPECT_EQ(bytes, firstOutputs[name]) << name;
+        }
+    }
+    EXPECT_EQ(firstOutputs.size(), 5u);  // one per published encoder
+}
+
+// Run in a process of its own (the test starts itself again), since the
+// other tests of this process may have loaded the companion already.
+TEST(HeifCompanion, IsLoadedOnlyWhenAHeifFileIsMet) {
+    const char* child = std::getenv("ORV_HEIF_COMPANION_CHILD");
+    testsupport::TempDir dir;
+    if (child == nullptr) {
+        const testsupport::ScopedEnv env("ORV_HEIF_COMPANION_CHILD", "1");
+        const fs::path bin = gdiptest::ProgramFolder();
+        const int code = gdiptest::RunWindowsProgram(
+            bin / "tests_gdiplus.exe",
+            {"--gtest_filter=HeifCompanion.IsLoadedOnlyWhenAHeifFileIsMet"}, bin,
+            dir.Path() / "log.txt", 120);
+        const std::string log = testsupport::ReadFileBytes(dir.Path() / "log.txt");
+        EXPECT_EQ(code, 0) << log;
+        EXPECT_NE(log.find("[  PASSED  ] 1 test."), std::string::npos) << log;  // not skipped
+        return;
+    }
+    const Bytes heic =
+        MakeHeif(SmoothWaves(16, 16), heif_compression_HEVC, heif_orientation_normal);
+    if (heic.empty()) GTEST_SKIP() << "the host's libheif cannot make samples";
+    WriteBytes(dir.Path() / "a.png", Encode(*gdip::kPngCodec.makeEncoder(), SmoothWaves(16, 16)));
+    WriteBytes(dir.Path() / "b.heic", heic);
+    testsupport::ImagingRuntime runtime;
+    runtime.Start();
+    EXPECT_FALSE(gdiptest::ModuleLoaded("orv-heif.dll"));
+    for (const char* name : {"a.png", "b.heic"}) {
+        GpBitmap* bitmap = nullptr;
+        ASSERT_EQ(
+            GdipCreateBitmapFromFile(testsupport::WinPathOf(dir.Path() / name).c_str(), &bitmap),
+            Ok)
+            << name;
+        GdipDisposeImage(reinterpret_cast<GpImage*>(bitmap));
+        EXPECT_EQ(gdiptest::ModuleLoaded("orv-heif.dll"), std::string(name) == "b.heic") << name;
+    }
+    runtime.Stop();
+}
+
+}  // namespace
