@@ -25,6 +25,8 @@ PACKAGES=(
   mingw-w64-x86-64-dev libz-mingw-w64-dev nasm make wine wine64
   # the HEIF companion DLL's decoders: the versions Linux uses, and meson for dav1d
   libde265-dev libdav1d-dev meson
+  # HEIC and AVIF sources of the Windows build's comparison with Linux
+  libheif-examples
   # fuzzing, and the style check
   clang libclang-rt-14-dev clang-format
 )
