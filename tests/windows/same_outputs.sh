@@ -14,7 +14,7 @@ mkdir -p "$work"
 # and 10 bits (from a 16-bit PNG), and AVIF, with and without alpha.
 src=$work/sources
 heif-enc -q 90 -o "$src/smooth.heic" "$src/smooth.png" >/dev/null
-convert "$src/smooth.png" -depth 16 "$work/smooth16.png"
+convert "$src/smooth.png" -depth 16 "PNG48:$work/smooth16.png"
 heif-enc -q 90 -b 10 -o "$src/smooth-10bit.heic" "$work/smooth16.png" >/dev/null
 heif-enc -q 80 -A -o "$src/smooth.avif" "$src/smooth.png" >/dev/null
 heif-enc -q 80 -A -o "$src/alpha.avif" "$src/alpha.png" >/dev/null
