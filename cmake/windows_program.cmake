@@ -13,8 +13,10 @@ add_subdirectory(engine)
 add_subdirectory(ui)
 add_subdirectory(app)
 
-# dist/kestrune-orvane-<version>-win64.zip: the executable and gdiplus.dll in
-# one folder, nothing else (the C++ runtime is linked into both).
+# dist/kestrune-orvane-<version>-win64.zip: the executable, gdiplus.dll and
+# the HEIF companion orv-heif.dll in one folder (the C++ runtime is linked
+# into each), with licenses/, the licence texts of every library in them
+# (cmake/windows_licenses.cmake).
 set(ORV_DIST_NAME kestrune-orvane-${PROJECT_VERSION}-win64)
 set(ORV_DIST_STAGE ${CMAKE_BINARY_DIR}/dist/${ORV_DIST_NAME})
 set(ORV_DIST_ZIP ${CMAKE_BINARY_DIR}/dist/${ORV_DIST_NAME}.zip)
@@ -23,10 +25,13 @@ add_custom_command(
   COMMAND ${CMAKE_COMMAND} -E rm -rf ${ORV_DIST_STAGE} ${ORV_DIST_ZIP}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${ORV_DIST_STAGE}
   COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:kestrune-orvane> $<TARGET_FILE:gdiplus_module>
-          ${ORV_DIST_STAGE}
+          $<TARGET_FILE:heif_companion> ${ORV_DIST_STAGE}
+  COMMAND ${CMAKE_COMMAND} -DOUT=${ORV_DIST_STAGE}/licenses "-DPREFIXES=${CMAKE_PREFIX_PATH}"
+          -P ${PROJECT_SOURCE_DIR}/cmake/windows_licenses.cmake
   COMMAND ${CMAKE_COMMAND} -E chdir ${CMAKE_BINARY_DIR}/dist
           ${CMAKE_COMMAND} -E tar cf ${ORV_DIST_ZIP} --format=zip ${ORV_DIST_NAME}
-  DEPENDS kestrune-orvane gdiplus_module
+  DEPENDS kestrune-orvane gdiplus_module heif_companion
+          ${PROJECT_SOURCE_DIR}/cmake/windows_licenses.cmake
   COMMENT "Packaging ${ORV_DIST_NAME}.zip"
   VERBATIM)
 add_custom_target(dist ALL DEPENDS ${ORV_DIST_ZIP})

@@ -27,6 +27,8 @@ PACKAGES=(
   libde265-dev libdav1d-dev meson
   # HEIC and AVIF sources of the Windows build's comparison with Linux
   libheif-examples
+  # its licence text goes into the Windows package with lcms2 in the module
+  liblcms2-dev
   # fuzzing, and the style check
   clang libclang-rt-14-dev clang-format
 )
