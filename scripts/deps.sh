@@ -27,7 +27,7 @@ PACKAGES=(
   libde265-dev libdav1d-dev meson
   # HEIC and AVIF sources of the Windows build's comparison with Linux
   libheif-examples
-  # its licence text goes into the Windows package with lcms2 in the module
+  # lcms2's licence for the Windows package (lcms2 is in its module)
   liblcms2-dev
   # fuzzing, and the style check
   clang libclang-rt-14-dev clang-format
