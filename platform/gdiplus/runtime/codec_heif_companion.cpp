@@ -56,6 +56,7 @@ public:
         request.host = &picture;
         request.allocate = AllocateFor;
         const int status = decode(&request);
+        if (status < Ok || status > ProfileNotFound) return GenericError;  // not a status
         if (status != Ok) return static_cast<GpStatus>(status);
         if (picture.rgba.empty()) return GenericError;  // Ok without a picture
         picture.hasAlpha = request.hasAlpha != 0;

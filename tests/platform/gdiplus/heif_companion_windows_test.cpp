@@ -5,10 +5,9 @@
 // own, as a user's copy of the program would be laid out.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
-#include <functional>
 #include <map>
-#include <sstream>
 
 #include "codec_test_util.h"
 #include "heif_test_util.h"
@@ -35,6 +34,46 @@ std::map<std::string, int> Statuses(const fs::path& log) {
     return out;
 }
 
+std::uint32_t Le32At(const Bytes& b, std::size_t at) {
+    return at + 4 > b.size() ? 0
+                             : std::uint32_t(b[at]) | std::uint32_t(b[at + 1]) << 8 |
+                                   std::uint32_t(b[at + 2]) << 16 | std::uint32_t(b[at + 3]) << 24;
+}
+
+// The companion as a build of another interface revision would be: its
+// orv_heif_abi, "mov eax, 1; ret", made to return 2. Empty when the export
+// is not found as expected.
+Bytes OfAnotherRevision(Bytes dll) {
+    const std::size_t pe = Le32At(dll, 0x3C), sections = pe + 24 + (Le32At(dll, pe + 20) & 0xFFFF);
+    const std::size_t count = Le32At(dll, pe + 6) & 0xFFFF;
+    const auto offsetOf = [&](std::uint32_t rva) -> std::size_t {
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::size_t h = sections + i * 40;
+            const std::uint32_t start = Le32At(dll, h + 12), size = Le32At(dll, h + 8);
+            if (rva >= start && rva < start + size) return rva - start + Le32At(dll, h + 20);
+        }
+        return 0;
+    };
+    const std::size_t exports = offsetOf(Le32At(dll, pe + 24 + 112));
+    const std::size_t names = offsetOf(Le32At(dll, exports + 32));
+    const std::size_t ordinals = offsetOf(Le32At(dll, exports + 36));
+    const std::size_t functions = offsetOf(Le32At(dll, exports + 28));
+    for (std::uint32_t i = 0; exports != 0 && i < Le32At(dll, exports + 24); ++i) {
+        const std::size_t name = offsetOf(Le32At(dll, names + 4 * i));
+        if (name == 0 || std::string(reinterpret_cast<const char*>(&dll[name])) != "orv_heif_abi")
+            continue;
+        const std::uint32_t ordinal = Le32At(dll, ordinals + 2 * i) & 0xFFFF;
+        const std::size_t code = offsetOf(Le32At(dll, functions + 4 * ordinal));
+        const Bytes returnsOne = {0xB8, 1, 0, 0, 0, 0xC3};
+        if (code == 0 ||
+            !std::equal(returnsOne.begin(), returnsOne.end(), dll.begin() + long(code)))
+            return {};
+        dll[code + 1] = 2;
+        return dll;
+    }
+    return {};
+}
+
 TEST(HeifCompanion, WithoutAUsableCompanionHeifIsUnknownAndTheRestConvertsAsBefore) {
     testsupport::TempDir dir;
     const fs::path bin = gdiptest::ProgramFolder(), source = dir.Path() / "src";
@@ -47,6 +86,8 @@ TEST(HeifCompanion, WithoutAUsableCompanionHeifIsUnknownAndTheRestConvertsAsBefo
     WriteBytes(source / "b.heic", heic);
     WriteBytes(source / "c.avif", avif);
     const Bytes companion = ReadBytes(bin / "orv-heif.dll");
+    const Bytes otherRevision = OfAnotherRevision(companion);
+    ASSERT_FALSE(otherRevision.empty());
     const struct {
         const char* name;
         Bytes dll;  // empty: no orv-heif.dll at all
@@ -57,6 +98,8 @@ TEST(HeifCompanion, WithoutAUsableCompanionHeifIsUnknownAndTheRestConvertsAsBefo
         {"cut-short", Bytes(companion.begin(), companion.begin() + long(companion.size() / 2))},
         // A sound DLL without the companion's exports.
         {"another-dll", ReadBytes(bin / "gdiplus.dll")},
+        // The companion of another revision of its interface.
+        {"another-revision", otherRevision},
     };
     constexpr int kUnknownImageFormat = 13;
     std::map<std::string, Bytes> firstOutputs;
