@@ -35,8 +35,9 @@ mkdir -p "$SEEDS" "$WORK/crashes" "$WORK/logs"
 # (x265 leaks a little when encoding the HEIC seeds; that is not ours to find)
 ASAN_OPTIONS=detect_leaks=0 "$BUILD/bin/fuzz_seeds" "$SEEDS"
 
-# Inputs that once broke a decoder are run first by their target, every time.
-for d in fuzz/regressions/*/; do
+# Inputs that once broke a decoder are run first by their target, every time,
+# and so is the kept corpus of inputs that reached new code (fuzz/corpus/).
+for d in fuzz/regressions/*/ fuzz/corpus/*/; do
   [ -d "$d" ] && mkdir -p "$SEEDS/$(basename "$d")" && cp "$d"* "$SEEDS/$(basename "$d")/"
 done
 

@@ -1,5 +1,7 @@
-// The decoders' fuzz regressions (fuzz/regressions/, HEIF among them) and
-// the HEIF seeds of the fuzzers, run through the decoder the content picks,
+// The decoders' fuzz regressions (fuzz/regressions/, HEIF among them), the
+// kept fuzz corpus (fuzz/corpus/: inputs of new coverage found by the HEIF
+// fuzzer) and the HEIF seeds of the fuzzers, run through the decoder the
+// content picks,
 // on every system's build (under Wine for Windows, where HEIF is the
 // companion DLL's): each file, its first half and a few corrupted copies
 // give a status or a whole picture, and nothing is printed.
@@ -28,11 +30,12 @@ void Check(const Bytes& file, const std::string& what) {
     EXPECT_EQ(printed, "") << what;
 }
 
-TEST(FuzzCorpus, RegressionsAndHeifSeedsDecodeOrFailCleanly) {
+TEST(FuzzCorpus, RegressionsCorpusAndHeifSeedsDecodeOrFailCleanly) {
     std::vector<std::pair<std::string, Bytes>> corpus;
-    for (const auto& folder : fs::directory_iterator(ORV_FUZZ_REGRESSIONS))
-        for (const auto& file : fs::directory_iterator(folder.path()))
-            corpus.emplace_back(file.path().filename().string(), ReadBytes(file.path()));
+    for (const char* kept : {"regressions", "corpus"})
+        for (const auto& folder : fs::directory_iterator(fs::path(ORV_FUZZ_DIR) / kept))
+            for (const auto& file : fs::directory_iterator(folder.path()))
+                corpus.emplace_back(file.path().filename().string(), ReadBytes(file.path()));
     const bool heifRegressions = std::any_of(corpus.begin(), corpus.end(), [](const auto& c) {
         return gdip::kHeifCodec.sniff(c.second);
     });
