@@ -219,7 +219,7 @@ void RemoveLeftoverTemporaries(const std::wstring& folder) {
 // writer's handle shares no deletion, and a second handle holds the lock
 // until the file has its name. The target's name is shortened so that the
 // whole stays within the 255 units a name may have.
-Handle CreateTemporary(const Target& target, std::wstring& temporary, Handle& lock, DWORD& error) {
+Handle CreateTemporary(const Target& target, std::wstring& temporary, HANDLE& lock, DWORD& error) {
     constexpr std::size_t kRoom = 255 - 2 - kSaveTemporaryRandom - kSaveTemporaryEnd.size();
     static thread_local std::mt19937 random{std::random_device{}()};
     const wchar_t* letters = L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
@@ -231,12 +231,11 @@ Handle CreateTemporary(const Target& target, std::wstring& temporary, Handle& lo
         Handle h(CreateFileW(temporary.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                              FILE_ATTRIBUTE_HIDDEN, nullptr));
         if (h.Valid()) {
-            HANDLE second = CreateFileW(temporary.c_str(), GENERIC_READ,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+            lock = CreateFileW(temporary.c_str(), GENERIC_READ,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
             // A file system without locks leaves it unlocked: no save removes it then.
-            if (second != INVALID_HANDLE_VALUE) LockTemporary(second);
-            lock = Handle(second);
+            if (lock != INVALID_HANDLE_VALUE) LockTemporary(lock);
             return Handle(h.Release());
         }
         error = GetLastError();
@@ -309,8 +308,9 @@ Outcome WriteReplacing(std::u16string_view path, const FileIdentity& source, Exi
 
     std::wstring temporary;
     DWORD error = 0;
-    Handle lock(INVALID_HANDLE_VALUE);
-    Handle h = CreateTemporary(target, temporary, lock, error);
+    HANDLE locked = INVALID_HANDLE_VALUE;
+    Handle h = CreateTemporary(target, temporary, locked, error);
+    const Handle lock(locked);  // held until the file has its name, or is gone
     if (!h.Valid()) return OutcomeOfWriteError(error);
     Outcome outcome = WriteTemporary(h, write);
     // The finished file is an ordinary one; only the temporary was hidden.

@@ -135,7 +135,7 @@ TEST_F(FlatApi, ASaveKilledOnItsWayLeavesNoFile) {
     ASSERT_GE(child, 0);
     if (child == 0) {
         gdip::fileio::testing::OfferUnnamedTemporaries(false);
-        const std::string block(1 << 16, 'x');
+        const std::string block(1 << 12, 'x');
         const auto slow = [&block](std::FILE* f) {
             for (int i = 0; i < 10000; ++i) {
                 std::fwrite(block.data(), 1, block.size(), f);
