@@ -178,6 +178,20 @@ build_tiff() {
     "$SRC/libtiff/tiffvers.h" "$WORK/build/libtiff/tiffconf.h"
 }
 
+build_lcms2() {
+  # Little CMS 2, for the colour conversions of pictures that carry a profile:
+  # its library sources compiled for size, as one static library, without
+  # the half-float pixel formats that nothing here asks for.
+  mkdir -p "$WORK/obj"
+  for f in "$SRC"/src/*.c; do
+    $CC $OPT_SIZE -DNDEBUG -DCMS_NO_HALF_SUPPORT -I"$SRC/include" -c "$f" \
+      -o "$WORK/obj/$(basename "${f%.c}").o"
+  done
+  $AR rcs "$WORK/liblcms2.a" "$WORK"/obj/*.o
+  install -D -m644 "$WORK/liblcms2.a" "$PREFIX/lib/liblcms2.a"
+  install -D -m644 -t "$PREFIX/include" "$SRC/include/lcms2.h"
+}
+
 # --- the libraries: source package, the -dev package that names the Linux
 # version, recipe, recipe revision (raise it when a recipe changes) ---------
 LIBS=(
@@ -187,6 +201,7 @@ LIBS=(
   "giflib          libgif-dev          build_giflib          3"
   "libwebp         libwebp-dev         build_libwebp         3"
   "tiff            libtiff-dev         build_tiff            3"
+  "lcms2           liblcms2-dev        build_lcms2           2"
 )
 
 declare -A PREFIXES
