@@ -228,7 +228,7 @@ private:
     static std::vector<std::uint8_t> Profile(heif_image_handle* handle) {
         std::vector<std::uint8_t> icc;
         const std::size_t size = heif_image_handle_get_raw_color_profile_size(handle);
-        if (size > 0 && size <= kMaxMetadataBytes) {
+        if (size > 0 && size <= MaxMetadataBytes()) {
             icc.resize(size);
             if (heif_image_handle_get_raw_color_profile(handle, icc.data()).code != heif_error_Ok)
                 icc.clear();
@@ -264,7 +264,7 @@ private:
                 if (c == nullptr || std::string_view(c) != contentType) continue;
             }
             const std::size_t size = heif_image_handle_get_metadata_size(handle, ids[i]);
-            if (size == 0 || size > kMaxMetadataBytes + 4) continue;
+            if (size == 0 || size > MaxMetadataBytes() + 4) continue;
             std::vector<std::uint8_t> data(size);
             if (heif_image_handle_get_metadata(handle, ids[i], data.data()).code != heif_error_Ok)
                 continue;

@@ -324,7 +324,7 @@ std::vector<std::uint8_t> RawProfile(std::span<const std::uint8_t> text) {
     std::size_t length = 0;
     for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
         length = length * 10 + (text[at] - '0');
-        if (length > kMaxMetadataBytes) return {};
+        if (length > MaxMetadataBytes()) return {};
     }
     std::vector<std::uint8_t> out;
     out.reserve(length);
@@ -369,7 +369,7 @@ bool ChunkText(const char type[4], std::span<const std::uint8_t> data, std::stri
             data = data.subspan(static_cast<std::size_t>(nul - data.begin()) + 1);
         }
     }
-    if (compressed) return Inflate(data, 2 * kMaxMetadataBytes + 64, text);
+    if (compressed) return Inflate(data, 2 * MaxMetadataBytes() + 64, text);
     text.assign(data.begin(), data.end());
     return true;
 }
@@ -396,7 +396,7 @@ PngMetadata ReadMetadata(std::span<const std::uint8_t> file) {
             const auto nul = std::find(data.begin(), data.end(), std::uint8_t{0});
             const auto name = static_cast<std::size_t>(nul - data.begin());
             if (nul != data.end() && name + 2 <= data.size() && data[name + 1] == 0 &&
-                !Inflate(data.subspan(name + 2), kMaxMetadataBytes, m.icc))
+                !Inflate(data.subspan(name + 2), MaxMetadataBytes(), m.icc))
                 m.icc.clear();
         } else if (std::memcmp(type, "eXIf", 4) == 0) {
             if (m.exif.empty()) m.exif.assign(data.begin(), data.end());

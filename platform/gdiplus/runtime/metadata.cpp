@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <map>
 
 #include "codec.h"
 #include "colour.h"
@@ -322,9 +321,13 @@ bool Contains(std::span<const std::uint8_t> s, std::string_view what) {
 
 // ---- ICC ----------------------------------------------------------------------
 
+std::size_t MaxMetadataBytes() {
+    return static_cast<std::size_t>(std::min<std::uint64_t>(kMaxMetadataBytes, PixelBudgetBytes()));
+}
+
 std::vector<std::uint8_t> CheckedIcc(std::span<const std::uint8_t> icc) {
     constexpr std::size_t kHeader = 128;
-    if (icc.size() < kHeader + 4 || icc.size() > kMaxMetadataBytes) return {};
+    if (icc.size() < kHeader + 4 || icc.size() > MaxMetadataBytes()) return {};
     const auto be32 = [&](std::size_t at) {
         return std::uint32_t{icc[at]} << 24 | std::uint32_t{icc[at + 1]} << 16 |
                std::uint32_t{icc[at + 2]} << 8 | icc[at + 3];
@@ -353,7 +356,7 @@ std::vector<std::uint8_t> TidyExif(std::span<const std::uint8_t> exif, std::uint
                                    std::uint32_t height) {
     static constexpr std::uint8_t kHeader[6] = {'E', 'x', 'i', 'f', 0, 0};
     if (exif.size() >= 6 && std::memcmp(exif.data(), kHeader, 6) == 0) exif = exif.subspan(6);
-    if (exif.size() > kMaxMetadataBytes) return {};
+    if (exif.size() > MaxMetadataBytes()) return {};
     const Block b(exif);
     Walk w;
     if (!b.Ok() || !WalkBlock(b, w)) return {};
@@ -381,7 +384,8 @@ std::vector<std::uint8_t> TidyExif(std::span<const std::uint8_t> exif, std::uint
             const std::uint64_t s = b.U32(start->valueAt), n = b.U32(length->valueAt);
             keepNext = start->count == 1 && length->count == 1 && s + n <= exif.size();
         }
-        if (keepNext && after != 0) Put32(out, thumb.end - 4, 0, big);  // no third directory
+        if (keepNext && after != 0)  // no third directory
+            Put32(out, std::size_t{w.next} + 2 + std::size_t{b.U16(w.next)} * 12, 0, big);
     }
     if (!keepNext && w.next != 0) {
         // The main directory's next-directory offset: 4 bytes after its entries.
@@ -455,7 +459,7 @@ TiffExif ExifForTiff(std::span<const std::uint8_t> exif, std::uint32_t base) {
 std::vector<std::uint8_t> CheckedXmp(std::span<const std::uint8_t> xmp) {
     // A packet may be padded with NULs by some writers; they are not part of it.
     while (!xmp.empty() && xmp.back() == 0) xmp = xmp.first(xmp.size() - 1);
-    if (xmp.empty() || xmp.size() > kMaxMetadataBytes || !IsText(xmp)) return {};
+    if (xmp.empty() || xmp.size() > MaxMetadataBytes() || !IsText(xmp)) return {};
     if (!Contains(xmp, "xmpmeta") && !Contains(xmp, "rdf:RDF")) return {};
     return Bytes(xmp.begin(), xmp.end());
 }

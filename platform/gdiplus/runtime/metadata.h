@@ -34,6 +34,9 @@ struct Metadata {
 // No block larger than this is kept: no real profile, EXIF block or XMP
 // packet comes near it, and a file cannot make the runtime hold more.
 constexpr std::size_t kMaxMetadataBytes = std::size_t{4} << 20;
+// What a reader may allocate for one block: the above, and never more than
+// the pixel budget.
+std::size_t MaxMetadataBytes();
 
 // Checks what a decoder found and keeps what is sound in out.meta; called
 // when out's pixels are final (upright, at their size). Empty spans are

@@ -174,7 +174,7 @@ TEST(Metadata, EverySourceCarriesItsMetadataIntoEveryOutputThatHoldsIt) {
             WriteBytes(written.back(), Encode(*codec->makeEncoder(), decoded));
         }
         Shell("exiftool -q -q -b -ICC_Profile -w '" + (dir.Path() / "%f_%e.icc").string() + "' '" +
-            (dir.Path() / source).string() + "-out.'*");
+              (dir.Path() / source).string() + "-out.'*");
         const auto values = Read(written);
         for (const fs::path& out : written) {
             SCOPED_TRACE(out.filename().string());
