@@ -73,8 +73,11 @@ bool IccUsable(std::span<const std::uint8_t> icc) {
 bool IccIsSrgb(std::span<const std::uint8_t> icc) {
     const Profile p = Open(icc), srgb = Srgb();
     if (!p || !srgb || cmsGetColorSpace(p.get()) != cmsSigRgbData) return false;
-    for (const cmsTagSignature tag : {cmsSigRedColorantTag, cmsSigGreenColorantTag,
-                                      cmsSigBlueColorantTag, cmsSigMediaWhitePointTag})
+    // The colorants are adapted to the connection space's D50 in every
+    // version; the media white point is not compared (a version 2 sRGB
+    // profile states D65 there, a version 4 one D50, for the same colours).
+    for (const cmsTagSignature tag :
+         {cmsSigRedColorantTag, cmsSigGreenColorantTag, cmsSigBlueColorantTag})
         if (!Near(static_cast<const cmsCIEXYZ*>(cmsReadTag(p.get(), tag)),
                   static_cast<const cmsCIEXYZ*>(cmsReadTag(srgb.get(), tag))))
             return false;

@@ -21,8 +21,8 @@ struct SrgbCopy {
 
 // True when Little CMS reads the profile and can build a transform from it.
 bool IccUsable(std::span<const std::uint8_t> icc);
-// True when an RGB profile describes sRGB (its primaries, white and tone
-// curves within a rounding of sRGB's): its pixels need no conversion.
+// True when an RGB profile describes sRGB (its colorants and tone curves
+// within a rounding of sRGB's): its pixels need no conversion.
 bool IccIsSrgb(std::span<const std::uint8_t> icc);
 // The image's pixels, described by its own profile (image.meta.icc),
 // converted to sRGB: relative colorimetric with black-point compensation,

@@ -236,11 +236,36 @@ TEST(Metadata, ABmpOfAWideGamutPictureHoldsItsSrgbPixels) {
     EXPECT_EQ(MaxDifference(bmp, expected), 0);
     EXPECT_GT(MaxDifference(expected, img), 10);  // the conversion is not a no-op
 
-    gdip::Bitmap plain = SmoothWaves(64, 40), back;
-    ASSERT_EQ(
-        gdip::kBmpCodec.makeDecoder()->Decode(Encode(*gdip::kBmpCodec.makeEncoder(), plain), back),
-        Ok);
-    EXPECT_EQ(MaxDifference(back, plain), 0);
+    // sRGB as Little CMS states it, and as version 2 profiles do (their media
+    // white point D65 instead of D50): no conversion, nothing spent on one.
+    cmsHPROFILE builtIn = cmsCreate_sRGBProfile();
+    cmsUInt32Number bytes = 0;
+    cmsSaveProfileToMem(builtIn, nullptr, &bytes);
+    Bytes srgbIcc(bytes);
+    cmsSaveProfileToMem(builtIn, srgbIcc.data(), &bytes);
+    cmsCloseProfile(builtIn);
+    Bytes d65White = srgbIcc;
+    for (std::size_t tag = 0; tag < d65White[131]; ++tag) {
+        const std::uint8_t* e = d65White.data() + 132 + tag * 12;
+        if (std::memcmp(e, "wtpt", 4) != 0) continue;
+        const std::size_t at = std::size_t(e[4]) << 24 | e[5] << 16 | e[6] << 8 | e[7];
+        const std::uint8_t d65[12] = {0, 0, 0xF3, 0x51, 0, 1, 0, 0, 0, 1, 0x16, 0xCC};
+        std::memcpy(d65White.data() + at + 8, d65, sizeof d65);
+    }
+    ASSERT_NE(d65White, srgbIcc);
+    for (const Bytes& icc : {Bytes{}, srgbIcc, d65White}) {
+        gdip::Bitmap plain = SmoothWaves(64, 40), tagged, back;
+        plain.meta.icc = icc;
+        ASSERT_EQ(gdip::kPngCodec.makeDecoder()->Decode(
+                      Encode(*gdip::kPngCodec.makeEncoder(), plain), tagged),
+                  Ok);
+        EXPECT_EQ(tagged.meta.icc, icc);
+        EXPECT_EQ(tagged.meta.srgb, nullptr);
+        ASSERT_EQ(gdip::kBmpCodec.makeDecoder()->Decode(
+                      Encode(*gdip::kBmpCodec.makeEncoder(), tagged), back),
+                  Ok);
+        EXPECT_EQ(MaxDifference(back, plain), 0);
+    }
 }
 
 // Broken blocks are dropped, one by one, and the picture is still read whole.
