@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <string_view>
 
 #include "parallel.h"
 
@@ -58,10 +59,12 @@ bool SameCurve(const cmsToneCurve* a, const cmsToneCurve* b) {
 bool IccUsable(std::span<const std::uint8_t> icc) {
     const Profile p = Open(icc);
     if (!p) return false;
-    const cmsColorSpaceSignature space = cmsGetColorSpace(p.get());
-    const cmsUInt32Number format = space == cmsSigRgbData    ? TYPE_RGBA_8
-                                   : space == cmsSigCmykData ? TYPE_CMYK_8
-                                                             : 0;
+    // (the header's bytes, not Little CMS's enumeration, which a file can
+    // fill with values outside it)
+    const std::string_view space = IccColourSpace(icc);
+    const cmsUInt32Number format = space == "RGB "   ? TYPE_RGBA_8
+                                   : space == "CMYK" ? TYPE_CMYK_8
+                                                     : 0;
     if (format == 0) return false;
     const Profile srgb = Srgb();
     // Not optimised: only whether it can be built matters here.
@@ -72,7 +75,7 @@ bool IccUsable(std::span<const std::uint8_t> icc) {
 
 bool IccIsSrgb(std::span<const std::uint8_t> icc) {
     const Profile p = Open(icc), srgb = Srgb();
-    if (!p || !srgb || cmsGetColorSpace(p.get()) != cmsSigRgbData) return false;
+    if (!p || !srgb || IccColourSpace(icc) != "RGB ") return false;
     // The colorants are adapted to the connection space's D50 in every
     // version; the media white point is not compared (a version 2 sRGB
     // profile states D65 there, a version 4 one D50, for the same colours).
@@ -107,7 +110,7 @@ GpStatus ConvertToSrgb(const Bitmap& image, Bitmap& out) {
 
 CmykConverter::CmykConverter(std::span<const std::uint8_t> icc, bool inverted) {
     const Profile p = Open(icc), srgb = Srgb();
-    if (!p || !srgb || cmsGetColorSpace(p.get()) != cmsSigCmykData) return;
+    if (!p || !srgb || IccColourSpace(icc) != "CMYK") return;
     m_transform = cmsCreateTransform(p.get(), inverted ? TYPE_CMYK_8_REV : TYPE_CMYK_8, srgb.get(),
                                      TYPE_RGBA_8, kIntent, kFlags);
 }

@@ -352,18 +352,18 @@ std::string_view IccColourSpace(std::span<const std::uint8_t> icc) {
 
 // ---- EXIF ---------------------------------------------------------------------
 
-std::vector<std::uint8_t> TidyExif(std::span<const std::uint8_t> exif, std::uint32_t width,
-                                   std::uint32_t height) {
-    static constexpr std::uint8_t kHeader[6] = {'E', 'x', 'i', 'f', 0, 0};
-    if (exif.size() >= 6 && std::memcmp(exif.data(), kHeader, 6) == 0) exif = exif.subspan(6);
-    if (exif.size() > MaxMetadataBytes()) return {};
+namespace {
+
+// One pass of TidyExif's changes; empty when the block does not walk.
+Bytes PatchExif(std::span<const std::uint8_t> exif, std::uint32_t width, std::uint32_t height) {
     const Block b(exif);
     Walk w;
     if (!b.Ok() || !WalkBlock(b, w)) return {};
     Bytes out(exif.begin(), exif.end());
     const bool big = b.Big();
     bool turned = false;
-    if (const Block::Entry* e = Find(w.main, kOrientation); e != nullptr && e->type == kShort) {
+    if (const Block::Entry* e = Find(w.main, kOrientation);
+        e != nullptr && e->type == kShort && e->count == 1) {
         turned = b.U16(e->valueAt) != 1;
         Put16(out, e->valueAt, 1, big);
     }
@@ -393,6 +393,21 @@ std::vector<std::uint8_t> TidyExif(std::span<const std::uint8_t> exif, std::uint
         Put32(out, std::size_t{main} + 2 + std::size_t{b.U16(main)} * 12, 0, big);
         out.resize(w.end);
     }
+    return out;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> TidyExif(std::span<const std::uint8_t> exif, std::uint32_t width,
+                                   std::uint32_t height) {
+    static constexpr std::uint8_t kHeader[6] = {'E', 'x', 'i', 'f', 0, 0};
+    if (exif.size() >= 6 && std::memcmp(exif.data(), kHeader, 6) == 0) exif = exif.subspan(6);
+    if (exif.size() > MaxMetadataBytes()) return {};
+    // A block whose directories and values overlap can be turned by these
+    // writes into another structure: what is kept is what a second pass
+    // leaves as it is, and it says orientation 1.
+    Bytes out = PatchExif(exif, width, height);
+    if (out.empty() || PatchExif(out, width, height) != out || ExifOrientation(out) != 1) return {};
     return out;
 }
 
