@@ -16,7 +16,7 @@ set(libraries
   "libwebp|libwebp-dev|libwebp|gdiplus.dll"
   "libtiff|libtiff-dev|tiff|gdiplus.dll"
   "libdeflate|libdeflate-dev|libdeflate|gdiplus.dll"
-  "lcms2|liblcms2-dev|lcms2|gdiplus.dll"
+  "lcms2|liblcms2-dev|lcms2|gdiplus.dll, orv-heif.dll"
   "libheif|libheif-dev|libheif|orv-heif.dll (LGPL: replaceable, see below)"
   "libde265|libde265-dev|libde265|orv-heif.dll (LGPL: replaceable, see below)"
   "dav1d|libdav1d-dev|dav1d|orv-heif.dll"

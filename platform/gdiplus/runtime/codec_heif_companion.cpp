@@ -6,6 +6,9 @@
 // it. Without the DLL, or with one that cannot be loaded or is of another
 // revision, the sniffer claims no file, so HEIF and AVIF files are an
 // unknown format, as in a build without the format.
+#include <new>
+#include <vector>
+
 #include "codec.h"
 #include "companion.h"
 #include "heif_companion_abi.h"
@@ -37,10 +40,37 @@ bool SniffWithCompanion(std::span<const std::uint8_t> head) {
     return SniffHeif(head) && Companion() != nullptr;
 }
 
+// What a request fills: the picture, and the metadata blocks copied out of
+// the companion's memory, unchecked until the picture is final.
+struct Received {
+    Bitmap picture;
+    std::vector<std::uint8_t> icc, exif, xmp;
+};
+
 std::uint8_t* AllocateFor(void* host, std::uint32_t width, std::uint32_t height, int* status) {
-    auto* out = static_cast<Bitmap*>(host);
-    *status = AllocateBitmap(*out, width, height);
-    return *status == Ok ? out->rgba.data() : nullptr;
+    Bitmap& out = static_cast<Received*>(host)->picture;
+    *status = AllocateBitmap(out, width, height);
+    return *status == Ok ? out.rgba.data() : nullptr;
+}
+
+// A block larger than any the runtime keeps (and so never above the pixel
+// budget) is not copied; one that does not fit in memory is dropped, never
+// the picture.
+void Keep(std::vector<std::uint8_t>& into, const std::uint8_t* data, std::size_t size) {
+    if (data == nullptr || size == 0 || size > MaxMetadataBytes()) return;
+    try {
+        into.assign(data, data + size);
+    } catch (const std::bad_alloc&) {
+        into.clear();
+    }
+}
+
+void MetadataFor(void* host, const std::uint8_t* icc, std::size_t iccSize, const std::uint8_t* exif,
+                 std::size_t exifSize, const std::uint8_t* xmp, std::size_t xmpSize) {
+    auto* received = static_cast<Received*>(host);
+    Keep(received->icc, icc, iccSize);
+    Keep(received->exif, exif, exifSize);
+    Keep(received->xmp, xmp, xmpSize);
 }
 
 class CompanionDecoder final : public Decoder {
@@ -48,18 +78,26 @@ public:
     GpStatus Decode(std::span<const std::uint8_t> file, Bitmap& out) const override {
         const HeifCompanionDecodeFn decode = SniffHeif(file) ? Companion() : nullptr;
         if (decode == nullptr) return UnknownImageFormat;
-        Bitmap picture;
+        Received received;
+        Bitmap& picture = received.picture;
         HeifCompanionRequest request;
         request.file = file.data();
         request.size = file.size();
         request.pixelBudgetBytes = PixelBudgetBytes();
-        request.host = &picture;
+        request.host = &received;
         request.allocate = AllocateFor;
+        request.metadata = MetadataFor;
         const int status = decode(&request);
         if (status < Ok || status > ProfileNotFound) return GenericError;  // not a status
         if (status != Ok) return static_cast<GpStatus>(status);
         if (picture.rgba.empty()) return GenericError;  // Ok without a picture
         picture.hasAlpha = request.hasAlpha != 0;
+        // Checked here as every decoder's metadata is (the pixels are final).
+        try {
+            SetMetadata(picture, received.icc, received.exif, received.xmp);
+        } catch (const std::bad_alloc&) {
+            picture.meta = {};
+        }
         out = std::move(picture);
         return Ok;
     }

@@ -11,7 +11,7 @@
 
 namespace gdip {
 
-inline constexpr std::uint32_t kHeifCompanionAbi = 1;
+inline constexpr std::uint32_t kHeifCompanionAbi = 2;
 
 struct HeifCompanionRequest {
     // In: the whole file, and the module's pixel budget, to which the
@@ -25,6 +25,15 @@ struct HeifCompanionRequest {
     void* host = nullptr;
     std::uint8_t* (*allocate)(void* host, std::uint32_t width, std::uint32_t height,
                               int* status) = nullptr;
+    // In: the caller's metadata memory. Called once after allocate, with what
+    // the file carries besides its pixels, as found in it (a null pointer or
+    // size 0: absent): the colour profile (or one made from an nclx colour
+    // statement), the TIFF block of the Exif item, the XMP packet. The
+    // pointers are valid only during the call: the caller copies the blocks
+    // and checks them as it checks any decoder's.
+    void (*metadata)(void* host, const std::uint8_t* icc, std::size_t iccSize,
+                     const std::uint8_t* exif, std::size_t exifSize, const std::uint8_t* xmp,
+                     std::size_t xmpSize) = nullptr;
     // Out: whether the picture has an alpha channel.
     int hasAlpha = 0;
 };

@@ -4,12 +4,12 @@
 # runtime, so that the module needs nothing beside it.
 set(ORV_CODEC_LIBRARIES)
 # In link order: each library before the ones it uses.
-foreach(lib tiff webpdemux webp png16 jpeg deflate gif z)
+foreach(lib tiff webpdemux webp png16 jpeg deflate gif lcms2 z)
   find_library(ORV_WIN_${lib} NAMES lib${lib}.a REQUIRED NO_CACHE)
   list(APPEND ORV_CODEC_LIBRARIES ${ORV_WIN_${lib}})
 endforeach()
 find_path(ORV_WIN_CODEC_INCLUDES NAMES jpeglib.h REQUIRED NO_CACHE)
-foreach(header png.h tiffio.h gif_lib.h webp/decode.h libdeflate.h)
+foreach(header png.h tiffio.h gif_lib.h webp/decode.h libdeflate.h lcms2.h)
   string(MAKE_C_IDENTIFIER ${header} id)
   find_path(ORV_WIN_INC_${id} NAMES ${header} REQUIRED NO_CACHE)
   list(APPEND ORV_WIN_CODEC_INCLUDE_DIRS ${ORV_WIN_INC_${id}})
@@ -25,13 +25,18 @@ set(ORV_SYSTEM_CODEC_SOURCES physical_memory_windows.cpp allowed_cpus_windows.cp
   companion_windows.cpp)
 set(ORV_ABSENT_CODECS)
 set(ORV_COMPANION_CODECS heif)
-set(ORV_SYSTEM_MODULE_SOURCES file_io_windows.cpp windows/gdiplus.rc)
+set(ORV_SYSTEM_MODULE_SOURCES file_io_windows.cpp windows/gdiplus.rc windows/terminate_handler.cpp)
+# Room in the module of fixed size: the runtime's code that no pixel loop
+# runs (the codec list, metadata and colour set-up, the formats that are only
+# read as glue around their libraries or their companion) is compiled for size.
+set_source_files_properties(codec_registry.cpp metadata.cpp colour.cpp codec_ico.cpp
+  codec_webp.cpp codec_heif_companion.cpp budget.cpp PROPERTIES COMPILE_OPTIONS -Os)
 set(ORV_SYSTEM_MODULE_LIBRARIES)
 set(ORV_MODULE_EXPORT_DIR ${CMAKE_CURRENT_SOURCE_DIR}/windows)
 
 # The HEIF companion DLL, orv-heif.dll beside gdiplus.dll: the decoder of
-# codec_heif.cpp with libheif, libde265, dav1d, zlib and the C++ runtime
-# linked in, behind the small C interface of heif_companion_abi.h (its only
+# codec_heif.cpp with libheif, libde265, dav1d, lcms2 (the profiles made
+# from nclx colour statements), zlib and the C++ runtime linked in, behind the small C interface of heif_companion_abi.h (its only
 # exports). libheif and libde265 are under the LGPL: as a DLL of its own, the
 # part holding them can be replaced. Its pixel sizes are held to the
 # module's budget, which every request brings.
@@ -41,13 +46,14 @@ foreach(lib heif de265 dav1d)
 endforeach()
 find_path(ORV_WIN_INC_libheif NAMES libheif/heif.h REQUIRED NO_CACHE)
 add_library(orv_heif_includes INTERFACE)
-target_include_directories(orv_heif_includes SYSTEM INTERFACE ${ORV_WIN_INC_libheif})
+target_include_directories(orv_heif_includes SYSTEM INTERFACE ${ORV_WIN_INC_libheif}
+                           ${ORV_WIN_INC_lcms2_h})
 add_library(heif_companion SHARED codec_heif.cpp heif_companion.cpp heif_sniff.cpp
-  heif_quiet_windows.cpp budget.cpp)
+  heif_quiet_windows.cpp budget.cpp colour.cpp parallel.cpp allowed_cpus_windows.cpp)
 set_target_properties(heif_companion PROPERTIES OUTPUT_NAME orv-heif PREFIX "" SUFFIX ".dll"
   CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
 target_link_libraries(heif_companion PRIVATE orv_heif_includes
-  ${ORV_WIN_heif} ${ORV_WIN_de265} ${ORV_WIN_dav1d} ${ORV_WIN_z} Threads::Threads)
+  ${ORV_WIN_heif} ${ORV_WIN_de265} ${ORV_WIN_dav1d} ${ORV_WIN_lcms2} ${ORV_WIN_z} Threads::Threads)
 target_link_options(heif_companion PRIVATE -static -s -Wl,--exclude-all-symbols)
 orv_strict(heif_companion)
 

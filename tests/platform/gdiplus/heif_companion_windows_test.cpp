@@ -12,6 +12,7 @@
 #include "codec_test_util.h"
 #include "heif_test_util.h"
 #include "host_program_windows.h"
+#include "platform/gdiplus/runtime/heif_companion_abi.h"
 #include "tests/support/imaging_runtime.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
@@ -41,8 +42,8 @@ std::uint32_t Le32At(const Bytes& b, std::size_t at) {
 }
 
 // The companion as a build of another interface revision would be: its
-// orv_heif_abi, "mov eax, 1; ret", made to return 2. Empty when the export
-// is not found as expected.
+// orv_heif_abi, "mov eax, <revision>; ret", made to return the next
+// revision. Empty when the export is not found as expected.
 Bytes OfAnotherRevision(Bytes dll) {
     const std::size_t pe = Le32At(dll, 0x3C), sections = pe + 24 + (Le32At(dll, pe + 20) & 0xFFFF);
     const std::size_t count = Le32At(dll, pe + 6) & 0xFFFF;
@@ -64,11 +65,17 @@ Bytes OfAnotherRevision(Bytes dll) {
             continue;
         const std::uint32_t ordinal = Le32At(dll, ordinals + 2 * i) & 0xFFFF;
         const std::size_t code = offsetOf(Le32At(dll, functions + 4 * ordinal));
-        const Bytes returnsOne = {0xB8, 1, 0, 0, 0, 0xC3};
+        const std::uint32_t ours = gdip::kHeifCompanionAbi;
+        const Bytes returnsOurs = {0xB8,
+                                   std::uint8_t(ours),
+                                   std::uint8_t(ours >> 8),
+                                   std::uint8_t(ours >> 16),
+                                   std::uint8_t(ours >> 24),
+                                   0xC3};
         if (code == 0 ||
-            !std::equal(returnsOne.begin(), returnsOne.end(), dll.begin() + long(code)))
+            !std::equal(returnsOurs.begin(), returnsOurs.end(), dll.begin() + long(code)))
             return {};
-        dll[code + 1] = 2;
+        dll[code + 1] = std::uint8_t(ours + 1);
         return dll;
     }
     return {};

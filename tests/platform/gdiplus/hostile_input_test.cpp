@@ -88,6 +88,19 @@ std::vector<Sample> Samples() {
     s.push_back({"GIF", &gdip::kGifCodec, Encode(*gdip::kGifCodec.makeEncoder(), alpha), 1});
     s.push_back({"TIFF", &gdip::kTiffCodec, Encode(*gdip::kTiffCodec.makeEncoder(), alpha)});
     s.push_back({"ICO", &gdip::kIcoCodec, SmallIcon(13, 9)});
+    // Metadata in front of the rows: whole, and broken (an EXIF directory
+    // that points back at itself, a profile cut short).
+    gdip::Bitmap tagged = SmoothWaves(40, 24);
+    tagged.meta.exif = testimages::CameraExif(6, 40, 24);
+    tagged.meta.xmp = testimages::SampleXmp();
+    const Bytes tags = Encode(*gdip::kTiffCodec.makeEncoder(), tagged);
+    tagged.meta.icc.assign(tags.begin(), tags.begin() + 200);  // no profile at all
+    s.push_back({"JPEG with metadata", &gdip::kJpegCodec,
+                 Encode(*gdip::kJpegCodec.makeEncoder(), tagged), 2});
+    tagged.meta.exif[8 + 2 + 3 * 12 + 8 + 3] = 8;
+    s.push_back({"PNG with broken metadata", &gdip::kPngCodec,
+                 Encode(*gdip::kPngCodec.makeEncoder(), tagged), 12});
+    s.push_back({"TIFF with metadata", &gdip::kTiffCodec, tags});
     const std::tuple<const char*, std::vector<std::string>, std::size_t> converted[] = {
         {"progressive.jpg", {"-interlace", "JPEG"}, 2},
         {"jpeg.tif", {"-compress", "JPEG"}, 0},

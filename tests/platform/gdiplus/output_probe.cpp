@@ -15,6 +15,7 @@
 
 #include "gdip_test_files.h"
 #include "platform/gdiplus/gdiplus.h"
+#include "platform/gdiplus/runtime/colour.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -39,11 +40,19 @@ std::string FirstExtension(const WCHAR* list) {
 
 int Samples(const fs::path& folder) {
     fs::create_directories(folder);
+    // A wide-gamut photograph with a capture date, a camera and XMP: its
+    // outputs carry them, or (BMP, GIF) hold its pixels converted to sRGB.
+    gdip::Bitmap tagged = testimages::Smooth(160, 120);
+    const float adobe[8] = {0.64f, 0.33f, 0.21f, 0.71f, 0.15f, 0.06f, 0.3127f, 0.3290f};
+    tagged.meta.icc = gdip::IccFromPrimaries(adobe, 4);
+    tagged.meta.exif = testimages::CameraExif(1, 160, 120);
+    tagged.meta.xmp = testimages::SampleXmp();
     const std::vector<std::pair<std::string, gdip::Bitmap>> pictures = {
         {"smooth", testimages::Smooth(160, 120)},
         {"pattern", testimages::Pattern(37, 21, false)},
         {"alpha", testimages::Pattern(33, 17, true)},
         {"gray", testimages::GrayPattern(40, 30)},
+        {"tagged", tagged},
     };
     const std::vector<std::pair<std::string, const gdip::CodecDescriptor*>> formats = {
         {"png", &gdip::kPngCodec},
