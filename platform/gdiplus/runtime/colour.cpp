@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <memory>
 #include <string_view>
 
@@ -167,6 +168,15 @@ std::vector<std::uint8_t> IccFromPrimaries(const float primaries[8], int transfe
     std::vector<std::uint8_t> icc(bytes);
     if (!cmsSaveProfileToMem(p.get(), icc.data(), &bytes)) return {};
     icc.resize(bytes);
+    // Little CMS stamps the profile with the time it was made and with the
+    // system it was built for as the primary platform. A fixed date and no
+    // platform instead, so that converting the same file twice, or on the
+    // other system, gives the same bytes (the profile carries no ID to match).
+    constexpr std::uint8_t kDate[12] = {0x07, 0xD0, 0, 1, 0, 1, 0, 0, 0, 0, 0, 0};  // 2000-01-01
+    if (icc.size() >= 44) {
+        std::copy(std::begin(kDate), std::end(kDate), icc.begin() + 24);
+        std::fill(icc.begin() + 40, icc.begin() + 44, std::uint8_t{0});
+    }
     return icc;
 }
 
