@@ -18,6 +18,15 @@ convert "$src/smooth.png" -depth 16 "PNG48:$work/smooth16.png"
 heif-enc -q 90 -b 10 -o "$src/smooth-10bit.heic" "$work/smooth16.png" >/dev/null
 heif-enc -q 80 -A -o "$src/smooth.avif" "$src/smooth.png" >/dev/null
 heif-enc -q 80 -A -o "$src/alpha.avif" "$src/alpha.png" >/dev/null
+# Metadata that crosses the HEIF companion's interface on Windows: a HEIC
+# made from the tagged JPEG (its wide-gamut profile, EXIF and XMP), and an
+# AVIF whose nclx statement says BT.2020 primaries with BT.709's transfer,
+# which the decoder turns into a profile. This heif-enc writes "unspecified"
+# whatever its nclx options say, so the statement is set in the file.
+heif-enc -q 90 -o "$src/tagged.heic" "$src/tagged.jpg" >/dev/null
+heif-enc -q 80 -A -o "$src/wide.avif" "$src/smooth.png" >/dev/null
+perl -0777 -pi -e 's/colrnclx\x00\x02\x00\x02/colrnclx\x00\x09\x00\x01/ or die "no nclx statement\n"' \
+  "$src/wide.avif"
 "$linux_probe" convert "$work/sources" "$work/linux" >"$work/linux.log"
 # Wine reaches the host's folders through drive Z:.
 "$wine_run" "$wine" "$prefix" "$windows_probe" convert "Z:$work/sources" "Z:$work/windows" \
