@@ -141,6 +141,36 @@ TEST(HeifCompanion, WithoutAUsableCompanionHeifIsUnknownAndTheRestConvertsAsBefo
     EXPECT_EQ(firstOutputs.size(), 5u);  // one per published encoder
 }
 
+// The module checks what a companion hands over besides the pixels as it
+// checks any decoder's: a profile that is no profile and an EXIF block over
+// the size kept are dropped, the sound XMP packet reaches the output.
+TEST(HeifCompanion, MetadataFromTheCompanionIsCheckedByTheModule) {
+    testsupport::TempDir dir;
+    const fs::path bin = gdiptest::ProgramFolder(), source = dir.Path() / "src",
+                   folder = dir.Path() / "untrusted";
+    fs::create_directories(source);
+    fs::create_directories(folder);
+    // Only the signature matters: this companion decodes every file alike.
+    const std::string head(
+        "\0\0\0\x18"
+        "ftypheic\0\0\0\0mif1heic",
+        24);
+    WriteBytes(source / "a.heic", Bytes(head.begin(), head.end()));
+    fs::copy_file(bin / "orv-probe.exe", folder / "orv-probe.exe");
+    fs::copy_file(bin / "gdiplus.dll", folder / "gdiplus.dll");
+    fs::copy_file(bin / "orv-heif-untrusted.dll", folder / "orv-heif.dll");
+    const int code = gdiptest::RunWindowsProgram(
+        folder / "orv-probe.exe", {"convert", source.string(), (folder / "out").string()}, folder,
+        folder / "log.txt", 120);
+    EXPECT_EQ(code, 0);
+    const Bytes png = ReadBytes(folder / "out" / "a.heic.png");
+    const std::string text(png.begin(), png.end());
+    ASSERT_FALSE(png.empty());
+    EXPECT_EQ(text.find("iCCP"), std::string::npos);
+    EXPECT_EQ(text.find("eXIf"), std::string::npos);
+    EXPECT_NE(text.find("XML:com.adobe.xmp"), std::string::npos);
+}
+
 // Run in a process of its own (the test starts itself again), since the
 // other tests of this process may have loaded the companion already.
 TEST(HeifCompanion, IsLoadedOnlyWhenAHeifFileIsMet) {
