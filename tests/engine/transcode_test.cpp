@@ -1,3 +1,4 @@
+// Tests of the output format table, a run's formats and the encoder lookup.
 #include "engine/transcode.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// DialogSession: the main window driven through a whole run.
 #include "tests/support/dialog_session.h"
 
 #include <gtest/gtest.h>

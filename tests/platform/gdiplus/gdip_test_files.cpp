@@ -1,3 +1,4 @@
+// Files of the imaging runtime tests: PAM reading, ImageMagick runs, the terminal watch.
 #include "gdip_test_files.h"
 
 #include <unistd.h>
