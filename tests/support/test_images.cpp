@@ -10,7 +10,7 @@
 #include <cstring>
 #include <limits>
 
-namespace testimages {
+namespace testsupport {
 
 namespace {
 
@@ -307,4 +307,4 @@ double Psnr(const gdip::Bitmap& a, const gdip::Bitmap& b) {
     return 10 * std::log10(255.0 * 255.0 / (sum / static_cast<double>(n)));
 }
 
-}  // namespace testimages
+}  // namespace testsupport

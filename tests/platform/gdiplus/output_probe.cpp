@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "gdip_test_files.h"
 #include "platform/gdiplus/gdiplus.h"
+#include "tests/support/runtime_files.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -40,21 +40,19 @@ std::string FirstExtension(const WCHAR* list) {
 int Samples(const fs::path& folder) {
     fs::create_directories(folder);
     const std::vector<std::pair<std::string, gdip::Bitmap>> pictures = {
-        {"smooth", testimages::Smooth(160, 120)},
-        {"pattern", testimages::Pattern(37, 21, false)},
-        {"alpha", testimages::Pattern(33, 17, true)},
-        {"gray", testimages::GrayPattern(40, 30)},
+        {"smooth", testsupport::Smooth(160, 120)},
+        {"pattern", testsupport::Pattern(37, 21, false)},
+        {"alpha", testsupport::Pattern(33, 17, true)},
+        {"gray", testsupport::GrayPattern(40, 30)},
     };
-    const std::vector<std::pair<std::string, const gdip::CodecDescriptor*>> formats = {
-        {"png", &gdip::kPngCodec},
-        {"bmp", &gdip::kBmpCodec},
-        {"jpg", &gdip::kJpegCodec},
-        {"gif", &gdip::kGifCodec},
-        {"tif", &gdip::kTiffCodec}};
+    // Every format the runtime writes, named by its first file name pattern.
     for (const auto& [name, bitmap] : pictures)
-        for (const auto& [ext, codec] : formats)
-            gdiptest::WriteBytes(folder / (name + "." + ext),
-                                 testimages::Encode(*codec->makeEncoder(), bitmap));
+        for (const gdip::CodecDescriptor* codec : gdip::Codecs()) {
+            if (codec->makeEncoder == nullptr) continue;
+            const std::u16string patterns(codec->published.extensions);
+            testsupport::WriteBytes(folder / (name + "." + FirstExtension(patterns.c_str())),
+                                    testsupport::Encode(*codec->makeEncoder(), bitmap));
+        }
     return 0;
 }
 
@@ -101,9 +99,9 @@ int Compare(const fs::path& a, const fs::path& b, int tolerance) {
     int differing = 0, compared = 0;
     for (const fs::path& file : FilesIn(a)) {
         const fs::path other = b / file.filename();
-        const gdiptest::Bytes left = gdiptest::ReadBytes(file);
-        const gdiptest::Bytes right =
-            fs::exists(other) ? gdiptest::ReadBytes(other) : gdiptest::Bytes();
+        const testsupport::Bytes left = testsupport::ReadBytes(file);
+        const testsupport::Bytes right =
+            fs::exists(other) ? testsupport::ReadBytes(other) : testsupport::Bytes();
         ++compared;
         if (left == right) continue;
         int difference = 256;
@@ -112,7 +110,7 @@ int Compare(const fs::path& a, const fs::path& b, int tolerance) {
             if (gdip::DecoderFor(left) != nullptr && gdip::DecoderFor(right) != nullptr &&
                 gdip::DecoderFor(left)->Decode(left, x) == Ok &&
                 gdip::DecoderFor(right)->Decode(right, y) == Ok)
-                difference = testimages::MaxDifference(x, y);
+                difference = testsupport::MaxDifference(x, y);
         }
         if (difference <= tolerance) continue;
         std::printf("%s differs (largest channel difference %d)\n",

@@ -1,5 +1,5 @@
 // Files of the imaging runtime tests: PAM reading, ImageMagick runs, the terminal watch.
-#include "gdip_test_files.h"
+#include "tests/support/runtime_files.h"
 
 #include <unistd.h>
 
@@ -13,7 +13,7 @@
 #include <jpeglib.h>
 // clang-format on
 
-namespace gdiptest {
+namespace testsupport {
 
 namespace {
 
@@ -134,4 +134,4 @@ gdip::Bitmap DecodeWithConvert(const std::filesystem::path& p) {
     return b;
 }
 
-}  // namespace gdiptest
+}  // namespace testsupport
