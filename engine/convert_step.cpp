@@ -40,29 +40,36 @@ void CConverterDlg::LoadStep() {
 
 void CConverterDlg::SaveStep() {
     for (; m_itFormat != m_itFormatEnd; ++m_itFormat) {
-        std::u16string path;
-        switch (m_clashPolicy) {
-            case ClashPolicy::Prefix:
-                path = MakeOutputPath(m_strSaveDir, m_strBaseName, m_strPrefix, u"",
-                                      m_itFormat->extension, AffixMode::Prefix);
-                break;
-            case ClashPolicy::Suffix:
-                path = MakeOutputPath(m_strSaveDir, m_strBaseName, u"", m_strSuffix,
-                                      m_itFormat->extension, AffixMode::Suffix);
-                break;
-            case ClashPolicy::Overwrite:
-                path = m_strSaveDir + m_strBaseName + m_itFormat->extension;
-                break;
-        }
         // Whatever the policy, no source of the run is written over (Overwrite
-        // into the source folder would replace k.PNG by the output of k.JPG),
-        // nor a taken name for which the affix found no free one; the refusal
-        // counts as a failed save.
-        if (path.empty() || (m_pRunSources != nullptr && m_pRunSources->Contains(path))) {
-            m_pImage->lastStatus = Win32Error;
-            continue;
+        // into the source folder would replace k.PNG by the output of k.JPG).
+        const auto save = [this](const std::u16string& path, SaveMode mode) {
+            if (m_pRunSources != nullptr && m_pRunSources->Contains(path)) return Win32Error;
+            return SaveSourceImage(m_pImage, path, m_itFormat->encoder, mode);
+        };
+        GpStatus status = Win32Error;
+        if (m_clashPolicy == ClashPolicy::Overwrite) {
+            // The one name is replaced; a name that is no plain file name in
+            // the destination (a device) is not written at all.
+            if (IsPlainFileName(m_strBaseName + m_itFormat->extension))
+                status =
+                    save(m_strSaveDir + m_strBaseName + m_itFormat->extension, SaveMode::Replace);
+        } else {
+            // A name found free may be taken before the file lands (another
+            // copy of the program writing into the same folder): the file
+            // then takes the next free name instead of replacing that file.
+            const bool prefix = m_clashPolicy == ClashPolicy::Prefix;
+            OutputNames names(m_strSaveDir, m_strBaseName, prefix ? m_strPrefix : m_strSuffix,
+                              m_itFormat->extension,
+                              prefix ? AffixMode::Prefix : AffixMode::Suffix);
+            status = SaveUnderFreeName(names, [&save](const std::u16string& path) {
+                return save(path, SaveMode::KeepExisting);
+            });
         }
-        if (SaveSourceImage(m_pImage, path, m_itFormat->encoder) == Ok) ++m_nSaved;
+        // A refusal or a name that could not be made counts as a failed save.
+        if (status == Ok)
+            ++m_nSaved;
+        else
+            m_pImage->lastStatus = status;
     }
     DisposeImage();
     ++m_itJob;

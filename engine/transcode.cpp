@@ -59,9 +59,13 @@ UINT SourceImageHeight(SourceImage* pImage) {
     return ReadSize(pImage, &GdipGetImageHeight);
 }
 
-GpStatus SaveSourceImage(SourceImage* pImage, const std::u16string& path, const CLSID& encoder) {
-    const GpStatus status = GdipSaveImageToFile(reinterpret_cast<GpImage*>(pImage->handle),
-                                                path.c_str(), &encoder, nullptr);
+GpStatus SaveSourceImage(SourceImage* pImage, const std::u16string& path, const CLSID& encoder,
+                         SaveMode mode) {
+    LONG keep = 1;
+    EncoderParameters params{1, {{EncoderKeepExisting, 1, EncoderParameterValueTypeLong, &keep}}};
+    const GpStatus status =
+        GdipSaveImageToFile(reinterpret_cast<GpImage*>(pImage->handle), path.c_str(), &encoder,
+                            mode == SaveMode::KeepExisting ? &params : nullptr);
     if (status != Ok) pImage->lastStatus = status;
     return status;
 }

@@ -56,7 +56,12 @@ struct SourceImage {
 SourceImage* LoadSourceImage(const std::u16string& path);
 UINT SourceImageWidth(SourceImage* pImage);
 UINT SourceImageHeight(SourceImage* pImage);
-GpStatus SaveSourceImage(SourceImage* pImage, const std::u16string& path, const CLSID& encoder);
+// Replace: the file takes the path whatever is there. KeepExisting: it takes
+// the path only if no file holds it when the file lands; otherwise nothing is
+// written and the status is ObjectBusy.
+enum class SaveMode { Replace, KeepExisting };
+GpStatus SaveSourceImage(SourceImage* pImage, const std::u16string& path, const CLSID& encoder,
+                         SaveMode mode);
 void DestroySourceImage(SourceImage* pImage);
 
 template <class IsChecked>

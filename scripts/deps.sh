@@ -17,6 +17,8 @@ PACKAGES=(
   xdg-utils
   # a virtual display, screenshots, and test image making
   xvfb xauth x11-utils xdotool imagemagick
+  # a real FAT volume for the save tests, made and mounted through FUSE
+  dosfstools fusefat
   # the Debian package and the checks of the desktop files
   dpkg-dev lintian desktop-file-utils appstream
   # the Windows build: cross compiler, zlib for Windows, the tools that build

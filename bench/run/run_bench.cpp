@@ -81,7 +81,7 @@ double DirectWork(const std::u16string& source, const std::filesystem::path& out
             *megapixels += double(SourceImageWidth(image)) * SourceImageHeight(image) / 1e6;
             const std::u16string base = BaseNameOf(job);
             for (const OutputFormat& f : formats)
-                SaveSourceImage(image, dest + base + f.extension, f.encoder);
+                SaveSourceImage(image, dest + base + f.extension, f.encoder, SaveMode::Replace);
         }
         DestroySourceImage(image);
     }

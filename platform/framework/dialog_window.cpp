@@ -187,6 +187,10 @@ void DialogHost::Show(bool focusFirst) {
         if (w && (control->item->style & WS_TABSTOP) && !w->isHidden() && w->isEnabled() &&
             w->focusPolicy() != Qt::NoFocus) {
             w->setFocus(Qt::TabFocusReason);
+            // The dialog manager selects the whole text of an edit it gives
+            // the focus to, so that typing replaces it (the toolkit, focusing
+            // a window that is not active yet, would leave the caret at the end).
+            if (auto* edit = qobject_cast<QLineEdit*>(w)) edit->selectAll();
             break;
         }
     }

@@ -29,16 +29,10 @@ void Click(CWnd* pControl) {
     QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, w->rect().center());
 }
 
-void Type(CWnd* pEdit, const std::u16string& text) {
-    auto* edit = qobject_cast<QLineEdit*>(WidgetOf(pEdit));
-    if (!edit || !edit->isEnabled()) return;
-    edit->setFocus(Qt::MouseFocusReason);
-    edit->selectAll();
-    if (text.empty()) {
-        QTest::keyClick(edit, Qt::Key_Delete);
-        return;
-    }
-    // One key press per character, a surrogate pair travelling as one text.
+namespace {
+
+// One key press per character, a surrogate pair travelling as one text.
+void SendCharacters(QWidget* target, const std::u16string& text) {
     const QString all = QString::fromStdU16String(text);
     for (qsizetype i = 0; i < all.size();) {
         const qsizetype len = (all.at(i).isHighSurrogate() && i + 1 < all.size()) ? 2 : 1;
@@ -47,12 +41,10 @@ void Type(CWnd* pEdit, const std::u16string& text) {
         Qt::Key key = Qt::Key_unknown;
         if (unit >= 0x20 && unit < 0x7F)
             key = static_cast<Qt::Key>(QChar(unit).toUpper().unicode());
-        QTest::sendKeyEvent(QTest::Click, edit, key, ch, Qt::NoModifier);
+        QTest::sendKeyEvent(QTest::Click, target, key, ch, Qt::NoModifier);
         i += len;
     }
 }
-
-namespace {
 
 QWidget* KeyTarget(CDialog* pDlg) {
     QWidget* window = WindowOf(pDlg);
@@ -62,6 +54,22 @@ QWidget* KeyTarget(CDialog* pDlg) {
 }
 
 }  // namespace
+
+void Type(CWnd* pEdit, const std::u16string& text) {
+    auto* edit = qobject_cast<QLineEdit*>(WidgetOf(pEdit));
+    if (!edit || !edit->isEnabled()) return;
+    edit->setFocus(Qt::MouseFocusReason);
+    edit->selectAll();
+    if (text.empty()) {
+        QTest::keyClick(edit, Qt::Key_Delete);
+        return;
+    }
+    SendCharacters(edit, text);
+}
+
+void TypeKeys(CDialog* pDlg, const std::u16string& text) {
+    if (QWidget* target = KeyTarget(pDlg)) SendCharacters(target, text);
+}
 
 void PressEnter(CDialog* pDlg) {
     if (QWidget* target = KeyTarget(pDlg)) QTest::keyClick(target, Qt::Key_Return);

@@ -17,6 +17,9 @@ namespace afx::testing {
 void Click(CWnd* pControl);
 // Replaces the text of an edit by typing: select all, then key presses.
 void Type(CWnd* pEdit, const std::u16string& text);
+// Typing into the focused control of the dialog's window as it stands:
+// nothing is selected first, so the keys replace only a selection there.
+void TypeKeys(CDialog* pDlg, const std::u16string& text);
 // Key presses to the focused control of the dialog's window.
 void PressEnter(CDialog* pDlg);
 void PressEscape(CDialog* pDlg);

@@ -69,7 +69,27 @@ constexpr DWORD ImageCodecFlagsDecoder = 0x00000002;
 constexpr DWORD ImageCodecFlagsSupportBitmap = 0x00000004;
 constexpr DWORD ImageCodecFlagsBuiltin = 0x00010000;
 
-struct EncoderParameters;
+// Encoder parameters, laid out as the platform lays them out.
+struct EncoderParameter {
+    GUID Guid;
+    ULONG NumberOfValues;
+    ULONG Type;
+    void* Value;
+};
+struct EncoderParameters {
+    UINT Count;
+    EncoderParameter Parameter[1];
+};
+constexpr ULONG EncoderParameterValueTypeLong = 4;
+
+// Our module's own parameter (one LONG): non-zero asks the save to keep a
+// file that already has the name. The file then takes the name only if it is
+// still free in the step that makes it visible, and the save returns
+// ObjectBusy, writing nothing, when another file holds the name by then.
+// Without it a save replaces the file under its name, as the flat API
+// always does.
+inline constexpr GUID EncoderKeepExisting = {
+    0x6b0e3a52, 0x9d41, 0x4c7e, {0xa3, 0x18, 0x5f, 0x27, 0xc4, 0x90, 0x1d, 0x6e}};
 
 extern "C" {
 GpStatus GdiplusStartup(ULONG_PTR* token, const GdiplusStartupInput* input,

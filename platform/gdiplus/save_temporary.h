@@ -4,15 +4,23 @@
 // Such a file outlives its save only when the process is killed meanwhile.
 // The runtime module makes these names and the program's scan of source
 // folders passes them over, so the rule is kept here, in one place.
+//
+// A save holds a lock on its temporary from the moment it exists until it has
+// its final name (POSIX: an exclusive flock; Windows: an exclusive LockFileEx
+// of the one byte at kSaveTemporaryLockOffset, far beyond any picture's data);
+// a save into a folder removes only such files that nobody holds so, which a
+// killed save has left.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 namespace gdip {
 
 inline constexpr std::string_view kSaveTemporaryEnd = ".orvtmp";
 inline constexpr std::size_t kSaveTemporaryRandom = 6;
+inline constexpr std::uint64_t kSaveTemporaryLockOffset = std::uint64_t{1} << 62;
 
 template <class Char>
 constexpr bool IsSaveTemporaryName(std::basic_string_view<Char> name) {

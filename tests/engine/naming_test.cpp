@@ -118,6 +118,49 @@ TEST_F(MakeOutputPathTest, AffixThatMakesNoNewNameFindsNone) {
     EXPECT_EQ(MakeOutputPath(m_folder, u"photo", u"", u"", u".PNG", AffixMode::Suffix), u"");
 }
 
+// An affix is part of the file name, never a path: one that would lead out of
+// the destination (a separator, "..", a drive or stream colon) or make a
+// device name finds no name, and nothing is written anywhere. Affixes that
+// only look odd stay names in the folder.
+TEST_F(MakeOutputPathTest, AffixThatWouldMakeAPathFindsNoName) {
+    Take(u"photo.PNG");
+    Take(u".PNG");
+    const struct {
+        std::u16string base;
+        std::u16string affix;
+        AffixMode mode;
+        std::u16string expected;  // in the folder; empty: no name
+    } cases[] = {
+        {u"photo", u"..\\", AffixMode::Prefix, u""},
+        {u"photo", u"..\\..\\..\\", AffixMode::Prefix, u""},
+        {u"photo", u"\\..\\..\\", AffixMode::Suffix, u""},
+        {u"photo", u"../", AffixMode::Prefix, u""},
+        {u"photo", u"D:", AffixMode::Prefix, u""},
+        {u"photo", u"D:\\", AffixMode::Prefix, u""},
+        {u"photo", u":stream", AffixMode::Suffix, u""},
+        {u"", u"NUL", AffixMode::Prefix, u""},
+        {u"", u"con ", AffixMode::Prefix, u""},
+        {u"", u"Com1", AffixMode::Suffix, u""},
+        {u"", u"LPT\u00B9", AffixMode::Prefix, u""},
+        {u"", u"CONOUT$", AffixMode::Prefix, u""},
+        {u"", u"LPT10", AffixMode::Prefix, u"LPT10.PNG"},
+        {u"", u"CONSOLE", AffixMode::Prefix, u"CONSOLE.PNG"},
+        {u"photo", u"..", AffixMode::Prefix, u"..photo.PNG"},
+        {u"photo", u"..", AffixMode::Suffix, u"photo...PNG"},
+        {u"photo", u"_ORV_", AffixMode::Prefix, u"_ORV_photo.PNG"},
+    };
+    for (const auto& c : cases) {
+        const std::u16string found =
+            MakeOutputPath(m_folder, c.base, c.affix, c.affix, u".PNG", c.mode);
+        EXPECT_EQ(found, c.expected.empty() ? u"" : m_folder + c.expected)
+            << win32::NameToHost(c.affix) << " -> " << win32::NameToHost(found);
+    }
+    // A base name that is a device is no file name either, free or not.
+    EXPECT_EQ(MakeOutputPath(m_folder, u"aux", u"new_", u"", u".PNG", AffixMode::Prefix), u"");
+    EXPECT_TRUE(IsPlainFileName(u"auxiliary.PNG"));
+    EXPECT_FALSE(IsPlainFileName(u"nul.tar.gz"));
+}
+
 TEST_F(MakeOutputPathTest, VanishedFolderReportsNothingTaken) {
     const std::u16string gone = m_folder + u"gone\\";
     EXPECT_EQ(MakeOutputPath(gone, u"photo", u"new_", u"", u".PNG", AffixMode::Prefix),

@@ -4,12 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "engine/naming.h"
 #include "res/resource.h"
 #include "tests/support/imaging_runtime.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -118,6 +121,51 @@ TEST_F(EncoderLookupTest, SelectedRowsGetDistinctEncoders) {
         EXPECT_TRUE(formats[i].encoder == expected) << i;
         for (std::size_t j = 0; j < i; ++j) EXPECT_FALSE(formats[i].encoder == formats[j].encoder);
     }
+}
+
+// A 2x1 picture of 24-bit pixels in a BMP file.
+std::string TinyBmp() {
+    std::string bmp = "BM";
+    const auto put = [&bmp](std::uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) bmp += static_cast<char>((value >> (8 * i)) & 0xFF);
+    };
+    put(62, 4), put(0, 4), put(54, 4);  // file header
+    put(40, 4), put(2, 4), put(1, 4), put(1, 2), put(24, 2), put(0, 4), put(8, 4);
+    put(2835, 4), put(2835, 4), put(0, 4), put(0, 4);  // info header
+    put(0x0000FF, 3), put(0xFF0000, 3), put(0, 2);     // one row, padded to 8 bytes
+    return bmp;
+}
+
+// Another copy of the program takes the name chosen for an output before the
+// file lands: the file takes the next free name, and both files are kept.
+TEST_F(EncoderLookupTest, ANameTakenBeforeTheFileLandsSendsItToTheNextName) {
+    testsupport::TempDir dir;
+    dir.Write("in.bmp", TinyBmp());
+    SourceImage* image = LoadSourceImage(dir.WinPath() + u"in.bmp");
+    ASSERT_NE(image, nullptr);
+    ASSERT_NE(image->handle, nullptr);
+    CLSID png{};
+    ASSERT_GE(FindEncoderClsid(u"image/png", &png), 0);
+    const std::u16string folder = dir.WinPath();
+    OutputNames names(folder, u"photo", u"_ORV_", u".PNG", AffixMode::Prefix);
+    std::vector<std::u16string> tried;
+    const GpStatus status = SaveUnderFreeName(names, [&](const std::u16string& path) {
+        tried.push_back(path);
+        if (tried.size() == 1) dir.Write("photo.PNG", "theirs");  // lands first
+        return SaveSourceImage(image, path, png, SaveMode::KeepExisting);
+    });
+    EXPECT_EQ(status, Ok);
+    EXPECT_EQ(tried,
+              (std::vector<std::u16string>{folder + u"photo.PNG", folder + u"_ORV_photo.PNG"}));
+    EXPECT_EQ(testsupport::ReadFileBytes(dir.Path() / "photo.PNG"), "theirs");
+    EXPECT_EQ(testsupport::ReadFileBytes(dir.Path() / "_ORV_photo.PNG").substr(1, 3), "PNG");
+    // Overwrite still replaces, as it is asked to.
+    EXPECT_EQ(SaveSourceImage(image, folder + u"photo.PNG", png, SaveMode::Replace), Ok);
+    EXPECT_EQ(testsupport::ReadFileBytes(dir.Path() / "photo.PNG").substr(1, 3), "PNG");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()),
+                            std::filesystem::directory_iterator()),
+              3);
+    DestroySourceImage(image);
 }
 
 }  // namespace

@@ -63,6 +63,17 @@ TEST(Keyboard, TabWalksTheTemplateOrderAndEntersTheGroupAtItsCheckedRadio) {
                                           FormatBoxes()}));
 }
 
+// As the dialog manager opens the window: the source path has the focus with
+// its whole text selected, so that typing a path replaces the one shown.
+TEST(Keyboard, TypingAtStartReplacesTheSourcePath) {
+    ScopedHome home(true);
+    DialogSession s;
+    ASSERT_EQ(s.FocusId(), IDC_SOURCE_PATH);
+    ASSERT_FALSE(s.Text(IDC_SOURCE_PATH).empty());
+    afx::testing::TypeKeys(&s.Dlg(), u"D:\\photos");
+    EXPECT_EQ(s.Text(IDC_SOURCE_PATH), u"D:\\photos");
+}
+
 struct ArrowStep {
     int focus;  // where the focus is put first; 0 = where the last step left it
     Key key;

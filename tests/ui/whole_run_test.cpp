@@ -220,6 +220,26 @@ const ClashCase kClashes[] = {
      1,
      {"other.JPG", "photo.JPG"},
      1},
+    {"a prefix that leads to the parent folder is no name",
+     {"photo.bmp", "other.bmp"},
+     {"photo.JPG"},
+     {},
+     ClashPolicy::Prefix,
+     u"..\\",
+     {IDC_FORMAT_JPEG},
+     1,
+     {"other.JPG", "photo.JPG"},
+     1},
+    {"a suffix that leads to the parent folder is no name",
+     {"photo.bmp"},
+     {"photo.JPG"},
+     {},
+     ClashPolicy::Suffix,
+     u"\\..\\..\\",
+     {IDC_FORMAT_JPEG},
+     1,
+     {"photo.JPG"},
+     0},
     {"no dot and only a dot",
      {"scan", ".PNG"},
      {},
@@ -254,6 +274,8 @@ TEST_F(WholeRun, NameClashesFollowThePolicy) {
         }
         Names files = FileNamesIn(to.Path());
         EXPECT_EQ(files, c.expected);
+        EXPECT_FALSE(fs::exists(to.Path().parent_path() / ".JPG"));
+        EXPECT_FALSE(fs::exists(to.Path().parent_path() / "photo.JPG"));
         for (const std::string& name : files)
             if (name != "photo.JPG") {
                 EXPECT_NE(SniffFormat(ReadFileBytes(to.Path() / name)), "") << name;

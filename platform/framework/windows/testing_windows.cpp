@@ -96,6 +96,13 @@ void Type(CWnd* pEdit, const std::u16string& text) {
     PumpInput();
 }
 
+void TypeKeys(CDialog* pDlg, const std::u16string& text) {
+    const HWND target = KeyTarget(pDlg);
+    if (target == nullptr) return;
+    for (char16_t unit : text) sys::PostMessageW(target, sys::WM_CHAR, unit, 1);
+    PumpInput();
+}
+
 void PressEnter(CDialog* pDlg) {
     PressVirtualKey(pDlg, sys::VK_RETURN);
 }

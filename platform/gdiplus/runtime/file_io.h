@@ -23,8 +23,12 @@ enum class Outcome {
     IsSource,      // the target is the file the image was read from
     WriterFailed,  // the writer reported a failure of its own
     NotWanted,     // the reader turned the file down from its first bytes
+    NameTaken,     // another file holds the name and the save was to keep it
     Failed,        // anything else the system refused
 };
+
+// What a save does to a file that already has the target's name.
+enum class Existing { Replace, Keep };
 
 // Which file an image was read from: the system's identity of the file (so
 // that another name for the same file is recognised) and its resolved path
@@ -53,11 +57,16 @@ Outcome ReadWholeFile(std::u16string_view path, std::uint64_t maxBytes, const He
 
 // Writes a file as a temporary in the target's folder (an unnamed file where
 // the system offers one, else a hidden name that save_temporary.h describes)
-// and then replaces the target in one rename, so that a failed or
-// interrupted save leaves the old file as it was and no temporary behind. write gets the open
+// and then puts it under the target's name in one step, so that a failed or
+// interrupted save leaves the old file as it was and no temporary behind.
+// With Existing::Replace that step replaces a file of that name; with
+// Existing::Keep it gives the name only while it is free and otherwise
+// leaves the temporary unnamed and returns NameTaken. write gets the open
 // temporary and returns false when it failed. A save over the source file
 // (by identity or by resolved name) and over a read-only file is refused.
-Outcome WriteReplacing(std::u16string_view path, const FileIdentity& source,
+// The first save into a folder, and again every few seconds, removes the
+// temporaries there that no save is writing (left by a save that was killed).
+Outcome WriteReplacing(std::u16string_view path, const FileIdentity& source, Existing existing,
                        const std::function<bool(std::FILE*)>& write);
 
 }  // namespace gdip::fileio

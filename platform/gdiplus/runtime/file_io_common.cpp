@@ -2,6 +2,9 @@
 #include "file_io_common.h"
 
 #include <algorithm>
+#include <chrono>
+#include <map>
+#include <mutex>
 
 namespace gdip::fileio {
 
@@ -24,6 +27,20 @@ Outcome WriteAndClose(std::FILE* file, const std::function<bool(std::FILE*)>& wr
         outcome = Outcome::Failed;
     if (std::fclose(file) != 0 && outcome == Outcome::Ok) outcome = Outcome::Failed;
     return outcome;
+}
+
+bool LeftoverTemporariesDue(const std::string& folderKey) {
+    using Clock = std::chrono::steady_clock;
+    constexpr auto kEvery = std::chrono::seconds(3);
+    static std::mutex lock;
+    static std::map<std::string, Clock::time_point> lastLook;
+    const Clock::time_point now = Clock::now();
+    std::lock_guard guard(lock);
+    const auto [at, fresh] = lastLook.try_emplace(folderKey, now);
+    if (fresh) return true;
+    if (now - at->second < kEvery) return false;
+    at->second = now;
+    return true;
 }
 
 }  // namespace gdip::fileio

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "file_io.h"
@@ -25,5 +26,11 @@ Outcome ReadAll(std::uint64_t size, std::uint64_t maxBytes, const HeadCheck& wan
 // Hands the open temporary to the writer, buffered, and closes it; a failed
 // flush or close fails a save the writer thought done.
 Outcome WriteAndClose(std::FILE* file, const std::function<bool(std::FILE*)>& write);
+
+// Whether a save into the folder (by a key that names it) should first
+// remove the temporaries there that no save is writing: at the first save
+// into it, and then again once a few seconds have passed, so that a folder
+// is listed at most that often however many files a run writes into it.
+bool LeftoverTemporariesDue(const std::string& folderKey);
 
 }  // namespace gdip::fileio

@@ -1,6 +1,8 @@
 // File access on a POSIX host: the program's Windows paths are mapped onto
 // host paths; a file is recognised by device and inode.
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,11 +11,13 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 
 #include "file_io.h"
 #include "file_io_common.h"
+#include "file_io_testing.h"
 #include "platform/gdiplus/save_temporary.h"
 #include "platform/win32/host_path.h"
 
@@ -22,6 +26,18 @@ namespace gdip::fileio {
 namespace {
 
 mode_t g_umask = 022;
+ModeCall g_setMode = nullptr;  // fchmod unless a test says otherwise
+bool g_unnamedOffered = true;
+
+// Carries a mode over to the new file, as far as the file system keeps
+// modes: FAT volumes (USB sticks) and many shares keep none and refuse the
+// call, and the save goes on without it.
+void CarryMode(int fd, mode_t mode) {
+    if (g_setMode != nullptr)
+        g_setMode(fd, mode);
+    else
+        fchmod(fd, mode);
+}
 
 class FileDescriptor {
 public:
@@ -170,14 +186,55 @@ int LinkUnnamed(int fd, const std::string& name) {
                                                                                           : errno;
 }
 
+// Locks a temporary for as long as its save runs (save_temporary.h). A file
+// system without locks leaves it unlocked; no save then removes it.
+bool LockTemporary(int fd) {
+    return flock(fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK;
+}
+
+// Gives the finished temporary (named temporary) the target's name only
+// while that name is free: a rename that never replaces; where the file
+// system lacks it, a hard link (which never replaces either); where it lacks
+// both (FAT), the name is taken by creating it empty and exclusively and the
+// temporary renamed over that placeholder. On success the temporary's name is
+// gone.
+Outcome ClaimName(const std::string& temporary, const std::string& target) {
+    if (renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
+        return Outcome::Ok;
+    if (errno == EEXIST) return Outcome::NameTaken;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return OutcomeOfWriteError(errno);
+    if (link(temporary.c_str(), target.c_str()) == 0) {
+        unlink(temporary.c_str());
+        return Outcome::Ok;
+    }
+    if (errno == EEXIST) return Outcome::NameTaken;
+    if (errno != EPERM && errno != ENOSYS && errno != ENOTSUP && errno != EMLINK)
+        return OutcomeOfWriteError(errno);
+    const int placeholder =
+        open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0600);
+    if (placeholder < 0) return errno == EEXIST ? Outcome::NameTaken : OutcomeOfWriteError(errno);
+    struct stat own {};
+    fstat(placeholder, &own);
+    close(placeholder);
+    if (rename(temporary.c_str(), target.c_str()) == 0) return Outcome::Ok;
+    const int error = errno;
+    struct stat now {};
+    if (lstat(target.c_str(), &now) == 0 && now.st_dev == own.st_dev && now.st_ino == own.st_ino)
+        unlink(target.c_str());
+    return OutcomeOfWriteError(error);
+}
+
 // Puts the finished unnamed file in place: straight under the target's name
-// when that is free; otherwise under a temporary name renamed over the
-// target, so that the old file is replaced in one step. Only a kill between
-// the link and the rename leaves the temporary behind.
-Outcome Publish(int fd, const Target& target) {
+// when that is free (linking never replaces). A taken name is NameTaken when
+// the file is to be kept; otherwise the file is linked under a temporary
+// name and renamed over the target, so that the old file is replaced in one
+// step. Only a kill between the link and the rename leaves the temporary
+// behind, and the next save into the folder removes it.
+Outcome Publish(int fd, const Target& target, Existing existing) {
     int error = LinkUnnamed(fd, target.path);
     if (error == 0) return Outcome::Ok;
     if (error != EEXIST) return OutcomeOfWriteError(error);
+    if (existing == Existing::Keep) return Outcome::NameTaken;
     std::string temporary = TemporaryTemplate(target);
     for (int attempt = 0; attempt < 100; ++attempt) {
         FillRandom(temporary);
@@ -194,34 +251,86 @@ Outcome Publish(int fd, const Target& target) {
 
 // The file has no name until it is whole: a save killed on the way leaves
 // nothing, since the system drops an unnamed file with its last descriptor.
-Outcome SaveUnnamed(int fd, mode_t mode, const std::function<bool(std::FILE*)>& write,
-                    const Target& target) {
+Outcome SaveUnnamed(int fd, mode_t mode, Existing existing,
+                    const std::function<bool(std::FILE*)>& write, const Target& target) {
     FileDescriptor file(fd);
+    // Locked before it can have a name (Publish may give it a temporary one).
+    LockTemporary(fd);
     // O_TMPFILE took the mode through the umask; an existing target's mode
     // is kept as it was.
-    if (fchmod(fd, mode) != 0) return Outcome::Failed;
+    CarryMode(fd, mode);
     const int writer = fcntl(fd, F_DUPFD_CLOEXEC, 0);
     if (writer < 0) return Outcome::Failed;
     if (Outcome o = WriteTemporary(writer, write); o != Outcome::Ok) return o;
-    return Publish(fd, target);
+    return Publish(fd, target, existing);
 }
 
-// Where unnamed files are not offered: a named temporary, renamed into place.
-Outcome SaveNamed(mode_t mode, const std::function<bool(std::FILE*)>& write, const Target& target) {
-    std::string temporary = TemporaryTemplate(target);
-    const int fd =
-        mkostemps(temporary.data(), static_cast<int>(kSaveTemporaryEnd.size()), O_CLOEXEC);
-    if (fd < 0) return OutcomeOfWriteError(errno);
-    Outcome outcome = fchmod(fd, mode) == 0 ? Outcome::Ok : Outcome::Failed;
-    if (outcome == Outcome::Ok) {
-        outcome = WriteTemporary(fd, write);
-    } else {
+// Creates the named temporary, locked. One that a removal of leftovers took
+// before the lock (it is gone from the folder then) is given up for another.
+int CreateNamedTemporary(const Target& target, std::string& temporary) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary = TemporaryTemplate(target);
+        const int fd =
+            mkostemps(temporary.data(), static_cast<int>(kSaveTemporaryEnd.size()), O_CLOEXEC);
+        if (fd < 0) return -1;
+        struct stat own {};
+        struct stat named {};
+        if (LockTemporary(fd) && fstat(fd, &own) == 0 && lstat(temporary.c_str(), &named) == 0 &&
+            own.st_dev == named.st_dev && own.st_ino == named.st_ino)
+            return fd;
         close(fd);
     }
-    if (outcome == Outcome::Ok && rename(temporary.c_str(), target.path.c_str()) != 0)
-        outcome = OutcomeOfWriteError(errno);
+    errno = EEXIST;
+    return -1;
+}
+
+// Where unnamed files are not offered: a named temporary, locked while it is
+// written and put in place; a failed save removes it.
+Outcome SaveNamed(mode_t mode, Existing existing, const std::function<bool(std::FILE*)>& write,
+                  const Target& target) {
+    std::string temporary;
+    const int fd = CreateNamedTemporary(target, temporary);
+    if (fd < 0) return OutcomeOfWriteError(errno);
+    CarryMode(fd, mode);
+    // The lock lasts while this descriptor is open, after the writer's closes.
+    FileDescriptor lock(fcntl(fd, F_DUPFD_CLOEXEC, 0));
+    if (lock.Get() < 0) {
+        close(fd);
+        unlink(temporary.c_str());
+        return Outcome::Failed;
+    }
+    Outcome outcome = WriteTemporary(fd, write);
+    if (outcome == Outcome::Ok) {
+        if (existing == Existing::Keep)
+            outcome = ClaimName(temporary, target.path);
+        else if (rename(temporary.c_str(), target.path.c_str()) != 0)
+            outcome = OutcomeOfWriteError(errno);
+    }
     if (outcome != Outcome::Ok) unlink(temporary.c_str());
     return outcome;
+}
+
+// Removes the temporaries in the folder that a killed save left: only files
+// named as save_temporary.h says, and only those that no save holds locked.
+void RemoveLeftoverTemporaries(const std::string& folder) {
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr) return;
+    while (const dirent* entry = readdir(dir)) {
+        const std::string_view name(entry->d_name);
+        if (!IsSaveTemporaryName(name)) continue;
+        const std::string path = folder + "/" + std::string(name);
+        FileDescriptor fd(
+            open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK));
+        struct stat held {};
+        struct stat named {};
+        if (fd.Get() < 0 || fstat(fd.Get(), &held) != 0 || !S_ISREG(held.st_mode)) continue;
+        if (flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) continue;
+        // Still that file under that name (not one its save has since put in place).
+        if (lstat(path.c_str(), &named) == 0 && named.st_dev == held.st_dev &&
+            named.st_ino == held.st_ino)
+            unlink(path.c_str());
+    }
+    closedir(dir);
 }
 
 }  // namespace
@@ -264,7 +373,7 @@ Outcome ReadWholeFile(std::u16string_view path, std::uint64_t maxBytes, const He
     return Outcome::Ok;
 }
 
-Outcome WriteReplacing(std::u16string_view path, const FileIdentity& source,
+Outcome WriteReplacing(std::u16string_view path, const FileIdentity& source, Existing existing,
                        const std::function<bool(std::FILE*)>& write) {
     Target target;
     if (!SplitTarget(path, target)) return Outcome::Failed;
@@ -276,16 +385,26 @@ Outcome WriteReplacing(std::u16string_view path, const FileIdentity& source,
     // A read-only file is not replaced, as the platform would not open it.
     if (exists && S_ISREG(st.st_mode) && faccessat(AT_FDCWD, target.path.c_str(), W_OK, AT_EACCESS))
         return Outcome::AccessDenied;
+    if (LeftoverTemporariesDue(target.folder)) RemoveLeftoverTemporaries(target.folder);
     const mode_t mode = NewFileMode(exists ? &st : nullptr);
-    if (UnnamedFilesLinkable()) {
+    if (UnnamedFilesLinkable() && g_unnamedOffered) {
         const int fd = open(target.folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
-        if (fd >= 0) return SaveUnnamed(fd, mode, write, target);
+        if (fd >= 0) return SaveUnnamed(fd, mode, existing, write, target);
         // Only a file system (or kernel) without unnamed files takes the
         // named way; any other refusal would meet that way too.
         if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
             return OutcomeOfWriteError(errno);
     }
-    return SaveNamed(mode, write, target);
+    return SaveNamed(mode, existing, write, target);
 }
+
+namespace testing {
+void SetModeCall(ModeCall call) {
+    g_setMode = call;
+}
+void OfferUnnamedTemporaries(bool offered) {
+    g_unnamedOffered = offered;
+}
+}  // namespace testing
 
 }  // namespace gdip::fileio

@@ -172,11 +172,54 @@ std::string ResolvedTargetKey(const Target& target) {
     return NameKey(resolved + target.leaf);
 }
 
+// Where a save's temporary is locked (save_temporary.h).
+OVERLAPPED LockPlace() {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(kSaveTemporaryLockOffset & 0xFFFFFFFFu);
+    at.OffsetHigh = static_cast<DWORD>(kSaveTemporaryLockOffset >> 32);
+    return at;
+}
+
+bool LockTemporary(HANDLE h) {
+    OVERLAPPED at = LockPlace();
+    return LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at);
+}
+
+// Removes the temporaries in the folder that a killed save left: only files
+// named as save_temporary.h says, that no save holds locked, and that still
+// have that name once locked (not one its save has since put in place).
+void RemoveLeftoverTemporaries(const std::wstring& folder) {
+    const std::wstring end(kSaveTemporaryEnd.begin(), kSaveTemporaryEnd.end());
+    WIN32_FIND_DATAW found{};
+    HANDLE search = FindFirstFileW((folder + L".*" + end).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+            !IsSaveTemporaryName(std::wstring_view(found.cFileName)))
+            continue;
+        // While its save writes it, the writer's handle shares no deletion,
+        // so this open fails; afterwards the lock tells.
+        Handle h(CreateFileW((folder + found.cFileName).c_str(), GENERIC_READ | DELETE,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        if (!h.Valid() || !LockTemporary(h.Get())) continue;
+        const std::wstring now = FinalPath(h.Get());
+        const std::size_t sep = now.find_last_of(L'\\');
+        if (sep == std::wstring::npos ||
+            !IsSaveTemporaryName(std::wstring_view(now).substr(sep + 1)))
+            continue;
+        FILE_DISPOSITION_INFO dispose{TRUE};
+        SetFileInformationByHandle(h.Get(), FileDispositionInfo, &dispose, sizeof dispose);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
 // The temporary beside the target, named as save_temporary.h says (so that a
-// scan passes over one that a killed save left), created new; the target's
-// name is shortened so that the whole stays within the 255 units a name may
-// have.
-Handle CreateTemporary(const Target& target, std::wstring& temporary, DWORD& error) {
+// scan passes over one that a killed save left), created new and locked: the
+// writer's handle shares no deletion, and a second handle holds the lock
+// until the file has its name. The target's name is shortened so that the
+// whole stays within the 255 units a name may have.
+Handle CreateTemporary(const Target& target, std::wstring& temporary, HANDLE& lock, DWORD& error) {
     constexpr std::size_t kRoom = 255 - 2 - kSaveTemporaryRandom - kSaveTemporaryEnd.size();
     static thread_local std::mt19937 random{std::random_device{}()};
     const wchar_t* letters = L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
@@ -185,9 +228,16 @@ Handle CreateTemporary(const Target& target, std::wstring& temporary, DWORD& err
         std::wstring tag;
         for (std::size_t i = 0; i < kSaveTemporaryRandom; ++i) tag += letters[random() % 62];
         temporary = target.folder + L"." + target.leaf.substr(0, kRoom) + L"." + tag + end;
-        HANDLE h = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                               FILE_ATTRIBUTE_HIDDEN, nullptr);
-        if (h != INVALID_HANDLE_VALUE) return Handle(h);
+        Handle h(CreateFileW(temporary.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_HIDDEN, nullptr));
+        if (h.Valid()) {
+            lock = CreateFileW(temporary.c_str(), GENERIC_READ,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+            // A file system without locks leaves it unlocked: no save removes it then.
+            if (lock != INVALID_HANDLE_VALUE) LockTemporary(lock);
+            return Handle(h.Release());
+        }
         error = GetLastError();
         if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
     }
@@ -235,7 +285,7 @@ Outcome ReadWholeFile(std::u16string_view path, std::uint64_t maxBytes, const He
     return Outcome::Ok;
 }
 
-Outcome WriteReplacing(std::u16string_view path, const FileIdentity& source,
+Outcome WriteReplacing(std::u16string_view path, const FileIdentity& source, Existing onTaken,
                        const std::function<bool(std::FILE*)>& write) {
     Target target;
     if (!SplitTarget(path, target)) return Outcome::Failed;
@@ -254,18 +304,29 @@ Outcome WriteReplacing(std::u16string_view path, const FileIdentity& source,
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
         !(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return Outcome::AccessDenied;
+    if (LeftoverTemporariesDue(NameKey(target.folder))) RemoveLeftoverTemporaries(target.folder);
 
     std::wstring temporary;
     DWORD error = 0;
-    Handle h = CreateTemporary(target, temporary, error);
+    HANDLE locked = INVALID_HANDLE_VALUE;
+    Handle h = CreateTemporary(target, temporary, locked, error);
+    const Handle lock(locked);  // held until the file has its name, or is gone
     if (!h.Valid()) return OutcomeOfWriteError(error);
     Outcome outcome = WriteTemporary(h, write);
     // The finished file is an ordinary one; only the temporary was hidden.
     if (outcome == Outcome::Ok && !SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_NORMAL))
         outcome = Outcome::Failed;
-    if (outcome == Outcome::Ok && !MoveFileExW(temporary.c_str(), target.path.c_str(),
-                                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        outcome = OutcomeOfWriteError(GetLastError());
+    // Without MOVEFILE_REPLACE_EXISTING the move gives the name only while it
+    // is free, in the one step that makes the file visible.
+    const DWORD replace = onTaken == Existing::Replace ? MOVEFILE_REPLACE_EXISTING : 0;
+    if (outcome == Outcome::Ok &&
+        !MoveFileExW(temporary.c_str(), target.path.c_str(), replace | MOVEFILE_WRITE_THROUGH)) {
+        error = GetLastError();
+        outcome = onTaken == Existing::Keep &&
+                          (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)
+                      ? Outcome::NameTaken
+                      : OutcomeOfWriteError(error);
+    }
     if (outcome != Outcome::Ok) DeleteFileW(temporary.c_str());
     return outcome;
 }

@@ -117,8 +117,26 @@ GDIP_EXPORT GpStatus GdipGetImageEncoders(UINT numEncoders, UINT size, ImageCode
     return Guarded([&] { return gdip::WriteEncoderList(numEncoders, size, encoders); });
 }
 
-// Encoder parameters (quality and the like) are not offered: each encoder
-// writes with its own fixed settings.
+namespace {
+
+// The one encoder parameter we take is our own EncoderKeepExisting (one
+// LONG); others (quality and the like) are not offered: each encoder writes
+// with its own fixed settings.
+GpStatus ReadSaveParameters(const EncoderParameters* params, gdip::fileio::Existing& existing) {
+    existing = gdip::fileio::Existing::Replace;
+    if (params == nullptr) return Ok;
+    for (UINT i = 0; i < params->Count; ++i) {
+        const EncoderParameter& p = params->Parameter[i];
+        if (!(p.Guid == EncoderKeepExisting)) return NotImplemented;
+        if (p.NumberOfValues != 1 || p.Type != EncoderParameterValueTypeLong || p.Value == nullptr)
+            return InvalidParameter;
+        if (*static_cast<const LONG*>(p.Value) != 0) existing = gdip::fileio::Existing::Keep;
+    }
+    return Ok;
+}
+
+}  // namespace
+
 GDIP_EXPORT GpStatus GdipSaveImageToFile(GpImage* image, const WCHAR* filename,
                                          const CLSID* clsidEncoder,
                                          const EncoderParameters* encoderParams) {
@@ -126,10 +144,11 @@ GDIP_EXPORT GpStatus GdipSaveImageToFile(GpImage* image, const WCHAR* filename,
         if (image == nullptr || filename == nullptr || clsidEncoder == nullptr ||
             !gdip::IsLiveImage(image))
             return InvalidParameter;
-        if (encoderParams != nullptr) return NotImplemented;
+        gdip::fileio::Existing existing = gdip::fileio::Existing::Replace;
+        if (GpStatus s = ReadSaveParameters(encoderParams, existing); s != Ok) return s;
         std::unique_ptr<gdip::Encoder> encoder;
         if (GpStatus s = gdip::EncoderFor(*clsidEncoder, encoder); s != Ok) return s;
-        return gdip::SaveImageFile(*image, PathOf(filename), *encoder);
+        return gdip::SaveImageFile(*image, PathOf(filename), *encoder, existing);
     });
 }
 

@@ -21,6 +21,8 @@ GpStatus StatusOf(fileio::Outcome outcome) {
             return OutOfMemory;
         case fileio::Outcome::NotWanted:
             return UnknownImageFormat;
+        case fileio::Outcome::NameTaken:
+            return ObjectBusy;
         case fileio::Outcome::IsSource:
         case fileio::Outcome::WriterFailed:
         case fileio::Outcome::Failed:
@@ -62,10 +64,11 @@ GpStatus LoadImageFile(std::u16string_view winPath, std::unique_ptr<GpBitmap>& i
     return Ok;
 }
 
-GpStatus SaveImageFile(const GpImage& image, std::u16string_view winPath, const Encoder& encoder) {
+GpStatus SaveImageFile(const GpImage& image, std::u16string_view winPath, const Encoder& encoder,
+                       fileio::Existing existing) {
     GpStatus encoded = Ok;
     const fileio::Outcome outcome =
-        fileio::WriteReplacing(winPath, image.source, [&](std::FILE* f) {
+        fileio::WriteReplacing(winPath, image.source, existing, [&](std::FILE* f) {
             encoded = encoder.Encode(image.bitmap, f);
             return encoded == Ok;
         });

@@ -28,8 +28,10 @@ GpStatus LoadImageFile(std::u16string_view winPath, std::unique_ptr<GpBitmap>& i
 // folder and names it only when it is whole (a named temporary, renamed into
 // place, where the file system has no unnamed files): a failed or killed save
 // leaves no partial file and keeps whatever the target held. The image's own
-// source is refused.
-GpStatus SaveImageFile(const GpImage& image, std::u16string_view winPath, const Encoder& encoder);
+// source is refused. With Existing::Keep a file that holds the name when
+// the new one would take it stays, and the save is ObjectBusy.
+GpStatus SaveImageFile(const GpImage& image, std::u16string_view winPath, const Encoder& encoder,
+                       fileio::Existing existing);
 
 // Handles given to the program, so that a stale or foreign pointer is
 // refused rather than followed.

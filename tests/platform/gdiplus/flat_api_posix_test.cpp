@@ -9,6 +9,9 @@
 #include <csignal>
 #include <fstream>
 
+#include "platform/gdiplus/runtime/file_io.h"
+#include "platform/gdiplus/runtime/file_io_testing.h"
+#include "platform/gdiplus/save_temporary.h"
 #include "tests/support/flat_api_fixture.h"
 #include "tests/support/unprivileged.h"
 
@@ -91,7 +94,8 @@ TEST_F(FlatApi, SaveReplacesAFileAndGivesNewFilesTheUsualMode) {
 // A save killed on its way (kill -9): a child process saves a picture large
 // enough to take a while and is killed as soon as it holds a file open in
 // the destination. Nothing new may be left there, and a file that the save
-// was to replace keeps its bytes.
+// was to replace keeps its bytes; a named temporary, where one is needed,
+// lasts only until the next save into the folder.
 TEST_F(FlatApi, ASaveKilledOnItsWayLeavesNoFile) {
     GpImage* image =
         Load(WriteBmp(m_dir.Path() / "big.bmp", testsupport::Pattern(3000, 2000, false)));
@@ -125,6 +129,37 @@ TEST_F(FlatApi, ASaveKilledOnItsWayLeavesNoFile) {
         EXPECT_EQ(names, std::vector<std::string>{"old.PNG"});
         EXPECT_EQ(testsupport::ReadFileBytes(old), "previous");
     }
+    // Where the file system has no unnamed files, a killed save leaves its
+    // named temporary (hidden, and passed over by the scan)...
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        gdip::fileio::testing::OfferUnnamedTemporaries(false);
+        const std::string block(1 << 12, 'x');
+        const auto slow = [&block](std::FILE* f) {
+            for (int i = 0; i < 10000; ++i) {
+                std::fwrite(block.data(), 1, block.size(), f);
+                usleep(1000);
+            }
+            return false;
+        };
+        gdip::fileio::WriteReplacing(testsupport::WinPathOf(out / "new.PNG"), {},
+                                     gdip::fileio::Existing::Keep, slow);
+        _exit(0);
+    }
+    const auto hasTemporary = [&out] {
+        for (const auto& e : fs::directory_iterator(out))
+            if (gdip::IsSaveTemporaryName(std::string_view(e.path().filename().native())))
+                return true;
+        return false;
+    };
+    for (int i = 0; i < 10000 && !hasTemporary(); ++i) usleep(1000);
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status));
+    EXPECT_TRUE(hasTemporary());
+    // ...which the next save into the folder removes, no save holding it.
     // Not killed, the same save puts the picture in place and nothing else.
     EXPECT_EQ(Save(image, out / "old.PNG"), Ok);
     EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 1);

@@ -158,10 +158,49 @@ TEST_F(FlatApi, SaveRefusesUnknownEncodersAndParameters) {
     const CLSID unknown{};
     EXPECT_EQ(GdipSaveImageToFile(image, target.c_str(), &unknown, nullptr), InvalidParameter);
     const CLSID png = ClsidOf(u"image/png");
-    const auto* params = reinterpret_cast<const EncoderParameters*>(&png);
-    EXPECT_EQ(GdipSaveImageToFile(image, target.c_str(), &png, params), NotImplemented);
+    // The quality parameter is not offered; our own one takes one LONG.
+    LONG value = 90;
+    const GUID quality{
+        0x1d5be4b5, 0xfa4a, 0x452d, {0x9c, 0xdd, 0x5d, 0xb3, 0x51, 0x05, 0xe7, 0xeb}};
+    EncoderParameters params{1, {{quality, 1, EncoderParameterValueTypeLong, &value}}};
+    EXPECT_EQ(GdipSaveImageToFile(image, target.c_str(), &png, &params), NotImplemented);
+    params.Parameter[0] = {EncoderKeepExisting, 2, EncoderParameterValueTypeLong, &value};
+    EXPECT_EQ(GdipSaveImageToFile(image, target.c_str(), &png, &params), InvalidParameter);
+    params.Parameter[0] = {EncoderKeepExisting, 1, EncoderParameterValueTypeLong, nullptr};
+    EXPECT_EQ(GdipSaveImageToFile(image, target.c_str(), &png, &params), InvalidParameter);
     EXPECT_EQ(GdipSaveImageToFile(nullptr, target.c_str(), &png, nullptr), InvalidParameter);
     EXPECT_FALSE(fs::exists(m_dir.Path() / "t.png"));
+    EXPECT_EQ(GdipDisposeImage(image), Ok);
+}
+
+// Asked to keep an existing file, a save takes the name only while it is
+// free: over a file (or folder) of that name it writes nothing and answers
+// ObjectBusy, leaving no temporary behind; a free name is written as usual.
+TEST_F(FlatApi, SaveKeepsAFileThatHoldsTheNameWhenAsked) {
+    GpImage* image = Load(WritePng("source.png"));
+    const CLSID png = ClsidOf(u"image/png");
+    LONG keep = 1;
+    const EncoderParameters params{
+        1, {{EncoderKeepExisting, 1, EncoderParameterValueTypeLong, &keep}}};
+    const auto saveKeeping = [&](const fs::path& p) {
+        return GdipSaveImageToFile(image, testsupport::WinPathOf(p).c_str(), &png, &params);
+    };
+    const fs::path taken = m_dir.Write("out/taken.PNG", "theirs");
+    fs::create_directory(m_dir.Path() / "out" / "folder.PNG");
+    EXPECT_EQ(saveKeeping(taken), ObjectBusy);
+    EXPECT_NE(saveKeeping(m_dir.Path() / "out" / "folder.PNG"), Ok);
+    EXPECT_EQ(testsupport::ReadBytes(taken), Bytes({'t', 'h', 'e', 'i', 'r', 's'}));
+    EXPECT_EQ(saveKeeping(m_dir.Path() / "out" / "free.PNG"), Ok);
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(m_dir.Path() / "out"))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"folder.PNG", "free.PNG", "taken.PNG"}));
+    // A LONG of 0 asks for nothing: the save replaces.
+    keep = 0;
+    EXPECT_EQ(saveKeeping(taken), Ok);
+    EXPECT_EQ(testsupport::ReadBytes(taken),
+              testsupport::ReadBytes(m_dir.Path() / "out" / "free.PNG"));
     EXPECT_EQ(GdipDisposeImage(image), Ok);
 }
 

@@ -1,6 +1,9 @@
 // The flat API's file handling where only Windows has the thing tested:
 // names that differ only in capitals are one file, and the read-only
 // attribute holds for every user.
+#include <algorithm>
+#include <fstream>
+
 #include "tests/support/flat_api_fixture.h"
 
 namespace {
@@ -28,6 +31,27 @@ TEST_F(FlatApi, ReadOnlyFileIsNotReplaced) {
     fs::permissions(locked, fs::perms::owner_read);  // the read-only attribute
     EXPECT_EQ(Save(image, locked), AccessDenied);
     EXPECT_EQ(testsupport::ReadBytes(locked), Bytes({'l', 'o', 'c', 'k', 'e', 'd'}));
+    EXPECT_EQ(GdipDisposeImage(image), Ok);
+}
+
+// A save into a folder removes the temporaries that killed saves left there,
+// but not one that is still open for writing (its handle shares no
+// deletion, as a save's own does), nor other names.
+TEST_F(FlatApi, ASaveRemovesTemporariesThatNoSaveHolds) {
+    GpImage* image = Load(WritePng("source.png"));
+    m_dir.Write("out/.a.PNG.AbCdEf.orvtmp", "left by a killed save");
+    const fs::path held = m_dir.Write("out/.b.PNG.GhIjKl.orvtmp", "");
+    m_dir.Write("out/.c.PNG.orvtmp", "");
+    {
+        std::ofstream writing(held, std::ios::binary);
+        writing << "still written";
+        EXPECT_EQ(Save(image, m_dir.Path() / "out" / "x.PNG"), Ok);
+    }
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(m_dir.Path() / "out"))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{".b.PNG.GhIjKl.orvtmp", ".c.PNG.orvtmp", "x.PNG"}));
     EXPECT_EQ(GdipDisposeImage(image), Ok);
 }
 
