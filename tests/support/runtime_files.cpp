@@ -13,6 +13,8 @@
 #include <jpeglib.h>
 // clang-format on
 
+#include "tests/support/temp_dir.h"
+
 namespace testsupport {
 
 namespace {
@@ -38,7 +40,7 @@ GpStatus DecodeWatched(const gdip::Decoder& decoder, const Bytes& file, gdip::Bi
                        std::string& printed) {
     std::fflush(stdout);
     std::fflush(stderr);
-    std::FILE* sink = std::tmpfile();
+    std::FILE* sink = ScratchFile();
     const int savedOut = dup(1), savedErr = dup(2);
     dup2(fileno(sink), 1);
     dup2(fileno(sink), 2);

@@ -10,6 +10,8 @@
 #include <cstring>
 #include <limits>
 
+#include "tests/support/temp_dir.h"
+
 namespace testsupport {
 
 namespace {
@@ -82,7 +84,7 @@ Pixel PixelAt(const gdip::Bitmap& b, std::uint32_t x, std::uint32_t y) {
 }
 
 Bytes Encode(const gdip::Encoder& encoder, const gdip::Bitmap& image, GpStatus* status) {
-    std::FILE* f = std::tmpfile();
+    std::FILE* f = ScratchFile();
     if (f == nullptr) return {};
     const GpStatus s = encoder.Encode(image, f);
     if (status != nullptr) *status = s;

@@ -2,6 +2,7 @@
 # (wine_tests.cmake read the sources and missed it), naming the test.
 #   cmake -DPROGRAM=<exe> -DRUNNER=<runner> -DWINE=<wine64> -DPREFIX=<prefix>
 #         -DEXPECTED=<Suite.Test,...> -P wine_tests_listed.cmake
+cmake_policy(SET CMP0057 NEW)  # if(... IN_LIST ...)
 string(REPLACE "," ";" EXPECTED "${EXPECTED}")
 execute_process(COMMAND ${RUNNER} ${WINE} ${PREFIX} ${PROGRAM} --gtest_list_tests
                 OUTPUT_VARIABLE out RESULT_VARIABLE result)
