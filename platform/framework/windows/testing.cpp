@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <thread>
 
-#include "framework_windows.h"
+#include "framework.h"
 #include "platform/framework/testing.h"
 
 namespace afx::testing {
