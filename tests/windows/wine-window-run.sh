@@ -5,9 +5,11 @@
 # Runs started side by side (ctest -j) each take one of a few prefixes
 # <prefix folder>-1, -2, ... and hold it while they run: one wineserver has one
 # foreground window, so two programs with windows in one prefix would take
-# the focus from each other. The prefix gets font substitutes, so that the
-# dialog font and the banner font find the Chinese fonts that the Linux build
-# uses; they are set in this prefix only.
+# the focus from each other. The prefixes are hard-linked copies of one made
+# on first use (<prefix folder>-template; Wine writes its registry files anew
+# rather than in place), so that only one pays for wineboot. That one gets
+# font substitutes, so that the dialog font and the banner font find the
+# Chinese fonts that the Linux build uses; they are set in these prefixes only.
 set -eu
 wine=$1
 base=$2
@@ -27,7 +29,7 @@ while :; do
   fi
   slot=$((slot + 1))
 done
-prefix=$base-$slot
+prefix=$base-template
 . "$(dirname "$0")/wine-prefix.sh"
 
 substitute_fonts() {
@@ -51,6 +53,12 @@ export DISPLAY=":$display"
 unset WAYLAND_DISPLAY
 
 prepare_prefix .fonts-substituted substitute_fonts
+prefix=$base-$slot
+export WINEPREFIX="$prefix"
+if [ ! -f "$prefix/.fonts-substituted" ]; then
+  rm -rf "$prefix"
+  cp -al "$base-template" "$prefix"
+fi
 status=0
 # The slot is held by this script alone: a wineserver started now outlives
 # the program by a few seconds and must not keep it.
