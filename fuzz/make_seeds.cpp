@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/gdiplus/runtime/codec.h"
+#include "platform/gdiplus/runtime/colour.h"
 #include "tests/support/codec_samples.h"
 #include "tests/support/test_images.h"
 
@@ -33,10 +34,12 @@ void Save(const std::string& target, const std::string& name, const Bytes& bytes
         .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
+using testsupport::CameraExif;
 using testsupport::Encode;
 using testsupport::Icon;
 using testsupport::IconBitmap;
 using testsupport::Pattern;
+using testsupport::SampleXmp;
 using testsupport::WebpWithExif;
 
 // A TIFF variant the runtime's writer never makes, turned (orientation 6).
@@ -176,6 +179,20 @@ int main(int argc, char** argv) {
             Save(format, n + "." + format, Encode(*codec->makeEncoder(), *img));
         }
     }
+    // Files carrying a profile, EXIF and XMP, for every format that writes
+    // them, and the blocks alone for the metadata target.
+    gdip::Bitmap tagged = Pattern(17, 11, false);
+    const float adobe[8] = {0.64f, 0.33f, 0.21f, 0.71f, 0.15f, 0.06f, 0.3127f, 0.3290f};
+    tagged.meta.icc = gdip::IccFromPrimaries(adobe, 4);
+    tagged.meta.exif = CameraExif(1, 17, 11);
+    tagged.meta.xmp = SampleXmp();
+    for (const gdip::CodecDescriptor* codec :
+         {&gdip::kJpegCodec, &gdip::kPngCodec, &gdip::kTiffCodec})
+        Save(std::string(codec->name), "metadata." + std::string(codec->name),
+             Encode(*codec->makeEncoder(), tagged));
+    Save("metadata", "camera.exif", CameraExif(6, 17, 11));
+    Save("metadata", "wide.icc", tagged.meta.icc);
+    Save("metadata", "packet.xmp", tagged.meta.xmp);
     TiffSeeds();
     IcoSeeds();
     WebpSeeds();

@@ -9,7 +9,9 @@ PACKAGES=(
   qt6-base-dev qt6-qpa-plugins qt6-translations-l10n libqt6test6 libgl-dev libx11-dev
   libpng-dev libspng-dev libdeflate-dev zlib1g-dev
   libjpeg62-turbo-dev libturbojpeg0-dev libtiff-dev libgif-dev
-  libwebp-dev libheif-dev libexif-dev
+  libwebp-dev libheif-dev libexif-dev liblcms2-dev
+  # reading metadata back in the tests, as an independent reader
+  libimage-exiftool-perl
   libgtest-dev libgmock-dev
   # fonts that stand in for the window's Windows fonts
   fonts-wqy-microhei fonts-arphic-ukai

@@ -116,7 +116,19 @@ build_libdeflate() {
 build_libjpeg_turbo() {
   # SIMD as on Linux (nasm assembles it), the libjpeg 6.2 interface as Debian's.
   # Bit lengths counted with the processor's count-leading-zeros instead of
-  # the two 64 KB tables: the same numbers, and room in the module.
+  # the two 64 KB tables: the same numbers, and room in the module. For the
+  # same room the Huffman coder is the C one: the SSE2 coder brings 96 KB of
+  # such tables of its own, for the last of the two passes that the coding
+  # fitted to each picture makes (the first is C either way); the bits
+  # written are the same.
+  sed -i 's# x86_64/jchuff-sse2.asm##' "$SRC/simd/CMakeLists.txt"
+  perl -0pi -e 's/IS_ALIGNED_SSE\(jconst_huff_encode_one_block\)\)/0)/;
+    s/return jsimd_huff_encode_one_block_sse2\(state, buffer, block, last_dc_val,\s*dctbl, actbl\);/return buffer;/' \
+    "$SRC/simd/x86_64/jsimd.c"
+  if grep -q "x86_64/jchuff-sse2\|jsimd_huff_encode_one_block_sse2(state" \
+    "$SRC/simd/CMakeLists.txt" "$SRC/simd/x86_64/jsimd.c"; then
+    echo "the SSE2 Huffman coder is still in the build"; exit 1
+  fi
   cmake_cross "$SRC" "$WORK/build" -DCMAKE_C_FLAGS="-DUSE_CLZ_INTRINSIC" \
     -DENABLE_SHARED=OFF -DENABLE_STATIC=ON \
     -DWITH_SIMD=ON -DREQUIRE_SIMD=ON -DWITH_TURBOJPEG=OFF -DWITH_JAVA=OFF
@@ -178,15 +190,30 @@ build_tiff() {
     "$SRC/libtiff/tiffvers.h" "$WORK/build/libtiff/tiffconf.h"
 }
 
+build_lcms2() {
+  # Little CMS 2, for the colour conversions of pictures that carry a profile:
+  # its library sources compiled for size, as one static library, without
+  # the half-float pixel formats that nothing here asks for.
+  mkdir -p "$WORK/obj"
+  for f in "$SRC"/src/*.c; do
+    $CC $OPT_SIZE -DNDEBUG -DCMS_NO_HALF_SUPPORT -I"$SRC/include" -c "$f" \
+      -o "$WORK/obj/$(basename "${f%.c}").o"
+  done
+  $AR rcs "$WORK/liblcms2.a" "$WORK"/obj/*.o
+  install -D -m644 "$WORK/liblcms2.a" "$PREFIX/lib/liblcms2.a"
+  install -D -m644 -t "$PREFIX/include" "$SRC/include/lcms2.h"
+}
+
 # --- the libraries: source package, the -dev package that names the Linux
 # version, recipe, recipe revision (raise it when a recipe changes) ---------
 LIBS=(
   "libdeflate      libdeflate-dev      build_libdeflate      3"
-  "libjpeg-turbo   libjpeg62-turbo-dev build_libjpeg_turbo   4"
+  "libjpeg-turbo   libjpeg62-turbo-dev build_libjpeg_turbo   5"
   "libpng1.6       libpng-dev          build_libpng          3"
   "giflib          libgif-dev          build_giflib          3"
   "libwebp         libwebp-dev         build_libwebp         3"
   "tiff            libtiff-dev         build_tiff            3"
+  "lcms2           liblcms2-dev        build_lcms2           2"
 )
 
 declare -A PREFIXES

@@ -75,6 +75,25 @@ gdip::Bitmap Photo() {
 Bytes Encoded(const gdip::CodecDescriptor& codec, const gdip::Bitmap& picture) {
     return Encode(*codec.makeEncoder(), picture);
 }
+// A photograph with metadata in front of its rows, whole and broken: TIFF
+// with EXIF and XMP, JPEG with a profile that is no profile at all, PNG with
+// that and an EXIF directory that points back at itself.
+struct Tagged {
+    Bytes tiff, jpeg, brokenPng;
+};
+Tagged TaggedFiles() {
+    gdip::Bitmap tagged = SmoothWaves(40, 24);
+    tagged.meta.exif = CameraExif(6, 40, 24);
+    tagged.meta.xmp = SampleXmp();
+    Tagged t;
+    t.tiff = Encoded(gdip::kTiffCodec, tagged);
+    tagged.meta.icc.assign(t.tiff.begin(), t.tiff.begin() + 200);
+    t.jpeg = Encoded(gdip::kJpegCodec, tagged);
+    tagged.meta.exif[8 + 2 + 3 * 12 + 8 + 3] = 8;
+    t.brokenPng = Encoded(gdip::kPngCodec, tagged);
+    return t;
+}
+
 // Samples made by ImageMagick from the photo: file name, options, trailer.
 std::vector<CodecSample> Converted(
     std::initializer_list<std::tuple<const char*, std::vector<std::string>, std::size_t>> files) {
@@ -219,7 +238,8 @@ const CodecTestPieces kPieces[] = {
      [] {
          return std::vector<CodecSample>{
                     {"JPEG", Encoded(gdip::kJpegCodec, SmoothWaves(40, 33)), 2},
-                    {"JPEG, a scan per component", ScanPerComponentJpeg(SmoothWaves(40, 33)), 2}} +
+                    {"JPEG, a scan per component", ScanPerComponentJpeg(SmoothWaves(40, 33)), 2},
+                    {"JPEG with metadata", TaggedFiles().jpeg, 2}} +
                 Converted({{"progressive.jpg", {"-interlace", "JPEG"}, 2}});
      },
      HugeJpeg, [] { return std::vector<std::string>{"\xFF\xD8\xFF\xE0"s}; }},
@@ -231,7 +251,8 @@ const CodecTestPieces kPieces[] = {
      HugeGif, [] { return std::vector<std::string>{"GIF89a"s}; }},
     {"tiff",
      [] {
-         return std::vector<CodecSample>{{"TIFF", Encoded(gdip::kTiffCodec, Alpha())}} +
+         return std::vector<CodecSample>{{"TIFF", Encoded(gdip::kTiffCodec, Alpha())},
+                                         {"TIFF with metadata", TaggedFiles().tiff}} +
                 Converted({{"jpeg.tif", {"-compress", "JPEG"}, 0},
                            {"cmyk.tif", {"-colorspace", "CMYK", "-compress", "LZW"}, 0}});
      },
@@ -242,7 +263,8 @@ const CodecTestPieces kPieces[] = {
     {"png",
      [] {
          return std::vector<CodecSample>{{"PNG RGB", Encoded(gdip::kPngCodec, Opaque()), 12},
-                                         {"PNG RGBA", Encoded(gdip::kPngCodec, Alpha()), 12}};
+                                         {"PNG RGBA", Encoded(gdip::kPngCodec, Alpha()), 12},
+                                         {"PNG with broken metadata", TaggedFiles().brokenPng, 12}};
      },
      HugePng, [] { return std::vector<std::string>{"\x89PNG\r\n\x1A\n"s}; }},
     {"ico",

@@ -287,6 +287,83 @@ Bytes WebpWithExif(const Bytes& simple, std::uint32_t w, std::uint32_t h,
     return file;
 }
 
+namespace {
+
+void PutBe(Bytes& b, std::size_t at, std::uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+        b[at + std::size_t(i)] = std::uint8_t(v >> (8 * (bytes - 1 - i)));
+}
+
+// Directories of 12-byte entries, big-endian, values after each directory.
+struct ExifWriter {
+    Bytes b = {'M', 'M', 0, 42, 0, 0, 0, 8};
+    struct Entry {
+        std::uint16_t tag, type;
+        std::uint32_t count;
+        Bytes value;
+    };
+    // Writes a directory at the end; returns where, and where its
+    // next-directory offset is.
+    std::pair<std::size_t, std::size_t> Dir(const std::vector<Entry>& entries) {
+        const std::size_t at = b.size();
+        b.resize(at + 2 + entries.size() * 12 + 4);
+        PutBe(b, at, std::uint32_t(entries.size()), 2);
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            const Entry& e = entries[i];
+            const std::size_t p = at + 2 + i * 12;
+            PutBe(b, p, e.tag, 2), PutBe(b, p + 2, e.type, 2), PutBe(b, p + 4, e.count, 4);
+            if (e.value.size() <= 4) {
+                std::copy(e.value.begin(), e.value.end(), b.begin() + long(p + 8));
+            } else {
+                PutBe(b, p + 8, std::uint32_t(b.size()), 4);
+                b.insert(b.end(), e.value.begin(), e.value.end());
+                if (b.size() % 2) b.push_back(0);
+            }
+        }
+        return {at, at + 2 + entries.size() * 12};
+    }
+};
+
+Bytes Text(const char* s) {
+    return Bytes(s, s + std::strlen(s) + 1);
+}
+Bytes Be(std::uint32_t v, int bytes) {
+    Bytes b(4, 0);
+    PutBe(b, 0, v, bytes);
+    return b;
+}
+
+}  // namespace
+
+Bytes CameraExif(std::uint16_t orientation, std::uint32_t w, std::uint32_t h) {
+    ExifWriter x;
+    // The main directory first, its EXIF pointer and next offset filled in after.
+    const auto main = x.Dir({{0x010F, 2, 14, Text("Orvane Optics")},
+                             {0x0110, 2, 5, Text("KX-7")},
+                             {0x0112, 3, 1, Be(orientation, 2)},
+                             {0x8769, 4, 1, Be(0, 4)}});
+    const auto exif = x.Dir({{0x9003, 2, 20, Text("2024:05:06 07:08:09")},
+                             {0xA002, 4, 1, Be(w, 4)},
+                             {0xA003, 4, 1, Be(h, 4)}});
+    PutBe(x.b, main.first + 2 + 3 * 12 + 8, std::uint32_t(exif.first), 4);
+    const std::uint32_t thumb = std::uint32_t(x.b.size()) + 2 + 2 * 12 + 4;
+    const auto ifd1 = x.Dir({{0x0201, 4, 1, Be(thumb, 4)}, {0x0202, 4, 1, Be(4, 4)}});
+    x.b.insert(x.b.end(), {0xFF, 0xD8, 0xFF, 0xD9});
+    PutBe(x.b, main.second, std::uint32_t(ifd1.first), 4);
+    return x.b;
+}
+
+Bytes SampleXmp() {
+    const char* xmp =
+        "<?xpacket begin='\xEF\xBB\xBF' id='W5M0MpCehiHzreSzNTczkc9d'?>\n"
+        "<x:xmpmeta xmlns:x='adobe:ns:meta/'><rdf:RDF "
+        "xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'>"
+        "<rdf:Description rdf:about='' xmlns:dc='http://purl.org/dc/elements/1.1/'>"
+        "<dc:creator><rdf:Seq><rdf:li>Lin Wei</rdf:li></rdf:Seq></dc:creator>"
+        "</rdf:Description></rdf:RDF></x:xmpmeta>\n<?xpacket end='w'?>";
+    return Bytes(xmp, xmp + std::strlen(xmp));
+}
+
 int MaxDifference(const gdip::Bitmap& a, const gdip::Bitmap& b) {
     if (!SameSize(a, b)) return 256;
     int worst = 0;

@@ -73,6 +73,14 @@ Bytes LibtiffFile(const TiffLayout& l, const std::function<std::uint32_t(int, in
 Bytes WebpWithExif(const Bytes& simple, std::uint32_t w, std::uint32_t h,
                    std::uint16_t orientation);
 
+// An EXIF block (big-endian, no "Exif\0\0") as a camera writes it: make
+// "Orvane Optics", model "KX-7", the orientation, an EXIF directory with the
+// capture date 2024:05:06 07:08:09 and the picture's size (w x h, as stored),
+// and a thumbnail directory pointing at a few bytes.
+Bytes CameraExif(std::uint16_t orientation, std::uint32_t w, std::uint32_t h);
+// An XMP packet naming the creator "Lin Wei".
+Bytes SampleXmp();
+
 // Pictures of two sizes are as far apart as can be: 256 and 0 dB.
 // Largest difference of any channel, alpha included.
 int MaxDifference(const gdip::Bitmap& a, const gdip::Bitmap& b);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "../gdiplus.h"
+#include "metadata.h"
 
 namespace gdip {
 
@@ -24,6 +25,7 @@ struct Bitmap {
     std::uint32_t height = 0;
     bool hasAlpha = false;
     std::vector<std::uint8_t> rgba;  // width * height * 4
+    Metadata meta;                   // profile, EXIF and XMP of the source
 
     std::uint8_t* Row(std::uint32_t y) { return rgba.data() + std::size_t{y} * width * 4; }
     const std::uint8_t* Row(std::uint32_t y) const {

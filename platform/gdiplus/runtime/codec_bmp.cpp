@@ -405,11 +405,15 @@ public:
             kFileHeaderSize + (image.hasAlpha ? 108 : 40) + stride * image.height;
         if (total > 0xFFFFFFFFu) return ValueOverflow;
         try {
-            const auto headers = BmpHeaders(image, static_cast<std::uint32_t>(stride),
+            // No common viewer colour-manages a BMP: its pixels are written in sRGB.
+            GpStatus converted = Ok;
+            const Bitmap* pixels = SrgbPixels(image, converted);
+            if (pixels == nullptr) return converted;
+            const auto headers = BmpHeaders(*pixels, static_cast<std::uint32_t>(stride),
                                             static_cast<std::uint32_t>(total));
             if (std::fwrite(headers.data(), 1, headers.size(), out) != headers.size())
                 return Win32Error;
-            return WriteRows(image, static_cast<std::size_t>(stride), out);
+            return WriteRows(*pixels, static_cast<std::size_t>(stride), out);
         } catch (const std::bad_alloc&) {
             return OutOfMemory;
         }

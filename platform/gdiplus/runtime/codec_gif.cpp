@@ -279,7 +279,11 @@ public:
             return InvalidParameter;
         if (image.width > 0xFFFF || image.height > 0xFFFF) return ValueOverflow;
         try {
-            return WriteGif(image, out);
+            // No common viewer colour-manages a GIF: its pixels are written in sRGB.
+            GpStatus converted = Ok;
+            const Bitmap* pixels = SrgbPixels(image, converted);
+            if (pixels == nullptr) return converted;
+            return WriteGif(*pixels, out);
         } catch (const std::bad_alloc&) {
             return OutOfMemory;
         }

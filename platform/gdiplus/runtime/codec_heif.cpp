@@ -3,7 +3,9 @@
 // libheif applies the container's own rotation and mirroring (irot, imir)
 // while decoding; that is the image's orientation. An EXIF block inside the
 // file describes the same turn once more, so it is deliberately not read:
-// applying it would turn the image twice.
+// applying it would turn the image twice. Its other data is kept (saying
+// orientation 1), with the colour profile (or one made from an nclx colour
+// statement) and the XMP item.
 #include <fcntl.h>
 #include <libheif/heif.h>
 #include <unistd.h>
@@ -14,7 +16,10 @@
 #include <initializer_list>
 #include <memory>
 #include <mutex>
+#include <string_view>
+#include <vector>
 
+#include "colour.h"
 #include "decode_helpers.h"
 
 namespace gdip {
@@ -208,7 +213,78 @@ private:
         const bool premultiplied = heif_image_is_premultiplied_alpha(img.get()) != 0;
         if (GpStatus s = CopyPixels(img.get(), premultiplied, out); s != Ok) return s;
         out.hasAlpha = heif_image_handle_has_alpha_channel(handle) != 0;
+        try {
+            TakeMetadata(handle, out);
+        } catch (const std::bad_alloc&) {
+            out.meta = {};
+        }
         return Ok;
+    }
+
+    // ---- metadata: the colour profile (or one made from an nclx colour
+    // statement), the Exif item and the XMP item. libheif has already turned
+    // the pixels upright from the file's own transforms.
+
+    static std::vector<std::uint8_t> Profile(heif_image_handle* handle) {
+        std::vector<std::uint8_t> icc;
+        const std::size_t size = heif_image_handle_get_raw_color_profile_size(handle);
+        if (size > 0 && size <= MaxMetadataBytes()) {
+            icc.resize(size);
+            if (heif_image_handle_get_raw_color_profile(handle, icc.data()).code != heif_error_Ok)
+                icc.clear();
+            return icc;
+        }
+        heif_color_profile_nclx* nclx = nullptr;
+        if (heif_image_handle_get_nclx_color_profile(handle, &nclx).code != heif_error_Ok ||
+            nclx == nullptr)
+            return icc;
+        const int primaries = nclx->color_primaries, transfer = nclx->transfer_characteristics;
+        // BT.709 primaries with an sRGB-like transfer are sRGB: no profile is made.
+        const bool srgb = primaries == 1 && (transfer == 1 || transfer == 2 || transfer == 6 ||
+                                             transfer == 13 || transfer == 14 || transfer == 15);
+        const float xy[8] = {nclx->color_primary_red_x,   nclx->color_primary_red_y,
+                             nclx->color_primary_green_x, nclx->color_primary_green_y,
+                             nclx->color_primary_blue_x,  nclx->color_primary_blue_y,
+                             nclx->color_primary_white_x, nclx->color_primary_white_y};
+        heif_nclx_color_profile_free(nclx);
+        if (!srgb && primaries != 2) icc = IccFromPrimaries(xy, transfer);
+        return icc;
+    }
+
+    // The first metadata item of a type ("Exif", or "mime" of XMP's type).
+    static std::vector<std::uint8_t> Item(heif_image_handle* handle, const char* type,
+                                          const char* contentType) {
+        const int count = heif_image_handle_get_number_of_metadata_blocks(handle, type);
+        std::vector<heif_item_id> ids(static_cast<std::size_t>(std::max(count, 0)));
+        const int n =
+            heif_image_handle_get_list_of_metadata_block_IDs(handle, type, ids.data(), count);
+        for (int i = 0; i < n; ++i) {
+            if (contentType != nullptr) {
+                const char* c = heif_image_handle_get_metadata_content_type(handle, ids[i]);
+                if (c == nullptr || std::string_view(c) != contentType) continue;
+            }
+            const std::size_t size = heif_image_handle_get_metadata_size(handle, ids[i]);
+            if (size == 0 || size > MaxMetadataBytes() + 4) continue;
+            std::vector<std::uint8_t> data(size);
+            if (heif_image_handle_get_metadata(handle, ids[i], data.data()).code != heif_error_Ok)
+                continue;
+            return data;
+        }
+        return {};
+    }
+
+    static void TakeMetadata(heif_image_handle* handle, Bitmap& out) {
+        const std::vector<std::uint8_t> icc = Profile(handle);
+        std::vector<std::uint8_t> exif = Item(handle, "Exif", nullptr);
+        // The Exif item starts with the offset of the TIFF header after it.
+        std::span<const std::uint8_t> tiff;
+        if (exif.size() >= 4) {
+            const std::uint32_t skip = std::uint32_t{exif[0]} << 24 | std::uint32_t{exif[1]} << 16 |
+                                       std::uint32_t{exif[2]} << 8 | exif[3];
+            if (skip <= exif.size() - 4) tiff = std::span(exif).subspan(4 + skip);
+        }
+        const std::vector<std::uint8_t> xmp = Item(handle, "mime", "application/rdf+xml");
+        SetMetadata(out, icc, tiff, xmp);
     }
 };
 

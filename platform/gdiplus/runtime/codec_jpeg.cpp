@@ -3,19 +3,25 @@
 // which way is up.
 //
 // Read: gray, RGB, YCbCr, CMYK (plain and Adobe-inverted) and YCCK, turned
-// upright by the EXIF orientation. Written: baseline, quality 90, 4:2:0,
+// upright by the EXIF orientation; CMYK through its ICC profile when it has
+// one. The ICC profile (APP2, over as many segments as it needs), EXIF and
+// XMP (APP1) are read and written. Written: baseline, quality 90, 4:2:0,
 // alpha composited over white.
 #include <algorithm>
 #include <atomic>
 #include <csetjmp>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <string_view>
 // clang-format off
 #include <jpeglib.h>
 #include <jerror.h>
 // clang-format on
 
 #include "codec.h"
+#include "colour.h"
 #include "parallel.h"
 
 namespace gdip {
@@ -26,6 +32,10 @@ constexpr GpStatus kDamaged = GenericError;
 constexpr int kQuality = 90;
 constexpr JDIMENSION kMaxSide = 65500;  // the format's own limit
 constexpr int kRowsPerCall = 16;        // one iMCU row of 4:2:0 data
+// APP1 segments carrying EXIF and XMP start with these (NUL included).
+constexpr std::string_view kExifId{"Exif\0\0", 6};
+constexpr std::string_view kXmpId{"http://ns.adobe.com/xap/1.0/\0", 29};
+constexpr std::size_t kMaxSegmentData = 65533;  // a marker's length field less itself
 
 // libjpeg reports through these: errors jump back to the setjmp of the call
 // in progress, messages are never printed.
@@ -95,6 +105,7 @@ void ReadHeader(jpeg_decompress_struct& cinfo, JpegErrors& errors,
     cinfo.progress = &errors.progress;
     jpeg_mem_src(&cinfo, file.data(), static_cast<unsigned long>(file.size()));
     jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xFFFF);
+    jpeg_save_markers(&cinfo, JPEG_APP0 + 2, 0xFFFF);
     jpeg_read_header(&cinfo, TRUE);
 }
 
@@ -106,14 +117,37 @@ GpStatus StatusOfError(const JpegErrors& errors) {
     return kDamaged;
 }
 
-int OrientationOf(jpeg_saved_marker_ptr marker) {
-    static constexpr std::uint8_t kExif[6] = {'E', 'x', 'i', 'f', 0, 0};
+// The data of the first APP1 segment that starts with `id`, after it.
+std::span<const std::uint8_t> App1(jpeg_saved_marker_ptr marker, std::string_view id) {
     for (; marker != nullptr; marker = marker->next) {
-        if (marker->marker != JPEG_APP0 + 1 || marker->data_length < sizeof kExif) continue;
-        if (std::memcmp(marker->data, kExif, sizeof kExif) != 0) continue;
-        return ExifOrientation({marker->data, marker->data_length});
+        if (marker->marker != JPEG_APP0 + 1 || marker->data_length < id.size()) continue;
+        if (std::memcmp(marker->data, id.data(), id.size()) != 0) continue;
+        return {marker->data + id.size(), marker->data_length - id.size()};
     }
-    return 1;
+    return {};
+}
+
+// The metadata blocks as the file holds them, unchecked, and the profile's
+// converter for CMYK pixels.
+struct Found {
+    std::vector<std::uint8_t> icc, exif, xmp;
+    std::unique_ptr<CmykConverter> cmyk;
+};
+
+// Copies the blocks out of the saved markers (libjpeg frees them with the
+// decompressor). Called under the caller's setjmp; may throw bad_alloc.
+void CopyMetadata(jpeg_decompress_struct& cinfo, Found& found) {
+    const auto exif = App1(cinfo.marker_list, kExifId);
+    const auto xmp = App1(cinfo.marker_list, kXmpId);
+    found.exif.assign(exif.begin(), exif.end());
+    found.xmp.assign(xmp.begin(), xmp.end());
+    JOCTET* icc = nullptr;
+    unsigned int iccBytes = 0;
+    // libjpeg checks the segments' sequence numbers and counts itself.
+    if (jpeg_read_icc_profile(&cinfo, &icc, &iccBytes) && icc != nullptr) {
+        found.icc.assign(icc, icc + iccBytes);
+        std::free(icc);
+    }
 }
 
 // CMYK as Adobe writes it is inverted (255 = no ink); plain CMYK is not.
@@ -131,7 +165,7 @@ void CmykToRgba(const std::uint8_t* src, std::uint32_t width, bool inverted, std
 // Rows up to `end` into out, from where cinfo stands; CMYK data passes
 // through `cmyk` (room for kRowsPerCall rows), other data goes straight in.
 void ReadRows(jpeg_decompress_struct& cinfo, Bitmap& out, std::span<std::uint8_t> cmyk,
-              JDIMENSION end) {
+              JDIMENSION end, const CmykConverter* profile = nullptr) {
     JSAMPROW rows[kRowsPerCall];
     const bool inverted = cinfo.saw_Adobe_marker != 0;
     while (cinfo.output_scanline < end) {
@@ -143,8 +177,12 @@ void ReadRows(jpeg_decompress_struct& cinfo, Bitmap& out, std::span<std::uint8_t
         const JDIMENSION got = jpeg_read_scanlines(&cinfo, rows, want);
         if (got == 0) break;
         if (cmyk.empty()) continue;
-        for (JDIMENSION i = 0; i < got; ++i)
-            CmykToRgba(rows[i], out.width, inverted, out.Row(first + i));
+        for (JDIMENSION i = 0; i < got; ++i) {
+            if (profile != nullptr)
+                profile->Row(rows[i], out.width, out.Row(first + i));
+            else
+                CmykToRgba(rows[i], out.width, inverted, out.Row(first + i));
+        }
     }
 }
 
@@ -245,12 +283,15 @@ bool ReadInTwo(const jpeg_decompress_struct& header, std::span<const std::uint8_
 // to it skips nothing; buffers belong to the caller.
 GpStatus DecodeJpeg(jpeg_decompress_struct& cinfo, JpegErrors& errors,
                     std::span<const std::uint8_t> file, Bitmap& out,
-                    std::vector<std::uint8_t>& cmyk, int& orientation) {
+                    std::vector<std::uint8_t>& cmyk, Found& found) {
     if (setjmp(errors.jump)) return StatusOfError(errors);
     ReadHeader(cinfo, errors, file);
     if (GpStatus s = CheckDeclaredSize(cinfo.image_width, cinfo.image_height); s != Ok) return s;
-    orientation = OrientationOf(cinfo.marker_list);
+    CopyMetadata(cinfo, found);
     const bool cmykData = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
+    if (cmykData && IccColourSpace(found.icc) == "CMYK")
+        found.cmyk = std::make_unique<CmykConverter>(found.icc, cinfo.saw_Adobe_marker != 0);
+    if (found.cmyk && !*found.cmyk) found.cmyk.reset();
     if (SplitsInTwo(cinfo) && jpeg_has_multiple_scans(&cinfo) == FALSE) {
         if (GpStatus s = AllocateBitmap(out, cinfo.image_width, cinfo.image_height); s != Ok)
             return s;
@@ -261,7 +302,7 @@ GpStatus DecodeJpeg(jpeg_decompress_struct& cinfo, JpegErrors& errors,
     if (GpStatus s = AllocateBitmap(out, cinfo.output_width, cinfo.output_height); s != Ok)
         return s;
     if (cmykData) cmyk.resize(std::size_t{out.width} * 4 * kRowsPerCall);  // may throw: caller
-    ReadRows(cinfo, out, cmyk, cinfo.output_height);
+    ReadRows(cinfo, out, cmyk, cinfo.output_height, found.cmyk.get());
     if (cinfo.output_scanline < cinfo.output_height) return kDamaged;
     return FinishAndCheck(cinfo, errors) ? Ok : kDamaged;
 }
@@ -284,16 +325,18 @@ private:
     static GpStatus DecodeAndTurn(jpeg_decompress_struct& cinfo, JpegErrors& errors,
                                   std::span<const std::uint8_t> file, Bitmap& out) {
         std::vector<std::uint8_t> cmyk;
-        int orientation = 1;
+        Found found;
         GpStatus status = OutOfMemory;
         try {
-            status = DecodeJpeg(cinfo, errors, file, out, cmyk, orientation);
+            status = DecodeJpeg(cinfo, errors, file, out, cmyk, found);
         } catch (const std::bad_alloc&) {
             status = OutOfMemory;
         }
         jpeg_destroy_decompress(&cinfo);
+        const int orientation = ExifOrientation(found.exif);
         if (status == Ok && orientation >= 2 && orientation <= 8)
             status = ApplyOrientation(out, orientation);
+        if (status == Ok) SetMetadata(out, found.icc, found.exif, found.xmp);
         if (status != Ok) out.rgba.clear();
         return status;
     }
@@ -327,12 +370,29 @@ void SetUpCompressor(jpeg_compress_struct& cinfo, const Bitmap& image) {
     }
 }
 
+// An APP1 segment of an identifier and a block, when it fits in one segment
+// (a block that does not is left out of a JPEG: its readers take one).
+void WriteApp1(jpeg_compress_struct& cinfo, std::string_view id,
+               const std::vector<std::uint8_t>& block, std::vector<std::uint8_t>& segment) {
+    if (block.empty() || block.size() > kMaxSegmentData - id.size()) return;
+    segment.assign(id.begin(), id.end());
+    segment.insert(segment.end(), block.begin(), block.end());
+    jpeg_write_marker(&cinfo, JPEG_APP0 + 1, segment.data(),
+                      static_cast<unsigned int>(segment.size()));
+}
+
 GpStatus EncodeJpeg(jpeg_compress_struct& cinfo, JpegErrors& errors, const Bitmap& image,
-                    std::FILE* out, std::vector<std::uint8_t>& rgb) {
+                    std::FILE* out, std::vector<std::uint8_t>& rgb,
+                    std::vector<std::uint8_t>& segment) {
     if (setjmp(errors.jump)) return StatusOfError(errors);
     jpeg_stdio_dest(&cinfo, out);
     SetUpCompressor(cinfo, image);
     jpeg_start_compress(&cinfo, TRUE);
+    WriteApp1(cinfo, kExifId, image.meta.exif, segment);
+    WriteApp1(cinfo, kXmpId, image.meta.xmp, segment);
+    if (!image.meta.icc.empty())  // libjpeg splits it over as many APP2 segments as it needs
+        jpeg_write_icc_profile(&cinfo, image.meta.icc.data(),
+                               static_cast<unsigned int>(image.meta.icc.size()));
     while (cinfo.next_scanline < cinfo.image_height) {
         const std::uint8_t* src = image.Row(cinfo.next_scanline);
         JSAMPROW row = const_cast<JSAMPROW>(src);  // libjpeg does not write input rows
@@ -351,7 +411,7 @@ public:
     GpStatus Encode(const Bitmap& image, std::FILE* out) const override {
         if (image.width == 0 || image.height == 0 || out == nullptr) return InvalidParameter;
         if (image.width > kMaxSide || image.height > kMaxSide) return ValueOverflow;
-        std::vector<std::uint8_t> rgb;
+        std::vector<std::uint8_t> rgb, segment;
         try {
             if (image.hasAlpha) rgb.resize(std::size_t{image.width} * 3);
         } catch (const std::bad_alloc&) {
@@ -363,7 +423,12 @@ public:
         cinfo.err = &errors.mgr;
         if (setjmp(errors.jump)) return OutOfMemory;
         jpeg_create_compress(&cinfo);
-        const GpStatus status = EncodeJpeg(cinfo, errors, image, out, rgb);
+        GpStatus status = OutOfMemory;
+        try {
+            status = EncodeJpeg(cinfo, errors, image, out, rgb, segment);
+        } catch (const std::bad_alloc&) {
+            status = OutOfMemory;
+        }
         jpeg_destroy_compress(&cinfo);
         return status;
     }

@@ -277,6 +277,139 @@ GpStatus DecodePng(png_structp png, png_infop info, std::span<const std::uint8_t
     return Ok;
 }
 
+// ---- metadata -----------------------------------------------------------------
+//
+// Read by walking the chunks ourselves (libpng skips them, above): iCCP,
+// eXIf, the XMP packet in iTXt, and the older EXIF written as hex text under
+// the keyword "Raw profile type exif" (or "APP1"). A chunk with a bad
+// checksum, or whose content does not parse, is passed over.
+
+struct PngMetadata {
+    std::vector<std::uint8_t> icc, exif, xmp;
+};
+
+// A zlib stream inflated, when it is whole and inflates to at most `limit`.
+bool Inflate(std::span<const std::uint8_t> in, std::size_t limit, std::vector<std::uint8_t>& out) {
+    z_stream z{};
+    if (inflateInit(&z) != Z_OK) return false;
+    z.next_in = const_cast<Bytef*>(in.data());
+    z.avail_in = static_cast<uInt>(in.size());
+    out.clear();
+    int ret = Z_OK;
+    while (ret == Z_OK) {
+        const std::size_t have = out.size();
+        const std::size_t room =
+            std::min<std::size_t>(std::max<std::size_t>(have, 4096), limit + 1 - have);
+        if (room == 0) break;
+        out.resize(have + room);
+        z.next_out = out.data() + have;
+        z.avail_out = static_cast<uInt>(room);
+        ret = inflate(&z, Z_NO_FLUSH);
+        out.resize(have + room - z.avail_out);
+        if (out.size() > limit) ret = Z_BUF_ERROR;
+    }
+    inflateEnd(&z);
+    return ret == Z_STREAM_END;
+}
+
+// The hex text of a raw profile: "\n<name>\n <length>\n<hex digits>".
+std::vector<std::uint8_t> RawProfile(std::span<const std::uint8_t> text) {
+    std::size_t at = 0;
+    const auto skip = [&](auto pred) {
+        while (at < text.size() && pred(text[at])) ++at;
+    };
+    skip([](std::uint8_t c) { return c == '\n'; });
+    skip([](std::uint8_t c) { return c != '\n'; });  // the name
+    skip([](std::uint8_t c) { return c == '\n' || c == ' '; });
+    std::size_t length = 0;
+    for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
+        length = length * 10 + (text[at] - '0');
+        if (length > MaxMetadataBytes()) return {};
+    }
+    std::vector<std::uint8_t> out;
+    out.reserve(length);
+    int high = -1;
+    for (; at < text.size() && out.size() < length; ++at) {
+        const std::uint8_t c = text[at];
+        int v = c >= '0' && c <= '9'   ? c - '0'
+                : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                       : -1;
+        if (v < 0) continue;
+        if (high < 0) {
+            high = v;
+        } else {
+            out.push_back(static_cast<std::uint8_t>(high << 4 | v));
+            high = -1;
+        }
+    }
+    if (out.size() != length) return {};
+    return out;
+}
+
+// The text of a tEXt, zTXt or iTXt chunk under `keyword`; false when the
+// chunk is another keyword or does not parse.
+bool ChunkText(const char type[4], std::span<const std::uint8_t> data, std::string_view keyword,
+               std::vector<std::uint8_t>& text) {
+    if (data.size() < keyword.size() + 1 ||
+        std::memcmp(data.data(), keyword.data(), keyword.size()) != 0 || data[keyword.size()] != 0)
+        return false;
+    data = data.subspan(keyword.size() + 1);
+    bool compressed = std::memcmp(type, "zTXt", 4) == 0;
+    if (compressed) {
+        if (data.empty() || data[0] != 0) return false;
+        data = data.subspan(1);
+    } else if (std::memcmp(type, "iTXt", 4) == 0) {
+        if (data.size() < 2 || data[1] != 0) return false;
+        compressed = data[0] != 0;
+        data = data.subspan(2);
+        for (int field = 0; field < 2; ++field) {  // language tag, translated keyword
+            const auto nul = std::find(data.begin(), data.end(), std::uint8_t{0});
+            if (nul == data.end()) return false;
+            data = data.subspan(static_cast<std::size_t>(nul - data.begin()) + 1);
+        }
+    }
+    if (compressed) return Inflate(data, 2 * MaxMetadataBytes() + 64, text);
+    text.assign(data.begin(), data.end());
+    return true;
+}
+
+PngMetadata ReadMetadata(std::span<const std::uint8_t> file) {
+    PngMetadata m;
+    std::vector<std::uint8_t> text;
+    for (std::size_t at = sizeof kSignature; file.size() - at >= 12;) {
+        const std::uint8_t* head = file.data() + at;
+        const std::uint32_t length = Be32At(head);
+        if (length > file.size() - at - 12) break;
+        const char* type = reinterpret_cast<const char*>(head + 4);
+        if (std::memcmp(type, "IEND", 4) == 0) break;
+        at += std::size_t{length} + 12;
+        const bool wanted = std::memcmp(type, "iCCP", 4) == 0 ||
+                            std::memcmp(type, "eXIf", 4) == 0 ||
+                            std::memcmp(type, "iTXt", 4) == 0 ||
+                            std::memcmp(type, "zTXt", 4) == 0 || std::memcmp(type, "tEXt", 4) == 0;
+        if (!wanted ||
+            libdeflate_crc32(0, head + 4, 4 + std::size_t{length}) != Be32At(head + 8 + length))
+            continue;
+        const std::span<const std::uint8_t> data(head + 8, length);
+        if (std::memcmp(type, "iCCP", 4) == 0 && m.icc.empty()) {
+            const auto nul = std::find(data.begin(), data.end(), std::uint8_t{0});
+            const auto name = static_cast<std::size_t>(nul - data.begin());
+            if (nul != data.end() && name + 2 <= data.size() && data[name + 1] == 0 &&
+                !Inflate(data.subspan(name + 2), MaxMetadataBytes(), m.icc))
+                m.icc.clear();
+        } else if (std::memcmp(type, "eXIf", 4) == 0) {
+            if (m.exif.empty()) m.exif.assign(data.begin(), data.end());
+        } else if (m.xmp.empty() && ChunkText(type, data, "XML:com.adobe.xmp", text)) {
+            m.xmp = std::move(text);
+        } else if (m.exif.empty() && (ChunkText(type, data, "Raw profile type exif", text) ||
+                                      ChunkText(type, data, "Raw profile type APP1", text))) {
+            m.exif = RawProfile(text);
+        }
+    }
+    return m;
+}
+
 bool SniffPng(std::span<const std::uint8_t> head) {
     return head.size() >= sizeof kSignature &&
            std::memcmp(head.data(), kSignature, sizeof kSignature) == 0;
@@ -306,8 +439,23 @@ public:
             status = OutOfMemory;
         }
         png_destroy_read_struct(&png, &info, nullptr);
+        if (status == Ok) status = TakeMetadata(file, out);
         if (status != Ok) out.rgba.clear();
         return status;
+    }
+
+private:
+    // The pixels turned upright by an EXIF orientation, as in every format
+    // that carries one, and the metadata kept.
+    static GpStatus TakeMetadata(std::span<const std::uint8_t> file, Bitmap& out) {
+        try {
+            const PngMetadata m = ReadMetadata(file);
+            if (GpStatus s = ApplyOrientation(out, ExifOrientation(m.exif)); s != Ok) return s;
+            SetMetadata(out, m.icc, m.exif, m.xmp);
+        } catch (const std::bad_alloc&) {
+            out.meta = {};  // the picture is whole; only what it carries is lost
+        }
+        return Ok;
     }
 };
 
@@ -392,6 +540,7 @@ enum class PngLayout { Gray, Rgb, Rgba };
 // the same pixels in a third of the bytes. Colour photos leave at once.
 PngLayout ChooseLayout(const Bitmap& image) {
     if (image.hasAlpha) return PngLayout::Rgba;
+    if (!image.meta.icc.empty()) return PngLayout::Rgb;  // an RGB profile needs RGB samples
     const std::uint8_t* p = image.rgba.data();
     for (std::size_t i = 0, n = std::size_t{image.width} * image.height; i < n; ++i, p += 4)
         if (p[0] != p[1] || p[1] != p[2]) return PngLayout::Rgb;
@@ -575,6 +724,35 @@ public:
     }
 
 private:
+    // iCCP, eXIf and the XMP packet in an uncompressed iTXt, before the
+    // image data as readers expect them.
+    static bool WriteMetadata(const Metadata& meta, std::FILE* out) {
+        if (!meta.icc.empty()) {
+            static constexpr char kName[] = "ICC profile";  // name, NUL, method 0
+            std::unique_ptr<libdeflate_compressor, void (*)(libdeflate_compressor*)> c(
+                libdeflate_alloc_compressor(kDeflateLevel), libdeflate_free_compressor);
+            if (!c) throw std::bad_alloc();
+            std::vector<std::uint8_t> z(libdeflate_zlib_compress_bound(c.get(), meta.icc.size()));
+            z.resize(libdeflate_zlib_compress(c.get(), meta.icc.data(), meta.icc.size(), z.data(),
+                                              z.size()));
+            static constexpr std::uint8_t kMethod[1] = {0};
+            if (!WriteChunk(out, "iCCP",
+                            {Piece(reinterpret_cast<const std::uint8_t*>(kName), sizeof kName),
+                             Piece(kMethod), Piece(z)}))
+                return false;
+        }
+        if (!meta.exif.empty() && !WriteChunk(out, "eXIf", {Piece(meta.exif)})) return false;
+        if (!meta.xmp.empty()) {
+            // keyword, NUL, not compressed, method 0, no language, no translation
+            static constexpr char kHead[] = "XML:com.adobe.xmp\0\0\0\0";
+            if (!WriteChunk(out, "iTXt",
+                            {Piece(reinterpret_cast<const std::uint8_t*>(kHead), sizeof kHead),
+                             Piece(meta.xmp)}))
+                return false;
+        }
+        return true;
+    }
+
     static GpStatus WriteFile(const Bitmap& image, PngLayout layout, std::FILE* out) {
         std::uint8_t ihdr[13] = {};
         Be32(ihdr, image.width);
@@ -582,7 +760,7 @@ private:
         ihdr[8] = 8;
         ihdr[9] = layout == PngLayout::Gray ? 0 : layout == PngLayout::Rgb ? 2 : 6;
         if (std::fwrite(kSignature, 1, sizeof kSignature, out) != sizeof kSignature ||
-            !WriteChunk(out, "IHDR", {Piece(ihdr)}))
+            !WriteChunk(out, "IHDR", {Piece(ihdr)}) || !WriteMetadata(image.meta, out))
             return Win32Error;
         if (GpStatus s = WriteImageData(image, layout, out); s != Ok) return s;
         return WriteChunk(out, "IEND", {}) ? Ok : Win32Error;

@@ -5,13 +5,16 @@
 // planar) are read sample by sample, so that values and unassociated alpha
 // come through exactly. Everything else (CMYK, YCbCr without JPEG, CIE Lab,
 // ...) goes through libtiff's RGBA reader, whose premultiplied output is
-// undone here.
+// undone here; 8-bit CMYK with an ICC profile goes through its profile.
+// The ICC profile, the XMP packet and the EXIF (the descriptive tags and the
+// EXIF and GPS directories) are read and written.
 #include <algorithm>
 #include <array>
 #include <atomic>
 #include <memory>
 #include <vector>
 
+#include "colour.h"
 #include "decode_helpers.h"
 #include "lzw.h"
 #include "parallel.h"
@@ -308,7 +311,48 @@ GpStatus ReadThroughRgba(TIFF* tif, Bitmap& out) {
     return Ok;
 }
 
-GpStatus DecodeTiff(TIFF* tif, Bitmap& out) {
+// 8-bit CMYK, contiguous, through its profile; false when the image is not
+// such or the profile cannot be used, and the RGBA reader takes it.
+bool ReadCmykThroughProfile(TIFF* tif, const Layout& base, std::span<const std::uint8_t> icc,
+                            Bitmap& out, GpStatus& status) {
+    std::uint16_t photometric = 0, inks = INKSET_CMYK;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_INKSET, &inks);
+    if (!TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric) ||
+        photometric != PHOTOMETRIC_SEPARATED || inks != INKSET_CMYK || base.bits != 8 ||
+        base.samples != 4 || base.planar != PLANARCONFIG_CONTIG || IccColourSpace(icc) != "CMYK")
+        return false;
+    const CmykConverter convert(icc, false);
+    if (!convert) return false;
+    RowReader rows(tif, base);
+    status = rows.Init();
+    if (status != Ok) return true;
+    std::vector<std::uint8_t> packed(rows.RowBytes());
+    for (std::uint32_t y = 0; y < base.height; ++y) {
+        if (!rows.Read(y, 0, packed.data())) {
+            status = GenericError;
+            return true;
+        }
+        convert.Row(packed.data(), base.width, out.Row(y));
+    }
+    return true;
+}
+
+// The profile, EXIF and XMP of the first directory, as the file holds them.
+struct TiffMetadata {
+    std::span<const std::uint8_t> icc, xmp;
+};
+TiffMetadata ReadMetadata(TIFF* tif) {
+    TiffMetadata m;
+    std::uint32_t count = 0;
+    const std::uint8_t* data = nullptr;
+    if (TIFFGetField(tif, TIFFTAG_ICCPROFILE, &count, &data) && data != nullptr)
+        m.icc = {data, count};
+    if (TIFFGetField(tif, TIFFTAG_XMLPACKET, &count, &data) && data != nullptr)
+        m.xmp = {data, count};
+    return m;
+}
+
+GpStatus DecodeTiff(TIFF* tif, std::span<const std::uint8_t> file, Bitmap& out) {
     Layout l;
     if (!TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &l.width) ||
         !TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &l.height))
@@ -322,11 +366,19 @@ GpStatus DecodeTiff(TIFF* tif, Bitmap& out) {
 
     Bitmap image;
     if (GpStatus s = AllocateBitmap(image, l.width, l.height); s != Ok) return s;
-    GpStatus status =
-        DirectLayout(tif, l) ? ReadDirect(tif, l, image) : ReadThroughRgba(tif, image);
+    const TiffMetadata m = ReadMetadata(tif);
+    GpStatus status = Ok;
+    if (!ReadCmykThroughProfile(tif, l, m.icc, image, status))
+        status = DirectLayout(tif, l) ? ReadDirect(tif, l, image) : ReadThroughRgba(tif, image);
     if (status == Ok) status = ApplyOrientation(image, l.orientation);
-    if (status == Ok) out = std::move(image);
-    return status;
+    if (status != Ok) return status;
+    try {
+        SetMetadata(image, m.icc, ExifOfTiffFile(file), m.xmp);
+    } catch (const std::bad_alloc&) {
+        image.meta = {};
+    }
+    out = std::move(image);
+    return Ok;
 }
 
 bool SniffTiff(std::span<const std::uint8_t> head) {
@@ -346,7 +398,7 @@ public:
             std::min<std::uint64_t>(PixelBudgetBytes(), std::uint64_t{1} << 40));
         TiffPtr tif(tiffio::OpenMemory(mem, maxAlloc));
         if (!tif) return GenericError;
-        return DecodeTiff(tif.get(), out);
+        return DecodeTiff(tif.get(), file, out);
     }
 };
 
@@ -404,12 +456,40 @@ void CompressStrip(const Bitmap& image, int samples, std::uint32_t first, std::u
     LzwEncodeTiffStrip(rows, out);
 }
 
-GpStatus WriteTiff(TIFF* tif, const Bitmap& image) {
+// Where the EXIF and GPS directories go: right after the file's header,
+// before the first strip (libtiff appends strips and its directory at the
+// end of what the file holds).
+constexpr std::uint32_t kExifAt = 8;
+
+// The profile, the XMP packet and the EXIF: its descriptive tags in the main
+// directory, its EXIF and GPS directories written at kExifAt.
+bool WriteMetadata(TIFF* tif, const Metadata& meta, const TiffExif& exif, std::FILE* out) {
+    bool ok = true;
+    if (!meta.icc.empty())
+        ok = TIFFSetField(tif, TIFFTAG_ICCPROFILE, static_cast<std::uint32_t>(meta.icc.size()),
+                          meta.icc.data());
+    if (ok && !meta.xmp.empty())
+        ok = TIFFSetField(tif, TIFFTAG_XMLPACKET, static_cast<std::uint32_t>(meta.xmp.size()),
+                          meta.xmp.data());
+    for (const TiffExif::Text& t : exif.texts) ok = ok && TIFFSetField(tif, t.tag, t.value.data());
+    if (ok && !exif.data.empty()) {
+        ok = std::fseek(out, kExifAt, SEEK_SET) == 0 &&
+             std::fwrite(exif.data.data(), 1, exif.data.size(), out) == exif.data.size();
+        if (ok && exif.exifIfd != 0)
+            ok = TIFFSetField(tif, TIFFTAG_EXIFIFD, std::uint64_t{exif.exifIfd});
+        if (ok && exif.gpsIfd != 0)
+            ok = TIFFSetField(tif, TIFFTAG_GPSIFD, std::uint64_t{exif.gpsIfd});
+    }
+    return ok;
+}
+
+GpStatus WriteTiff(TIFF* tif, const Bitmap& image, const TiffExif& exif, std::FILE* out) {
     const int samples = image.hasAlpha ? 4 : 3;
     const std::uint64_t rowBytes = std::uint64_t{image.width} * samples;
     const auto rowsPerStrip = static_cast<std::uint32_t>(
         std::clamp<std::uint64_t>(kStripBytes / rowBytes, 1, image.height));
     if (!WriteTags(tif, image, samples, rowsPerStrip)) return GenericError;
+    if (!WriteMetadata(tif, image.meta, exif, out)) return Win32Error;
     const std::uint32_t strips = (image.height + rowsPerStrip - 1) / rowsPerStrip;
     std::vector<std::vector<std::uint8_t>> slots(std::min(strips, kStripsAhead));
     std::atomic<GpStatus> failure{Ok};
@@ -440,11 +520,19 @@ public:
         if (image.width == 0 || image.height == 0 ||
             image.rgba.size() != std::size_t{image.width} * image.height * 4)
             return InvalidParameter;
-        TIFF* tif = tiffio::OpenStream(out);
+        // The file takes the EXIF block's byte order, so that its values are
+        // carried as they are.
+        TiffExif exif;
+        try {
+            if (!image.meta.exif.empty()) exif = ExifForTiff(image.meta.exif, kExifAt);
+        } catch (const std::bad_alloc&) {
+            return OutOfMemory;
+        }
+        TIFF* tif = tiffio::OpenStream(out, exif.bigEndian);
         if (tif == nullptr) return Win32Error;
         GpStatus status = OutOfMemory;
         try {
-            status = WriteTiff(tif, image);
+            status = WriteTiff(tif, image, exif, out);
         } catch (const std::bad_alloc&) {
             status = OutOfMemory;
         }

@@ -1,5 +1,6 @@
 // WebP through libwebp: still images, and the first frame of an animation
 // composed onto its canvas; turned upright by an EXIF chunk's orientation.
+// The ICCP, EXIF and XMP chunks are kept as the picture's metadata.
 #include <webp/decode.h>
 #include <webp/demux.h>
 
@@ -68,14 +69,16 @@ GpStatus DecodeFirstFrame(const WebPDemuxer* demux, Bitmap& canvas) {
     return status;
 }
 
-int Orientation(const WebPDemuxer* demux) {
-    if (!(WebPDemuxGetI(demux, WEBP_FF_FORMAT_FLAGS) & EXIF_FLAG)) return 1;
+// The first chunk of a kind, when the file's flags say it has one; the
+// bytes stay in the file.
+std::span<const std::uint8_t> Chunk(const WebPDemuxer* demux, const char* fourcc,
+                                    std::uint32_t flag) {
+    if (!(WebPDemuxGetI(demux, WEBP_FF_FORMAT_FLAGS) & flag)) return {};
     WebPChunkIterator chunk;
-    int orientation = 1;
-    if (WebPDemuxGetChunk(demux, "EXIF", 1, &chunk))
-        orientation = ExifOrientation({chunk.chunk.bytes, chunk.chunk.size});
+    std::span<const std::uint8_t> bytes;
+    if (WebPDemuxGetChunk(demux, fourcc, 1, &chunk)) bytes = {chunk.chunk.bytes, chunk.chunk.size};
     WebPDemuxReleaseChunkIterator(&chunk);
-    return orientation;
+    return bytes;
 }
 
 bool SniffWebp(std::span<const std::uint8_t> head) {
@@ -96,7 +99,14 @@ public:
         Bitmap image;
         if (GpStatus s = AllocateBitmap(image, w, h); s != Ok) return s;
         if (GpStatus s = DecodeFirstFrame(demux.get(), image); s != Ok) return s;
-        if (GpStatus s = ApplyOrientation(image, Orientation(demux.get())); s != Ok) return s;
+        const auto exif = Chunk(demux.get(), "EXIF", EXIF_FLAG);
+        if (GpStatus s = ApplyOrientation(image, ExifOrientation(exif)); s != Ok) return s;
+        try {
+            SetMetadata(image, Chunk(demux.get(), "ICCP", ICCP_FLAG), exif,
+                        Chunk(demux.get(), "XMP ", XMP_FLAG));
+        } catch (const std::bad_alloc&) {
+            image.meta = {};
+        }
         out = std::move(image);
         return Ok;
     }

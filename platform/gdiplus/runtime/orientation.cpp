@@ -86,6 +86,7 @@ GpStatus SwapAxes(Bitmap& image, int orientation) {
         }
     }
     turned.hasAlpha = image.hasAlpha;
+    turned.meta = std::move(image.meta);
     image = std::move(turned);
     return Ok;
 }

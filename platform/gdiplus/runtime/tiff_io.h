@@ -112,11 +112,11 @@ inline TIFF* OpenMemory(MemoryFile& file, tmsize_t maxAlloc) {
                              MemMap, NoUnmap, o.opts);
 }
 
-inline TIFF* OpenStream(std::FILE* out) {
+inline TIFF* OpenStream(std::FILE* out, bool bigEndian = false) {
     SilenceGlobalHandlers();
     Options o(0);
-    return TIFFClientOpenExt("stream", "w", out, FileRead, FileWrite, FileSeek, NoClose, FileSize,
-                             NoMap, NoUnmap, o.opts);
+    return TIFFClientOpenExt("stream", bigEndian ? "wb" : "w", out, FileRead, FileWrite, FileSeek,
+                             NoClose, FileSize, NoMap, NoUnmap, o.opts);
 }
 
 }  // namespace gdip::tiffio

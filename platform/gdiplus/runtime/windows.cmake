@@ -4,12 +4,12 @@
 # runtime, so that the module needs nothing beside it.
 set(ORV_CODEC_LIBRARIES)
 # In link order: each library before the ones it uses.
-foreach(lib tiff webpdemux webp png16 jpeg deflate gif z)
+foreach(lib tiff webpdemux webp png16 jpeg deflate gif lcms2 z)
   find_library(ORV_WIN_${lib} NAMES lib${lib}.a REQUIRED NO_CACHE)
   list(APPEND ORV_CODEC_LIBRARIES ${ORV_WIN_${lib}})
 endforeach()
 find_path(ORV_WIN_CODEC_INCLUDES NAMES jpeglib.h REQUIRED NO_CACHE)
-foreach(header png.h tiffio.h gif_lib.h webp/decode.h libdeflate.h)
+foreach(header png.h tiffio.h gif_lib.h webp/decode.h libdeflate.h lcms2.h)
   string(MAKE_C_IDENTIFIER ${header} id)
   find_path(ORV_WIN_INC_${id} NAMES ${header} REQUIRED NO_CACHE)
   list(APPEND ORV_WIN_CODEC_INCLUDE_DIRS ${ORV_WIN_INC_${id}})
@@ -23,7 +23,12 @@ set(ORV_CODEC_LIBRARIES orv_win_codecs)
 
 set(ORV_SYSTEM_CODEC_SOURCES physical_memory_windows.cpp allowed_cpus_windows.cpp)
 set(ORV_ABSENT_CODECS heif)
-set(ORV_SYSTEM_MODULE_SOURCES file_io_windows.cpp windows/gdiplus.rc)
+set(ORV_SYSTEM_MODULE_SOURCES file_io_windows.cpp windows/gdiplus.rc windows/terminate_handler.cpp)
+# Room in the module of fixed size: the runtime's code that no pixel loop
+# runs (the codec list, metadata and colour set-up, the formats that are only
+# read as glue around their libraries) is compiled for size.
+set_source_files_properties(codec_registry.cpp metadata.cpp colour.cpp codec_ico.cpp
+  codec_webp.cpp codec_heif_absent.cpp budget.cpp PROPERTIES COMPILE_OPTIONS -Os)
 set(ORV_SYSTEM_MODULE_LIBRARIES)
 set(ORV_MODULE_EXPORT_DIR ${CMAKE_CURRENT_SOURCE_DIR}/windows)
 

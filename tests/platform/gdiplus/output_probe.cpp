@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/gdiplus/gdiplus.h"
+#include "platform/gdiplus/runtime/colour.h"
 #include "tests/support/runtime_files.h"
 #include "tests/support/temp_dir.h"
 
@@ -39,11 +40,19 @@ std::string FirstExtension(const WCHAR* list) {
 
 int Samples(const fs::path& folder) {
     fs::create_directories(folder);
+    // A wide-gamut photograph with a capture date, a camera and XMP: its
+    // outputs carry them, or (BMP, GIF) hold its pixels converted to sRGB.
+    gdip::Bitmap tagged = testsupport::Smooth(160, 120);
+    const float adobe[8] = {0.64f, 0.33f, 0.21f, 0.71f, 0.15f, 0.06f, 0.3127f, 0.3290f};
+    tagged.meta.icc = gdip::IccFromPrimaries(adobe, 4);
+    tagged.meta.exif = testsupport::CameraExif(1, 160, 120);
+    tagged.meta.xmp = testsupport::SampleXmp();
     const std::vector<std::pair<std::string, gdip::Bitmap>> pictures = {
         {"smooth", testsupport::Smooth(160, 120)},
         {"pattern", testsupport::Pattern(37, 21, false)},
         {"alpha", testsupport::Pattern(33, 17, true)},
         {"gray", testsupport::GrayPattern(40, 30)},
+        {"tagged", tagged},
     };
     // Every format the runtime writes, named by its first file name pattern.
     for (const auto& [name, bitmap] : pictures)
