@@ -1,8 +1,9 @@
 // Kernel file calls on Windows: the system's own, on real drives and paths.
+#include "platform/win32/fileapi.h"
+
 #include <string>
 
 #include "platform/win32/common.h"
-#include "platform/win32/fileapi.h"
 #include "system_api.h"
 
 HANDLE FindFirstFileExW(LPCWSTR lpFileName, FINDEX_INFO_LEVELS fInfoLevelId, LPVOID lpFindFileData,
