@@ -11,6 +11,7 @@
 #include "file_io.h"
 #include "file_io_common.h"
 #include "platform/gdiplus/save_temporary.h"
+#include "platform/win32/windows/long_path.h"
 
 namespace gdip::fileio {
 
@@ -104,6 +105,14 @@ std::wstring FullPath(const std::wstring& path) {
     return full;
 }
 
+// The path as the file system takes it at any length: a long one in its
+// verbatim form (long_path.h), made from its full form; any other as written.
+std::wstring Long(const std::wstring& path) {
+    const std::wstring full = FullPath(path);
+    const std::wstring verbatim = win32::VerbatimForm<wchar_t>(full);
+    return verbatim.empty() ? path : verbatim;
+}
+
 // The volume and ID of an open file; the 128-bit ID where the file system
 // has one (ReFS), the classic 64-bit index otherwise.
 bool IdentityOf(HANDLE h, FileIdentity& id) {
@@ -128,8 +137,9 @@ bool IdentityOf(HANDLE h, FileIdentity& id) {
 // Opens anything by name without asking for access, folders included, only
 // to learn what it is.
 HANDLE OpenForIdentity(const std::wstring& path) {
-    return CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    return CreateFileW(Long(path).c_str(), 0,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
 // Reads bytes [from, bytes.size()); the vector ends where the file did.
@@ -185,7 +195,7 @@ Handle CreateTemporary(const Target& target, std::wstring& temporary, DWORD& err
         std::wstring tag;
         for (std::size_t i = 0; i < kSaveTemporaryRandom; ++i) tag += letters[random() % 62];
         temporary = target.folder + L"." + target.leaf.substr(0, kRoom) + L"." + tag + end;
-        HANDLE h = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        HANDLE h = CreateFileW(Long(temporary).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                FILE_ATTRIBUTE_HIDDEN, nullptr);
         if (h != INVALID_HANDLE_VALUE) return Handle(h);
         error = GetLastError();
@@ -214,7 +224,7 @@ void Prepare() {}
 Outcome ReadWholeFile(std::u16string_view path, std::uint64_t maxBytes, const HeadCheck& wanted,
                       std::vector<std::uint8_t>& bytes, FileIdentity& identity) {
     // A folder cannot be opened this way (access denied), as a picture it is not.
-    Handle h(CreateFileW(Wide(path).c_str(), GENERIC_READ,
+    Handle h(CreateFileW(Long(Wide(path)).c_str(), GENERIC_READ,
                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!h.Valid()) return OutcomeOfError(GetLastError());
@@ -250,7 +260,7 @@ Outcome WriteReplacing(std::u16string_view path, const FileIdentity& source,
             return Outcome::IsSource;
     }
     if (ResolvedTargetKey(target) == source.resolvedPath) return Outcome::IsSource;
-    const DWORD attributes = GetFileAttributesW(target.path.c_str());
+    const DWORD attributes = GetFileAttributesW(Long(target.path).c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
         !(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return Outcome::AccessDenied;
@@ -261,12 +271,13 @@ Outcome WriteReplacing(std::u16string_view path, const FileIdentity& source,
     if (!h.Valid()) return OutcomeOfWriteError(error);
     Outcome outcome = WriteTemporary(h, write);
     // The finished file is an ordinary one; only the temporary was hidden.
-    if (outcome == Outcome::Ok && !SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_NORMAL))
+    if (outcome == Outcome::Ok &&
+        !SetFileAttributesW(Long(temporary).c_str(), FILE_ATTRIBUTE_NORMAL))
         outcome = Outcome::Failed;
-    if (outcome == Outcome::Ok && !MoveFileExW(temporary.c_str(), target.path.c_str(),
+    if (outcome == Outcome::Ok && !MoveFileExW(Long(temporary).c_str(), Long(target.path).c_str(),
                                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         outcome = OutcomeOfWriteError(GetLastError());
-    if (outcome != Outcome::Ok) DeleteFileW(temporary.c_str());
+    if (outcome != Outcome::Ok) DeleteFileW(Long(temporary).c_str());
     return outcome;
 }
 
