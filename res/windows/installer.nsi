@@ -10,7 +10,9 @@
 ;            files to install and to remove (cmake/installer_files.cmake)
 ;   ICON     the program's icon file
 ;   OUTFILE  the setup program to write
-Unicode true
+; A 64-bit setup program for a 64-bit program: it runs wherever the program
+; can, and sees the system as the program does.
+Target amd64-unicode
 ManifestDPIAware true
 ManifestSupportedOS all
 RequestExecutionLevel user
@@ -36,6 +38,7 @@ VIAddVersionKey /LANG=0 "CompanyName" "Kestrune"
 VIAddVersionKey /LANG=0 "FileDescription" "${PRODUCT} Setup"
 VIAddVersionKey /LANG=0 "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=0 "ProductVersion" "${VERSION}"
+VIAddVersionKey /LANG=0 "LegalCopyright" "Copyright (c) 2026 Kestrune Orvane developers"
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"

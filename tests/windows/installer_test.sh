@@ -20,8 +20,8 @@ unix_path() { "$wine" winepath -u "$1" 2>/dev/null | tr -d '\r'; }
 key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\KestruneOrvane'
 value() { "$wine" reg query "$key" /v "$1" 2>/dev/null | tr -d '\r' | awk -v v="$1" '$1 == v { $1 = ""; $2 = ""; sub(/^ +/, ""); print }'; }
 
-local_appdata=$("$wine" cmd /c echo '%LOCALAPPDATA%' 2>/dev/null | tr -d '\r')
-programs=$("$wine" cmd /c echo '%APPDATA%\Microsoft\Windows\Start Menu\Programs' 2>/dev/null | tr -d '\r')
+local_appdata=$("$wine" cmd /c echo '%LOCALAPPDATA%' 2>/dev/null | tr -d '\r"')
+programs=$("$wine" cmd /c echo '%APPDATA%\Microsoft\Windows\Start Menu\Programs' 2>/dev/null | tr -d '\r"')
 install_dir=$(unix_path "$local_appdata\\Programs\\Kestrune Orvane")
 shortcut=$(unix_path "$programs\\Kestrune Orvane.lnk")
 [ -n "$install_dir" ] && [ -n "$shortcut" ] || fail "no user folders in the prefix"
@@ -42,10 +42,12 @@ case "$(value QuietUninstallString)" in
   *) fail "QuietUninstallString: $(value QuietUninstallString)" ;;
 esac
 
-# The installed program, started as the shortcut starts it, shows its window.
+# The installed program, started as the shortcut starts it, shows its window
+# (within two minutes: the first window of a fresh prefix waits for Wine to
+# read the fonts).
 xvfb-run -a -s "-screen 0 1024x768x24" sh -c '
   "$0" "$1" & pid=$!
-  for i in $(seq 1 300); do
+  for i in $(seq 1 1200); do
     # The main window, not a message box of the same caption: it is tall.
     found=""
     for w in $(xdotool search --name "Kestrune Orvane  1.0.3.0" 2>/dev/null); do
