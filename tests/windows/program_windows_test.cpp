@@ -144,6 +144,16 @@ TEST(WindowsResolution, TheBannerFontAndTheLayoutFollowTheDisplay) {
     EXPECT_LE(extent.cy, area.bottom - area.top);
 }
 
+// With Common Controls 6 the controls are themed (Wine's default prefix has
+// its light theme on, as Windows has its own), and a themed group box would
+// draw its caption in the theme's colour: the captions keep the window's.
+TEST(WindowsResolution, TheThemedWindowKeepsItsCaptionColours) {
+    DialogSession s;
+    EXPECT_LE(s.ClosestToColour(IDC_SOURCE_GROUP, 0, 152, 0), 30);
+    EXPECT_LE(s.ClosestToColour(IDC_SAVE_GROUP, 0, 152, 0), 30);
+    EXPECT_LE(s.ClosestToColour(IDC_BANNER, 231, 86, 16), 30);
+}
+
 int OutputsIn(const fs::path& folder) {
     int n = 0;
     std::error_code ec;

@@ -35,7 +35,8 @@ INT_PTR DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
 // A themed group box (Common Controls 6) draws its caption in the theme's
 // colour and ignores the text colour that the dialog sets for it in
 // WM_CTLCOLORSTATIC; drawn unthemed, it keeps the dialog's colour. The other
-// controls keep the theme.
+// controls keep the theme. A class list that names no class (" ", not "",
+// which would mean "the control's own") is how a window opts out.
 void UnthemeGroupBoxes(HWND dialog) {
     for (HWND child = sys::GetWindow(dialog, sys::GW_CHILD); child != nullptr;
          child = sys::GetWindow(child, GW_HWNDNEXT)) {
@@ -44,7 +45,7 @@ void UnthemeGroupBoxes(HWND dialog) {
         const auto style = sys::GetWindowLongPtrW(child, sys::GWL_STYLE);
         if (std::u16string_view(name, static_cast<std::size_t>(n > 0 ? n : 0)) == u"Button" &&
             (style & sys::BS_TYPEMASK) == sys::BS_GROUPBOX)
-            sys::SetWindowTheme(child, u"", u"");
+            sys::SetWindowTheme(child, u" ", u" ");
     }
 }
 
