@@ -9,12 +9,17 @@ list(SORT files)
 list(SORT folders)
 list(REVERSE folders)  # a folder's subfolders sort after it
 
-set(install "")
-set(uninstall "")
-set(current "-")
 # NSIS reads "$" as the start of a variable.
 list(TRANSFORM files REPLACE "\\$" "$$")
 list(TRANSFORM folders REPLACE "\\$" "$$")
+set(install "")
+set(uninstall "")
+# Every folder, empty ones included, parents first.
+foreach(d IN LISTS folders)
+  string(REPLACE "/" "\\" wind "${d}")
+  string(PREPEND install "CreateDirectory \"$INSTDIR\\${wind}\"\n")
+endforeach()
+set(current "-")
 foreach(f IN LISTS files)
   get_filename_component(dir "${f}" DIRECTORY)
   if(NOT dir STREQUAL current)

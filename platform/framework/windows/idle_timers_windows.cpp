@@ -25,7 +25,8 @@ struct IdleTimer {
 };
 
 // In the order they fell due; a timer that fires and stays armed goes to the
-// back, so that two of them take turns.
+// back, so that two of them take turns. Timers belong to the thread of their
+// window, and our windows all live on the one user-interface thread.
 std::vector<IdleTimer>& Armed() {
     static std::vector<IdleTimer> timers;
     return timers;
