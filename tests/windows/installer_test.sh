@@ -44,7 +44,9 @@ esac
 
 # The installed program, started as the shortcut starts it, shows its window
 # (within two minutes: the first window of a fresh prefix waits for Wine to
-# read the fonts).
+# read the fonts). The Wine session of the registry queries must have ended:
+# a program joining it would find its desktop without a display.
+wineserver -w
 xvfb-run -a -s "-screen 0 1024x768x24" sh -c '
   "$0" "$1" & pid=$!
   for i in $(seq 1 1200); do
@@ -57,11 +59,16 @@ xvfb-run -a -s "-screen 0 1024x768x24" sh -c '
     if [ -n "$found" ]; then echo "window shown"; break; fi
     sleep 0.1
   done
+  # For the failure message: what the screen held.
+  [ -n "$found" ] || for w in $(xdotool search --onlyvisible --name . 2>/dev/null); do
+    echo "on screen: $(xdotool getwindowname "$w") $(xdotool getwindowgeometry "$w" | tail -n 1)"
+  done
   wineserver -k
   wait $pid 2>/dev/null || true
 ' "$wine" "$local_appdata\\Programs\\Kestrune Orvane\\kestrune-orvane.exe" \
   >"$prefix.window.log" 2>&1
-grep -q "window shown" "$prefix.window.log" || fail "the installed program showed no window"
+grep -q "window shown" "$prefix.window.log" ||
+  fail "the installed program showed no window: $(cat "$prefix.window.log")"
 
 "$wine" "$install_dir/uninstall.exe" /S
 wineserver -w  # the uninstaller runs on from a copy of itself
