@@ -221,6 +221,12 @@ bool DialogHost::Handle(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* res
         case sys::WM_DESTROY:
             Forget();
             return false;
+        case sys::WM_ENTERSIZEMOVE:
+        case sys::WM_ENTERMENULOOP:
+        case sys::WM_ENTERIDLE:
+            // A loop of the system's or of a dialog owned by ours runs now.
+            EnterForeignLoop();
+            return false;
         case WM_COMMAND:
         case WM_TIMER:
         case WM_PAINT:

@@ -99,12 +99,13 @@ private:
 };
 
 // Timers of our windows. An elapse of 0 means "as soon as the queue is
-// empty": such a timer is handed out by TakeMessage when nothing is queued
-// (and is also the system's, for loops that are not ours); any other elapse
-// is the system's alone.
+// empty": such a timer is handed out by TakeMessage when nothing is queued,
+// and handed to the system too once a loop that is not ours begins
+// (EnterForeignLoop); any other elapse is the system's alone.
 UINT_PTR ArmTimer(HWND hwnd, UINT_PTR id, UINT elapse, void* proc);
 bool DisarmTimer(HWND hwnd, UINT_PTR id);
 void ForgetTimers(HWND hwnd);  // the window is gone
+void EnterForeignLoop();
 bool IdleTimerDue();
 // A due zero-elapse timer as its timer message; false when none is armed.
 bool TakeIdleTimer(sys::MSG& msg);
