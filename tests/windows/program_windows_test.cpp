@@ -154,6 +154,21 @@ TEST(WindowsResolution, TheThemedWindowKeepsItsCaptionColours) {
     EXPECT_LE(s.ClosestToColour(IDC_BANNER, 231, 86, 16), 30);
 }
 
+// The manifest is the executable's (the tests carry the same resources):
+// per-monitor awareness, and the common controls of version 6, which the
+// loader takes from the side-by-side store.
+TEST(WindowsManifest, TheProcessIsPerMonitorAwareWithTheCommonControlsOfVersion6) {
+    DialogSession s;  // the controls are made
+    EXPECT_EQ(sys::GetAwarenessFromDpiAwarenessContext(sys::GetThreadDpiAwarenessContext()),
+              2 /* per monitor */);
+    char16_t path[MAX_PATH] = {};
+    sys::GetModuleFileNameW(sys::GetModuleHandleW(u"comctl32.dll"), path, MAX_PATH);
+    std::u16string lower(path);
+    for (char16_t& c : lower) c = c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
+    EXPECT_NE(lower.find(u"\\winsxs\\"), std::u16string::npos)
+        << std::string(lower.begin(), lower.end());
+}
+
 int OutputsIn(const fs::path& folder) {
     int n = 0;
     std::error_code ec;

@@ -256,6 +256,8 @@ HWND GetAncestor(HWND hwnd, UINT gaFlags);
 BOOL GetKeyboardState(BYTE* lpKeyState);
 BOOL MapDialogRect(HWND hDlg, RECT* lpRect);
 int GetClassNameW(HWND hWnd, LPWSTR lpClassName, int nMaxCount);
+void* GetThreadDpiAwarenessContext();
+int GetAwarenessFromDpiAwarenessContext(void* value);
 BOOL SetKeyboardState(BYTE* lpKeyState);
 
 // uxtheme
