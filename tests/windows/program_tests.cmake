@@ -40,6 +40,8 @@ add_executable(tests_ui
   ${U}/random_presses_test.cpp
   ${U}/dropped_folders_test.cpp
   program_windows_test.cpp
+  idle_timers_test.cpp
+  ${PROJECT_SOURCE_DIR}/tests/platform/framework/test_dialog.cpp
   ${ORV_RESOURCE_SCRIPT})
 target_link_libraries(tests_ui PRIVATE orv_windows_test_main orv_program orv_framework_testing
                       orv_probe_convert)
@@ -71,4 +73,19 @@ add_test(NAME WineWindowTests
   COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/wine-window-run.sh ${ORV_WINE64}
           ${CMAKE_BINARY_DIR}/wine-prefix-windows $<TARGET_FILE:tests_ui> --gtest_brief=1
           --gtest_filter=-${ORV_LINUX_ONLY_WINDOW_TESTS})
-set_tests_properties(WineEngineTests WineWindowTests PROPERTIES TIMEOUT 900)
+set_tests_properties(WineWindowTests PROPERTIES ENVIRONMENT ORV_EXPECTED_DPI=96)
+# The window as the dialog manager lays it out on a display of 144 dpi (150%).
+add_test(NAME WineWindowTests144Dpi
+  COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/wine-window-run.sh ${ORV_WINE64}
+          ${CMAKE_BINARY_DIR}/wine-prefix-windows-144dpi $<TARGET_FILE:tests_ui> --gtest_brief=1
+          --gtest_filter=WindowsTemplate.*:WindowsResolution.*)
+set_tests_properties(WineWindowTests144Dpi PROPERTIES
+  ENVIRONMENT "ORV_WINE_DPI=144;ORV_EXPECTED_DPI=144")
+set_tests_properties(WineEngineTests WineWindowTests WineWindowTests144Dpi PROPERTIES TIMEOUT 900)
+
+# The setup program: a silent install for the current user, the installed
+# program's window, a silent uninstall that leaves nothing behind.
+add_test(NAME WineInstallUninstall
+  COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/installer_test.sh ${ORV_WINE64}
+          ${CMAKE_BINARY_DIR}/wine-prefix-installer ${ORV_SETUP})
+set_tests_properties(WineInstallUninstall PROPERTIES TIMEOUT 600)
