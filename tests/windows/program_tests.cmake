@@ -28,8 +28,10 @@ set(ORV_WINDOW_TEST_SOURCES
   ${U}/folders_test.cpp
   ${U}/random_presses_test.cpp
   ${U}/dropped_folders_test.cpp
-  ${CMAKE_CURRENT_SOURCE_DIR}/program_windows_test.cpp)
-add_executable(tests_ui ${ORV_WINDOW_TEST_SOURCES} ${ORV_RESOURCE_SCRIPT})
+  ${CMAKE_CURRENT_SOURCE_DIR}/program_windows_test.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/idle_timers_test.cpp)
+add_executable(tests_ui ${ORV_WINDOW_TEST_SOURCES}
+               ${PROJECT_SOURCE_DIR}/tests/platform/framework/test_dialog.cpp ${ORV_RESOURCE_SCRIPT})
 target_link_libraries(tests_ui PRIVATE orv_test_support orv_program orv_framework_testing)
 orv_strict(tests_ui)
 
@@ -59,8 +61,24 @@ set(ORV_LINUX_ONLY_WINDOW_TESTS
 # (wine-window-run.sh).
 orv_add_wine_tests(tests_ui ${CMAKE_CURRENT_SOURCE_DIR}/wine-window-run.sh
                    ${CMAKE_BINARY_DIR}/wine-prefix-windows PER_TEST
-                   SOURCES ${ORV_WINDOW_TEST_SOURCES} EXCLUDE ${ORV_LINUX_ONLY_WINDOW_TESTS})
+                   SOURCES ${ORV_WINDOW_TEST_SOURCES} EXCLUDE ${ORV_LINUX_ONLY_WINDOW_TESTS}
+                   ENVIRONMENT ORV_EXPECTED_DPI=96)
 # By far the longest entry under Wine (two minutes of random presses against
 # fifteen seconds on Linux): started first, so that the others run beside it.
 set_tests_properties(Wine.tests_ui.RandomPresses.InvariantsHoldAfterEveryTurnOfTheLoop
                      PROPERTIES COST 1000)
+# The window as the dialog manager lays it out on a display of 144 dpi (150%):
+# prefixes of their own, whose template is made with LogPixels 144.
+orv_add_wine_test_variant(tests_ui 144dpi ${CMAKE_CURRENT_SOURCE_DIR}/wine-window-run.sh
+                          ${CMAKE_BINARY_DIR}/wine-prefix-windows-144dpi
+                          SOURCES ${ORV_WINDOW_TEST_SOURCES}
+                          SUITES WindowsTemplate WindowsResolution
+                          ENVIRONMENT ORV_WINE_DPI=144 ORV_EXPECTED_DPI=144)
+
+# The setup program: a silent install for the current user, the installed
+# program's window, a silent uninstall that leaves nothing behind, in a prefix
+# made afresh for it.
+add_test(NAME Wine.setup.InstallUninstall
+  COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/installer_test.sh ${ORV_WINE64}
+          ${CMAKE_BINARY_DIR}/wine-prefix-installer ${ORV_SETUP})
+set_tests_properties(Wine.setup.InstallUninstall PROPERTIES TIMEOUT 600)

@@ -38,6 +38,10 @@ substitute_fonts() {
     "$wine" reg add "$key" /v "$face" /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1
   done
   "$wine" reg add "$key" /v "楷体_GB2312" /d "AR PL UKai CN" /f >/dev/null 2>&1
+  if [ -n "${ORV_WINE_DPI:-}" ]; then
+    "$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$ORV_WINE_DPI" \
+      /f >/dev/null 2>&1
+  fi
 }
 
 # Xvfb picks a free display itself and writes its number (-displayfd), so

@@ -1,6 +1,7 @@
 // CWnd and CDialog over real windows, and the dialog procedure: the one place
 // where the system's messages reach the message table.
 #include <map>
+#include <string_view>
 
 #include "framework.h"
 #include "platform/framework/dropfiles.h"
@@ -29,6 +30,23 @@ INT_PTR DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (host == nullptr || host->Window().hwnd != hwnd) return FALSE;
     INT_PTR result = 0;
     return host->Handle({message, wParam, lParam}, &result) ? result : FALSE;
+}
+
+// A themed group box (Common Controls 6) draws its caption in the theme's
+// colour and ignores the text colour that the dialog sets for it in
+// WM_CTLCOLORSTATIC; drawn unthemed, it keeps the dialog's colour. The other
+// controls keep the theme. A class list that names no class (" ", not "",
+// which would mean "the control's own") is how a window opts out.
+void UnthemeGroupBoxes(HWND dialog) {
+    for (HWND child = sys::GetWindow(dialog, sys::GW_CHILD); child != nullptr;
+         child = sys::GetWindow(child, GW_HWNDNEXT)) {
+        char16_t name[16] = {};
+        const int n = sys::GetClassNameW(child, name, 16);
+        const auto style = sys::GetWindowLongPtrW(child, sys::GWL_STYLE);
+        if (std::u16string_view(name, static_cast<std::size_t>(n > 0 ? n : 0)) == u"Button" &&
+            (style & sys::BS_TYPEMASK) == sys::BS_GROUPBOX)
+            sys::SetWindowTheme(child, u" ", u" ");
+    }
 }
 
 bool Alive(const CWnd* wnd) {
@@ -90,6 +108,7 @@ void DialogHost::Destroy() {
 void DialogHost::Forget() {
     if (m_destroyed) return;
     m_destroyed = true;
+    ForgetTimers(m_window.hwnd);
     for (auto it = Hosts().begin(); it != Hosts().end();)
         it = it->second == this ? Hosts().erase(it) : std::next(it);
     m_window.hwnd = nullptr;
@@ -100,10 +119,10 @@ void DialogHost::Forget() {
 void DialogHost::RunLoop() {
     sys::MSG msg{};
     while (!m_ended && !m_destroyed) {
-        const BOOL got = sys::GetMessageW(&msg, nullptr, 0, 0);
-        if (got <= 0) {
+        const Taken got = TakeMessage(msg, true);
+        if (got != Taken::Message) {
             // A quit meant for an outer loop is passed on to it.
-            if (got == 0) sys::PostQuitMessage(static_cast<int>(msg.wParam));
+            if (got == Taken::Quit) sys::PostQuitMessage(static_cast<int>(msg.wParam));
             break;
         }
         if (m_window.Alive() && sys::IsDialogMessageW(m_window.hwnd, &msg)) continue;
@@ -176,6 +195,7 @@ bool DialogHost::Handle(const Message& m, INT_PTR* result) {
     LRESULT r = 0;
     switch (m.message) {
         case sys::WM_INITDIALOG:
+            UnthemeGroupBoxes(m_window.hwnd);
             // TRUE: the dialog manager focuses the first tab stop.
             *result = m_dialog->OnInitDialog();
             return true;
@@ -195,6 +215,12 @@ bool DialogHost::Handle(const Message& m, INT_PTR* result) {
             return true;
         case sys::WM_DESTROY:
             Forget();
+            return false;
+        case sys::WM_ENTERSIZEMOVE:
+        case sys::WM_ENTERMENULOOP:
+        case sys::WM_ENTERIDLE:
+            // A loop of the system's or of a dialog owned by ours runs now.
+            EnterForeignLoop();
             return false;
         case WM_COMMAND:
         case WM_TIMER:
@@ -363,11 +389,11 @@ LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 UINT_PTR CWnd::SetTimer(UINT_PTR nIDEvent, UINT nElapse, TIMERPROC lpfnTimer) {
     if (!Alive(this) || !m_impl->isDialog) return 0;
-    return sys::SetTimer(m_impl->hwnd, nIDEvent, nElapse, reinterpret_cast<void*>(lpfnTimer));
+    return afx::ArmTimer(m_impl->hwnd, nIDEvent, nElapse, reinterpret_cast<void*>(lpfnTimer));
 }
 
 BOOL CWnd::KillTimer(UINT_PTR nIDEvent) {
-    return Alive(this) && m_impl->isDialog ? sys::KillTimer(m_impl->hwnd, nIDEvent) : FALSE;
+    return Alive(this) && m_impl->isDialog && afx::DisarmTimer(m_impl->hwnd, nIDEvent);
 }
 
 BOOL CWnd::DestroyWindow() {

@@ -6,7 +6,7 @@ namespace afx {
 
 void RunAppLoop() {
     sys::MSG msg{};
-    while (sys::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    while (TakeMessage(msg, true) == Taken::Message) {
         sys::TranslateMessage(&msg);
         sys::DispatchMessageW(&msg);
     }

@@ -107,6 +107,23 @@ private:
     int m_result = -1;
 };
 
+// Timers of our windows. An elapse of 0 means "as soon as the queue is
+// empty": such a timer is handed out by TakeMessage when nothing is queued,
+// and handed to the system too once a loop that is not ours begins
+// (EnterForeignLoop); any other elapse is the system's alone.
+UINT_PTR ArmTimer(HWND hwnd, UINT_PTR id, UINT elapse, void* proc);
+bool DisarmTimer(HWND hwnd, UINT_PTR id);
+void ForgetTimers(HWND hwnd);  // the window is gone
+void EnterForeignLoop();
+bool IdleTimerDue();
+// A due zero-elapse timer as its timer message; false when none is armed.
+bool TakeIdleTimer(sys::MSG& msg);
+
+// The next message for every loop of ours: what is queued, else a due
+// zero-elapse timer, else (when wait is true) the next message to come.
+enum class Taken { Message, Quit, Failed, Nothing };
+Taken TakeMessage(sys::MSG& msg, bool wait);
+
 // The dialog manager's binary template (DLGTEMPLATEEX and its items) for a
 // template of ours: the same controls, styles, positions and captions.
 std::vector<WORD> BuildDialogTemplate(const DialogTemplate& tmpl);
