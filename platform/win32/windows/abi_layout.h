@@ -42,6 +42,9 @@
     F(BITMAPINFOHEADER, biYPelsPerMeter, 28) \
     F(BITMAPINFOHEADER, biClrUsed, 32)       \
     F(BITMAPINFOHEADER, biClrImportant, 36)  \
+    S(SIZE, 8)                               \
+    F(SIZE, cx, 0)                           \
+    F(SIZE, cy, 4)                           \
     S(DROPFILES, 20)                         \
     F(DROPFILES, pFiles, 0)                  \
     F(DROPFILES, pt, 4)                      \
@@ -131,6 +134,10 @@
 #define ORV_ABI_CONSTANTS(C)        \
     C(WM_NULL, 0)                   \
     C(WM_DESTROY, 2)                \
+    C(WM_QUIT, 0x12)                \
+    C(WM_ENTERIDLE, 0x121)          \
+    C(WM_ENTERMENULOOP, 0x211)      \
+    C(WM_ENTERSIZEMOVE, 0x231)      \
     C(WM_SETFONT, 0x30)             \
     C(WM_GETICON, 0x7f)             \
     C(WM_SETICON, 0x80)             \
@@ -160,6 +167,7 @@
     C(SC_CLOSE, 0xf060)             \
     C(MK_LBUTTON, 1)                \
     C(PM_REMOVE, 1)                 \
+    C(PM_NOYIELD, 2)                \
     C(GA_ROOT, 2)                   \
     C(GWL_EXSTYLE, -20)             \
     C(WS_EX_ACCEPTFILES, 0x10)      \
@@ -181,8 +189,12 @@
     C(DWLP_MSGRESULT, 0)            \
     C(DWLP_USER, 0x10)              \
     C(GWL_STYLE, -16)               \
+    C(GW_CHILD, 5)                  \
+    C(BS_TYPEMASK, 0xf)             \
+    C(BS_GROUPBOX, 7)               \
     C(ICC_PROGRESS_CLASS, 0x20)     \
     C(ICC_STANDARD_CLASSES, 0x4000) \
     C(COLOR_BTNFACE, 15)            \
     C(LOGPIXELSY, 0x5a)             \
-    C(COINIT_APARTMENTTHREADED, 2)
+    C(COINIT_APARTMENTTHREADED, 2)  \
+    C(INVALID_FILE_ATTRIBUTES, 0xffffffff)
