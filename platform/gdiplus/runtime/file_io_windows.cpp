@@ -142,12 +142,20 @@ HANDLE OpenForIdentity(const std::wstring& path) {
                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
+// The most one ReadFile call is asked for. Its count is a DWORD, so a file
+// over 4 GiB needs several calls anyway, and one request of many megabytes to
+// a file on a network share can fail for lack of system resources
+// (ERROR_NO_SYSTEM_RESOURCES) where smaller ones succeed. The writers need no
+// such bound: they hand the C runtime pieces of fixed geometry (PNG
+// segments, GIF bands, TIFF strips, BMP row batches) of at most a few MiB.
+constexpr std::size_t kReadChunk = std::size_t{16} << 20;
+
 // Reads bytes [from, bytes.size()); the vector ends where the file did.
 Outcome ReadRange(HANDLE h, std::size_t from, std::vector<std::uint8_t>& bytes) {
     std::size_t done = from;
     while (done < bytes.size()) {
         const DWORD chunk =
-            static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+            static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, kReadChunk));
         DWORD n = 0;
         if (!ReadFile(h, bytes.data() + done, chunk, &n, nullptr)) return Outcome::Failed;
         if (n == 0) break;  // the file shrank meanwhile: take what is there

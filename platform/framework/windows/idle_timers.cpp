@@ -18,7 +18,7 @@
 #include <utility>
 #include <vector>
 
-#include "framework_windows.h"
+#include "framework.h"
 
 namespace afx {
 namespace {

@@ -1,6 +1,6 @@
 // The Windows side of the application: the icons, the loop and the message
 // box, the system's own.
-#include "framework_windows.h"
+#include "framework.h"
 
 namespace afx {
 

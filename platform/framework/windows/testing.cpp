@@ -2,12 +2,13 @@
 // mouse and key messages posted to the controls and taken through the same
 // loop as the program's (IsDialogMessageW first), so the controls and the
 // dialog manager do what they do for a user.
+#include "platform/framework/testing.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <thread>
 
-#include "framework_windows.h"
-#include "platform/framework/testing.h"
+#include "framework.h"
 
 namespace afx::testing {
 namespace {

@@ -1,9 +1,10 @@
 // Kernel file calls on Windows: the system's own, on real drives and paths.
+#include "platform/win32/fileapi.h"
+
 #include <string>
 
 #include "long_path.h"
 #include "platform/win32/common.h"
-#include "platform/win32/fileapi.h"
 #include "system_api.h"
 
 namespace {

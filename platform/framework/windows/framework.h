@@ -76,17 +76,26 @@ public:
     bool Ended() const { return m_ended; }
     int Result() const { return m_result; }
 
+    using Message = WindowImpl::Message;
+
     // The dialog procedure's work for one message; false leaves it to the
     // dialog manager.
-    bool Handle(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* result);
+    bool Handle(const Message& m, INT_PTR* result);
+    // What the system does with a message no handler took (CWnd::Default):
+    // a dialog's close box becomes its cancel command.
+    static LRESULT DefaultProcessing(const WindowImpl& window, const Message& m);
 
     // The host of a window of ours (a dialog or one of its controls).
     static DialogHost* Of(HWND hwnd);
 
 private:
-    bool Dispatch(CWnd* target, UINT mapMessage, WPARAM wParam, LPARAM lParam, UINT realMessage,
-                  WPARAM realW, LPARAM realL, LRESULT* result);
-    bool CtlColor(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* result);
+    // Hands a message to the dialog's message table; false when the table
+    // has no entry for it. The table sees `table`; CWnd::Default hands
+    // `system`, the message as the system sent it, back to the system. They
+    // differ only for WM_CTLCOLOR*, which the table knows as one WM_CTLCOLOR.
+    bool Dispatch(const Message& table, const Message& system, LRESULT* result);
+    bool Dispatch(const Message& m, LRESULT* result) { return Dispatch(m, m, result); }
+    bool CtlColor(const Message& m, INT_PTR* result);
     void Forget();
 
     CDialog* m_dialog;

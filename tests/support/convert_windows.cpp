@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-namespace gdiptest {
+namespace testsupport {
 
-// As gdip_test_files.h declares it; that header's Windows-like types clash
+// As runtime_files.h declares it; that header's Windows-like types clash
 // with <windows.h>.
 bool Convert(const std::vector<std::string>& args);
 
@@ -119,4 +119,4 @@ bool Convert(const std::vector<std::string>& args) {
     return finished && code == 0;
 }
 
-}  // namespace gdiptest
+}  // namespace testsupport
