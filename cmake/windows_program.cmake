@@ -35,3 +35,22 @@ add_custom_command(
   COMMENT "Packaging ${ORV_DIST_NAME}.zip"
   VERBATIM)
 add_custom_target(dist ALL DEPENDS ${ORV_DIST_ZIP})
+
+# dist/kestrune-orvane-<version>-setup.exe: the zip's staged folder as a setup
+# program (NSIS, res/windows/installer.nsi) that installs for the current user
+# only; its lists of files are read from the staged folder at each build.
+find_program(ORV_MAKENSIS makensis REQUIRED)
+set(ORV_SETUP ${CMAKE_BINARY_DIR}/dist/kestrune-orvane-${PROJECT_VERSION}-setup.exe)
+set(ORV_SETUP_FILES ${CMAKE_BINARY_DIR}/installer)
+add_custom_command(
+  OUTPUT ${ORV_SETUP}
+  COMMAND ${CMAKE_COMMAND} -DSTAGE=${ORV_DIST_STAGE} -DOUT=${ORV_SETUP_FILES}
+          -P ${PROJECT_SOURCE_DIR}/cmake/installer_files.cmake
+  COMMAND ${ORV_MAKENSIS} -V2 -INPUTCHARSET UTF8 -DVERSION=${PROJECT_VERSION}
+          -DFILES=${ORV_SETUP_FILES} -DICON=${PROJECT_SOURCE_DIR}/res/icon/app.ico
+          -DOUTFILE=${ORV_SETUP} ${PROJECT_SOURCE_DIR}/res/windows/installer.nsi
+  DEPENDS ${ORV_DIST_ZIP} ${PROJECT_SOURCE_DIR}/res/windows/installer.nsi
+          ${PROJECT_SOURCE_DIR}/cmake/installer_files.cmake
+  COMMENT "Writing the setup program kestrune-orvane-${PROJECT_VERSION}-setup.exe"
+  VERBATIM)
+add_custom_target(setup ALL DEPENDS ${ORV_SETUP})

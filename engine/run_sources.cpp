@@ -1,3 +1,4 @@
+// The run's source files by identity: a path leads to a source when it reaches the same file.
 #include "engine/run_sources.h"
 
 #include <algorithm>

@@ -7,14 +7,6 @@
 #include "res/resource.h"
 #include "ui/main_dialog.h"
 
-extern const std::array<FormatRow, 5> kFormatTable = {{
-    {1, IDC_FORMAT_PNG, u"image/png", u".PNG"},
-    {2, IDC_FORMAT_BMP, u"image/bmp", u".BMP"},
-    {3, IDC_FORMAT_JPEG, u"image/jpeg", u".JPG"},
-    {4, IDC_FORMAT_GIF, u"image/gif", u".GIF"},
-    {5, IDC_FORMAT_TIFF, u"image/tiff", u".TIF"},
-}};
-
 int FindEncoderClsid(const std::u16string& mimeType, CLSID* pClsid) {
     UINT count = 0;
     UINT size = 0;

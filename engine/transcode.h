@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/gdiplus/gdiplus.h"
+#include "res/resource.h"
 
 struct OutputFormat {
     int code = 0;
@@ -15,17 +16,25 @@ struct OutputFormat {
     CLSID encoder{};
 };
 
-// The format table in its fixed order (PNG, BMP, JPEG, GIF, TIFF), each with
-// the identifier of the checkbox that selects it.
+// The output formats, in the order a run writes them, each with the
+// identifier of the checkbox that selects it. Everything that walks the
+// formats (select-all, the settings check, the controls a run locks, a run's
+// list, the tests) reads this table; its length is the number of formats.
 struct FormatRow {
     int code;
     int checkboxId;
     const char16_t* mimeType;
-    const char16_t* extension;
+    const char16_t* extension;  // with its dot, in capitals
 };
-extern const std::array<FormatRow, 5> kFormatTable;
+inline constexpr auto kFormatTable = std::to_array<FormatRow>({
+    {1, IDC_FORMAT_PNG, u"image/png", u".PNG"},
+    {2, IDC_FORMAT_BMP, u"image/bmp", u".BMP"},
+    {3, IDC_FORMAT_JPEG, u"image/jpeg", u".JPG"},
+    {4, IDC_FORMAT_GIF, u"image/gif", u".GIF"},
+    {5, IDC_FORMAT_TIFF, u"image/tiff", u".TIF"},
+});
 
-// Rows selected by the checkbox states: all five when select-all is ticked,
+// Rows selected by the checkbox states: every row when select-all is ticked,
 // otherwise those whose box is ticked, in table order. isChecked(id) answers
 // for one checkbox. Encoders are looked up for each row.
 template <class IsChecked>

@@ -1,7 +1,9 @@
 // Writes small valid files of every decoded format, one folder per fuzz
 // target, as the fuzzers' starting inputs: fuzz_seeds <folder>.
 // The runtime's own encoders make the formats they write; libtiff,
-// libwebp and libheif make the variants that those encoders never write.
+// libwebp and libheif make the variants that those encoders never write; and
+// every codec's samples (tests/support/codec_samples.cpp) join them. Fails
+// naming a codec of the list that got no seed.
 #include <libheif/heif.h>
 #include <tiffio.h>
 #include <webp/encode.h>
@@ -15,6 +17,7 @@
 
 #include "platform/gdiplus/runtime/codec.h"
 #include "platform/gdiplus/runtime/colour.h"
+#include "tests/support/codec_samples.h"
 #include "tests/support/test_images.h"
 
 namespace {
@@ -31,13 +34,13 @@ void Save(const std::string& target, const std::string& name, const Bytes& bytes
         .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
-using testimages::CameraExif;
-using testimages::Encode;
-using testimages::Icon;
-using testimages::IconBitmap;
-using testimages::Pattern;
-using testimages::SampleXmp;
-using testimages::WebpWithExif;
+using testsupport::CameraExif;
+using testsupport::Encode;
+using testsupport::Icon;
+using testsupport::IconBitmap;
+using testsupport::Pattern;
+using testsupport::SampleXmp;
+using testsupport::WebpWithExif;
 
 // A TIFF variant the runtime's writer never makes, turned (orientation 6).
 struct TiffVariant {
@@ -47,7 +50,7 @@ struct TiffVariant {
 };
 
 Bytes TiffOf(const TiffVariant& v) {
-    testimages::TiffLayout l;
+    testsupport::TiffLayout l;
     l.w = 32, l.h = 24, l.rowsPerStrip = 8, l.orientation = ORIENTATION_RIGHTTOP;
     l.photometric = v.photometric, l.bits = v.bits, l.samples = v.samples;
     l.compression = v.compression, l.planar = v.planar, l.tile = v.tile;
@@ -57,7 +60,7 @@ Bytes TiffOf(const TiffVariant& v) {
         for (std::size_t i = 0; i < l.map.size(); ++i) l.map[i] = std::uint16_t(i * 4099);
     }
     const std::uint32_t mask = v.bits >= 32 ? ~0u : (1u << v.bits) - 1;
-    return testimages::LibtiffFile(
+    return testsupport::LibtiffFile(
         l, [mask](int x, int y, int s) { return std::uint32_t(x * 11 + y * 5 + s * 3) & mask; });
 }
 
@@ -81,10 +84,10 @@ void TiffSeeds() {
 }
 
 // Pixels of the palette's two colours, for the indexed depths.
-const std::vector<testimages::Pixel> kTwoColours = {{0, 0, 0, 255}, {250, 240, 230, 255}};
+const std::vector<testsupport::Pixel> kTwoColours = {{0, 0, 0, 255}, {250, 240, 230, 255}};
 gdip::Bitmap TwoColours(std::uint32_t side) {
-    return testimages::MakeBitmap(side, side, true, [](std::uint32_t x, std::uint32_t y) {
-        testimages::Pixel p = kTwoColours[(x + y) % 2];
+    return testsupport::MakeBitmap(side, side, true, [](std::uint32_t x, std::uint32_t y) {
+        testsupport::Pixel p = kTwoColours[(x + y) % 2];
         if ((x * 3 + y) % 7 == 0) p[3] = 0;
         return p;
     });
@@ -197,5 +200,24 @@ int main(int argc, char** argv) {
     Save("heif", "hevc.heic", HeifOf(heif_compression_HEVC, false));
     Save("heif", "hevc-alpha.heic", HeifOf(heif_compression_HEVC, true));
     Save("heif", "av1.avif", HeifOf(heif_compression_AV1, false));
-    return 0;
+    // The samples of every codec's row, which the hostile-input tests also
+    // take; a codec of the list left without a seed stops the fuzzing pass.
+    int missing = 0;
+    for (const gdip::CodecDescriptor* codec : gdip::Codecs()) {
+        const std::string format(codec->name);
+        const testsupport::CodecTestPieces* row = testsupport::TestPiecesFor(codec->name);
+        if (row != nullptr && row->samples != nullptr) {
+            int i = 0;
+            for (const testsupport::CodecSample& sample : row->samples())
+                Save(format, "sample-" + std::to_string(i++), sample.file);
+        }
+        if (!fs::exists(g_root / format) || fs::is_empty(g_root / format)) {
+            std::fprintf(stderr,
+                         "fuzz_seeds: no seed for codec %s (its row in "
+                         "tests/support/codec_samples.cpp makes them)\n",
+                         format.c_str());
+            ++missing;
+        }
+    }
+    return missing == 0 ? 0 : 1;
 }

@@ -27,6 +27,8 @@ PACKAGES=(
   # the codec libraries from Debian's sources (with dpkg-dev above), and Wine
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   mingw-w64-x86-64-dev libz-mingw-w64-dev nasm make wine wine64
+  # the Windows installer
+  nsis
   # the HEIF companion DLL's decoders: the versions Linux uses, and meson for dav1d
   libde265-dev libdav1d-dev meson
   # HEIC and AVIF sources of the Windows build's comparison with Linux

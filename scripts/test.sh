@@ -2,13 +2,78 @@
 # Installs what is missing, builds, runs every test and a short fuzzing pass;
 # then cross-builds for Windows and runs the Windows tests under Wine.
 # Exits non-zero on any failure.
+#
+# The parts overlap where one of them waits rather than computes: the Windows
+# codec libraries are fetched while the Linux build runs, the Linux tests run
+# while the Windows build compiles, and the fuzzers run beside the Windows
+# tests. Each part's output is kept in build/test-logs/ and printed when the
+# part fails; the time each part took is printed at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
-scripts/build.sh
-(cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)" --timeout 600)
-scripts/build-windows.sh
-(cd build-windows && ctest --output-on-failure -j "$(nproc)" --timeout 900)
-if [ -x scripts/fuzz.sh ]; then
-  scripts/fuzz.sh
+SECONDS=0
+
+logs=build/test-logs
+rm -rf "$logs"
+mkdir -p "$logs"
+declare -A started finished status
+
+# begin <part> <command...>: runs the command in the background, its output
+# in $logs/<part>.log. end <part>: waits for it and records how it went.
+declare -A pids
+begin() {
+  local part=$1
+  shift
+  started[$part]=$SECONDS
+  "$@" >"$logs/$part.log" 2>&1 &
+  pids[$part]=$!
+}
+end() {
+  local part=$1
+  status[$part]=0
+  wait "${pids[$part]}" || status[$part]=$?
+  finished[$part]=$SECONDS
+  if [ "${status[$part]}" -ne 0 ]; then
+    echo "== $part failed (exit ${status[$part]}):"
+    tail -n 200 "$logs/$part.log"
+  fi
+}
+run() {
+  begin "$@"
+  end "$1"
+}
+
+linux_tests() {
+  cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)" --timeout 600
+}
+# The Wine tests wait on Wine and on their windows more than they compute:
+# twice as many at a time as there are processors.
+windows_tests() {
+  cd build-windows && ctest --output-on-failure -j "$(($(nproc) * 2))" --timeout 900
+}
+
+begin windows-codecs nice -n 10 scripts/windows-codecs.sh
+run linux-build scripts/build.sh
+begin linux-tests linux_tests
+end windows-codecs
+# The Windows build names the Linux probe to compare outputs with.
+[ "${status[windows-codecs]}" -eq 0 ] && run windows-build scripts/build-windows.sh
+end linux-tests
+if [ "${status[windows-build]:-1}" -eq 0 ]; then
+  begin windows-tests windows_tests
+  [ -x scripts/fuzz.sh ] && run fuzz scripts/fuzz.sh
+  end windows-tests
+elif [ -x scripts/fuzz.sh ]; then
+  run fuzz scripts/fuzz.sh
 fi
+
+echo "time per part (seconds from the start of the builds):"
+failed=0
+for part in windows-codecs linux-build linux-tests windows-build windows-tests fuzz; do
+  [ -n "${started[$part]:-}" ] || continue
+  printf '  %-15s %5d -> %5d  %s\n' "$part" "${started[$part]}" "${finished[$part]}" \
+    "$([ "${status[$part]}" -eq 0 ] && echo ok || echo FAILED)"
+  [ "${status[$part]}" -eq 0 ] || failed=1
+done
+grep -h "tests passed\|all .* fuzzers passed" "$logs"/*.log || true
+exit "$failed"

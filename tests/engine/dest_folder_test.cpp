@@ -1,3 +1,4 @@
+// Tests of the destination folder: every missing level made in one call.
 #include "engine/dest_folder.h"
 
 #include <gtest/gtest.h>

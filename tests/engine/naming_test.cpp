@@ -1,3 +1,4 @@
+// Tests of output names: base names, affixes and clashes with taken names.
 #include "engine/naming.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// Tests of the status line's counts and the progress bar's position.
 #include "engine/report.h"
 
 #include <gtest/gtest.h>

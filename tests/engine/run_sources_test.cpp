@@ -1,3 +1,4 @@
+// Tests of the run's sources by identity, however a path is spelled.
 #include "engine/run_sources.h"
 
 #include <gtest/gtest.h>

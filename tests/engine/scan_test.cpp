@@ -1,3 +1,4 @@
+// Tests of the source scan: order, reserved names, links and unreadable folders.
 #include "engine/scan.h"
 
 #include <dirent.h>

@@ -1,3 +1,4 @@
+// Tests of the output format table, a run's formats and the encoder lookup.
 #include "engine/transcode.h"
 
 #include <gtest/gtest.h>
@@ -15,55 +16,47 @@
 
 namespace {
 
-TEST(FormatTable, FixedOrderWithCapitalExtensions) {
-    const struct {
-        int code;
-        int checkbox;
-        std::u16string mime;
-        std::u16string extension;
-    } want[] = {
-        {1, 1029, u"image/png", u".PNG"},  {2, 1031, u"image/bmp", u".BMP"},
-        {3, 1032, u"image/jpeg", u".JPG"}, {4, 1030, u"image/gif", u".GIF"},
-        {5, 1061, u"image/tiff", u".TIF"},
-    };
-    ASSERT_EQ(kFormatTable.size(), std::size(want));
+// The table's own rules: codes count up from 1 in table order, one checkbox
+// per row, extensions a dot and capitals.
+TEST(FormatTable, CodesInOrderDistinctBoxesCapitalExtensions) {
+    std::set<int> boxes;
     for (std::size_t i = 0; i < kFormatTable.size(); ++i) {
-        EXPECT_EQ(kFormatTable[i].code, want[i].code) << i;
-        EXPECT_EQ(kFormatTable[i].checkboxId, want[i].checkbox) << i;
-        EXPECT_EQ(kFormatTable[i].mimeType, want[i].mime) << i;
-        EXPECT_EQ(kFormatTable[i].extension, want[i].extension) << i;
+        const FormatRow& row = kFormatTable[i];
+        EXPECT_EQ(row.code, static_cast<int>(i) + 1);
+        EXPECT_TRUE(boxes.insert(row.checkboxId).second) << row.checkboxId;
+        const std::u16string ext = row.extension;
+        ASSERT_GE(ext.size(), 2u);
+        EXPECT_EQ(ext[0], u'.');
+        for (char16_t c : ext.substr(1)) EXPECT_TRUE(c >= u'A' && c <= u'Z') << row.code;
     }
 }
 
-std::vector<std::u16string> Extensions(const std::set<int>& checked) {
-    std::vector<OutputFormat> formats;
-    AppendSelectedFormats(formats, IDC_SELECT_ALL, [&](int id) { return checked.count(id) != 0; });
-    std::vector<std::u16string> out;
-    for (const OutputFormat& f : formats) out.push_back(f.extension);
-    return out;
-}
-
+// Every combination of ticked boxes picks exactly those rows, in table order;
+// select-all picks every row whatever the boxes say.
 TEST(AppendSelectedFormats, CheckboxesPickRowsInTableOrder) {
-    using V = std::vector<std::u16string>;
-    const V all{u".PNG", u".BMP", u".JPG", u".GIF", u".TIF"};
-    EXPECT_EQ(Extensions({IDC_SELECT_ALL, IDC_FORMAT_GIF}), all);
-    EXPECT_EQ(Extensions({IDC_SELECT_ALL}), all);  // select-all overrides the boxes
-    EXPECT_EQ(Extensions({IDC_FORMAT_TIFF, IDC_FORMAT_BMP}), (V{u".BMP", u".TIF"}));
-    EXPECT_EQ(Extensions({IDC_FORMAT_JPEG}), (V{u".JPG"}));
-    EXPECT_EQ(Extensions({IDC_FORMAT_GIF, IDC_FORMAT_PNG, IDC_FORMAT_TIFF}),
-              (V{u".PNG", u".GIF", u".TIF"}));
-    EXPECT_EQ(Extensions({}), V{});
-    EXPECT_EQ(Extensions({IDC_FORMAT_PNG, IDC_FORMAT_GIF, IDC_FORMAT_BMP, IDC_FORMAT_JPEG,
-                          IDC_FORMAT_TIFF}),
-              all);
-}
-
-TEST(AppendSelectedFormats, RowsCarryCodeAndMimeType) {
-    std::vector<OutputFormat> formats;
-    AppendSelectedFormats(formats, IDC_SELECT_ALL, [](int id) { return id == IDC_FORMAT_JPEG; });
-    ASSERT_EQ(formats.size(), 1u);
-    EXPECT_EQ(formats[0].code, 3);
-    EXPECT_EQ(formats[0].mimeType, u"image/jpeg");
+    const std::size_t n = kFormatTable.size();
+    for (unsigned mask = 0; mask < (1u << n); ++mask) {
+        for (bool selectAll : {false, true}) {
+            std::vector<OutputFormat> formats;
+            AppendSelectedFormats(formats, IDC_SELECT_ALL, [&](int id) {
+                if (id == IDC_SELECT_ALL) return selectAll;
+                for (std::size_t i = 0; i < n; ++i)
+                    if (kFormatTable[i].checkboxId == id) return (mask >> i & 1u) != 0;
+                ADD_FAILURE() << "asked for control " << id;
+                return false;
+            });
+            std::size_t next = 0;
+            for (std::size_t i = 0; i < n; ++i) {
+                if (!selectAll && (mask >> i & 1u) == 0) continue;
+                ASSERT_LT(next, formats.size()) << mask;
+                EXPECT_EQ(formats[next].code, kFormatTable[i].code);
+                EXPECT_EQ(formats[next].mimeType, kFormatTable[i].mimeType);
+                EXPECT_EQ(formats[next].extension, kFormatTable[i].extension);
+                ++next;
+            }
+            EXPECT_EQ(next, formats.size()) << mask;
+        }
+    }
 }
 
 // The encoder lookup needs the runtime module beside the executable.
@@ -99,9 +92,14 @@ TEST_F(EncoderLookupTest, FindsEachTableTypeAtItsIndex) {
         ASSERT_LT(static_cast<std::size_t>(index), encoders.size());
         EXPECT_EQ(std::u16string(encoders[index].MimeType), row.mimeType);
         EXPECT_TRUE(clsid == encoders[index].Clsid);
+        // The row's extension is one the encoder publishes for its files.
+        const std::u16string patterns =
+            std::u16string(u";") + encoders[index].FilenameExtension + u";";
+        EXPECT_NE(patterns.find(u";*" + std::u16string(row.extension) + u";"), std::u16string::npos)
+            << static_cast<int>(row.code);
         seen.insert(encoders[index].MimeType);
     }
-    EXPECT_EQ(seen.size(), 5u);
+    EXPECT_EQ(seen.size(), kFormatTable.size());
 }
 
 TEST_F(EncoderLookupTest, MimeTypeMustMatchExactly) {
@@ -116,7 +114,7 @@ TEST_F(EncoderLookupTest, MimeTypeMustMatchExactly) {
 TEST_F(EncoderLookupTest, SelectedRowsGetDistinctEncoders) {
     std::vector<OutputFormat> formats;
     AppendSelectedFormats(formats, IDC_SELECT_ALL, [](int id) { return id == IDC_SELECT_ALL; });
-    ASSERT_EQ(formats.size(), 5u);
+    ASSERT_EQ(formats.size(), kFormatTable.size());
     for (std::size_t i = 0; i < formats.size(); ++i) {
         CLSID expected{};
         ASSERT_GE(FindEncoderClsid(formats[i].mimeType, &expected), 0);

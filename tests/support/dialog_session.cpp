@@ -1,3 +1,4 @@
+// DialogSession: the main window driven through a whole run.
 #include "tests/support/dialog_session.h"
 
 #include <gtest/gtest.h>
@@ -5,11 +6,34 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "engine/transcode.h"
 #include "platform/framework/testing.h"
 #include "platform/gdiplus/gdiplus.h"
 #include "tests/support/imaging_runtime.h"
 
 namespace testsupport {
+
+const std::vector<int>& FormatBoxes() {
+    static const std::vector<int> boxes = [] {
+        std::vector<int> ids;
+        for (std::size_t i = 0; i < g_mainDialogTemplate.itemCount; ++i) {
+            const int id = static_cast<int>(g_mainDialogTemplate.items[i].id);
+            for (const FormatRow& row : kFormatTable)
+                if (row.checkboxId == id) ids.push_back(id);
+        }
+        return ids;
+    }();
+    return boxes;
+}
+
+const DialogItemTemplate& TemplateItem(int id) {
+    for (std::size_t i = 0; i < g_mainDialogTemplate.itemCount; ++i)
+        if (static_cast<int>(g_mainDialogTemplate.items[i].id) == id)
+            return g_mainDialogTemplate.items[i];
+    ADD_FAILURE() << "template 102 has no control " << id;
+    static const DialogItemTemplate none{};
+    return none;
+}
 
 bool WaitUntil(const std::string& what, const std::function<bool()>& pred,
                std::chrono::milliseconds deadline) {
@@ -97,7 +121,7 @@ void DialogSession::Apply(const RunSettings& s) {
     Type(IDC_SAVE_PATH, s.destination);
     if ((Check(IDC_INCLUDE_SUBFOLDERS) == BST_CHECKED) != s.includeSubfolders)
         Click(IDC_INCLUDE_SUBFOLDERS);
-    for (int box : kFormatBoxes) {
+    for (int box : FormatBoxes()) {
         bool wanted = false;
         for (int f : s.formats) wanted = wanted || f == box;
         if ((Check(box) == BST_CHECKED) != wanted) Click(box);
@@ -185,11 +209,10 @@ void DialogSession::Settle() {
 }
 
 namespace {
-constexpr int kOptionControls[] = {IDC_SOURCE_PATH,   IDC_SAVE_PATH,     IDC_INCLUDE_SUBFOLDERS,
-                                   IDC_SELECT_ALL,    IDC_FORMAT_BMP,    IDC_FORMAT_PNG,
-                                   IDC_FORMAT_JPEG,   IDC_FORMAT_GIF,    IDC_FORMAT_TIFF,
-                                   IDC_POLICY_PREFIX, IDC_POLICY_SUFFIX, IDC_POLICY_OVERWRITE,
-                                   IDC_BROWSE_SOURCE, IDC_BROWSE_SAVE};
+// The controls a run locks: these and the format boxes.
+constexpr int kOptionControls[] = {IDC_SOURCE_PATH,      IDC_SAVE_PATH,     IDC_INCLUDE_SUBFOLDERS,
+                                   IDC_SELECT_ALL,       IDC_POLICY_PREFIX, IDC_POLICY_SUFFIX,
+                                   IDC_POLICY_OVERWRITE, IDC_BROWSE_SOURCE, IDC_BROWSE_SAVE};
 }  // namespace
 
 void ExpectIdleControls(const DialogSession& s) {
@@ -199,6 +222,7 @@ void ExpectIdleControls(const DialogSession& s) {
     EXPECT_FALSE(s.Enabled(IDC_STOP));
     EXPECT_FALSE(s.Visible(IDC_PROGRESS));
     for (int id : kOptionControls) EXPECT_TRUE(s.Enabled(id)) << id;
+    for (int id : FormatBoxes()) EXPECT_TRUE(s.Enabled(id)) << id;
     EXPECT_EQ(s.Enabled(IDC_PREFIX), s.Check(IDC_POLICY_PREFIX) == BST_CHECKED);
     EXPECT_EQ(s.Enabled(IDC_SUFFIX), s.Check(IDC_POLICY_SUFFIX) == BST_CHECKED);
     EXPECT_TRUE(s.Visible(IDC_STATUS_COUNTS));
@@ -207,6 +231,7 @@ void ExpectIdleControls(const DialogSession& s) {
 
 void ExpectRunningControls(const DialogSession& s) {
     for (int id : kOptionControls) EXPECT_FALSE(s.Enabled(id)) << id;
+    for (int id : FormatBoxes()) EXPECT_FALSE(s.Enabled(id)) << id;
     EXPECT_FALSE(s.Enabled(IDC_PREFIX));
     EXPECT_FALSE(s.Enabled(IDC_SUFFIX));
     EXPECT_TRUE(s.Enabled(IDC_START));

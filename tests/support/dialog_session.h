@@ -12,9 +12,13 @@
 #include <vector>
 
 #include "engine/run_types.h"
+#include "platform/framework/dialog_template.h"
 #include "res/resource.h"
 #include "tests/support/temp_dir.h"
 #include "ui/main_dialog.h"
+
+// Template 102, the main window (res/dialog_main.cpp).
+extern const DialogTemplate g_mainDialogTemplate;
 
 namespace testsupport {
 
@@ -32,9 +36,11 @@ inline constexpr COLORREF kOrange = 0x4080FF;
 // namespace-scope initialiser of each test file that needs the runtime.
 bool UseImagingRuntime();
 
-// The five format boxes in the order of the checkbox row.
-inline constexpr int kFormatBoxes[] = {IDC_FORMAT_BMP, IDC_FORMAT_GIF, IDC_FORMAT_JPEG,
-                                       IDC_FORMAT_PNG, IDC_FORMAT_TIFF};
+// The format boxes in the order of the checkbox row, as template 102 places
+// them: those of its controls that select a row of kFormatTable.
+const std::vector<int>& FormatBoxes();
+// Template 102's control of this identifier; the test fails when there is none.
+const DialogItemTemplate& TemplateItem(int id);
 
 // Pumps the event loop until pred holds. When the deadline passes first, the
 // test fails with what it waited for, and false is returned, so that a broken

@@ -6,14 +6,14 @@
 
 #include "tests/support/image_files.h"
 
-namespace gdiptest {
+namespace testsupport {
 bool Convert(const std::vector<std::string>& args);
-}  // namespace gdiptest
+}  // namespace testsupport
 
 namespace testsupport {
 
 bool ConvertImageFile(const std::filesystem::path& in, const std::filesystem::path& out) {
-    return gdiptest::Convert({in.string(), out.string()});
+    return testsupport::Convert({in.string(), out.string()});
 }
 
 }  // namespace testsupport

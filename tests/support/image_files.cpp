@@ -1,3 +1,4 @@
+// Image files for tests: BMP bytes, ImageMagick's conversions, tree checksums.
 #include "tests/support/image_files.h"
 
 #include <gtest/gtest.h>

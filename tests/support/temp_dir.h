@@ -1,6 +1,7 @@
 // A fresh folder for one test, removed with everything in it afterwards.
 #pragma once
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
 
@@ -22,6 +23,12 @@ public:
 private:
     std::filesystem::path m_path;
 };
+
+// An anonymous file for reading and writing, gone once closed: tmpfile() on
+// POSIX; on Windows a file in this process's own folder, since Wine's
+// tmpfile() names its files from a counter of each process, so that test
+// programs run side by side in one prefix took each other's files.
+std::FILE* ScratchFile();
 
 // The drive form of any host path.
 std::u16string WinPathOf(const std::filesystem::path& p);

@@ -13,6 +13,10 @@ TempDir::TempDir() {
     m_path = tmpl;
 }
 
+std::FILE* ScratchFile() {
+    return std::tmpfile();
+}
+
 std::u16string WinPathOf(const std::filesystem::path& p) {
     return win32::FromHostPath(p.string());
 }

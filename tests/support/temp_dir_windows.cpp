@@ -1,4 +1,6 @@
 // Test folders on Windows: real paths, handed to the program as they are.
+#include <atomic>
+#include <cstdio>
 #include <random>
 #include <stdexcept>
 
@@ -18,6 +20,13 @@ TempDir::TempDir() {
         }
     }
     throw std::runtime_error("no fresh test folder");
+}
+
+std::FILE* ScratchFile() {
+    static const TempDir dir;
+    static std::atomic<unsigned> next{0};
+    const std::filesystem::path p = dir.Path() / ("scratch-" + std::to_string(next++));
+    return _wfopen(p.c_str(), L"w+bD");  // D: deleted when closed
 }
 
 std::u16string WinPathOf(const std::filesystem::path& p) {

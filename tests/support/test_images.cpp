@@ -10,7 +10,9 @@
 #include <cstring>
 #include <limits>
 
-namespace testimages {
+#include "tests/support/temp_dir.h"
+
+namespace testsupport {
 
 namespace {
 
@@ -82,7 +84,7 @@ Pixel PixelAt(const gdip::Bitmap& b, std::uint32_t x, std::uint32_t y) {
 }
 
 Bytes Encode(const gdip::Encoder& encoder, const gdip::Bitmap& image, GpStatus* status) {
-    std::FILE* f = std::tmpfile();
+    std::FILE* f = ScratchFile();
     if (f == nullptr) return {};
     const GpStatus s = encoder.Encode(image, f);
     if (status != nullptr) *status = s;
@@ -384,4 +386,4 @@ double Psnr(const gdip::Bitmap& a, const gdip::Bitmap& b) {
     return 10 * std::log10(255.0 * 255.0 / (sum / static_cast<double>(n)));
 }
 
-}  // namespace testimages
+}  // namespace testsupport

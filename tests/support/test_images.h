@@ -10,7 +10,7 @@
 
 #include "platform/gdiplus/runtime/codec.h"
 
-namespace testimages {
+namespace testsupport {
 
 using Bytes = std::vector<std::uint8_t>;
 using Pixel = std::array<std::uint8_t, 4>;
@@ -87,4 +87,4 @@ int MaxDifference(const gdip::Bitmap& a, const gdip::Bitmap& b);
 // PSNR of the colour channels in dB; identical pictures: infinity.
 double Psnr(const gdip::Bitmap& a, const gdip::Bitmap& b);
 
-}  // namespace testimages
+}  // namespace testsupport

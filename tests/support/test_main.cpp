@@ -1,3 +1,4 @@
+// The main of every test program: Google Test, then the framework unless listing.
 #include <gtest/gtest.h>
 
 #include <cstdlib>

@@ -2,6 +2,9 @@
 // edits, and the example lines, as a user clicks and types.
 #include <gtest/gtest.h>
 
+#include <set>
+#include <string>
+
 #include "platform/framework/testing.h"
 #include "tests/support/dialog_session.h"
 #include "tests/support/image_files.h"
@@ -12,51 +15,66 @@ using namespace testsupport;
 
 const bool kRuntime = UseImagingRuntime();
 
-constexpr int kRow[] = {IDC_SELECT_ALL,  IDC_FORMAT_BMP, IDC_FORMAT_GIF,
-                        IDC_FORMAT_JPEG, IDC_FORMAT_PNG, IDC_FORMAT_TIFF};
-
-// The ticks of the row, select-all first, as a string of 0 and 1.
+// The ticks of select-all and the format boxes (in row order) as 0s and 1s.
 std::string Ticks(const DialogSession& s) {
-    std::string t;
-    for (int id : kRow) t += s.Check(id) == BST_CHECKED ? '1' : '0';
+    std::string t(1, s.Check(IDC_SELECT_ALL) == BST_CHECKED ? '1' : '0');
+    for (int id : FormatBoxes()) t += s.Check(id) == BST_CHECKED ? '1' : '0';
     return t;
 }
 
-struct Press {
-    int id;
-    const char* ticksAfter;  // select-all, BMP, GIF, JPEG, PNG, TIFF
-};
-
-struct ClickSequence {
-    const char* title;
-    std::vector<Press> presses;
-};
-
-const ClickSequence kSequences[] = {
-    {"select-all ticks all, and unticks all, also the ones ticked before",
-     {{IDC_SELECT_ALL, "111111"}, {IDC_SELECT_ALL, "000000"}, {IDC_SELECT_ALL, "111111"}}},
-    {"the fifth format ticked by hand ticks select-all",
-     {{IDC_FORMAT_BMP, "010010"},
-      {IDC_FORMAT_GIF, "011010"},
-      {IDC_FORMAT_JPEG, "011110"},
-      {IDC_FORMAT_TIFF, "111111"},
-      {IDC_FORMAT_GIF, "010111"}}},
-    {"unticking BMP under select-all leaves the rest",
-     {{IDC_SELECT_ALL, "111111"}, {IDC_FORMAT_BMP, "001111"}, {IDC_FORMAT_BMP, "111111"}}},
-    {"unticking the only format leaves none",
-     {{IDC_FORMAT_PNG, "000000"}, {IDC_FORMAT_PNG, "000010"}}},
-};
+// The ticks a consistent row shows with these boxes ticked: select-all is
+// ticked exactly when every format is.
+std::string Row(const std::set<int>& ticked) {
+    std::string t(1, ticked.size() == FormatBoxes().size() ? '1' : '0');
+    for (int id : FormatBoxes()) t += ticked.count(id) != 0 ? '1' : '0';
+    return t;
+}
 
 TEST(OptionControls, FormatBoxesAndSelectAllKeepEachOtherConsistent) {
     ScopedHome home(true);
-    for (const ClickSequence& seq : kSequences) {
-        SCOPED_TRACE(seq.title);
+    const std::set<int> all(FormatBoxes().begin(), FormatBoxes().end());
+    {
+        SCOPED_TRACE("select-all ticks all, and unticks all, also the ones ticked before");
         DialogSession s;
-        EXPECT_EQ(Ticks(s), "000010");
-        for (const Press& p : seq.presses) {
-            s.Click(p.id);
-            EXPECT_EQ(Ticks(s), p.ticksAfter) << "after clicking " << p.id;
+        EXPECT_EQ(Ticks(s), Row({IDC_FORMAT_PNG}));
+        for (const std::set<int>& after : {all, std::set<int>{}, all}) {
+            s.Click(IDC_SELECT_ALL);
+            EXPECT_EQ(Ticks(s), Row(after));
         }
+    }
+    {
+        SCOPED_TRACE("the last format ticked by hand ticks select-all, unticking one unticks it");
+        DialogSession s;
+        std::set<int> ticked{IDC_FORMAT_PNG};
+        for (int box : FormatBoxes()) {
+            if (!ticked.insert(box).second) continue;
+            s.Click(box);
+            EXPECT_EQ(Ticks(s), Row(ticked)) << "after ticking " << box;
+        }
+        ticked.erase(FormatBoxes()[1]);
+        s.Click(FormatBoxes()[1]);
+        EXPECT_EQ(Ticks(s), Row(ticked));
+    }
+    {
+        SCOPED_TRACE("unticking one format under select-all leaves the rest");
+        DialogSession s;
+        s.Click(IDC_SELECT_ALL);
+        for (int box : FormatBoxes()) {
+            std::set<int> rest = all;
+            rest.erase(box);
+            s.Click(box);
+            EXPECT_EQ(Ticks(s), Row(rest)) << "after unticking " << box;
+            s.Click(box);
+            EXPECT_EQ(Ticks(s), Row(all)) << "after ticking " << box << " again";
+        }
+    }
+    {
+        SCOPED_TRACE("unticking the only format leaves none");
+        DialogSession s;
+        s.Click(IDC_FORMAT_PNG);
+        EXPECT_EQ(Ticks(s), Row({}));
+        s.Click(IDC_FORMAT_PNG);
+        EXPECT_EQ(Ticks(s), Row({IDC_FORMAT_PNG}));
     }
 }
 
@@ -141,9 +159,9 @@ TEST(OptionControls, NothingCanBeChangedDuringARunAndTheRuleHoldsAfterIt) {
     s.Click(IDC_START);  // paused, so the run waits for us
     ExpectRunningControls(s);
     const std::string ticks = Ticks(s);
-    for (int id : {IDC_SELECT_ALL, IDC_FORMAT_BMP, IDC_FORMAT_PNG, IDC_POLICY_OVERWRITE,
-                   IDC_POLICY_PREFIX, IDC_INCLUDE_SUBFOLDERS})
+    for (int id : {IDC_SELECT_ALL, IDC_POLICY_OVERWRITE, IDC_POLICY_PREFIX, IDC_INCLUDE_SUBFOLDERS})
         s.Click(id);
+    for (int id : FormatBoxes()) s.Click(id);
     s.Type(IDC_SUFFIX, u"changed");
     EXPECT_EQ(Ticks(s), ticks);
     EXPECT_EQ(s.Check(IDC_POLICY_SUFFIX), BST_CHECKED);

@@ -21,12 +21,12 @@ TEST_F(RunControl, WhatStartSetsBeforeTheScanIsOnScreenDuringTheScan) {
     PressStart();
     ASSERT_TRUE(s.WaitForRunEnd());  // leaves both status lines filled
     afx::testing::PumpOnce();
-    const int shown[] = {IDC_STATUS_COUNTS,      IDC_STATUS_MESSAGE, IDC_SOURCE_PATH,
-                         IDC_SAVE_PATH,          IDC_PREFIX,         IDC_SUFFIX,
-                         IDC_INCLUDE_SUBFOLDERS, IDC_SELECT_ALL,     IDC_FORMAT_BMP,
-                         IDC_FORMAT_PNG,         IDC_FORMAT_JPEG,    IDC_FORMAT_GIF,
-                         IDC_FORMAT_TIFF,        IDC_POLICY_PREFIX,  IDC_POLICY_SUFFIX,
-                         IDC_POLICY_OVERWRITE,   IDC_BROWSE_SOURCE,  IDC_BROWSE_SAVE};
+    std::vector<int> shown = {IDC_STATUS_COUNTS,      IDC_STATUS_MESSAGE,   IDC_SOURCE_PATH,
+                              IDC_SAVE_PATH,          IDC_PREFIX,           IDC_SUFFIX,
+                              IDC_INCLUDE_SUBFOLDERS, IDC_SELECT_ALL,       IDC_POLICY_PREFIX,
+                              IDC_POLICY_SUFFIX,      IDC_POLICY_OVERWRITE, IDC_BROWSE_SOURCE,
+                              IDC_BROWSE_SAVE};
+    shown.insert(shown.end(), FormatBoxes().begin(), FormatBoxes().end());
     int searches = 0;
     afx::testing::SetFileFindHook([&](const std::u16string&) {
         if (searches++ > 0) return;

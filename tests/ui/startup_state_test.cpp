@@ -18,7 +18,9 @@
 namespace {
 
 using testsupport::DialogSession;
+using testsupport::FormatBoxes;
 using testsupport::ScopedHome;
+using testsupport::TemplateItem;
 
 const bool kRuntime = testsupport::UseImagingRuntime();
 
@@ -32,17 +34,13 @@ struct ControlStart {
     UINT check;  // BST_* for buttons; ignored (0) for the rest
 };
 
-// Everything but the Open buttons, whose state follows the file system.
+// Everything but the Open buttons, whose state follows the file system, and
+// the format boxes, which the test reads from the template.
 const ControlStart kStartState[] = {
     {IDC_SOURCE_PATH, u"C:\\Pictures\\", true, 0},
     {IDC_BROWSE_SOURCE, u"浏览...", true, 0},
     {IDC_INCLUDE_SUBFOLDERS, u"包含子文件夹", true, BST_CHECKED},
     {IDC_SELECT_ALL, u"全选", true, BST_UNCHECKED},
-    {IDC_FORMAT_BMP, u"BMP", true, BST_UNCHECKED},
-    {IDC_FORMAT_GIF, u"GIF", true, BST_UNCHECKED},
-    {IDC_FORMAT_JPEG, u"JPEG", true, BST_UNCHECKED},
-    {IDC_FORMAT_PNG, u"PNG", true, BST_CHECKED},
-    {IDC_FORMAT_TIFF, u"TIFF", true, BST_UNCHECKED},
     {IDC_SAVE_PATH, u"C:\\ORV_Save\\", true, 0},
     {IDC_BROWSE_SAVE, u"浏览...", true, 0},
     {IDC_POLICY_PREFIX, u"加前缀", true, BST_CHECKED},
@@ -65,21 +63,8 @@ const ControlStart kStartState[] = {
 };
 
 bool IsButton(int id) {
-    switch (id) {
-        case IDC_INCLUDE_SUBFOLDERS:
-        case IDC_SELECT_ALL:
-        case IDC_FORMAT_BMP:
-        case IDC_FORMAT_GIF:
-        case IDC_FORMAT_JPEG:
-        case IDC_FORMAT_PNG:
-        case IDC_FORMAT_TIFF:
-        case IDC_POLICY_PREFIX:
-        case IDC_POLICY_SUFFIX:
-        case IDC_POLICY_OVERWRITE:
-            return true;
-        default:
-            return false;
-    }
+    const ControlKind kind = TemplateItem(id).kind;
+    return kind == ControlKind::CheckBox || kind == ControlKind::RadioButton;
 }
 
 TEST(StartupState, EveryControlAsTheWindowOpens) {
@@ -93,6 +78,14 @@ TEST(StartupState, EveryControlAsTheWindowOpens) {
             EXPECT_EQ(s.Check(c.id), c.check);
         }
         EXPECT_TRUE(s.Visible(c.id));
+    }
+    // The format boxes show their template text; PNG alone is ticked.
+    for (int box : FormatBoxes()) {
+        SCOPED_TRACE(box);
+        EXPECT_EQ(s.Text(box), TemplateItem(box).text);
+        EXPECT_TRUE(s.Enabled(box));
+        EXPECT_EQ(s.Check(box), box == IDC_FORMAT_PNG ? BST_CHECKED : BST_UNCHECKED);
+        EXPECT_TRUE(s.Visible(box));
     }
     EXPECT_FALSE(s.Visible(IDC_PROGRESS));
     EXPECT_EQ(s.Caption(), testsupport::kProductTitle);
@@ -181,34 +174,22 @@ TEST(StartupLook, FontsResolveToTheInstalledSubstitutes) {
     }
 }
 
-struct DluRect {
-    int id;
-    int x, y, cx, cy;
-};
-
-const DluRect kLayout[] = {
-    {IDC_SOURCE_PATH, 53, 111, 314, 12},    {IDC_BROWSE_SOURCE, 369, 111, 30, 13},
-    {IDC_OPEN_SOURCE, 400, 111, 30, 13},    {IDC_FORMAT_TIFF, 248, 182, 34, 11},
-    {IDC_SAVE_PATH, 53, 198, 314, 12},      {IDC_POLICY_SUFFIX, 53, 238, 33, 12},
-    {IDC_START, 146, 328, 71, 20},          {IDC_STOP, 227, 328, 71, 20},
-    {IDC_STATUS_COUNTS, 16, 282, 412, 8},   {IDC_STATUS_MESSAGE, 16, 292, 412, 9},
-    {IDC_BANNER, 11, 53, 424, 45},          {IDC_PROGRESS, 15, 305, 414, 13},
-    {IDC_PREFIX_EXAMPLE, 142, 227, 288, 9}, {IDC_OUTER_FRAME, 7, 44, 431, 311},
-};
-
-// Every control sits where one common scale from dialog units puts it; the
-// scale is taken from the outer frame.
+// Every control of template 102 with an identifier of its own sits where one common scale from
+// dialog units puts it; the scale is taken from the outer frame.
 TEST(StartupLook, ControlsKeepTheTemplateLayout) {
     ScopedHome home(true);
     DialogSession s;
+    const DialogItemTemplate& outer = TemplateItem(IDC_OUTER_FRAME);
     const RECT frame = afx::testing::ControlRect(s.Item(IDC_OUTER_FRAME));
-    const double sx = (frame.right - frame.left) / 431.0;
-    const double sy = (frame.bottom - frame.top) / 311.0;
+    const double sx = double(frame.right - frame.left) / outer.cx;
+    const double sy = double(frame.bottom - frame.top) / outer.cy;
     ASSERT_GT(sx, 1.0);
     ASSERT_GT(sy, 1.0);
-    for (const DluRect& d : kLayout) {
+    for (std::size_t i = 0; i < g_mainDialogTemplate.itemCount; ++i) {
+        const DialogItemTemplate& d = g_mainDialogTemplate.items[i];
+        if (d.id == IDC_STATIC) continue;  // not one control of its own
         SCOPED_TRACE(d.id);
-        const RECT r = afx::testing::ControlRect(s.Item(d.id));
+        const RECT r = afx::testing::ControlRect(s.Item(static_cast<int>(d.id)));
         EXPECT_NEAR(r.left, d.x * sx, 2.0);
         EXPECT_NEAR(r.top, d.y * sy, 2.0);
         EXPECT_NEAR(r.right - r.left, d.cx * sx, 2.0);

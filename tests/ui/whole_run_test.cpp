@@ -72,7 +72,7 @@ TEST_F(WholeRun, EveryInputFormatIsWrittenInAllFiveFormats) {
     for (const KindCase& k : kKinds) src.Write(k.name, MakeImage(k.kind, k.width, k.height));
     const auto before = SnapshotTree(src.Path());
     RunSettings r = Settings();
-    r.formats = {IDC_FORMAT_BMP, IDC_FORMAT_GIF, IDC_FORMAT_JPEG, IDC_FORMAT_PNG, IDC_FORMAT_TIFF};
+    r.formats = FormatBoxes();
     ASSERT_TRUE(RunConversion(s, r));
     EXPECT_EQ(s.Check(IDC_SELECT_ALL), BST_CHECKED);
 
@@ -308,7 +308,7 @@ TEST_F(WholeRun, OverwriteReplacesNoSourceOfTheRun) {
     src.Write("m.GIF", MakeImage(ImageKind::Gif, 5, 4, 3));
     src.Write("m.bmp", MakeBmp(6, 5, 4));
     RunSettings r = Settings();
-    r.formats = {IDC_FORMAT_BMP, IDC_FORMAT_GIF, IDC_FORMAT_JPEG, IDC_FORMAT_PNG, IDC_FORMAT_TIFF};
+    r.formats = FormatBoxes();
     ASSERT_NO_FATAL_FAILURE(RunOverwritingIntoTheSource(r));
     // Refused: k.PNG and k.JPG for both k files, m.GIF for both m files.
     ExpectEnd(4, 4, 4, 14, 20, u"操作部分完成！", kOrange);

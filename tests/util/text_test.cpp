@@ -1,3 +1,4 @@
+// Tests of the shared text and path rules.
 #include "util/text.h"
 
 #include <gtest/gtest.h>

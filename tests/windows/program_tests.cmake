@@ -8,30 +8,19 @@
 # and makes what only a Linux file system holds: names that are not UTF-8,
 # 70,000 hard links, paths beyond 4,095 bytes) and naming_test.cpp (it
 # writes its files under host names made by the Linux path mapping).
-set(S ${PROJECT_SOURCE_DIR}/tests/support)
 set(E ${PROJECT_SOURCE_DIR}/tests/engine)
 set(U ${PROJECT_SOURCE_DIR}/tests/ui)
 
-add_library(orv_windows_test_main STATIC
-  ${S}/test_main.cpp ${S}/temp_dir.cpp ${S}/temp_dir_windows.cpp ${S}/unprivileged_windows.cpp
-  ${S}/scoped_env.cpp ${S}/scoped_env_windows.cpp)
-target_link_libraries(orv_windows_test_main PUBLIC gtest orv_framework orv_win32)
-target_sources(orv_windows_test_main INTERFACE $<TARGET_OBJECTS:orv_res>)
-orv_strict(orv_windows_test_main)
-
-add_executable(tests_engine
+set(ORV_ENGINE_TEST_SOURCES
   ${E}/report_test.cpp
   ${E}/dest_folder_test.cpp
   ${E}/transcode_test.cpp
   ${E}/run_sources_test.cpp)
-target_link_libraries(tests_engine PRIVATE orv_windows_test_main orv_program)
+add_executable(tests_engine ${ORV_ENGINE_TEST_SOURCES})
+target_link_libraries(tests_engine PRIVATE orv_test_support orv_program)
 orv_strict(tests_engine)
 
-add_executable(tests_ui
-  ${S}/dialog_session.cpp
-  ${S}/scoped_home_windows.cpp
-  ${S}/image_files.cpp
-  ${S}/image_convert.cpp
+set(ORV_WINDOW_TEST_SOURCES
   ${U}/whole_run_test.cpp
   ${U}/run_control_test.cpp
   ${U}/options_test.cpp
@@ -39,15 +28,16 @@ add_executable(tests_ui
   ${U}/folders_test.cpp
   ${U}/random_presses_test.cpp
   ${U}/dropped_folders_test.cpp
-  program_windows_test.cpp
-  ${ORV_RESOURCE_SCRIPT})
-target_link_libraries(tests_ui PRIVATE orv_windows_test_main orv_program orv_framework_testing
-                      orv_probe_convert)
+  ${CMAKE_CURRENT_SOURCE_DIR}/program_windows_test.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/idle_timers_test.cpp)
+add_executable(tests_ui ${ORV_WINDOW_TEST_SOURCES}
+               ${PROJECT_SOURCE_DIR}/tests/platform/framework/test_dialog.cpp ${ORV_RESOURCE_SCRIPT})
+target_link_libraries(tests_ui PRIVATE orv_test_support orv_program orv_framework_testing)
 orv_strict(tests_ui)
 
-add_test(NAME WineEngineTests
-  COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/wine-run.sh ${ORV_WINE64} ${CMAKE_BINARY_DIR}/wine-prefix
-          $<TARGET_FILE:tests_engine> --gtest_brief=1)
+orv_add_wine_tests(tests_engine ${CMAKE_CURRENT_SOURCE_DIR}/wine-run.sh
+                   ${CMAKE_BINARY_DIR}/wine-prefix SOURCES ${ORV_ENGINE_TEST_SOURCES})
+
 # Window tests whose expectations hold only on Linux's file system and path
 # mapping: names that differ only in case are two files there
 # (NameClashesFollowThePolicy, OverwriteIntoTheSourceFolderKeepsTheOriginals);
@@ -66,9 +56,29 @@ set(ORV_LINUX_ONLY_WINDOW_TESTS
   Folders.OpenButtonsFollowTheTypedPathWithoutRewritingIt
   DroppedFolders.TheFolderGoesToTheEditItLandsOnOrElseToTheSource
   Keyboard.TabWalksTheTemplateOrderAndEntersTheGroupAtItsCheckedRadio)
-list(JOIN ORV_LINUX_ONLY_WINDOW_TESTS ":" ORV_LINUX_ONLY_WINDOW_TESTS)
-add_test(NAME WineWindowTests
-  COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/wine-window-run.sh ${ORV_WINE64}
-          ${CMAKE_BINARY_DIR}/wine-prefix-windows $<TARGET_FILE:tests_ui> --gtest_brief=1
-          --gtest_filter=-${ORV_LINUX_ONLY_WINDOW_TESTS})
-set_tests_properties(WineEngineTests WineWindowTests PROPERTIES TIMEOUT 900)
+# One entry per window test: each runs on a virtual display of its own, in
+# one of a few Wine prefixes that runs side by side take turns with
+# (wine-window-run.sh).
+orv_add_wine_tests(tests_ui ${CMAKE_CURRENT_SOURCE_DIR}/wine-window-run.sh
+                   ${CMAKE_BINARY_DIR}/wine-prefix-windows PER_TEST
+                   SOURCES ${ORV_WINDOW_TEST_SOURCES} EXCLUDE ${ORV_LINUX_ONLY_WINDOW_TESTS}
+                   ENVIRONMENT ORV_EXPECTED_DPI=96)
+# By far the longest entry under Wine (two minutes of random presses against
+# fifteen seconds on Linux): started first, so that the others run beside it.
+set_tests_properties(Wine.tests_ui.RandomPresses.InvariantsHoldAfterEveryTurnOfTheLoop
+                     PROPERTIES COST 1000)
+# The window as the dialog manager lays it out on a display of 144 dpi (150%):
+# prefixes of their own, whose template is made with LogPixels 144.
+orv_add_wine_test_variant(tests_ui 144dpi ${CMAKE_CURRENT_SOURCE_DIR}/wine-window-run.sh
+                          ${CMAKE_BINARY_DIR}/wine-prefix-windows-144dpi
+                          SOURCES ${ORV_WINDOW_TEST_SOURCES}
+                          SUITES WindowsTemplate WindowsResolution
+                          ENVIRONMENT ORV_WINE_DPI=144 ORV_EXPECTED_DPI=144)
+
+# The setup program: a silent install for the current user, the installed
+# program's window, a silent uninstall that leaves nothing behind, in a prefix
+# made afresh for it.
+add_test(NAME Wine.setup.InstallUninstall
+  COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/installer_test.sh ${ORV_WINE64}
+          ${CMAKE_BINARY_DIR}/wine-prefix-installer ${ORV_SETUP})
+set_tests_properties(Wine.setup.InstallUninstall PROPERTIES TIMEOUT 600)

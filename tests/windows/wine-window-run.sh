@@ -2,13 +2,34 @@
 # Runs a Windows program that opens windows under Wine, on a virtual display
 # of its own, in a Wine prefix of the build folder's own (made on first use):
 #   wine-window-run.sh <wine64> <prefix folder> <program.exe> [arguments...]
-# The prefix gets font substitutes, so that the dialog font and the banner
-# font find the Chinese fonts that the Linux build uses; they are set in this
-# prefix only.
+# Runs started side by side (ctest -j) each take one of a few prefixes
+# <prefix folder>-1, -2, ... and hold it while they run: one wineserver has one
+# foreground window, so two programs with windows in one prefix would take
+# the focus from each other. The prefixes are hard-linked copies of one made
+# on first use (<prefix folder>-template; Wine writes its registry files anew
+# rather than in place), so that only one pays for wineboot. That one gets
+# font substitutes, so that the dialog font and the banner font find the
+# Chinese fonts that the Linux build uses; they are set in these prefixes only.
 set -eu
 wine=$1
-prefix=$2
+base=$2
 shift 2
+slots=${ORV_WINE_WINDOW_SLOTS:-4}
+
+# The first free prefix; when all are taken, wait for the first.
+slot=1
+while :; do
+  exec 8>"$base-$slot.slot"
+  if flock -n 8; then break; fi
+  if [ "$slot" -ge "$slots" ]; then
+    exec 8>"$base-1.slot"
+    flock 8
+    slot=1
+    break
+  fi
+  slot=$((slot + 1))
+done
+prefix=$base-template
 . "$(dirname "$0")/wine-prefix.sh"
 
 substitute_fonts() {
@@ -17,6 +38,33 @@ substitute_fonts() {
     "$wine" reg add "$key" /v "$face" /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1
   done
   "$wine" reg add "$key" /v "楷体_GB2312" /d "AR PL UKai CN" /f >/dev/null 2>&1
+  if [ -n "${ORV_WINE_DPI:-}" ]; then
+    "$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$ORV_WINE_DPI" \
+      /f >/dev/null 2>&1
+  fi
 }
+
+# Xvfb picks a free display itself and writes its number (-displayfd), so
+# that servers started side by side never race for one. -noreset: a server
+# that resets when its last client leaves drops a program connecting then.
+fifo=$(mktemp -u)
+mkfifo "$fifo"
+Xvfb -displayfd 9 -screen 0 1280x1024x24 -nolisten tcp -noreset 9>"$fifo" 8>&- 2>/dev/null &
+xvfb=$!
+trap 'kill "$xvfb" 2>/dev/null; rm -f "$fifo"' EXIT
+read -r display <"$fifo"
+export DISPLAY=":$display"
+unset WAYLAND_DISPLAY
+
 prepare_prefix .fonts-substituted substitute_fonts
-exec xvfb-run -a -s "-screen 0 1280x1024x24" "$wine" "$@"
+prefix=$base-$slot
+export WINEPREFIX="$prefix"
+if [ ! -f "$prefix/.fonts-substituted" ]; then
+  rm -rf "$prefix"
+  cp -al "$base-template" "$prefix"
+fi
+status=0
+# The slot is held by this script alone: a wineserver started now outlives
+# the program by a few seconds and must not keep it.
+"$wine" "$@" 8>&- || status=$?
+exit "$status"

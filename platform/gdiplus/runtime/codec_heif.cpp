@@ -162,8 +162,11 @@ private:
         }
         heif_color_profile_nclx* nclx = nullptr;
         if (heif_image_handle_get_nclx_color_profile(handle, &nclx).code != heif_error_Ok ||
-            nclx == nullptr)
+            nclx == nullptr) {
+            // libheif may have allocated the profile before it refused its values.
+            heif_nclx_color_profile_free(nclx);
             return icc;
+        }
         const int primaries = nclx->color_primaries, transfer = nclx->transfer_characteristics;
         // BT.709 primaries with an sRGB-like transfer are sRGB: no profile is made.
         const bool srgb = primaries == 1 && (transfer == 1 || transfer == 2 || transfer == 6 ||

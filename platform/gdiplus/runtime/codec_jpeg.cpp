@@ -203,9 +203,13 @@ bool AllCoefficientsRefined(const jpeg_decompress_struct& cinfo) {
 // component. A progressive file that stops between scans has every row, but
 // coarser than written; encoders refine every coefficient to the last bit,
 // so one that is not is a cut file, whether or not its end marker was put back.
-bool RowsIncomplete(const jpeg_decompress_struct& cinfo, const JpegErrors& errors) {
+// Called once every row is out (the whole input has been read by then), and
+// in place of jpeg_finish_decompress: its coefficient state is freed there.
+bool FinishAndCheck(jpeg_decompress_struct& cinfo, const JpegErrors& errors) {
+    const bool refined = AllCoefficientsRefined(cinfo);
+    jpeg_finish_decompress(&cinfo);
     const unsigned allComponents = (1u << cinfo.num_components) - 1;
-    return errors.componentsSeen != allComponents || !AllCoefficientsRefined(cinfo);
+    return errors.componentsSeen == allComponents && refined;
 }
 
 // ---- a big baseline picture in two parts, side by side -------------------
@@ -239,8 +243,7 @@ bool ReadPart(jpeg_decompress_struct& cinfo, JpegErrors& errors, std::span<const
     ReadRows(cinfo, out, {}, end);
     if (cinfo.output_scanline != end || errors.warned) return false;
     if (end < cinfo.output_height) return true;
-    jpeg_finish_decompress(&cinfo);
-    return !errors.warned && !RowsIncomplete(cinfo, errors);
+    return FinishAndCheck(cinfo, errors) && !errors.warned;
 }
 
 bool ReadPartWithOwnDecompressor(std::span<const std::uint8_t> file, JDIMENSION first,
@@ -301,8 +304,7 @@ GpStatus DecodeJpeg(jpeg_decompress_struct& cinfo, JpegErrors& errors,
     if (cmykData) cmyk.resize(std::size_t{out.width} * 4 * kRowsPerCall);  // may throw: caller
     ReadRows(cinfo, out, cmyk, cinfo.output_height, found.cmyk.get());
     if (cinfo.output_scanline < cinfo.output_height) return kDamaged;
-    jpeg_finish_decompress(&cinfo);
-    return RowsIncomplete(cinfo, errors) ? kDamaged : Ok;
+    return FinishAndCheck(cinfo, errors) ? Ok : kDamaged;
 }
 
 bool SniffJpeg(std::span<const std::uint8_t> head) {

@@ -1,3 +1,4 @@
+// Walks the blocks of a raw deflate stream to find its last block and its end.
 #include "deflate_walk.h"
 
 #include <array>

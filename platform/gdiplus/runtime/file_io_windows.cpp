@@ -11,6 +11,7 @@
 #include "file_io.h"
 #include "file_io_common.h"
 #include "platform/gdiplus/save_temporary.h"
+#include "platform/win32/windows/long_path.h"
 
 namespace gdip::fileio {
 
@@ -104,6 +105,14 @@ std::wstring FullPath(const std::wstring& path) {
     return full;
 }
 
+// The path as the file system takes it at any length: a long one in its
+// verbatim form (long_path.h), made from its full form; any other as written.
+std::wstring Long(const std::wstring& path) {
+    const std::wstring full = FullPath(path);
+    const std::wstring verbatim = win32::VerbatimForm<wchar_t>(full);
+    return verbatim.empty() ? path : verbatim;
+}
+
 // The volume and ID of an open file; the 128-bit ID where the file system
 // has one (ReFS), the classic 64-bit index otherwise.
 bool IdentityOf(HANDLE h, FileIdentity& id) {
@@ -128,16 +137,25 @@ bool IdentityOf(HANDLE h, FileIdentity& id) {
 // Opens anything by name without asking for access, folders included, only
 // to learn what it is.
 HANDLE OpenForIdentity(const std::wstring& path) {
-    return CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    return CreateFileW(Long(path).c_str(), 0,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
+
+// The most one ReadFile call is asked for. Its count is a DWORD, so a file
+// over 4 GiB needs several calls anyway, and one request of many megabytes to
+// a file on a network share can fail for lack of system resources
+// (ERROR_NO_SYSTEM_RESOURCES) where smaller ones succeed. The writers need no
+// such bound: they hand the C runtime pieces of fixed geometry (PNG
+// segments, GIF bands, TIFF strips, BMP row batches) of at most a few MiB.
+constexpr std::size_t kReadChunk = std::size_t{16} << 20;
 
 // Reads bytes [from, bytes.size()); the vector ends where the file did.
 Outcome ReadRange(HANDLE h, std::size_t from, std::vector<std::uint8_t>& bytes) {
     std::size_t done = from;
     while (done < bytes.size()) {
         const DWORD chunk =
-            static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+            static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, kReadChunk));
         DWORD n = 0;
         if (!ReadFile(h, bytes.data() + done, chunk, &n, nullptr)) return Outcome::Failed;
         if (n == 0) break;  // the file shrank meanwhile: take what is there
@@ -191,7 +209,7 @@ bool LockTemporary(HANDLE h) {
 void RemoveLeftoverTemporaries(const std::wstring& folder) {
     const std::wstring end(kSaveTemporaryEnd.begin(), kSaveTemporaryEnd.end());
     WIN32_FIND_DATAW found{};
-    HANDLE search = FindFirstFileW((folder + L".*" + end).c_str(), &found);
+    HANDLE search = FindFirstFileW(Long(folder + L".*" + end).c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return;
     do {
         if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
@@ -199,7 +217,7 @@ void RemoveLeftoverTemporaries(const std::wstring& folder) {
             continue;
         // While its save writes it, the writer's handle shares no deletion,
         // so this open fails; afterwards the lock tells.
-        Handle h(CreateFileW((folder + found.cFileName).c_str(), GENERIC_READ | DELETE,
+        Handle h(CreateFileW(Long(folder + found.cFileName).c_str(), GENERIC_READ | DELETE,
                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
         if (!h.Valid() || !LockTemporary(h.Get())) continue;
@@ -228,10 +246,10 @@ Handle CreateTemporary(const Target& target, std::wstring& temporary, HANDLE& lo
         std::wstring tag;
         for (std::size_t i = 0; i < kSaveTemporaryRandom; ++i) tag += letters[random() % 62];
         temporary = target.folder + L"." + target.leaf.substr(0, kRoom) + L"." + tag + end;
-        Handle h(CreateFileW(temporary.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                             FILE_ATTRIBUTE_HIDDEN, nullptr));
+        Handle h(CreateFileW(Long(temporary).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                             CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr));
         if (h.Valid()) {
-            lock = CreateFileW(temporary.c_str(), GENERIC_READ,
+            lock = CreateFileW(Long(temporary).c_str(), GENERIC_READ,
                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
             // A file system without locks leaves it unlocked: no save removes it then.
@@ -264,7 +282,7 @@ void Prepare() {}
 Outcome ReadWholeFile(std::u16string_view path, std::uint64_t maxBytes, const HeadCheck& wanted,
                       std::vector<std::uint8_t>& bytes, FileIdentity& identity) {
     // A folder cannot be opened this way (access denied), as a picture it is not.
-    Handle h(CreateFileW(Wide(path).c_str(), GENERIC_READ,
+    Handle h(CreateFileW(Long(Wide(path)).c_str(), GENERIC_READ,
                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                          OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!h.Valid()) return OutcomeOfError(GetLastError());
@@ -300,7 +318,7 @@ Outcome WriteReplacing(std::u16string_view path, const FileIdentity& source, Exi
             return Outcome::IsSource;
     }
     if (ResolvedTargetKey(target) == source.resolvedPath) return Outcome::IsSource;
-    const DWORD attributes = GetFileAttributesW(target.path.c_str());
+    const DWORD attributes = GetFileAttributesW(Long(target.path).c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
         !(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return Outcome::AccessDenied;
@@ -314,20 +332,21 @@ Outcome WriteReplacing(std::u16string_view path, const FileIdentity& source, Exi
     if (!h.Valid()) return OutcomeOfWriteError(error);
     Outcome outcome = WriteTemporary(h, write);
     // The finished file is an ordinary one; only the temporary was hidden.
-    if (outcome == Outcome::Ok && !SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_NORMAL))
+    if (outcome == Outcome::Ok &&
+        !SetFileAttributesW(Long(temporary).c_str(), FILE_ATTRIBUTE_NORMAL))
         outcome = Outcome::Failed;
     // Without MOVEFILE_REPLACE_EXISTING the move gives the name only while it
     // is free, in the one step that makes the file visible.
     const DWORD replace = onTaken == Existing::Replace ? MOVEFILE_REPLACE_EXISTING : 0;
-    if (outcome == Outcome::Ok &&
-        !MoveFileExW(temporary.c_str(), target.path.c_str(), replace | MOVEFILE_WRITE_THROUGH)) {
+    if (outcome == Outcome::Ok && !MoveFileExW(Long(temporary).c_str(), Long(target.path).c_str(),
+                                               replace | MOVEFILE_WRITE_THROUGH)) {
         error = GetLastError();
         outcome = onTaken == Existing::Keep &&
                           (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)
                       ? Outcome::NameTaken
                       : OutcomeOfWriteError(error);
     }
-    if (outcome != Outcome::Ok) DeleteFileW(temporary.c_str());
+    if (outcome != Outcome::Ok) DeleteFileW(Long(temporary).c_str());
     return outcome;
 }
 

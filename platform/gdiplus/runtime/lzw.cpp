@@ -1,3 +1,4 @@
+// LZW for GIF and TIFF: the hashed string table and the two bit orders.
 #include "lzw.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// ParallelFor and ParallelInOrder: threads that live for one call only.
 #include "parallel.h"
 
 #include <algorithm>

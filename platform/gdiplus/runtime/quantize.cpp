@@ -1,3 +1,4 @@
+// The GIF palette from a colour histogram, and error diffusion in bands.
 #include "quantize.h"
 
 #include <algorithm>

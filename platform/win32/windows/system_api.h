@@ -55,6 +55,11 @@ struct BITMAPINFOHEADER {
     DWORD biClrImportant;
 };
 
+struct SIZE {
+    LONG cx;
+    LONG cy;
+};
+
 struct DROPFILES {
     DWORD pFiles;
     POINT pt;
@@ -69,6 +74,10 @@ using HGDIOBJ = void*;
 // Window messages and their parts.
 constexpr UINT WM_NULL = 0x0000;
 constexpr UINT WM_DESTROY = 0x0002;
+constexpr UINT WM_QUIT = 0x0012;
+constexpr UINT WM_ENTERIDLE = 0x0121;
+constexpr UINT WM_ENTERMENULOOP = 0x0211;
+constexpr UINT WM_ENTERSIZEMOVE = 0x0231;
 constexpr UINT WM_SETFONT = 0x0030;
 constexpr UINT WM_GETICON = 0x007F;
 constexpr UINT WM_SETICON = 0x0080;
@@ -99,6 +108,7 @@ constexpr UINT EM_SETSEL = 0x00B1;
 constexpr WPARAM SC_CLOSE = 0xF060;
 constexpr WPARAM MK_LBUTTON = 0x0001;
 constexpr UINT PM_REMOVE = 0x0001;
+constexpr UINT PM_NOYIELD = 0x0002;
 constexpr UINT QS_ALLINPUT = 0x04FF;
 constexpr UINT GA_ROOT = 2;
 constexpr int GWL_EXSTYLE = -20;
@@ -122,12 +132,16 @@ constexpr int VK_DELETE = 0x2E;
 constexpr int DWLP_MSGRESULT = 0;
 constexpr int DWLP_USER = 16;  // 64-bit layout
 constexpr int GWL_STYLE = -16;
+constexpr UINT GW_CHILD = 5;
+constexpr LONG_PTR BS_TYPEMASK = 0x0F;
+constexpr LONG_PTR BS_GROUPBOX = 0x07;
 constexpr UINT ICC_PROGRESS_CLASS = 0x0020;
 constexpr UINT ICC_STANDARD_CLASSES = 0x4000;
 constexpr int COLOR_BTNFACE = 15;
 constexpr int LOGPIXELSY = 90;
 
 constexpr DWORD COINIT_APARTMENTTHREADED = 0x2;
+constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFF;
 
 extern "C" {
 
@@ -151,6 +165,7 @@ DWORD GetFinalPathNameByHandleW(HANDLE hFile, LPWSTR lpszFilePath, DWORD cchFile
                                 DWORD dwFlags);
 void SetLastError(DWORD dwErrCode);
 int MulDiv(int nNumber, int nNumerator, int nDenominator);
+DWORD GetTickCount();
 
 HANDLE GlobalAlloc(UINT uFlags, std::size_t dwBytes);
 LPVOID GlobalLock(HANDLE hMem);
@@ -241,7 +256,12 @@ HWND GetAncestor(HWND hwnd, UINT gaFlags);
 BOOL GetKeyboardState(BYTE* lpKeyState);
 BOOL MapDialogRect(HWND hDlg, RECT* lpRect);
 int GetClassNameW(HWND hWnd, LPWSTR lpClassName, int nMaxCount);
+void* GetThreadDpiAwarenessContext();
+int GetAwarenessFromDpiAwarenessContext(void* value);
 BOOL SetKeyboardState(BYTE* lpKeyState);
+
+// uxtheme
+HRESULT SetWindowTheme(HWND hwnd, LPCWSTR pszSubAppName, LPCWSTR pszSubIdList);
 
 // gdi32
 COLORREF SetTextColor(HDC hdc, COLORREF color);
@@ -258,6 +278,8 @@ HGDIOBJ CreateDIBSection(HDC hdc, const BITMAPINFOHEADER* pbmi, UINT usage, void
                          HANDLE hSection, DWORD offset);
 BOOL BitBlt(HDC hdc, int x, int y, int cx, int cy, HDC hdcSrc, int x1, int y1, DWORD rop);
 int GetTextFaceW(HDC hdc, int c, LPWSTR lpName);
+int GetObjectW(HGDIOBJ h, int c, LPVOID pv);
+BOOL GetTextExtentPoint32W(HDC hdc, LPCWSTR lpString, int c, SIZE* psizl);
 
 }  // extern "C"
 

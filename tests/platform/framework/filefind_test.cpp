@@ -1,3 +1,4 @@
+// Tests of CFileFind over real folders.
 #include "platform/framework/filefind.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// The recording dialog of the framework tests: its message table and handlers.
 #include "test_dialog.h"
 
 #include <algorithm>

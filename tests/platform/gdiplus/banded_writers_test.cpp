@@ -7,12 +7,12 @@
 
 #include <set>
 
-#include "gdip_test_files.h"
+#include "tests/support/runtime_files.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
-using gdiptest::Bytes;
+using testsupport::Bytes;
 
 gdip::Bitmap Decode(const gdip::CodecDescriptor& codec, const Bytes& file) {
     gdip::Bitmap out;
@@ -24,8 +24,8 @@ gdip::Bitmap Decode(const gdip::CodecDescriptor& codec, const Bytes& file) {
 gdip::Bitmap DecodeElsewhere(const Bytes& file, const std::string& extension) {
     testsupport::TempDir dir;
     const auto path = dir.Path() / ("picture." + extension);
-    gdiptest::WriteBytes(path, file);
-    return gdiptest::DecodeWithConvert(path);
+    testsupport::WriteBytes(path, file);
+    return testsupport::DecodeWithConvert(path);
 }
 
 // Squared error of the 3x3 local means (the colour seen at viewing
@@ -57,24 +57,24 @@ TEST(BandedWriters, LosslessFilesReadBackExactlyAcrossBands) {
     // ahead of the one being written).
     for (const bool alpha : {false, true}) {
         SCOPED_TRACE(alpha ? "with alpha" : "opaque");
-        const gdip::Bitmap src = testimages::Pattern(700, 1600, alpha);
+        const gdip::Bitmap src = testsupport::Pattern(700, 1600, alpha);
         for (const auto* codec : {&gdip::kPngCodec, &gdip::kTiffCodec}) {
-            const Bytes file = testimages::Encode(*codec->makeEncoder(), src);
+            const Bytes file = testsupport::Encode(*codec->makeEncoder(), src);
             EXPECT_EQ(Decode(*codec, file).rgba, src.rgba) << codec->name;
             const gdip::Bitmap other = DecodeElsewhere(file, std::string(codec->name));
             if (other.width == 0) continue;  // no ImageMagick
-            EXPECT_EQ(testimages::MaxDifference(other, src), 0) << codec->name;
+            EXPECT_EQ(testsupport::MaxDifference(other, src), 0) << codec->name;
         }
     }
     // A GIF of few colours is exact, whatever its bands' codes look like.
-    gdip::Bitmap few = testimages::Pattern(333, 1100, false);
+    gdip::Bitmap few = testsupport::Pattern(333, 1100, false);
     for (std::size_t i = 0; i < few.rgba.size(); ++i)
         if (i % 4 != 3) few.rgba[i] &= 0xC0;
-    const Bytes gif = testimages::Encode(*gdip::kGifCodec.makeEncoder(), few);
+    const Bytes gif = testsupport::Encode(*gdip::kGifCodec.makeEncoder(), few);
     EXPECT_EQ(Decode(gdip::kGifCodec, gif).rgba, few.rgba);
     const gdip::Bitmap other = DecodeElsewhere(gif, "gif");
     if (other.width != 0) {
-        EXPECT_EQ(testimages::MaxDifference(other, few), 0);
+        EXPECT_EQ(testsupport::MaxDifference(other, few), 0);
     }
 }
 
@@ -100,7 +100,7 @@ std::set<int> FilterTypes(const Bytes& png, std::uint32_t width, std::uint32_t h
 
 TEST(BandedWriters, PngRowsTakeEachFilterAndReadBack) {
     // Noise; then the same noise row repeated (Up's case); then smooth rows.
-    gdip::Bitmap src = testimages::Pattern(300, 300, false);
+    gdip::Bitmap src = testsupport::Pattern(300, 300, false);
     std::uint32_t state = 5;
     for (std::uint32_t y = 0; y < 300; ++y)
         for (std::uint32_t x = 0; x < 300 * 4; ++x) {
@@ -113,16 +113,16 @@ TEST(BandedWriters, PngRowsTakeEachFilterAndReadBack) {
             else
                 v = static_cast<std::uint8_t>(x / 4 + (y % 7) * (x % 4));
         }
-    const Bytes file = testimages::Encode(*gdip::kPngCodec.makeEncoder(), src);
+    const Bytes file = testsupport::Encode(*gdip::kPngCodec.makeEncoder(), src);
     EXPECT_EQ(Decode(gdip::kPngCodec, file).rgba, src.rgba);
     EXPECT_GE(FilterTypes(file, 300, 300).size(), 3u);
 }
 
 TEST(BandedWriters, GifDiffusionShowsNoSeamAndNoBanding) {
     // Bands of 256 rows: boundaries at 256, 512 and 768.
-    const gdip::Bitmap smooth = testimages::Smooth(600, 1024);
+    const gdip::Bitmap smooth = testsupport::Smooth(600, 1024);
     const gdip::Bitmap back =
-        Decode(gdip::kGifCodec, testimages::Encode(*gdip::kGifCodec.makeEncoder(), smooth));
+        Decode(gdip::kGifCodec, testsupport::Encode(*gdip::kGifCodec.makeEncoder(), smooth));
     ASSERT_EQ(back.height, smooth.height);
     const std::vector<double> rows = LocalMeanErrorByRow(smooth, back);
     const double overall = Mean(rows, 1, rows.size() - 1);
@@ -140,7 +140,7 @@ TEST(BandedWriters, GifDiffusionShowsNoSeamAndNoBanding) {
             p[3] = 255;
         }
     const gdip::Bitmap banded =
-        Decode(gdip::kGifCodec, testimages::Encode(*gdip::kGifCodec.makeEncoder(), gradient));
+        Decode(gdip::kGifCodec, testsupport::Encode(*gdip::kGifCodec.makeEncoder(), gradient));
     ASSERT_EQ(banded.height, 256u);
     const std::vector<double> g = LocalMeanErrorByRow(gradient, banded);
     EXPECT_LE(Mean(g, 1, g.size() - 1), 2.1);

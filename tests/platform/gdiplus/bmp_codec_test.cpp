@@ -2,12 +2,12 @@
 // byte and against ImageMagick, which writes and reads the same format.
 #include <gtest/gtest.h>
 
-#include "gdip_test_files.h"
+#include "tests/support/runtime_files.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
-using gdiptest::Bytes;
+using testsupport::Bytes;
 
 void Put16(Bytes& b, std::size_t at, std::uint32_t v) {
     b[at] = static_cast<std::uint8_t>(v);
@@ -46,7 +46,7 @@ Bytes HandMadeBmp(std::int32_t width, std::int32_t height, int bpp, std::uint32_
 gdip::Bitmap Decode(const Bytes& file, GpStatus expected = Ok) {
     gdip::Bitmap out;
     std::string printed;
-    EXPECT_EQ(gdiptest::DecodeWatched(*gdip::kBmpCodec.makeDecoder(), file, out, printed),
+    EXPECT_EQ(testsupport::DecodeWatched(*gdip::kBmpCodec.makeDecoder(), file, out, printed),
               expected);
     EXPECT_EQ(printed, "");
     return out;
@@ -70,27 +70,27 @@ TEST(BmpCodec, RoundTripKeepsEveryPixelAndWritesTheDocumentedLayout) {
                                   {7, 3, true},
                                   {64, 33, true}}) {
         SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h) + (c.alpha ? " alpha" : ""));
-        const gdip::Bitmap source = testimages::Pattern(c.w, c.h, c.alpha);
-        const Bytes file = testimages::Encode(*gdip::kBmpCodec.makeEncoder(), source);
+        const gdip::Bitmap source = testsupport::Pattern(c.w, c.h, c.alpha);
+        const Bytes file = testsupport::Encode(*gdip::kBmpCodec.makeEncoder(), source);
         ASSERT_GT(file.size(), 54u);
         EXPECT_EQ(Get32(file, 2), file.size());
         EXPECT_EQ(Get32(file, 14), c.alpha ? 108u : 40u);
         EXPECT_EQ(file[28], c.alpha ? 32 : 24);
         EXPECT_EQ(Get32(file, 22), c.h);  // positive: bottom-up
         const gdip::Bitmap back = Decode(file);
-        EXPECT_EQ(testimages::MaxDifference(source, back), 0);
+        EXPECT_EQ(testsupport::MaxDifference(source, back), 0);
         EXPECT_EQ(back.hasAlpha, c.alpha);
     }
 }
 
 TEST(BmpCodec, ImageMagickReadsOurFilesAsWeMeantThem) {
-    if (!gdiptest::HaveConvert()) GTEST_SKIP() << "ImageMagick's convert is not available";
+    if (!testsupport::HaveConvert()) GTEST_SKIP() << "ImageMagick's convert is not available";
     testsupport::TempDir dir;
     for (const RoundTripCase c : {RoundTripCase{7, 3, false}, {33, 17, false}, {7, 3, true}}) {
-        const gdip::Bitmap source = testimages::Pattern(c.w, c.h, c.alpha);
+        const gdip::Bitmap source = testsupport::Pattern(c.w, c.h, c.alpha);
         const auto path = dir.Path() / "ours.bmp";
-        gdiptest::WriteBytes(path, testimages::Encode(*gdip::kBmpCodec.makeEncoder(), source));
-        EXPECT_EQ(testimages::MaxDifference(gdiptest::DecodeWithConvert(path), source), 0)
+        testsupport::WriteBytes(path, testsupport::Encode(*gdip::kBmpCodec.makeEncoder(), source));
+        EXPECT_EQ(testsupport::MaxDifference(testsupport::DecodeWithConvert(path), source), 0)
             << c.w << "x" << c.h;
     }
 }
@@ -107,7 +107,7 @@ struct ThirdPartyCase {
 };
 
 TEST(BmpCodec, ReadsWhatImageMagickWritesInEveryVariant) {
-    if (!gdiptest::HaveConvert()) GTEST_SKIP() << "ImageMagick's convert is not available";
+    if (!testsupport::HaveConvert()) GTEST_SKIP() << "ImageMagick's convert is not available";
     const std::vector<ThirdPartyCase> cases = {
         {"INFO 24-bit", {}, "BMP3:", false, 40, 24, 0},
         {"OS/2 24-bit", {}, "BMP2:", false, 12, 24, 0},
@@ -155,20 +155,21 @@ TEST(BmpCodec, ReadsWhatImageMagickWritesInEveryVariant) {
     const auto source = dir.Path() / "source.pam";
     for (const ThirdPartyCase& c : cases) {
         SCOPED_TRACE(c.name);
-        gdiptest::WritePam(source, testimages::Pattern(37, 21, c.alphaSource));
+        testsupport::WritePam(source, testsupport::Pattern(37, 21, c.alphaSource));
         const auto made = dir.Path() / "made.bmp";
         std::vector<std::string> args{source.string()};
         args.insert(args.end(), c.options.begin(), c.options.end());
         args.push_back(c.prefix + made.string());
-        ASSERT_TRUE(gdiptest::Convert(args));
-        const Bytes file = gdiptest::ReadBytes(made);
+        ASSERT_TRUE(testsupport::Convert(args));
+        const Bytes file = testsupport::ReadBytes(made);
         ASSERT_EQ(Get32(file, 14), c.headerSize);
         ASSERT_EQ(file[c.headerSize == 12 ? 24 : 28], c.bpp);
         if (c.headerSize != 12) {
             ASSERT_EQ(Get32(file, 30), c.compression);
         }
         const gdip::Bitmap ours = Decode(file);
-        EXPECT_LE(testimages::MaxDifference(ours, gdiptest::DecodeWithConvert(made)), c.tolerance);
+        EXPECT_LE(testsupport::MaxDifference(ours, testsupport::DecodeWithConvert(made)),
+                  c.tolerance);
         EXPECT_EQ(ours.hasAlpha, c.alphaSource);
     }
 }
@@ -222,8 +223,8 @@ TEST(BmpCodec, RunLengthFilesWithRunsAbsoluteRunsDeltasAndEnds) {
 }
 
 TEST(BmpCodec, TopDownRowsReadInFileOrder) {
-    const gdip::Bitmap source = testimages::Pattern(5, 4, false);
-    Bytes file = testimages::Encode(*gdip::kBmpCodec.makeEncoder(), source);
+    const gdip::Bitmap source = testsupport::Pattern(5, 4, false);
+    Bytes file = testsupport::Encode(*gdip::kBmpCodec.makeEncoder(), source);
     const std::size_t offset = Get32(file, 10), stride = 16;
     Bytes flipped(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(offset));
     for (std::size_t row = 4; row-- > 0;)
@@ -231,7 +232,7 @@ TEST(BmpCodec, TopDownRowsReadInFileOrder) {
                        file.begin() + static_cast<std::ptrdiff_t>(offset + row * stride),
                        file.begin() + static_cast<std::ptrdiff_t>(offset + (row + 1) * stride));
     Put32(flipped, 22, static_cast<std::uint32_t>(-4));
-    EXPECT_EQ(testimages::MaxDifference(Decode(flipped), source), 0);
+    EXPECT_EQ(testsupport::MaxDifference(Decode(flipped), source), 0);
 }
 
 // In a 32-bit file without masks the fourth byte is usually padding: all

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace gdiptest {
+namespace testsupport {
 
 // As host_program_windows.h declares it; the test headers' Windows-like
 // types clash with <windows.h>.
@@ -77,4 +77,4 @@ bool ModuleLoaded(const std::string& name) {
     return GetModuleHandleW(std::filesystem::path(name).wstring().c_str()) != nullptr;
 }
 
-}  // namespace gdiptest
+}  // namespace testsupport

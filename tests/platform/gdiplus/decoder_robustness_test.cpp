@@ -2,11 +2,11 @@
 // (damaged, cut and oversized files: hostile_input_test.cpp).
 #include <gtest/gtest.h>
 
-#include "gdip_test_files.h"
+#include "tests/support/runtime_files.h"
 
 namespace {
 
-using gdiptest::Bytes;
+using testsupport::Bytes;
 
 TEST(DecoderRobustness, BudgetIsAtMostAGibibyteAndCountsFourBytesAPixel) {
     const std::uint64_t budget = gdip::PixelBudgetBytes();
@@ -26,13 +26,13 @@ TEST(DecoderRobustness, BudgetIsAtMostAGibibyteAndCountsFourBytesAPixel) {
 }
 
 TEST(DecoderRobustness, FormatIsChosenByContent) {
-    const gdip::Bitmap image = testimages::Pattern(9, 5, false);
+    const gdip::Bitmap image = testsupport::Pattern(9, 5, false);
     for (const gdip::CodecDescriptor* codec : gdip::Codecs()) {
         if (codec->makeEncoder == nullptr) continue;
         SCOPED_TRACE(codec->name);
         const auto encoder = codec->makeEncoder();
         ASSERT_NE(encoder, nullptr);
-        const Bytes file = testimages::Encode(*encoder, image);
+        const Bytes file = testsupport::Encode(*encoder, image);
         const gdip::Decoder* decoder = gdip::DecoderFor(file);
         ASSERT_NE(decoder, nullptr);
         gdip::Bitmap out;

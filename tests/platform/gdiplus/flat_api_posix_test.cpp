@@ -9,21 +9,21 @@
 #include <csignal>
 #include <fstream>
 
-#include "flat_api_fixture.h"
 #include "platform/gdiplus/runtime/file_io.h"
 #include "platform/gdiplus/runtime/file_io_testing.h"
 #include "platform/gdiplus/save_temporary.h"
+#include "tests/support/flat_api_fixture.h"
 #include "tests/support/unprivileged.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using flatapitest::FlatApi;
-using gdiptest::Bytes;
+using testsupport::Bytes;
+using testsupport::FlatApi;
 
 // Writes the picture as a BMP at p; returns p.
 fs::path WriteBmp(const fs::path& p, const gdip::Bitmap& picture) {
-    gdiptest::WriteBytes(p, testimages::Encode(*gdip::kBmpCodec.makeEncoder(), picture));
+    testsupport::WriteBytes(p, testsupport::Encode(*gdip::kBmpCodec.makeEncoder(), picture));
     return p;
 }
 
@@ -53,7 +53,7 @@ TEST_F(FlatApi, LargeFileThatIsNoPictureIsNotReadWhole) {
     EXPECT_LT(BytesRead() - before, std::uint64_t{1} << 20);
 
     GpImage* image =
-        Load(WriteBmp(m_dir.Path() / "large.bmp", testimages::Pattern(400, 300, false)));
+        Load(WriteBmp(m_dir.Path() / "large.bmp", testsupport::Pattern(400, 300, false)));
     UINT w = 0, h = 0;
     EXPECT_EQ(GdipGetImageWidth(image, &w), Ok);
     EXPECT_EQ(GdipGetImageHeight(image, &h), Ok);
@@ -64,10 +64,10 @@ TEST_F(FlatApi, LargeFileThatIsNoPictureIsNotReadWhole) {
 TEST_F(FlatApi, SavingOverALinkToTheSourceIsRefused) {
     const fs::path source = WritePng("photo.png");
     fs::create_symlink(source, m_dir.Path() / "soft.png");
-    const Bytes original = gdiptest::ReadBytes(source);
+    const Bytes original = testsupport::ReadBytes(source);
     GpImage* image = Load(source);
     EXPECT_EQ(Save(image, m_dir.Path() / "soft.png", u"image/bmp"), Win32Error);
-    EXPECT_EQ(gdiptest::ReadBytes(source), original);
+    EXPECT_EQ(testsupport::ReadBytes(source), original);
     EXPECT_EQ(GdipDisposeImage(image), Ok);
 }
 
@@ -87,7 +87,7 @@ TEST_F(FlatApi, SaveReplacesAFileAndGivesNewFilesTheUsualMode) {
     ASSERT_EQ(Save(image, existing), Ok);
     ASSERT_EQ(stat(existing.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0604u);
-    EXPECT_EQ(gdiptest::ReadBytes(existing), gdiptest::ReadBytes(fresh));
+    EXPECT_EQ(testsupport::ReadBytes(existing), testsupport::ReadBytes(fresh));
     EXPECT_EQ(GdipDisposeImage(image), Ok);
 }
 
@@ -98,7 +98,7 @@ TEST_F(FlatApi, SaveReplacesAFileAndGivesNewFilesTheUsualMode) {
 // lasts only until the next save into the folder.
 TEST_F(FlatApi, ASaveKilledOnItsWayLeavesNoFile) {
     GpImage* image =
-        Load(WriteBmp(m_dir.Path() / "big.bmp", testimages::Pattern(3000, 2000, false)));
+        Load(WriteBmp(m_dir.Path() / "big.bmp", testsupport::Pattern(3000, 2000, false)));
     ASSERT_NE(image, nullptr);
     const CLSID png = ClsidOf(u"image/png");
     const fs::path out = m_dir.Path() / "out";
@@ -195,7 +195,7 @@ private:
 
 TEST_F(FlatApi, SaveFailingPartWayLeavesNoFileAndNoThread) {
     // Noise, so that every output is far larger than the limit.
-    gdip::Bitmap noise = testimages::Pattern(1200, 900, false);
+    gdip::Bitmap noise = testsupport::Pattern(1200, 900, false);
     std::uint32_t state = 1;
     for (std::size_t i = 0; i < noise.rgba.size(); ++i)
         if (i % 4 != 3)
@@ -230,7 +230,7 @@ TEST_F(FlatApi, ReadOnlyFileIsNotReplaced) {
         }
         EXPECT_EQ(Save(image, locked), AccessDenied);
     }
-    EXPECT_EQ(gdiptest::ReadBytes(locked), Bytes({'l', 'o', 'c', 'k', 'e', 'd'}));
+    EXPECT_EQ(testsupport::ReadBytes(locked), Bytes({'l', 'o', 'c', 'k', 'e', 'd'}));
     EXPECT_EQ(GdipDisposeImage(image), Ok);
 }
 

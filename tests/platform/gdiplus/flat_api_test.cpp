@@ -5,13 +5,13 @@
 #include <cstring>
 #include <string>
 
-#include "flat_api_fixture.h"
+#include "tests/support/flat_api_fixture.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using flatapitest::FlatApi;
-using gdiptest::Bytes;
+using testsupport::Bytes;
+using testsupport::FlatApi;
 
 struct PublishedEncoder {
     const char16_t* mime;
@@ -108,12 +108,12 @@ TEST_F(FlatApi, LoadReportsSizeAndRefusesWhatIsNoPicture) {
 TEST_F(FlatApi, SavingOverTheSourceIsRefusedAndTheSourceKept) {
     const fs::path source = WritePng("photo.png");
     fs::create_hard_link(source, m_dir.Path() / "hard.png");
-    const Bytes original = gdiptest::ReadBytes(source);
+    const Bytes original = testsupport::ReadBytes(source);
     GpImage* image = Load(source);
     for (const char* target : {"photo.png", "hard.png"}) {
         SCOPED_TRACE(target);
         EXPECT_EQ(Save(image, m_dir.Path() / target, u"image/bmp"), Win32Error);
-        EXPECT_EQ(gdiptest::ReadBytes(source), original);
+        EXPECT_EQ(testsupport::ReadBytes(source), original);
     }
     // Even when the source is gone, its path stays reserved while the image lives.
     fs::remove(source);
@@ -136,7 +136,7 @@ TEST_F(FlatApi, FailedSaveLeavesTheOldFileAndNoTemporary) {
         {"name too long", m_dir.Path() / "out" / (std::string(300, 'n') + ".png")},
         {"target is a folder", m_dir.Path() / "out" / "taken.png"},
     };
-    const auto before = gdiptest::ReadBytes(old);
+    const auto before = testsupport::ReadBytes(old);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const GpStatus status = Save(image, c.target);
@@ -146,7 +146,7 @@ TEST_F(FlatApi, FailedSaveLeavesTheOldFileAndNoTemporary) {
             names.push_back(e.path().filename().string());
         std::sort(names.begin(), names.end());
         EXPECT_EQ(names, (std::vector<std::string>{"keep.png", "taken.png"}));
-        EXPECT_EQ(gdiptest::ReadBytes(old), before);
+        EXPECT_EQ(testsupport::ReadBytes(old), before);
     }
     EXPECT_FALSE(fs::exists(m_dir.Path() / "nowhere"));
     EXPECT_EQ(GdipDisposeImage(image), Ok);
@@ -189,7 +189,7 @@ TEST_F(FlatApi, SaveKeepsAFileThatHoldsTheNameWhenAsked) {
     fs::create_directory(m_dir.Path() / "out" / "folder.PNG");
     EXPECT_EQ(saveKeeping(taken), ObjectBusy);
     EXPECT_NE(saveKeeping(m_dir.Path() / "out" / "folder.PNG"), Ok);
-    EXPECT_EQ(gdiptest::ReadBytes(taken), Bytes({'t', 'h', 'e', 'i', 'r', 's'}));
+    EXPECT_EQ(testsupport::ReadBytes(taken), Bytes({'t', 'h', 'e', 'i', 'r', 's'}));
     EXPECT_EQ(saveKeeping(m_dir.Path() / "out" / "free.PNG"), Ok);
     std::vector<std::string> names;
     for (const auto& e : fs::directory_iterator(m_dir.Path() / "out"))
@@ -199,7 +199,8 @@ TEST_F(FlatApi, SaveKeepsAFileThatHoldsTheNameWhenAsked) {
     // A LONG of 0 asks for nothing: the save replaces.
     keep = 0;
     EXPECT_EQ(saveKeeping(taken), Ok);
-    EXPECT_EQ(gdiptest::ReadBytes(taken), gdiptest::ReadBytes(m_dir.Path() / "out" / "free.PNG"));
+    EXPECT_EQ(testsupport::ReadBytes(taken),
+              testsupport::ReadBytes(m_dir.Path() / "out" / "free.PNG"));
     EXPECT_EQ(GdipDisposeImage(image), Ok);
 }
 

@@ -4,24 +4,24 @@
 #include <algorithm>
 #include <fstream>
 
-#include "flat_api_fixture.h"
+#include "tests/support/flat_api_fixture.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using flatapitest::FlatApi;
-using gdiptest::Bytes;
+using testsupport::Bytes;
+using testsupport::FlatApi;
 
 TEST_F(FlatApi, SavingOverTheSourceSpelledInOtherCapitalsIsRefused) {
     const fs::path source = WritePng("photo.png");
-    const Bytes original = gdiptest::ReadBytes(source);
+    const Bytes original = testsupport::ReadBytes(source);
     GpImage* image = Load(source);
     EXPECT_EQ(Save(image, m_dir.Path() / "PHOTO.PNG", u"image/bmp"), Win32Error);
-    EXPECT_EQ(gdiptest::ReadBytes(source), original);
+    EXPECT_EQ(testsupport::ReadBytes(source), original);
     // Another file in the same folder is replaced as usual.
     m_dir.Write("other.png", "old");
     EXPECT_EQ(Save(image, m_dir.Path() / "OTHER.PNG", u"image/bmp"), Ok);
-    EXPECT_EQ(gdiptest::ReadBytes(m_dir.Path() / "other.png")[0], 'B');
+    EXPECT_EQ(testsupport::ReadBytes(m_dir.Path() / "other.png")[0], 'B');
     EXPECT_EQ(GdipDisposeImage(image), Ok);
 }
 
@@ -30,7 +30,7 @@ TEST_F(FlatApi, ReadOnlyFileIsNotReplaced) {
     const fs::path locked = m_dir.Write("locked.png", "locked");
     fs::permissions(locked, fs::perms::owner_read);  // the read-only attribute
     EXPECT_EQ(Save(image, locked), AccessDenied);
-    EXPECT_EQ(gdiptest::ReadBytes(locked), Bytes({'l', 'o', 'c', 'k', 'e', 'd'}));
+    EXPECT_EQ(testsupport::ReadBytes(locked), Bytes({'l', 'o', 'c', 'k', 'e', 'd'}));
     EXPECT_EQ(GdipDisposeImage(image), Ok);
 }
 

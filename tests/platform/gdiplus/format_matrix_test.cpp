@@ -7,9 +7,9 @@
 #include <functional>
 #include <string>
 
-#include "gdip_test_files.h"
 #include "platform/gdiplus/gdiplus.h"
 #include "tests/support/imaging_runtime.h"
+#include "tests/support/runtime_files.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -47,11 +47,11 @@ struct Picture {
 
 std::vector<Picture> Pictures() {
     return {
-        {"1x1", testimages::Pattern(1, 1, false), true},
-        {"7x3", testimages::Pattern(7, 3, false), false},
-        {"gray 33x17", testimages::GrayPattern(33, 17), false},
-        {"smooth 64x48", testimages::Smooth(64, 48), true},
-        {"alpha 9x5", testimages::Pattern(9, 5, true), false},
+        {"1x1", testsupport::Pattern(1, 1, false), true},
+        {"7x3", testsupport::Pattern(7, 3, false), false},
+        {"gray 33x17", testsupport::GrayPattern(33, 17), false},
+        {"smooth 64x48", testsupport::Smooth(64, 48), true},
+        {"alpha 9x5", testsupport::Pattern(9, 5, true), false},
     };
 }
 
@@ -90,7 +90,7 @@ TEST_F(FormatMatrix, EverySourceFormatToEveryOutputFormat) {
     for (const Picture& picture : Pictures()) {
         for (const Format& from : kFormats) {
             const fs::path source = m_dir.Path() / ("src" + std::to_string(++index));
-            gdiptest::WriteBytes(source, testimages::Encode(*from.encoder(), picture.pixels));
+            testsupport::WriteBytes(source, testsupport::Encode(*from.encoder(), picture.pixels));
             GpBitmap* bitmap = nullptr;
             ASSERT_EQ(GdipCreateBitmapFromFile(testsupport::WinPathOf(source).c_str(), &bitmap), Ok)
                 << picture.name << " from " << from.name;
@@ -108,7 +108,7 @@ TEST_F(FormatMatrix, EverySourceFormatToEveryOutputFormat) {
                 ASSERT_EQ(GdipSaveImageToFile(image, testsupport::WinPathOf(out).c_str(), &clsid,
                                               nullptr),
                           Ok);
-                const gdiptest::Bytes file = gdiptest::ReadBytes(out);
+                const testsupport::Bytes file = testsupport::ReadBytes(out);
                 ASSERT_GE(file.size(), to.magic.size());
                 EXPECT_EQ(std::memcmp(file.data(), to.magic.data(), to.magic.size()), 0);
                 gdip::Bitmap back;
@@ -130,11 +130,11 @@ TEST_F(FormatMatrix, EverySourceFormatToEveryOutputFormat) {
                 gdip::Bitmap expected =
                     alpha && throughJpeg ? OverWhite(picture.pixels) : picture.pixels;
                 if (losslessPath) {
-                    EXPECT_EQ(testimages::MaxDifference(back, expected), 0);
+                    EXPECT_EQ(testsupport::MaxDifference(back, expected), 0);
                 } else if (!alpha && (picture.smooth || !throughJpeg)) {
                     // GIF keeps a picture of few colours almost exactly; JPEG
                     // is held to a bound on smooth pictures.
-                    EXPECT_GE(testimages::Psnr(back, expected), 28.0);
+                    EXPECT_GE(testsupport::Psnr(back, expected), 28.0);
                 }
                 if (alpha && !throughJpeg) {
                     // Transparency survives wherever the picture was clearly

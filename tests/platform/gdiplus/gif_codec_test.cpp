@@ -5,12 +5,12 @@
 
 #include <cmath>
 
-#include "codec_test_util.h"
+#include "tests/support/runtime_files.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
-using namespace codectest;
+using namespace testsupport;
 
 gdip::Bitmap DecodeGif(const Bytes& file) {
     gdip::Bitmap out;

@@ -9,18 +9,18 @@
 #include <fstream>
 #include <map>
 
-#include "codec_test_util.h"
-#include "heif_test_util.h"
 #include "host_program_windows.h"
 #include "platform/gdiplus/runtime/heif_companion_abi.h"
+#include "tests/support/heif_files.h"
 #include "tests/support/imaging_runtime.h"
+#include "tests/support/runtime_files.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using namespace codectest;
+using namespace testsupport;
 
 // The probe's line per file: "name: status N, ..." -> name to N.
 std::map<std::string, int> Statuses(const fs::path& log) {
@@ -83,7 +83,7 @@ Bytes OfAnotherRevision(Bytes dll) {
 
 TEST(HeifCompanion, WithoutAUsableCompanionHeifIsUnknownAndTheRestConvertsAsBefore) {
     testsupport::TempDir dir;
-    const fs::path bin = gdiptest::ProgramFolder(), source = dir.Path() / "src";
+    const fs::path bin = testsupport::ProgramFolder(), source = dir.Path() / "src";
     fs::create_directories(source);
     const gdip::Bitmap photo = SmoothWaves(48, 32);
     WriteBytes(source / "a.png", Encode(*gdip::kPngCodec.makeEncoder(), photo));
@@ -118,7 +118,7 @@ TEST(HeifCompanion, WithoutAUsableCompanionHeifIsUnknownAndTheRestConvertsAsBefo
         fs::copy_file(bin / "gdiplus.dll", folder / "gdiplus.dll");
         if (!layout.dll.empty()) WriteBytes(folder / "orv-heif.dll", layout.dll);
         const bool usable = std::string(layout.name) == "present";
-        const int code = gdiptest::RunWindowsProgram(
+        const int code = testsupport::RunWindowsProgram(
             folder / "orv-probe.exe", {"convert", source.string(), (folder / "out").string()},
             folder, folder / "log.txt", 120);
         EXPECT_EQ(code, usable ? 0 : 1);
@@ -146,7 +146,7 @@ TEST(HeifCompanion, WithoutAUsableCompanionHeifIsUnknownAndTheRestConvertsAsBefo
 // the size kept are dropped, the sound XMP packet reaches the output.
 TEST(HeifCompanion, MetadataFromTheCompanionIsCheckedByTheModule) {
     testsupport::TempDir dir;
-    const fs::path bin = gdiptest::ProgramFolder(), source = dir.Path() / "src",
+    const fs::path bin = testsupport::ProgramFolder(), source = dir.Path() / "src",
                    folder = dir.Path() / "untrusted";
     fs::create_directories(source);
     fs::create_directories(folder);
@@ -159,7 +159,7 @@ TEST(HeifCompanion, MetadataFromTheCompanionIsCheckedByTheModule) {
     fs::copy_file(bin / "orv-probe.exe", folder / "orv-probe.exe");
     fs::copy_file(bin / "gdiplus.dll", folder / "gdiplus.dll");
     fs::copy_file(bin / "orv-heif-untrusted.dll", folder / "orv-heif.dll");
-    const int code = gdiptest::RunWindowsProgram(
+    const int code = testsupport::RunWindowsProgram(
         folder / "orv-probe.exe", {"convert", source.string(), (folder / "out").string()}, folder,
         folder / "log.txt", 120);
     EXPECT_EQ(code, 0);
@@ -178,8 +178,8 @@ TEST(HeifCompanion, IsLoadedOnlyWhenAHeifFileIsMet) {
     testsupport::TempDir dir;
     if (child == nullptr) {
         const testsupport::ScopedEnv env("ORV_HEIF_COMPANION_CHILD", "1");
-        const fs::path bin = gdiptest::ProgramFolder();
-        const int code = gdiptest::RunWindowsProgram(
+        const fs::path bin = testsupport::ProgramFolder();
+        const int code = testsupport::RunWindowsProgram(
             bin / "tests_gdiplus.exe",
             {"--gtest_filter=HeifCompanion.IsLoadedOnlyWhenAHeifFileIsMet"}, bin,
             dir.Path() / "log.txt", 120);
@@ -195,7 +195,7 @@ TEST(HeifCompanion, IsLoadedOnlyWhenAHeifFileIsMet) {
     WriteBytes(dir.Path() / "b.heic", heic);
     testsupport::ImagingRuntime runtime;
     runtime.Start();
-    EXPECT_FALSE(gdiptest::ModuleLoaded("orv-heif.dll"));
+    EXPECT_FALSE(testsupport::ModuleLoaded("orv-heif.dll"));
     for (const char* name : {"a.png", "b.heic"}) {
         GpBitmap* bitmap = nullptr;
         ASSERT_EQ(
@@ -203,7 +203,7 @@ TEST(HeifCompanion, IsLoadedOnlyWhenAHeifFileIsMet) {
             Ok)
             << name;
         GdipDisposeImage(reinterpret_cast<GpImage*>(bitmap));
-        EXPECT_EQ(gdiptest::ModuleLoaded("orv-heif.dll"), std::string(name) == "b.heic") << name;
+        EXPECT_EQ(testsupport::ModuleLoaded("orv-heif.dll"), std::string(name) == "b.heic") << name;
     }
     runtime.Stop();
 }

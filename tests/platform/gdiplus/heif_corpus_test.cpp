@@ -10,13 +10,13 @@
 #include <algorithm>
 #include <random>
 
-#include "codec_test_util.h"
-#include "heif_test_util.h"
+#include "tests/support/heif_files.h"
+#include "tests/support/runtime_files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using namespace codectest;
+using namespace testsupport;
 
 void Check(const Bytes& file, const std::string& what) {
     const gdip::Decoder* decoder = gdip::DecoderFor(file);
@@ -44,8 +44,8 @@ TEST(FuzzCorpus, RegressionsCorpusAndHeifSeedsDecodeOrFailCleanly) {
     // can make them.
     for (bool alpha : {false, true})
         for (auto format : {heif_compression_HEVC, heif_compression_AV1}) {
-            Bytes seed =
-                MakeHeif(testimages::Pattern(32, 32, alpha), format, heif_orientation_rotate_90_cw);
+            Bytes seed = MakeHeif(testsupport::Pattern(32, 32, alpha), format,
+                                  heif_orientation_rotate_90_cw);
             if (!seed.empty()) corpus.emplace_back("seed", std::move(seed));
         }
     std::mt19937 rng(7);

@@ -9,7 +9,7 @@
 #include <sstream>
 #include <string>
 
-#include "heif_test_util.h"
+#include "tests/support/heif_files.h"
 
 namespace {
 
@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: orv-make-heif IN.pam OUT FORMAT ORIENTATION\n");
         return 2;
     }
-    const codectest::Bytes file = codectest::MakeHeif(
+    const testsupport::Bytes file = testsupport::MakeHeif(
         img, heif_compression_format(std::atoi(argv[3])), heif_orientation(std::atoi(argv[4])));
     if (file.empty()) return 1;
     std::ofstream(argv[2], std::ios::binary)

@@ -4,22 +4,22 @@
 // libheif and its encoders), which the tests start through Wine.
 #include <string>
 
-#include "heif_test_util.h"
 #include "host_program_windows.h"
+#include "tests/support/heif_files.h"
 #include "tests/support/temp_dir.h"
 
-namespace codectest {
+namespace testsupport {
 
 Bytes MakeHeif(const gdip::Bitmap& img, heif_compression_format format,
                heif_orientation orientation) {
     testsupport::TempDir dir;
     const auto in = dir.Path() / "in.pam", out = dir.Path() / "out.heif";
     WritePam(in, img);
-    if (!gdiptest::RunOnHost(ORV_HOST_HEIF_MAKER,
-                             {in.string(), out.string(), std::to_string(int(format)),
-                              std::to_string(int(orientation))}))
+    if (!testsupport::RunOnHost(ORV_HOST_HEIF_MAKER,
+                                {in.string(), out.string(), std::to_string(int(format)),
+                                 std::to_string(int(orientation))}))
         return {};
     return ReadBytes(out);
 }
 
-}  // namespace codectest
+}  // namespace testsupport

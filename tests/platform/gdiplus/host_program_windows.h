@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace gdiptest {
+namespace testsupport {
 
 // Runs the Windows program `exe` with `args` in `folder` and waits for it at
 // most `seconds`; its standard output and error go to the file `output`.
@@ -26,4 +26,4 @@ bool ModuleLoaded(const std::string& name);
 // among the arguments become the host paths Wine maps them to.
 bool RunOnHost(const std::string& program, const std::vector<std::string>& args);
 
-}  // namespace gdiptest
+}  // namespace testsupport

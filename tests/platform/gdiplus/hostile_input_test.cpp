@@ -2,128 +2,34 @@
 // files declaring pictures far beyond the pixel budget. None may crash, hang,
 // print, or report a broken file as decoded.
 #include <gtest/gtest.h>
-#include <libheif/heif.h>
 
-#include <cstdio>
-#include <cstdlib>
+#include <filesystem>
 #include <random>
-#include <tuple>
-// clang-format off
-#include <jpeglib.h>
-#include <zlib.h>
-// clang-format on
 
-#include "codec_test_util.h"
-#include "heif_test_util.h"
-#include "tests/support/temp_dir.h"
+#include "tests/support/codec_samples.h"
+#include "tests/support/runtime_files.h"
 
 namespace {
 
-using namespace codectest;
+using namespace testsupport;
 
+// A sample with the decoder of its codec.
 struct Sample {
     std::string name;
     const gdip::CodecDescriptor* codec;
     Bytes file;
-    // Bytes after the last row that a reader may do without: the end-of-image
-    // marker, end chunk or terminator.
     std::size_t trailer = 0;
     std::unique_ptr<gdip::Decoder> decoder = codec->makeDecoder();
 };
 
-Bytes ConvertedFrom(const gdip::Bitmap& img, const std::string& name,
-                    std::vector<std::string> options) {
-    if (!HaveConvert()) return {};
-    testsupport::TempDir dir;
-    WritePam(dir.Path() / "in.pam", img);
-    options.insert(options.begin(), (dir.Path() / "in.pam").string());
-    options.push_back((dir.Path() / name).string());
-    return Convert(options) ? ReadBytes(dir.Path() / name) : Bytes{};
-}
-
-// A one-entry icon whose 8-bit bitmap is w x h with a mask.
-Bytes SmallIcon(std::uint32_t w, std::uint32_t h) {
-    Bytes b;
-    Put16(b, 0), Put16(b, 1), Put16(b, 1);
-    b.insert(b.end(), {std::uint8_t(w), std::uint8_t(h), 0, 0});
-    const std::uint32_t stride = (w + 3) / 4 * 4, mask = (w + 31) / 32 * 4;
-    const std::uint32_t size = 40 + 256 * 4 + (stride + mask) * h;
-    Put16(b, 1), Put16(b, 8), Put32(b, size), Put32(b, 22);
-    Put32(b, 40), Put32(b, w), Put32(b, h * 2), Put16(b, 1), Put16(b, 8);
-    for (int i = 0; i < 6; ++i) Put32(b, 0);
-    for (std::uint32_t i = 0; i < 256; ++i)
-        b.insert(b.end(), {std::uint8_t(i), std::uint8_t(255 - i), 90, 0});
-    for (std::uint32_t i = 0; i < stride * h; ++i) b.push_back(std::uint8_t(i * 7));
-    for (std::uint32_t i = 0; i < mask * h; ++i) b.push_back(std::uint8_t(i * 37));
-    return b;
-}
-
-// A JPEG that carries each component in a scan of its own (sequential, not
-// progressive): cut between two scans, every row is there but a component
-// is not.
-Bytes ScanPerComponentJpeg(const gdip::Bitmap& img) {
-    return gdiptest::CompressJpeg(
-        img.rgba, img.width, img.height, 4, JCS_EXT_RGBX, [](jpeg_compress_struct& c) {
-            static const jpeg_scan_info kScans[] = {
-                {1, {0}, 0, 63, 0, 0}, {1, {1}, 0, 63, 0, 0}, {1, {2}, 0, 63, 0, 0}};
-            c.scan_info = kScans;
-            c.num_scans = 3;
-        });
-}
-
-// Small valid files of every format these decoders read; those that need
-// ImageMagick or a HEIF encoder are left out when the tool is missing.
+// The valid samples of every codec of the list.
 std::vector<Sample> Samples() {
     std::vector<Sample> s;
-    const gdip::Bitmap alpha = Asymmetric(23, 17, true), photo = SmoothWaves(40, 24);
-    const gdip::Bitmap opaque = Asymmetric(24, 17);  // BMP rows without padding
-    s.push_back({"BMP 24-bit", &gdip::kBmpCodec, Encode(*gdip::kBmpCodec.makeEncoder(), opaque)});
-    s.push_back({"BMP 32-bit", &gdip::kBmpCodec, Encode(*gdip::kBmpCodec.makeEncoder(), alpha)});
-    s.push_back({"PNG RGB", &gdip::kPngCodec, Encode(*gdip::kPngCodec.makeEncoder(), opaque), 12});
-    s.push_back({"PNG RGBA", &gdip::kPngCodec, Encode(*gdip::kPngCodec.makeEncoder(), alpha), 12});
-    s.push_back({"JPEG", &gdip::kJpegCodec,
-                 Encode(*gdip::kJpegCodec.makeEncoder(), SmoothWaves(40, 33)), 2});
-    s.push_back({"JPEG, a scan per component", &gdip::kJpegCodec,
-                 ScanPerComponentJpeg(SmoothWaves(40, 33)), 2});
-    s.push_back({"GIF", &gdip::kGifCodec, Encode(*gdip::kGifCodec.makeEncoder(), alpha), 1});
-    s.push_back({"TIFF", &gdip::kTiffCodec, Encode(*gdip::kTiffCodec.makeEncoder(), alpha)});
-    s.push_back({"ICO", &gdip::kIcoCodec, SmallIcon(13, 9)});
-    // Metadata in front of the rows: whole, and broken (an EXIF directory
-    // that points back at itself, a profile cut short).
-    gdip::Bitmap tagged = SmoothWaves(40, 24);
-    tagged.meta.exif = testimages::CameraExif(6, 40, 24);
-    tagged.meta.xmp = testimages::SampleXmp();
-    const Bytes tags = Encode(*gdip::kTiffCodec.makeEncoder(), tagged);
-    tagged.meta.icc.assign(tags.begin(), tags.begin() + 200);  // no profile at all
-    s.push_back({"JPEG with metadata", &gdip::kJpegCodec,
-                 Encode(*gdip::kJpegCodec.makeEncoder(), tagged), 2});
-    tagged.meta.exif[8 + 2 + 3 * 12 + 8 + 3] = 8;
-    s.push_back({"PNG with broken metadata", &gdip::kPngCodec,
-                 Encode(*gdip::kPngCodec.makeEncoder(), tagged), 12});
-    s.push_back({"TIFF with metadata", &gdip::kTiffCodec, tags});
-    const std::tuple<const char*, std::vector<std::string>, std::size_t> converted[] = {
-        {"progressive.jpg", {"-interlace", "JPEG"}, 2},
-        {"jpeg.tif", {"-compress", "JPEG"}, 0},
-        {"cmyk.tif", {"-colorspace", "CMYK", "-compress", "LZW"}, 0},
-        {"lossy.webp", {"-quality", "80"}, 0},
-        {"lossless.webp", {"-define", "webp:lossless=true"}, 0},
-        {"interlaced.gif", {"-interlace", "GIF"}, 1},
-    };
-    for (const auto& [name, options, trailer] : converted) {
-        Bytes file = ConvertedFrom(photo, name, options);
-        if (file.empty()) continue;
-        const std::string n(name);
-        const gdip::CodecDescriptor* codec = n.ends_with(".tif")   ? &gdip::kTiffCodec
-                                             : n.ends_with(".gif") ? &gdip::kGifCodec
-                                             : n.ends_with(".jpg") ? &gdip::kJpegCodec
-                                                                   : &gdip::kWebpCodec;
-        s.push_back({n, codec, std::move(file), trailer});
-    }
-    const std::pair<const char*, heif_compression_format> heif[] = {{"HEIC", heif_compression_HEVC},
-                                                                    {"AVIF", heif_compression_AV1}};
-    for (const auto& [name, format] : heif) {
-        Bytes file = MakeHeif(photo, format, heif_orientation_rotate_270_cw);
-        if (!file.empty()) s.push_back({name, &gdip::kHeifCodec, std::move(file)});
+    for (const gdip::CodecDescriptor* codec : gdip::Codecs()) {
+        const CodecTestPieces* pieces = TestPiecesFor(codec->name);
+        if (pieces == nullptr || pieces->samples == nullptr) continue;
+        for (CodecSample& sample : pieces->samples())
+            s.push_back({sample.name, codec, std::move(sample.file), sample.trailer});
     }
     return s;
 }
@@ -195,27 +101,21 @@ TEST(HostileInput, CorruptedFilesNeitherCrashNorPrint) {
 }
 
 TEST(HostileInput, RandomBytesAfterTheSignatureFail) {
-    using namespace std::string_literals;
     std::mt19937 rng(99);
-    const std::pair<std::string, const gdip::CodecDescriptor*> formats[] = {
-        {"GIF89a"s, &gdip::kGifCodec},
-        {"II*\0"s, &gdip::kTiffCodec},
-        {"MM\0*"s, &gdip::kTiffCodec},
-        {"\0\0\1\0\1\0"s, &gdip::kIcoCodec},
-        {"RIFF\0\1\0\0WEBPVP8 "s, &gdip::kWebpCodec},
-        {"\0\0\0\x18"
-         "ftypheic\0\0\0\0mif1heic"s,
-         &gdip::kHeifCodec},
-    };
-    for (const auto& [magic, codec] : formats) {
+    for (const gdip::CodecDescriptor* codec : gdip::Codecs()) {
+        const CodecTestPieces* pieces = TestPiecesFor(codec->name);
+        if (pieces == nullptr || pieces->magic == nullptr) continue;
         const auto decoder = codec->makeDecoder();
-        for (int round = 0; round < 40; ++round) {
-            Bytes junk(magic.begin(), magic.end());
-            for (std::size_t i = 0, n = rng() % 3000; i < n; ++i)
-                junk.push_back(std::uint8_t(rng()));
-            ASSERT_TRUE(codec->sniff(junk)) << magic;
-            gdip::Bitmap out;
-            EXPECT_NE(Watched(*decoder, junk, out, magic), Ok) << magic << " round " << round;
+        for (const std::string& magic : pieces->magic()) {
+            for (int round = 0; round < 40; ++round) {
+                Bytes junk(magic.begin(), magic.end());
+                for (std::size_t i = 0, n = rng() % 3000; i < n; ++i)
+                    junk.push_back(std::uint8_t(rng()));
+                ASSERT_TRUE(codec->sniff(junk)) << codec->name;
+                gdip::Bitmap out;
+                EXPECT_NE(Watched(*decoder, junk, out, magic), Ok)
+                    << codec->name << " round " << round;
+            }
         }
     }
 }
@@ -231,125 +131,39 @@ TEST(HostileInput, EachDecoderSniffsOnlyItsOwnFormat) {
 
 // Tiny files declaring 100,000 x 100,000 pixels (GIF: its largest, 65,535
 // square), refused as out of memory from their headers.
-Bytes HugeGif() {
-    Bytes b = {'G', 'I', 'F', '8', '9', 'a'};
-    Put16(b, 65535), Put16(b, 65535);
-    b.insert(b.end(), {0x80, 0, 0, 0, 0, 0, 255, 255, 255});  // two-colour table
-    b.push_back(0x2C);
-    Put16(b, 0), Put16(b, 0), Put16(b, 65535), Put16(b, 65535);
-    b.insert(b.end(), {0, 2, 2, 0x4C, 0x01, 0, 0x3B});
-    return b;
-}
-
-Bytes HugeTiff() {
-    Bytes b = {'I', 'I', 42, 0};
-    Put32(b, 8);
-    const std::uint32_t entries[][3] = {// tag, type (3 short, 4 long), value
-                                        {256, 4, 100000}, {257, 4, 100000}, {258, 3, 8},
-                                        {259, 3, 1},      {262, 3, 1},      {273, 4, 200},
-                                        {277, 3, 1},      {278, 4, 100000}, {279, 4, 1000}};
-    Put16(b, std::size(entries));
-    for (const auto& e : entries) {
-        Put16(b, e[0]), Put16(b, e[1]), Put32(b, 1);
-        if (e[1] == 3)
-            Put16(b, e[2]), Put16(b, 0);
-        else
-            Put32(b, e[2]);
-    }
-    Put32(b, 0);
-    b.resize(1200, 0x55);
-    return b;
-}
-
-Bytes HugeIco() {
-    Bytes b;
-    Put16(b, 0), Put16(b, 1), Put16(b, 1);
-    b.insert(b.end(), {0, 0, 0, 0});
-    Put16(b, 1), Put16(b, 32), Put32(b, 40), Put32(b, 22);
-    Put32(b, 40), Put32(b, 100000), Put32(b, 200000), Put16(b, 1), Put16(b, 32);
-    for (int i = 0; i < 6; ++i) Put32(b, 0);
-    b.resize(b.size() + 64, 0);
-    return b;
-}
-
-Bytes HugeWebp() {
-    Bytes b = {'R', 'I', 'F', 'F'};
-    Put32(b, 4 + 18);
-    b.insert(b.end(), {'W', 'E', 'B', 'P', 'V', 'P', '8', 'X'});
-    Put32(b, 10);
-    b.insert(b.end(), {0, 0, 0, 0});
-    const std::uint32_t side = 100000 - 1;
-    for (int i = 0; i < 2; ++i)
-        b.insert(b.end(), {std::uint8_t(side), std::uint8_t(side >> 8), std::uint8_t(side >> 16)});
-    return b;
-}
-
-// A real HEIC whose image size boxes (ispe) are all rewritten.
-Bytes HugeHeif() {
-    Bytes b = MakeHeif(SmoothWaves(64, 48), heif_compression_HEVC, heif_orientation_normal);
-    const char tag[] = "ispe";
-    const std::uint8_t side[] = {0, 1, 0x86, 0xA0};  // 100000, big-endian
-    int patched = 0;
-    for (auto at = b.begin(); (at = std::search(at, b.end(), tag, tag + 4)) != b.end(); ++at) {
-        if (b.end() - at < 16) return {};
-        std::copy_n(side, 4, at + 8);
-        std::copy_n(side, 4, at + 12);
-        ++patched;
-    }
-    return patched > 0 ? b : Bytes{};
-}
-
-void Be32(Bytes& b, std::uint32_t v) {
-    for (int shift = 24; shift >= 0; shift -= 8) b.push_back(static_cast<std::uint8_t>(v >> shift));
-}
-
-Bytes HugeBmp() {
-    Bytes b = {'B', 'M'};
-    Put32(b, 0), Put32(b, 0), Put32(b, 54);  // file size, reserved, pixel offset
-    Put32(b, 40), Put32(b, 100000), Put32(b, 100000), Put16(b, 1), Put16(b, 24);
-    for (int i = 0; i < 6; ++i) Put32(b, 0);
-    return b;
-}
-
-Bytes HugePng() {
-    Bytes b = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    Be32(b, 13);
-    const std::size_t type = b.size();
-    b.insert(b.end(), {'I', 'H', 'D', 'R'});
-    Be32(b, 100000);
-    Be32(b, 100000);
-    b.insert(b.end(), {8, 6, 0, 0, 0});
-    Be32(b, static_cast<std::uint32_t>(crc32(0, b.data() + type, 17)));
-    // An empty IDAT: the reader meets the pixel data, and stops at the size.
-    Be32(b, 0);
-    b.insert(b.end(), {'I', 'D', 'A', 'T'});
-    Be32(b, static_cast<std::uint32_t>(crc32(0, b.data() + b.size() - 4, 4)));
-    return b;
-}
-
-// Start of image, a baseline frame of 65000 x 65000 and a scan header: all
-// that libjpeg reads before it tells the size.
-Bytes HugeJpeg() {
-    return {0xFF, 0xD8,                                                  // SOI
-            0xFF, 0xC0, 0, 17,   8,    0xFD, 0xE8, 0xFD, 0xE8, 3,        // SOF0
-            1,    0x22, 0, 2,    0x11, 1,    3,    0x11, 1,              //
-            0xFF, 0xDA, 0, 12,   3,    1,    0x00, 2,    0x11, 3, 0x11,  // SOS
-            0,    63,   0, 0xFF, 0xD9};
-}
-
 TEST(HostileInput, DeclaredSizesBeyondTheBudgetAreRefused) {
-    Sample cases[] = {
-        {"BMP", &gdip::kBmpCodec, HugeBmp()},    {"PNG", &gdip::kPngCodec, HugePng()},
-        {"JPEG", &gdip::kJpegCodec, HugeJpeg()}, {"GIF", &gdip::kGifCodec, HugeGif()},
-        {"TIFF", &gdip::kTiffCodec, HugeTiff()}, {"ICO", &gdip::kIcoCodec, HugeIco()},
-        {"WebP", &gdip::kWebpCodec, HugeWebp()}, {"HEIF", &gdip::kHeifCodec, HugeHeif()},
-    };
-    for (const Sample& c : cases) {
-        if (c.file.empty()) continue;  // no HEIF encoder to make the sample
+    for (const gdip::CodecDescriptor* codec : gdip::Codecs()) {
+        const CodecTestPieces* pieces = TestPiecesFor(codec->name);
+        if (pieces == nullptr || pieces->huge == nullptr) continue;
+        const Sample c{std::string(codec->name), codec, pieces->huge()};
+        if (c.file.empty()) continue;  // no tool here to make the sample
         ASSERT_TRUE(c.codec->sniff(c.file)) << c.name;
         gdip::Bitmap out;
         EXPECT_EQ(Watched(*c.decoder, c.file, out, c.name), OutOfMemory) << c.name;
         EXPECT_EQ(out.rgba.capacity(), 0u) << c.name;
+    }
+}
+
+// Every codec of the list has its row of test pieces, and a dictionary for
+// its fuzzer; a codec added without them is named here with what it lacks.
+TEST(HostileInput, EveryRegisteredCodecHasItsTestPieces) {
+    for (const gdip::CodecDescriptor* codec : gdip::Codecs()) {
+        const std::string name(codec->name);
+        const CodecTestPieces* pieces = TestPiecesFor(codec->name);
+        if (pieces == nullptr) {
+            ADD_FAILURE() << name << ": no row in tests/support/codec_samples.cpp";
+            continue;
+        }
+        EXPECT_NE(pieces->samples, nullptr) << name << ": no valid samples";
+        EXPECT_NE(pieces->huge, nullptr) << name << ": no file beyond the pixel budget";
+        EXPECT_NE(pieces->magic, nullptr) << name << ": no file starts for random bytes";
+        if (codec->makeEncoder == nullptr) {
+            EXPECT_NE(pieces->picture, nullptr)
+                << name << ": only read, and no maker of its files for the small-budget test";
+        }
+        EXPECT_TRUE(std::filesystem::is_regular_file(std::string(ORV_SOURCE_DIR) + "/fuzz/dict/" +
+                                                     name + ".dict"))
+            << name << ": no fuzzer dictionary fuzz/dict/" << name << ".dict";
     }
 }
 

@@ -5,13 +5,13 @@
 
 #include <memory>
 
-#include "codec_test_util.h"
-#include "heif_test_util.h"
+#include "tests/support/heif_files.h"
+#include "tests/support/runtime_files.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
-using namespace codectest;
+using namespace testsupport;
 
 gdip::Bitmap DecodeWith(const gdip::Decoder& decoder, const Bytes& file, GpStatus expected = Ok) {
     gdip::Bitmap out;

@@ -9,12 +9,12 @@
 #include <jpeglib.h>
 // clang-format on
 
-#include "gdip_test_files.h"
+#include "tests/support/runtime_files.h"
 #include "tests/support/scoped_env.h"
 
 namespace {
 
-using gdiptest::Bytes;
+using testsupport::Bytes;
 
 enum class Space { Gray, Rgb, AdobeCmyk, PlainCmyk, Ycck };
 
@@ -51,7 +51,7 @@ Bytes SamplesOf(const gdip::Bitmap& rgb, Space space) {
 
 Bytes WriteJpeg(const gdip::Bitmap& rgb, const JpegSource& src) {
     const bool cmyk = src.space >= Space::AdobeCmyk;
-    return gdiptest::CompressJpeg(
+    return testsupport::CompressJpeg(
         SamplesOf(rgb, src.space), rgb.width, rgb.height,
         src.space == Space::Gray ? 1
         : cmyk                   ? 4
@@ -75,14 +75,14 @@ Bytes WriteJpeg(const gdip::Bitmap& rgb, const JpegSource& src) {
 gdip::Bitmap Decode(const Bytes& file, GpStatus expected = Ok) {
     gdip::Bitmap out;
     std::string printed;
-    EXPECT_EQ(gdiptest::DecodeWatched(*gdip::kJpegCodec.makeDecoder(), file, out, printed),
+    EXPECT_EQ(testsupport::DecodeWatched(*gdip::kJpegCodec.makeDecoder(), file, out, printed),
               expected);
     EXPECT_EQ(printed, "");
     return out;
 }
 
 TEST(JpegCodec, EveryColourSpaceDecodesToTheSamePicture) {
-    const gdip::Bitmap source = testimages::Smooth(48, 40);
+    const gdip::Bitmap source = testsupport::Smooth(48, 40);
     gdip::Bitmap graySource = source;
     for (std::size_t i = 0; i < graySource.rgba.size(); i += 4)
         graySource.rgba[i + 1] = graySource.rgba[i + 2] = graySource.rgba[i];
@@ -91,7 +91,7 @@ TEST(JpegCodec, EveryColourSpaceDecodesToTheSamePicture) {
         SCOPED_TRACE(static_cast<int>(space));
         const gdip::Bitmap& expected = space == Space::Gray ? graySource : source;
         const gdip::Bitmap image = Decode(WriteJpeg(expected, {space, {}}));
-        EXPECT_GT(testimages::Psnr(image, expected), 35.0);
+        EXPECT_GT(testsupport::Psnr(image, expected), 35.0);
         EXPECT_FALSE(image.hasAlpha);
     }
 }
@@ -106,13 +106,13 @@ TEST(JpegCodec, BigBaselineFilesReadTheSameInTwoParts) {
         int h, v;  // luma sampling; 0: gray
         unsigned restartRows;
     };
-    const gdip::Bitmap source = testimages::Pattern(333, 1037, false);
+    const gdip::Bitmap source = testsupport::Pattern(333, 1037, false);
     for (const Case& c :
          {Case{"4:2:0", 2, 2, 0}, Case{"4:2:2", 2, 1, 0}, Case{"4:4:0", 1, 2, 0},
           Case{"4:4:4", 1, 1, 0}, Case{"gray", 0, 0, 0}, Case{"4:2:0, restarts", 2, 2, 3}}) {
         SCOPED_TRACE(c.name);
         const Space space = c.h == 0 ? Space::Gray : Space::Rgb;
-        const Bytes file = gdiptest::CompressJpeg(
+        const Bytes file = testsupport::CompressJpeg(
             SamplesOf(source, space), source.width, source.height, c.h == 0 ? 1 : 3,
             c.h == 0 ? JCS_GRAYSCALE : JCS_RGB, [&](jpeg_compress_struct& j) {
                 jpeg_set_quality(&j, 90, TRUE);
@@ -135,10 +135,10 @@ TEST(JpegCodec, BigBaselineFilesReadTheSameInTwoParts) {
 
 TEST(JpegCodec, RoundTripStaysCloseAtEveryOddSize) {
     for (const auto& [w, h] : {std::pair{1u, 1u}, {7u, 3u}, {17u, 9u}, {64u, 48u}}) {
-        const gdip::Bitmap source = testimages::Smooth(w, h);
+        const gdip::Bitmap source = testsupport::Smooth(w, h);
         const gdip::Bitmap back =
-            Decode(testimages::Encode(*gdip::kJpegCodec.makeEncoder(), source));
-        EXPECT_GT(testimages::Psnr(back, source), 30.0) << w << "x" << h;
+            Decode(testsupport::Encode(*gdip::kJpegCodec.makeEncoder(), source));
+        EXPECT_GT(testsupport::Psnr(back, source), 30.0) << w << "x" << h;
     }
 }
 
@@ -154,7 +154,7 @@ std::size_t FindMarker(const Bytes& f, std::uint8_t marker) {
 
 TEST(JpegCodec, EncoderWritesBaselineQuality90With420Sampling) {
     const Bytes file =
-        testimages::Encode(*gdip::kJpegCodec.makeEncoder(), testimages::Smooth(40, 24));
+        testsupport::Encode(*gdip::kJpegCodec.makeEncoder(), testsupport::Smooth(40, 24));
     const std::size_t sof = FindMarker(file, 0xC0);  // baseline; progressive is 0xC2
     ASSERT_NE(sof, 0u);
     EXPECT_EQ(file[sof + 5], 3);      // components
@@ -167,14 +167,14 @@ TEST(JpegCodec, EncoderWritesBaselineQuality90With420Sampling) {
 }
 
 TEST(JpegCodec, AlphaIsCompositedOverWhite) {
-    gdip::Bitmap image = testimages::Smooth(16, 16);
+    gdip::Bitmap image = testsupport::Smooth(16, 16);
     image.hasAlpha = true;
     for (std::size_t i = 0; i < image.rgba.size(); i += 4) {
         const bool left = (i / 4) % 16 < 8;
         image.rgba[i] = image.rgba[i + 1] = image.rgba[i + 2] = 0;  // black
         image.rgba[i + 3] = left ? 0 : 128;
     }
-    const gdip::Bitmap back = Decode(testimages::Encode(*gdip::kJpegCodec.makeEncoder(), image));
+    const gdip::Bitmap back = Decode(testsupport::Encode(*gdip::kJpegCodec.makeEncoder(), image));
     EXPECT_GE(back.Row(8)[0], 250);            // transparent black -> white
     EXPECT_NEAR(back.Row(8)[4 * 12], 127, 6);  // half black -> mid gray
     EXPECT_EQ(back.Row(8)[3], 255);
@@ -222,14 +222,14 @@ TEST(JpegCodec, ExifOrientationTurnsThePictureUpright) {
 }
 
 TEST(JpegCodec, CutShortFileIsRefusedSilently) {
-    Bytes file = WriteJpeg(testimages::Smooth(64, 64), {});
+    Bytes file = WriteJpeg(testsupport::Smooth(64, 64), {});
     file.resize(file.size() * 2 / 3);
     Decode(file, GenericError);
 }
 
 // Stray bytes before a marker make libjpeg warn; the picture itself is whole.
 TEST(JpegCodec, StrayBytesBeforeAMarkerDecodeWithoutAWord) {
-    Bytes file = WriteJpeg(testimages::Smooth(16, 16), {});
+    Bytes file = WriteJpeg(testsupport::Smooth(16, 16), {});
     const std::size_t dht = FindMarker(file, 0xC4);
     ASSERT_NE(dht, 0u);
     file.insert(file.begin() + static_cast<std::ptrdiff_t>(dht - 4), {0x00, 0x00});

@@ -7,10 +7,10 @@
 
 #include <filesystem>
 
-#include "gdip_test_files.h"
 #include "platform/gdiplus/gdiplus.h"
 #include "platform/win32/fileapi.h"
 #include "platform/win32/version.h"
+#include "tests/support/runtime_files.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -140,7 +140,7 @@ TEST(ModuleFile, HasTheExactSizeAndProductVersion) {
 // the module loads and shows nothing but the flat API.
 TEST(ModuleFile, PaddedModuleLoadsAndExportsOnlyTheFlatApi) {
     const fs::path module = ModuleBesideUs();
-    const gdiptest::Bytes bytes = gdiptest::ReadBytes(module);
+    const testsupport::Bytes bytes = testsupport::ReadBytes(module);
     ASSERT_GT(bytes.size(), 4096u);
     EXPECT_TRUE(
         std::all_of(bytes.end() - 4096, bytes.end(), [](std::uint8_t b) { return b == 0; }));

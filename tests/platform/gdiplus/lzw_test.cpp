@@ -6,11 +6,11 @@
 
 #include <gtest/gtest.h>
 
-#include "gdip_test_files.h"
+#include "tests/support/runtime_files.h"
 
 namespace {
 
-using gdiptest::Bytes;
+using testsupport::Bytes;
 
 Bytes Noise(std::size_t n, std::uint32_t seed) {
     Bytes bytes(n);
@@ -61,7 +61,7 @@ TEST(Lzw, TiffStripsOfEveryLengthReadBack) {
         row.rgba = Noise(std::size_t{width} * 4, width);
         for (std::size_t i = 3; i < row.rgba.size(); i += 4) row.rgba[i] = 255;
         gdip::Bitmap out;
-        ASSERT_EQ(decoder->Decode(testimages::Encode(*encoder, row), out), Ok) << width;
+        ASSERT_EQ(decoder->Decode(testsupport::Encode(*encoder, row), out), Ok) << width;
         ASSERT_EQ(out.rgba, row.rgba) << width;
     }
 }

@@ -11,13 +11,13 @@
 #include <map>
 #include <sstream>
 
-#include "codec_test_util.h"
 #include "platform/gdiplus/runtime/colour.h"
+#include "tests/support/runtime_files.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
-using namespace codectest;
+using namespace testsupport;
 namespace fs = std::filesystem;
 
 // A wide-gamut profile: Adobe RGB's primaries and white, gamma 2.2.
@@ -82,10 +82,10 @@ Bytes HeifWithMetadata(const gdip::Bitmap& stored, const Bytes& icc) {
         heif_image_handle* handle = nullptr;
         if (heif_context_encode_image(ctx, img, enc, options, &handle).code == heif_error_Ok) {
             Bytes exif = {0, 0, 0, 0};
-            const Bytes block = testimages::CameraExif(6, kW, kH);
+            const Bytes block = testsupport::CameraExif(6, kW, kH);
             exif.insert(exif.end(), block.begin(), block.end());
             heif_context_add_exif_metadata(ctx, handle, exif.data(), int(exif.size()));
-            const Bytes xmp = testimages::SampleXmp();
+            const Bytes xmp = testsupport::SampleXmp();
             heif_context_add_XMP_metadata(ctx, handle, xmp.data(), int(xmp.size()));
             heif_image_handle_release(handle);
             heif_writer writer{1, [](heif_context*, const void* data, size_t size, void* o) {
@@ -135,7 +135,7 @@ TEST(Metadata, EverySourceCarriesItsMetadataIntoEveryOutputThatHoldsIt) {
     const Bytes icc = WideGamutIcc();
     ASSERT_FALSE(icc.empty());
     WriteBytes(dir.Path() / "profile.icc", icc);
-    WriteBytes(dir.Path() / "packet.xmp", testimages::SampleXmp());
+    WriteBytes(dir.Path() / "packet.xmp", testsupport::SampleXmp());
     const gdip::Bitmap stored = SmoothWaves(kW, kH);
 
     std::vector<std::pair<std::string, Bytes>> sources;
@@ -270,7 +270,7 @@ TEST(Metadata, ABmpOfAWideGamutPictureHoldsItsSrgbPixels) {
 
 // Broken blocks are dropped, one by one, and the picture is still read whole.
 TEST(Metadata, BrokenMetadataIsDroppedAndThePictureKept) {
-    const Bytes exif = testimages::CameraExif(1, 40, 24), icc = WideGamutIcc();
+    const Bytes exif = testsupport::CameraExif(1, 40, 24), icc = WideGamutIcc();
     Bytes looping = exif;  // the EXIF directory pointer aimed back at the main directory
     looping[8 + 2 + 3 * 12 + 8 + 3] = 8;
     Bytes cut(exif.begin(), exif.begin() + 40);
@@ -297,7 +297,7 @@ TEST(Metadata, BrokenMetadataIsDroppedAndThePictureKept) {
         for (const gdip::CodecDescriptor* codec : formats) {
             SCOPED_TRACE(std::string(c.name) + " in " + std::string(codec->name));
             gdip::Bitmap img = SmoothWaves(40, 24), back;
-            img.meta.xmp = testimages::SampleXmp();
+            img.meta.xmp = testsupport::SampleXmp();
             img.meta.*c.block = c.value;  // written as it is, unchecked
             ASSERT_EQ(codec->makeDecoder()->Decode(Encode(*codec->makeEncoder(), img), back), Ok);
             EXPECT_EQ(back.width, 40u);

@@ -1,11 +1,11 @@
 // EXIF orientation: the tag read from EXIF blocks, and images turned upright.
 #include <gtest/gtest.h>
 
-#include "codec_test_util.h"
+#include "tests/support/runtime_files.h"
 
 namespace {
 
-using codectest::Bytes;
+using testsupport::Bytes;
 
 // A TIFF-structured block whose first directory holds the given entries
 // (tag, type, count, value as stored in the first two bytes).
@@ -81,8 +81,8 @@ TEST(ExifOrientation, UnreadableOrAbsentMeansUpright) {
 //   1 2 3
 //   4 5 6
 gdip::Bitmap Numbered() {
-    return codectest::MakeBitmap(3, 2, false, [](std::uint32_t x, std::uint32_t y) {
-        return codectest::Pixel{std::uint8_t(1 + x + 3 * y), 0, 0, 255};
+    return testsupport::MakeBitmap(3, 2, false, [](std::uint32_t x, std::uint32_t y) {
+        return testsupport::Pixel{std::uint8_t(1 + x + 3 * y), 0, 0, 255};
     });
 }
 
@@ -117,13 +117,13 @@ TEST(ApplyOrientation, TurnsEachOrientationUpright) {
 }
 
 TEST(ApplyOrientation, KeepsAlphaAndRefusesNonsense) {
-    const gdip::Bitmap stored = codectest::Asymmetric(5, 3, true);
+    const gdip::Bitmap stored = testsupport::Asymmetric(5, 3, true);
     gdip::Bitmap b = stored;
     ASSERT_EQ(gdip::ApplyOrientation(b, 6), Ok);
     EXPECT_TRUE(b.hasAlpha);
     // The bottom-left corner comes to the top left, the top left to the top right.
-    EXPECT_EQ(codectest::PixelAt(b, 0, 0), codectest::PixelAt(stored, 0, 2));
-    EXPECT_EQ(codectest::PixelAt(b, 2, 0), codectest::PixelAt(stored, 0, 0));
+    EXPECT_EQ(testsupport::PixelAt(b, 0, 0), testsupport::PixelAt(stored, 0, 2));
+    EXPECT_EQ(testsupport::PixelAt(b, 2, 0), testsupport::PixelAt(stored, 0, 0));
     EXPECT_EQ(gdip::ApplyOrientation(b, 0), InvalidParameter);
     EXPECT_EQ(gdip::ApplyOrientation(b, 9), InvalidParameter);
     gdip::Bitmap broken = b;

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "gdip_test_files.h"
 #include "platform/gdiplus/gdiplus.h"
 #include "platform/gdiplus/runtime/colour.h"
+#include "tests/support/runtime_files.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -42,28 +42,26 @@ int Samples(const fs::path& folder) {
     fs::create_directories(folder);
     // A wide-gamut photograph with a capture date, a camera and XMP: its
     // outputs carry them, or (BMP, GIF) hold its pixels converted to sRGB.
-    gdip::Bitmap tagged = testimages::Smooth(160, 120);
+    gdip::Bitmap tagged = testsupport::Smooth(160, 120);
     const float adobe[8] = {0.64f, 0.33f, 0.21f, 0.71f, 0.15f, 0.06f, 0.3127f, 0.3290f};
     tagged.meta.icc = gdip::IccFromPrimaries(adobe, 4);
-    tagged.meta.exif = testimages::CameraExif(1, 160, 120);
-    tagged.meta.xmp = testimages::SampleXmp();
+    tagged.meta.exif = testsupport::CameraExif(1, 160, 120);
+    tagged.meta.xmp = testsupport::SampleXmp();
     const std::vector<std::pair<std::string, gdip::Bitmap>> pictures = {
-        {"smooth", testimages::Smooth(160, 120)},
-        {"pattern", testimages::Pattern(37, 21, false)},
-        {"alpha", testimages::Pattern(33, 17, true)},
-        {"gray", testimages::GrayPattern(40, 30)},
+        {"smooth", testsupport::Smooth(160, 120)},
+        {"pattern", testsupport::Pattern(37, 21, false)},
+        {"alpha", testsupport::Pattern(33, 17, true)},
+        {"gray", testsupport::GrayPattern(40, 30)},
         {"tagged", tagged},
     };
-    const std::vector<std::pair<std::string, const gdip::CodecDescriptor*>> formats = {
-        {"png", &gdip::kPngCodec},
-        {"bmp", &gdip::kBmpCodec},
-        {"jpg", &gdip::kJpegCodec},
-        {"gif", &gdip::kGifCodec},
-        {"tif", &gdip::kTiffCodec}};
+    // Every format the runtime writes, named by its first file name pattern.
     for (const auto& [name, bitmap] : pictures)
-        for (const auto& [ext, codec] : formats)
-            gdiptest::WriteBytes(folder / (name + "." + ext),
-                                 testimages::Encode(*codec->makeEncoder(), bitmap));
+        for (const gdip::CodecDescriptor* codec : gdip::Codecs()) {
+            if (codec->makeEncoder == nullptr) continue;
+            const std::u16string patterns(codec->published.extensions);
+            testsupport::WriteBytes(folder / (name + "." + FirstExtension(patterns.c_str())),
+                                    testsupport::Encode(*codec->makeEncoder(), bitmap));
+        }
     return 0;
 }
 
@@ -110,9 +108,9 @@ int Compare(const fs::path& a, const fs::path& b, int tolerance) {
     int differing = 0, compared = 0;
     for (const fs::path& file : FilesIn(a)) {
         const fs::path other = b / file.filename();
-        const gdiptest::Bytes left = gdiptest::ReadBytes(file);
-        const gdiptest::Bytes right =
-            fs::exists(other) ? gdiptest::ReadBytes(other) : gdiptest::Bytes();
+        const testsupport::Bytes left = testsupport::ReadBytes(file);
+        const testsupport::Bytes right =
+            fs::exists(other) ? testsupport::ReadBytes(other) : testsupport::Bytes();
         ++compared;
         if (left == right) continue;
         int difference = 256;
@@ -121,7 +119,7 @@ int Compare(const fs::path& a, const fs::path& b, int tolerance) {
             if (gdip::DecoderFor(left) != nullptr && gdip::DecoderFor(right) != nullptr &&
                 gdip::DecoderFor(left)->Decode(left, x) == Ok &&
                 gdip::DecoderFor(right)->Decode(right, y) == Ok)
-                difference = testimages::MaxDifference(x, y);
+                difference = testsupport::MaxDifference(x, y);
         }
         if (difference <= tolerance) continue;
         std::printf("%s differs (largest channel difference %d)\n",

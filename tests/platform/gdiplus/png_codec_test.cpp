@@ -6,12 +6,12 @@
 #include <cstring>
 #include <functional>
 
-#include "gdip_test_files.h"
+#include "tests/support/runtime_files.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
-using gdiptest::Bytes;
+using testsupport::Bytes;
 
 struct PngSpec {
     const char* name;
@@ -130,7 +130,7 @@ Bytes WriteWithLibpng(const PngSpec& s, std::uint32_t w, std::uint32_t h) {
 gdip::Bitmap Decode(const Bytes& file) {
     gdip::Bitmap out;
     std::string printed;
-    EXPECT_EQ(gdiptest::DecodeWatched(*gdip::kPngCodec.makeDecoder(), file, out, printed), Ok);
+    EXPECT_EQ(testsupport::DecodeWatched(*gdip::kPngCodec.makeDecoder(), file, out, printed), Ok);
     EXPECT_EQ(printed, "");
     return out;
 }
@@ -209,23 +209,23 @@ struct WriteCase {
 
 std::vector<WriteCase> WriteCases() {
     return {
-        {"RGB 1x1", testimages::Pattern(1, 1, false), 2},
-        {"RGB 7x3", testimages::Pattern(7, 3, false), 2},
-        {"RGB 300x200", testimages::Pattern(300, 200, false), 2},
-        {"RGBA 7x3", testimages::Pattern(7, 3, true), 6},
-        {"RGBA 129x65", testimages::Pattern(129, 65, true), 6},
-        {"gray 7x3", testimages::GrayPattern(7, 3), 0},
-        {"gray 1x1", testimages::GrayPattern(1, 1), 0},
+        {"RGB 1x1", testsupport::Pattern(1, 1, false), 2},
+        {"RGB 7x3", testsupport::Pattern(7, 3, false), 2},
+        {"RGB 300x200", testsupport::Pattern(300, 200, false), 2},
+        {"RGBA 7x3", testsupport::Pattern(7, 3, true), 6},
+        {"RGBA 129x65", testsupport::Pattern(129, 65, true), 6},
+        {"gray 7x3", testsupport::GrayPattern(7, 3), 0},
+        {"gray 1x1", testsupport::GrayPattern(1, 1), 0},
     };
 }
 
 TEST(PngCodec, OurFilesReadBackExactlyWithAlphaOnlyWhenTheImageHasIt) {
     for (const WriteCase& c : WriteCases()) {
         SCOPED_TRACE(c.name);
-        const Bytes file = testimages::Encode(*gdip::kPngCodec.makeEncoder(), c.image);
+        const Bytes file = testsupport::Encode(*gdip::kPngCodec.makeEncoder(), c.image);
         EXPECT_EQ(ColourTypeOf(file), c.colourType);
         const gdip::Bitmap back = Decode(file);
-        EXPECT_EQ(testimages::MaxDifference(back, c.image), 0);
+        EXPECT_EQ(testsupport::MaxDifference(back, c.image), 0);
         EXPECT_EQ(back.hasAlpha, c.image.hasAlpha);
     }
 }
@@ -241,18 +241,18 @@ TEST(PngCodec, PredictorTiesReadBackExactly) {
         seed = seed * 1103515245u + 12345u;
         image.rgba[i] = (i % 4 == 3) ? 255 : static_cast<std::uint8_t>((seed >> 16) % 4);
     }
-    const gdip::Bitmap back = Decode(testimages::Encode(*gdip::kPngCodec.makeEncoder(), image));
-    EXPECT_EQ(testimages::MaxDifference(back, image), 0);
+    const gdip::Bitmap back = Decode(testsupport::Encode(*gdip::kPngCodec.makeEncoder(), image));
+    EXPECT_EQ(testsupport::MaxDifference(back, image), 0);
 }
 
 TEST(PngCodec, ImageMagickReadsOurFilesExactly) {
-    if (!gdiptest::HaveConvert()) GTEST_SKIP() << "ImageMagick's convert is not available";
+    if (!testsupport::HaveConvert()) GTEST_SKIP() << "ImageMagick's convert is not available";
     testsupport::TempDir dir;
     for (const WriteCase& c : WriteCases()) {
         SCOPED_TRACE(c.name);
         const auto path = dir.Path() / "ours.png";
-        gdiptest::WriteBytes(path, testimages::Encode(*gdip::kPngCodec.makeEncoder(), c.image));
-        EXPECT_EQ(testimages::MaxDifference(gdiptest::DecodeWithConvert(path), c.image), 0);
+        testsupport::WriteBytes(path, testsupport::Encode(*gdip::kPngCodec.makeEncoder(), c.image));
+        EXPECT_EQ(testsupport::MaxDifference(testsupport::DecodeWithConvert(path), c.image), 0);
     }
 }
 
@@ -287,7 +287,7 @@ TEST(PngCodec, DataTooShortForTheDeclaredRowsIsRefusedBeforeAllocating) {
         file.resize(file.size() / 2);
         gdip::Bitmap out;
         std::string printed;
-        EXPECT_EQ(gdiptest::DecodeWatched(*gdip::kPngCodec.makeDecoder(), file, out, printed),
+        EXPECT_EQ(testsupport::DecodeWatched(*gdip::kPngCodec.makeDecoder(), file, out, printed),
                   GenericError);
         EXPECT_EQ(out.rgba.capacity(), 0u);
     }
@@ -308,7 +308,8 @@ TEST(PngCodec, WarningsAboutAncillaryChunksStaySilent) {
     damaged[29] ^= 0x01;  // a byte of IHDR's checksum
     gdip::Bitmap out;
     std::string printed;
-    EXPECT_NE(gdiptest::DecodeWatched(*gdip::kPngCodec.makeDecoder(), damaged, out, printed), Ok);
+    EXPECT_NE(testsupport::DecodeWatched(*gdip::kPngCodec.makeDecoder(), damaged, out, printed),
+              Ok);
     EXPECT_EQ(printed, "");
 }
 

@@ -7,12 +7,12 @@
 #include <cstring>
 #include <functional>
 
-#include "codec_test_util.h"
+#include "tests/support/runtime_files.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
-using namespace codectest;
+using namespace testsupport;
 
 gdip::Bitmap DecodeTiff(const Bytes& file, GpStatus expected = Ok) {
     gdip::Bitmap out;
@@ -64,8 +64,8 @@ TEST(TiffCodec, WritesLzwContiguousEightBitWithUnassociatedAlpha) {
     TIFFClose(tif);
 }
 
-using Layout = testimages::TiffLayout;
-using testimages::LibtiffFile;
+using Layout = testsupport::TiffLayout;
+using testsupport::LibtiffFile;
 
 TEST(TiffCodec, ReadsGreyOfEveryDepthEitherPolarity) {
     for (std::uint16_t bits : {1, 2, 4, 8, 16})

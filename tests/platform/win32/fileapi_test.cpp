@@ -1,3 +1,4 @@
+// Tests of the file calls: searches, attributes, existence, folders and path names.
 #include "platform/win32/fileapi.h"
 
 #include <dirent.h>

@@ -1,3 +1,4 @@
+// Tests of the mapping between Windows paths and host paths.
 #include "platform/win32/host_path.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// Tests of the shell calls: the Pictures folder, folder chooser and ShellExecute.
 #include "platform/win32/shell.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// Tests of the version calls over files with and without a version block.
 #include "platform/win32/version.h"
 
 #include <gtest/gtest.h>

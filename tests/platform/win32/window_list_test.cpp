@@ -1,3 +1,4 @@
+// Tests of the window calls over a window list of the test's own.
 #include <gtest/gtest.h>
 
 #include <map>

@@ -1,9 +1,9 @@
 // ImageMagick's convert on a POSIX host, through the shell.
 #include <cstdlib>
 
-#include "gdip_test_files.h"
+#include "tests/support/runtime_files.h"
 
-namespace gdiptest {
+namespace testsupport {
 
 namespace {
 
@@ -24,4 +24,4 @@ bool Convert(const std::vector<std::string>& args) {
     return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-}  // namespace gdiptest
+}  // namespace testsupport

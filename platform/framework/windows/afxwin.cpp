@@ -1,8 +1,9 @@
 // CWnd and CDialog over real windows, and the dialog procedure: the one place
 // where the system's messages reach the message table.
 #include <map>
+#include <string_view>
 
-#include "framework_windows.h"
+#include "framework.h"
 #include "platform/framework/dropfiles.h"
 #include "platform/win32/resources.h"
 
@@ -28,7 +29,24 @@ INT_PTR DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     }
     if (host == nullptr || host->Window().hwnd != hwnd) return FALSE;
     INT_PTR result = 0;
-    return host->Handle(message, wParam, lParam, &result) ? result : FALSE;
+    return host->Handle({message, wParam, lParam}, &result) ? result : FALSE;
+}
+
+// A themed group box (Common Controls 6) draws its caption in the theme's
+// colour and ignores the text colour that the dialog sets for it in
+// WM_CTLCOLORSTATIC; drawn unthemed, it keeps the dialog's colour. The other
+// controls keep the theme. A class list that names no class (" ", not "",
+// which would mean "the control's own") is how a window opts out.
+void UnthemeGroupBoxes(HWND dialog) {
+    for (HWND child = sys::GetWindow(dialog, sys::GW_CHILD); child != nullptr;
+         child = sys::GetWindow(child, GW_HWNDNEXT)) {
+        char16_t name[16] = {};
+        const int n = sys::GetClassNameW(child, name, 16);
+        const auto style = sys::GetWindowLongPtrW(child, sys::GWL_STYLE);
+        if (std::u16string_view(name, static_cast<std::size_t>(n > 0 ? n : 0)) == u"Button" &&
+            (style & sys::BS_TYPEMASK) == sys::BS_GROUPBOX)
+            sys::SetWindowTheme(child, u" ", u" ");
+    }
 }
 
 bool Alive(const CWnd* wnd) {
@@ -90,6 +108,7 @@ void DialogHost::Destroy() {
 void DialogHost::Forget() {
     if (m_destroyed) return;
     m_destroyed = true;
+    ForgetTimers(m_window.hwnd);
     for (auto it = Hosts().begin(); it != Hosts().end();)
         it = it->second == this ? Hosts().erase(it) : std::next(it);
     m_window.hwnd = nullptr;
@@ -100,10 +119,10 @@ void DialogHost::Forget() {
 void DialogHost::RunLoop() {
     sys::MSG msg{};
     while (!m_ended && !m_destroyed) {
-        const BOOL got = sys::GetMessageW(&msg, nullptr, 0, 0);
-        if (got <= 0) {
+        const Taken got = TakeMessage(msg, true);
+        if (got != Taken::Message) {
             // A quit meant for an outer loop is passed on to it.
-            if (got == 0) sys::PostQuitMessage(static_cast<int>(msg.wParam));
+            if (got == Taken::Quit) sys::PostQuitMessage(static_cast<int>(msg.wParam));
             break;
         }
         if (m_window.Alive() && sys::IsDialogMessageW(m_window.hwnd, &msg)) continue;
@@ -128,12 +147,12 @@ WindowImpl* DialogHost::Control(int id) {
     return m_controls.back().get();
 }
 
-bool DialogHost::Dispatch(CWnd* target, UINT mapMessage, WPARAM wParam, LPARAM lParam,
-                          UINT realMessage, WPARAM realW, LPARAM realL, LRESULT* result) {
-    const AFX_MSGMAP_ENTRY* entry = afx::FindEntry(WindowImpl::MapOf(target), mapMessage, wParam);
+bool DialogHost::Dispatch(const Message& table, const Message& system, LRESULT* result) {
+    const AFX_MSGMAP_ENTRY* entry =
+        afx::FindEntry(WindowImpl::MapOf(m_dialog), table.message, table.wParam);
     if (entry == nullptr) return false;
-    m_window.inHand.push_back({realMessage, realW, realL});
-    *result = entry->pfnThunk(target, wParam, lParam);
+    m_window.inHand.push_back(system);
+    *result = entry->pfnThunk(m_dialog, table.wParam, table.lParam);
     // The handler may have destroyed the window, never this host.
     if (!m_window.inHand.empty()) m_window.inHand.pop_back();
     return true;
@@ -141,9 +160,9 @@ bool DialogHost::Dispatch(CWnd* target, UINT mapMessage, WPARAM wParam, LPARAM l
 
 // WM_CTLCOLOR* becomes the message table's one WM_CTLCOLOR, with the control
 // and a device context of the system's.
-bool DialogHost::CtlColor(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* result) {
+bool DialogHost::CtlColor(const Message& m, INT_PTR* result) {
     UINT type = CTLCOLOR_STATIC;
-    switch (message) {
+    switch (m.message) {
         case sys::WM_CTLCOLOREDIT:
             type = CTLCOLOR_EDIT;
             break;
@@ -157,27 +176,26 @@ bool DialogHost::CtlColor(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* r
             break;
     }
     CWnd* control = m_dialog;
-    if (message != sys::WM_CTLCOLORDLG) {
-        WindowImpl* impl = Control(sys::GetDlgCtrlID(reinterpret_cast<HWND>(lParam)));
+    if (m.message != sys::WM_CTLCOLORDLG) {
+        WindowImpl* impl = Control(sys::GetDlgCtrlID(reinterpret_cast<HWND>(m.lParam)));
         if (impl == nullptr) return false;
         control = impl->object.get();
     }
     DcImpl dc;
-    dc.hdc = reinterpret_cast<HDC>(wParam);
+    dc.hdc = reinterpret_cast<HDC>(m.wParam);
     CDC cdc(&dc);
     AFX_CTLCOLOR args{&cdc, control, type};
     LRESULT brush = 0;
-    if (!Dispatch(m_dialog, WM_CTLCOLOR, 0, reinterpret_cast<LPARAM>(&args), message, wParam,
-                  lParam, &brush))
-        return false;
+    if (!Dispatch({WM_CTLCOLOR, 0, reinterpret_cast<LPARAM>(&args)}, m, &brush)) return false;
     *result = brush;
     return true;
 }
 
-bool DialogHost::Handle(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* result) {
+bool DialogHost::Handle(const Message& m, INT_PTR* result) {
     LRESULT r = 0;
-    switch (message) {
+    switch (m.message) {
         case sys::WM_INITDIALOG:
+            UnthemeGroupBoxes(m_window.hwnd);
             // TRUE: the dialog manager focuses the first tab stop.
             *result = m_dialog->OnInitDialog();
             return true;
@@ -185,28 +203,30 @@ bool DialogHost::Handle(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* res
         case sys::WM_CTLCOLOREDIT:
         case sys::WM_CTLCOLORBTN:
         case sys::WM_CTLCOLORDLG:
-            return CtlColor(message, wParam, lParam, result);
+            return CtlColor(m, result);
         case WM_QUERYDRAGICON:
             // One of the messages whose answer is the procedure's own result.
-            if (!Dispatch(m_dialog, message, wParam, lParam, message, wParam, lParam, &r))
-                return false;
+            if (!Dispatch(m, &r)) return false;
             *result = r;
             return true;
         case WM_CLOSE:
-            if (!Dispatch(m_dialog, message, wParam, lParam, message, wParam, lParam, &r))
-                sys::SendMessageW(m_window.hwnd, WM_COMMAND, MakeCommandParam(IDCANCEL, BN_CLICKED),
-                                  0);
+            if (!Dispatch(m, &r)) DefaultProcessing(m_window, m);
             *result = TRUE;
             return true;
         case sys::WM_DESTROY:
             Forget();
             return false;
+        case sys::WM_ENTERSIZEMOVE:
+        case sys::WM_ENTERMENULOOP:
+        case sys::WM_ENTERIDLE:
+            // A loop of the system's or of a dialog owned by ours runs now.
+            EnterForeignLoop();
+            return false;
         case WM_COMMAND:
         case WM_TIMER:
         case WM_PAINT:
         case WM_DROPFILES:
-            if (!Dispatch(m_dialog, message, wParam, lParam, message, wParam, lParam, &r))
-                return false;
+            if (!Dispatch(m, &r)) return false;
             if (m_window.Alive()) sys::SetWindowLongPtrW(m_window.hwnd, sys::DWLP_MSGRESULT, r);
             *result = TRUE;
             return true;
@@ -215,21 +235,25 @@ bool DialogHost::Handle(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* res
     }
 }
 
+// The one place where the close box (WM_CLOSE) of a dialog becomes its cancel
+// command, as the dialog manager makes it; anything else is the system's.
+LRESULT DialogHost::DefaultProcessing(const WindowImpl& window, const Message& m) {
+    if (m.message == WM_CLOSE && window.isDialog)
+        return sys::SendMessageW(window.hwnd, WM_COMMAND, MakeCommandParam(IDCANCEL, BN_CLICKED),
+                                 0);
+    return sys::DefWindowProcW(window.hwnd, m.message, m.wParam, m.lParam);
+}
+
 }  // namespace afx
 
 // --- CWnd -------------------------------------------------------------------
 
-// The system's default processing of the message being handled; for the
-// close box of a dialog, its cancel command, as the dialog manager does.
+// The system's default processing of the message being handled.
 LRESULT CWnd::Default() {
     if (!m_impl || !m_impl->host || !m_impl->Alive()) return 0;
-    std::vector<WindowImpl::Message>& inHand = m_impl->host->Window().inHand;
+    const std::vector<WindowImpl::Message>& inHand = m_impl->host->Window().inHand;
     if (inHand.empty()) return 0;
-    const WindowImpl::Message m = inHand.back();
-    if (m.message == WM_CLOSE && m_impl->isDialog)
-        return sys::SendMessageW(m_impl->hwnd, WM_COMMAND,
-                                 afx::MakeCommandParam(IDCANCEL, BN_CLICKED), 0);
-    return sys::DefWindowProcW(m_impl->hwnd, m.message, m.wParam, m.lParam);
+    return afx::DialogHost::DefaultProcessing(*m_impl, inHand.back());
 }
 
 HWND CWnd::GetSafeHwnd() const {
@@ -365,11 +389,11 @@ LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 UINT_PTR CWnd::SetTimer(UINT_PTR nIDEvent, UINT nElapse, TIMERPROC lpfnTimer) {
     if (!Alive(this) || !m_impl->isDialog) return 0;
-    return sys::SetTimer(m_impl->hwnd, nIDEvent, nElapse, reinterpret_cast<void*>(lpfnTimer));
+    return afx::ArmTimer(m_impl->hwnd, nIDEvent, nElapse, reinterpret_cast<void*>(lpfnTimer));
 }
 
 BOOL CWnd::KillTimer(UINT_PTR nIDEvent) {
-    return Alive(this) && m_impl->isDialog ? sys::KillTimer(m_impl->hwnd, nIDEvent) : FALSE;
+    return Alive(this) && m_impl->isDialog && afx::DisarmTimer(m_impl->hwnd, nIDEvent);
 }
 
 BOOL CWnd::DestroyWindow() {

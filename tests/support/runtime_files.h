@@ -14,7 +14,7 @@
 
 struct jpeg_compress_struct;
 
-namespace gdiptest {
+namespace testsupport {
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -44,4 +44,4 @@ void WritePam(const std::filesystem::path& p, const gdip::Bitmap& image);
 // How convert decodes a file, as 8-bit RGBA; empty bitmap on failure.
 gdip::Bitmap DecodeWithConvert(const std::filesystem::path& p);
 
-}  // namespace gdiptest
+}  // namespace testsupport

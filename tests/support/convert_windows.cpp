@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-namespace gdiptest {
+namespace testsupport {
 
-// As gdip_test_files.h and host_program_windows.h declare them; the first
+// As runtime_files.h and host_program_windows.h declare them; the first
 // header's Windows-like types clash with <windows.h>.
 bool Convert(const std::vector<std::string>& args);
 bool RunOnHost(const std::string& program, const std::vector<std::string>& args);
@@ -125,4 +125,4 @@ bool Convert(const std::vector<std::string>& args) {
     return RunOnHost("convert", args);
 }
 
-}  // namespace gdiptest
+}  // namespace testsupport

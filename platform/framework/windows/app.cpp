@@ -1,12 +1,12 @@
 // The Windows side of the application: the icons, the loop and the message
 // box, the system's own.
-#include "framework_windows.h"
+#include "framework.h"
 
 namespace afx {
 
 void RunAppLoop() {
     sys::MSG msg{};
-    while (sys::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    while (TakeMessage(msg, true) == Taken::Message) {
         sys::TranslateMessage(&msg);
         sys::DispatchMessageW(&msg);
     }

@@ -2,12 +2,13 @@
 // mouse and key messages posted to the controls and taken through the same
 // loop as the program's (IsDialogMessageW first), so the controls and the
 // dialog manager do what they do for a user.
+#include "platform/framework/testing.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <thread>
 
-#include "framework_windows.h"
-#include "platform/framework/testing.h"
+#include "framework.h"
 
 namespace afx::testing {
 namespace {
@@ -176,18 +177,25 @@ bool DropFiles(CWnd* pOver, const std::vector<std::string>& hostPaths) {
     return true;
 }
 
+// The program's loop, a turn at a time: nothing waits while a zero-elapse
+// timer is due.
 bool PumpUntil(const std::function<bool()>& pred, std::chrono::milliseconds timeout) {
     const auto end = std::chrono::steady_clock::now() + timeout;
     for (;;) {
         PumpOnce();
         if (pred()) return true;
         if (std::chrono::steady_clock::now() >= end) return pred();
-        sys::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, sys::QS_ALLINPUT);
+        if (!IdleTimerDue()) sys::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, sys::QS_ALLINPUT);
     }
 }
 
+// Everything queued, then one due zero-elapse timer (one step of a run) as
+// the loop hands it out once the queue is empty, then what that step queued.
 void PumpOnce() {
     sys::MSG msg{};
+    while (sys::PeekMessageW(&msg, nullptr, 0, 0, sys::PM_REMOVE)) DispatchOne(msg);
+    if (TakeMessage(msg, false) != Taken::Message) return;
+    DispatchOne(msg);
     while (sys::PeekMessageW(&msg, nullptr, 0, 0, sys::PM_REMOVE)) DispatchOne(msg);
 }
 

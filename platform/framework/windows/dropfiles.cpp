@@ -1,5 +1,6 @@
 // Dropped files on Windows: the shell's own drop handles.
 #include "platform/framework/dropfiles.h"
+
 #include "platform/win32/windows/system_api.h"
 
 void DragAcceptFiles(HWND hWnd, BOOL fAccept) {

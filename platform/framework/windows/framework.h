@@ -76,17 +76,26 @@ public:
     bool Ended() const { return m_ended; }
     int Result() const { return m_result; }
 
+    using Message = WindowImpl::Message;
+
     // The dialog procedure's work for one message; false leaves it to the
     // dialog manager.
-    bool Handle(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* result);
+    bool Handle(const Message& m, INT_PTR* result);
+    // What the system does with a message no handler took (CWnd::Default):
+    // a dialog's close box becomes its cancel command.
+    static LRESULT DefaultProcessing(const WindowImpl& window, const Message& m);
 
     // The host of a window of ours (a dialog or one of its controls).
     static DialogHost* Of(HWND hwnd);
 
 private:
-    bool Dispatch(CWnd* target, UINT mapMessage, WPARAM wParam, LPARAM lParam, UINT realMessage,
-                  WPARAM realW, LPARAM realL, LRESULT* result);
-    bool CtlColor(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* result);
+    // Hands a message to the dialog's message table; false when the table
+    // has no entry for it. The table sees `table`; CWnd::Default hands
+    // `system`, the message as the system sent it, back to the system. They
+    // differ only for WM_CTLCOLOR*, which the table knows as one WM_CTLCOLOR.
+    bool Dispatch(const Message& table, const Message& system, LRESULT* result);
+    bool Dispatch(const Message& m, LRESULT* result) { return Dispatch(m, m, result); }
+    bool CtlColor(const Message& m, INT_PTR* result);
     void Forget();
 
     CDialog* m_dialog;
@@ -97,6 +106,23 @@ private:
     bool m_ended = false;
     int m_result = -1;
 };
+
+// Timers of our windows. An elapse of 0 means "as soon as the queue is
+// empty": such a timer is handed out by TakeMessage when nothing is queued,
+// and handed to the system too once a loop that is not ours begins
+// (EnterForeignLoop); any other elapse is the system's alone.
+UINT_PTR ArmTimer(HWND hwnd, UINT_PTR id, UINT elapse, void* proc);
+bool DisarmTimer(HWND hwnd, UINT_PTR id);
+void ForgetTimers(HWND hwnd);  // the window is gone
+void EnterForeignLoop();
+bool IdleTimerDue();
+// A due zero-elapse timer as its timer message; false when none is armed.
+bool TakeIdleTimer(sys::MSG& msg);
+
+// The next message for every loop of ours: what is queued, else a due
+// zero-elapse timer, else (when wait is true) the next message to come.
+enum class Taken { Message, Quit, Failed, Nothing };
+Taken TakeMessage(sys::MSG& msg, bool wait);
 
 // The dialog manager's binary template (DLGTEMPLATEEX and its items) for a
 // template of ours: the same controls, styles, positions and captions.

@@ -1,4 +1,5 @@
-#include "gdip_test_files.h"
+// Files of the imaging runtime tests: PAM reading, ImageMagick runs, the terminal watch.
+#include "tests/support/runtime_files.h"
 
 #include <unistd.h>
 
@@ -12,7 +13,9 @@
 #include <jpeglib.h>
 // clang-format on
 
-namespace gdiptest {
+#include "tests/support/temp_dir.h"
+
+namespace testsupport {
 
 namespace {
 
@@ -37,7 +40,7 @@ GpStatus DecodeWatched(const gdip::Decoder& decoder, const Bytes& file, gdip::Bi
                        std::string& printed) {
     std::fflush(stdout);
     std::fflush(stderr);
-    std::FILE* sink = std::tmpfile();
+    std::FILE* sink = ScratchFile();
     const int savedOut = dup(1), savedErr = dup(2);
     dup2(fileno(sink), 1);
     dup2(fileno(sink), 2);
@@ -133,4 +136,4 @@ gdip::Bitmap DecodeWithConvert(const std::filesystem::path& p) {
     return b;
 }
 
-}  // namespace gdiptest
+}  // namespace testsupport

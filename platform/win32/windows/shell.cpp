@@ -1,9 +1,10 @@
 // Shell calls on Windows: the system's Pictures folder, folder chooser and
 // Explorer. Item lists are the shell's own, freed by the shell.
+#include "platform/win32/shell.h"
+
 #include <map>
 
 #include "platform/win32/common.h"
-#include "platform/win32/shell.h"
 #include "system_api.h"
 
 namespace win32 {

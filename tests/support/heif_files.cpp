@@ -1,10 +1,10 @@
 // HEIF samples for the HEIF decoder's tests, made with libheif's encoders.
-#include "heif_test_util.h"
+#include "tests/support/heif_files.h"
 
 #include <algorithm>
 #include <memory>
 
-namespace codectest {
+namespace testsupport {
 
 namespace {
 
@@ -63,4 +63,4 @@ Bytes MakeHeif(const gdip::Bitmap& img, heif_compression_format format,
     return out;
 }
 
-}  // namespace codectest
+}  // namespace testsupport

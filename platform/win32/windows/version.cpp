@@ -1,6 +1,7 @@
 // Version information on Windows: the system reads the version resource of a
 // real PE module.
 #include "platform/win32/version.h"
+
 #include "system_api.h"
 
 DWORD GetFileVersionInfoSizeW(LPCWSTR lptstrFilename, DWORD* lpdwHandle) {

@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "gdip_test_files.h"
 #include "platform/gdiplus/gdiplus.h"
 #include "tests/support/imaging_runtime.h"
+#include "tests/support/runtime_files.h"
 #include "tests/support/temp_dir.h"
 
-namespace flatapitest {
+namespace testsupport {
 
 namespace fs = std::filesystem;
 
@@ -51,12 +51,12 @@ protected:
     }
     fs::path WritePng(const std::string& name, std::uint32_t w = 7, std::uint32_t h = 3) {
         const fs::path p = m_dir.Path() / name;
-        gdiptest::WriteBytes(p, testimages::Encode(*gdip::kPngCodec.makeEncoder(),
-                                                   testimages::Pattern(w, h, false)));
+        testsupport::WriteBytes(p, testsupport::Encode(*gdip::kPngCodec.makeEncoder(),
+                                                       testsupport::Pattern(w, h, false)));
         return p;
     }
 
     testsupport::TempDir m_dir;
 };
 
-}  // namespace flatapitest
+}  // namespace testsupport

@@ -1,9 +1,10 @@
 // The top-level window calls on Windows: the system's own window list, unless
 // a test has put its own in.
+#include "platform/win32/winuser.h"
+
 #include <algorithm>
 
 #include "platform/win32/common.h"
-#include "platform/win32/winuser.h"
 #include "system_api.h"
 
 namespace win32 {

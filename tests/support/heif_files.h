@@ -4,9 +4,9 @@
 
 #include <libheif/heif.h>
 
-#include "codec_test_util.h"
+#include "tests/support/runtime_files.h"
 
-namespace codectest {
+namespace testsupport {
 
 // A HEIF file of the image, stored turned as orientation says (irot/imir)
 // with an EXIF block saying the same; empty when this libheif cannot encode
@@ -14,4 +14,4 @@ namespace codectest {
 Bytes MakeHeif(const gdip::Bitmap& img, heif_compression_format format,
                heif_orientation orientation);
 
-}  // namespace codectest
+}  // namespace testsupport

@@ -1,7 +1,7 @@
 // Our dialog templates in the dialog manager's own binary form (the extended
 // template a resource compiler writes), so that Windows itself makes and
 // draws the window from the same data the Linux build reads.
-#include "framework_windows.h"
+#include "framework.h"
 
 namespace afx {
 namespace {

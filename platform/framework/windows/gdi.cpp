@@ -1,5 +1,5 @@
 // Fonts, device contexts and metrics on Windows: the system's own.
-#include "framework_windows.h"
+#include "framework.h"
 
 int GetSystemMetrics(int nIndex) {
     return sys::GetSystemMetrics(nIndex);
