@@ -1,3 +1,4 @@
+// Loading a companion DLL from the module's own folder, with Windows' loader.
 #include <windows.h>
 
 #include <string>

@@ -1,3 +1,4 @@
+// Pointing the standard streams at /dev/null while the HEIF decoders run.
 #include <fcntl.h>
 #include <unistd.h>
 

@@ -1,3 +1,4 @@
+// The content check of HEIF and AVIF files: an ftyp box with an image brand.
 #include "heif_sniff.h"
 
 #include <algorithm>
