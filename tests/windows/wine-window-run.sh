@@ -6,8 +6,9 @@
 # <prefix folder>-1, -2, ... and hold it while they run: one wineserver has one
 # foreground window, so two programs with windows in one prefix would take
 # the focus from each other. The prefixes are hard-linked copies of one made
-# on first use (<prefix folder>-template; Wine writes its registry files anew
-# rather than in place), so that only one pays for wineboot. That one gets
+# on first use (<prefix folder>-template), so that only one pays for
+# wineboot; their registry files are copies of their own, since Wine writes a
+# registry file that has several links in place, into every prefix at once. That one gets
 # font substitutes, so that the dialog font and the banner font find the
 # Chinese fonts that the Linux build uses; they are set in these prefixes only.
 set -eu
@@ -62,6 +63,9 @@ export WINEPREFIX="$prefix"
 if [ ! -f "$prefix/.fonts-substituted" ]; then
   rm -rf "$prefix"
   cp -al "$base-template" "$prefix"
+  for reg in "$base-template"/*.reg; do
+    cp --remove-destination "$reg" "$prefix/"
+  done
 fi
 status=0
 # The slot is held by this script alone: a wineserver started now outlives
