@@ -53,7 +53,10 @@ mkfifo "$fifo"
 Xvfb -displayfd 9 -screen 0 1280x1024x24 -nolisten tcp -noreset 9>"$fifo" 8>&- 2>/dev/null &
 xvfb=$!
 trap 'kill "$xvfb" 2>/dev/null; rm -f "$fifo"' EXIT
-read -r display <"$fifo"
+if ! read -r display <"$fifo"; then
+  echo "wine-window-run.sh: the virtual display did not start" >&2
+  exit 1
+fi
 export DISPLAY=":$display"
 unset WAYLAND_DISPLAY
 
