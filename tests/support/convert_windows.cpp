@@ -20,6 +20,7 @@ namespace testsupport {
 // header's Windows-like types clash with <windows.h>.
 bool Convert(const std::vector<std::string>& args);
 bool RunOnHost(const std::string& program, const std::vector<std::string>& args);
+std::wstring QuotedArgument(const std::wstring& a);
 
 namespace {
 
@@ -58,8 +59,21 @@ std::string HostArgument(const std::string& arg, UnixNameOf unixName) {
     return mapped;
 }
 
+// Waits for the shell to leave the exit code in the file; false when it never
+// comes.
+bool AwaitExitCode(const std::wstring& file, int& code) {
+    for (int waited = 0; waited < 120000; waited += 20) {
+        std::ifstream in{std::filesystem::path(file)};
+        if (in >> code) return true;
+        Sleep(20);
+    }
+    return false;
+}
+
+}  // namespace
+
 // Quoted as the Windows command line is split again.
-std::wstring Quoted(const std::wstring& a) {
+std::wstring QuotedArgument(const std::wstring& a) {
     if (!a.empty() && a.find_first_of(L" \t\"") == std::wstring::npos) return a;
     std::wstring out = L"\"";
     std::size_t backslashes = 0;
@@ -75,19 +89,6 @@ std::wstring Quoted(const std::wstring& a) {
     out.append(backslashes * 2, L'\\');
     return out + L"\"";
 }
-
-// Waits for the shell to leave the exit code in the file; false when it never
-// comes.
-bool AwaitExitCode(const std::wstring& file, int& code) {
-    for (int waited = 0; waited < 120000; waited += 20) {
-        std::ifstream in{std::filesystem::path(file)};
-        if (in >> code) return true;
-        Sleep(20);
-    }
-    return false;
-}
-
-}  // namespace
 
 bool RunOnHost(const std::string& program, const std::vector<std::string>& args) {
     const UnixNameOf unixName = WineUnixNames();
@@ -105,8 +106,10 @@ bool RunOnHost(const std::string& program, const std::vector<std::string>& args)
                                std::string(hostStatus) + ".part' && mv '" + hostStatus +
                                ".part' '" + hostStatus + "'";
     HeapFree(GetProcessHeap(), 0, hostStatus);
-    std::wstring command = L"Z:\\bin\\sh -c " + Quoted(Wide(script)) + L" " + Quoted(Wide(program));
-    for (const std::string& a : args) command += L" " + Quoted(Wide(HostArgument(a, unixName)));
+    std::wstring command =
+        L"Z:\\bin\\sh -c " + QuotedArgument(Wide(script)) + L" " + QuotedArgument(Wide(program));
+    for (const std::string& a : args)
+        command += L" " + QuotedArgument(Wide(HostArgument(a, unixName)));
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};

@@ -15,32 +15,16 @@ int RunWindowsProgram(const std::filesystem::path& exe, const std::vector<std::s
 std::filesystem::path ProgramFolder();
 bool ModuleLoaded(const std::string& name);
 
-namespace {
-
-// Quoted as the Windows command line is split again.
-std::wstring Quoted(const std::wstring& a) {
-    std::wstring out = L"\"";
-    std::size_t backslashes = 0;
-    for (wchar_t c : a) {
-        if (c == L'\\') {
-            ++backslashes;
-            continue;
-        }
-        out.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-        backslashes = 0;
-        out += c;
-    }
-    out.append(backslashes * 2, L'\\');
-    return out + L"\"";
-}
-
-}  // namespace
+// One argument quoted as the Windows command line is split again
+// (convert_windows.cpp).
+std::wstring QuotedArgument(const std::wstring& a);
 
 int RunWindowsProgram(const std::filesystem::path& exe, const std::vector<std::string>& args,
                       const std::filesystem::path& folder, const std::filesystem::path& output,
                       int seconds) {
-    std::wstring command = Quoted(exe.wstring());
-    for (const std::string& a : args) command += L" " + Quoted(std::filesystem::path(a).wstring());
+    std::wstring command = QuotedArgument(exe.wstring());
+    for (const std::string& a : args)
+        command += L" " + QuotedArgument(std::filesystem::path(a).wstring());
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE out = CreateFileW(output.wstring().c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
