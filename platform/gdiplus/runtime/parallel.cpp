@@ -13,6 +13,8 @@ namespace gdip {
 
 namespace {
 
+std::atomic<unsigned> workersForTesting{0};
+
 // Starts up to threads - 1 helpers running work(1), work(2), ..., runs
 // work(0) itself and joins them. When no helper can be started the calling
 // thread does all the work.
@@ -32,7 +34,12 @@ void RunOnThreads(std::size_t threads, const Work& work) {
 
 }  // namespace
 
+void SetWorkersForTesting(unsigned count) {
+    workersForTesting = std::min(count, kMostWorkers);
+}
+
 unsigned WorkerCount() {
+    if (const unsigned forced = workersForTesting; forced != 0) return forced;
     unsigned count = std::min(AllowedCpus(), kMostWorkers);
     if (const char* limit = std::getenv("OMP_NUM_THREADS"); limit != nullptr) {
         const long n = std::strtol(limit, nullptr, 10);

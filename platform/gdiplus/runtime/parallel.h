@@ -14,6 +14,11 @@ namespace gdip {
 constexpr unsigned kMostWorkers = 16;
 unsigned WorkerCount();
 
+// For tests: every later call uses `count` threads (at most kMostWorkers),
+// whatever the processors and OMP_NUM_THREADS say, so that a machine with
+// few cores still shows what more threads would write; 0 ends that.
+void SetWorkersForTesting(unsigned count);
+
 // The processors this process may run on, at least 1 (the system's own
 // count: allowed_cpus_posix.cpp, allowed_cpus_windows.cpp).
 unsigned AllowedCpus();

@@ -11,6 +11,7 @@
 
 #include "tests/support/runtime_files.h"
 #include "tests/support/scoped_env.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -79,6 +80,13 @@ gdip::Bitmap Decode(const Bytes& file, GpStatus expected = Ok) {
               expected);
     EXPECT_EQ(printed, "");
     return out;
+}
+
+// What ImageMagick reads from the file, or an empty bitmap without it.
+gdip::Bitmap DecodeWithImageMagick(const Bytes& file) {
+    testsupport::TempDir dir;
+    testsupport::WriteBytes(dir.Path() / "picture.jpg", file);
+    return testsupport::DecodeWithConvert(dir.Path() / "picture.jpg");
 }
 
 TEST(JpegCodec, EveryColourSpaceDecodesToTheSamePicture) {
@@ -164,6 +172,51 @@ TEST(JpegCodec, EncoderWritesBaselineQuality90With420Sampling) {
     const std::size_t dqt = FindMarker(file, 0xDB);
     ASSERT_NE(dqt, 0u);
     EXPECT_EQ(file[dqt + 1], 3);  // 16 (standard luminance DC step) at quality 90
+}
+
+// The writer codes the picture in bands of 128 rows side by side, each a
+// restart interval, with Huffman tables fitted to the whole picture. Its file
+// must hold the very coefficients of libjpeg's own file for the same pixels
+// (its pixels, through libjpeg-turbo and through ImageMagick, are those of
+// libjpeg's file), be hardly larger than that file with libjpeg's fitted
+// tables, and carry one restart marker, numbered in turn, between two bands.
+TEST(JpegCodec, FileWrittenInBandsReadsAsLibjpegsOwnEverywhere) {
+    struct Case {
+        std::uint32_t w, h;
+        bool alpha;  // opaque alpha: the writer's other road, to the same pixels
+    };
+    for (const Case c : {Case{1, 1, false}, Case{33, 128, false}, Case{17, 129, true},
+                         Case{333, 1200, false}, Case{1030, 300, true}}) {
+        SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h));
+        gdip::Bitmap src = testsupport::Smooth(c.w, c.h);
+        const gdip::Bitmap noise = testsupport::Pattern(c.w, c.h, false);
+        for (std::size_t i = 0; i < src.rgba.size(); ++i)
+            if (i % 4 != 3)
+                src.rgba[i] = static_cast<std::uint8_t>(src.rgba[i] ^ noise.rgba[i] / 16);
+        src.hasAlpha = c.alpha;
+        const Bytes ours = testsupport::Encode(*gdip::kJpegCodec.makeEncoder(), src);
+        const Bytes theirs = testsupport::CompressJpeg(
+            SamplesOf(src, Space::Rgb), c.w, c.h, 3, JCS_RGB, [](jpeg_compress_struct& j) {
+                jpeg_set_quality(&j, 90, TRUE);
+                j.comp_info[0].h_samp_factor = j.comp_info[0].v_samp_factor = 2;
+                j.optimize_coding = TRUE;
+            });
+        EXPECT_EQ(Decode(ours).rgba, Decode(theirs).rgba);
+        const gdip::Bitmap oursThere = DecodeWithImageMagick(ours);
+        if (oursThere.width != 0) {  // ImageMagick is there
+            EXPECT_EQ(oursThere.rgba, DecodeWithImageMagick(theirs).rgba);
+        }
+        const std::size_t bands = (c.h + 127) / 128, sos = FindMarker(ours, 0xDA);
+        ASSERT_NE(sos, 0u);
+        EXPECT_EQ(FindMarker(ours, 0xDD) != 0, bands > 1);  // the restart interval
+        std::vector<int> restarts;
+        for (std::size_t i = sos; i + 1 < ours.size(); ++i)
+            if (ours[i] == 0xFF && ours[i + 1] >= 0xD0 && ours[i + 1] <= 0xD7)
+                restarts.push_back(ours[i + 1] - 0xD0);
+        ASSERT_EQ(restarts.size(), bands - 1);
+        for (std::size_t i = 0; i < restarts.size(); ++i) EXPECT_EQ(restarts[i], int(i % 8));
+        EXPECT_LE(ours.size(), theirs.size() + 8 * bands + 8);
+    }
 }
 
 TEST(JpegCodec, AlphaIsCompositedOverWhite) {

@@ -1,5 +1,6 @@
 // Work made side by side and taken in order: the order, the bound on what is
-// made ahead, and the stop when a take fails, at one thread and at several.
+// made ahead, and the stop when a take fails, at one thread and at several;
+// and every writer's file the same at any number of threads.
 #include "platform/gdiplus/runtime/parallel.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +10,9 @@
 #include <optional>
 #include <vector>
 
+#include "platform/gdiplus/runtime/codec.h"
 #include "tests/support/scoped_env.h"
+#include "tests/support/test_images.h"
 
 namespace {
 
@@ -43,6 +46,46 @@ TEST(ParallelInOrder, TakesInOrderWithinTheBoundAndStopsAtAFailedTake) {
         EXPECT_TRUE(gdip::ParallelInOrder(
             5, 1, [](std::size_t, unsigned) {}, [](std::size_t) { return true; }));
     }
+}
+
+// The writers cut their work into pieces of fixed geometry (PNG row
+// segments, BMP row batches, JPEG bands, GIF bands, TIFF strips), so that a
+// file never depends on the threads that wrote it: every format, opaque and
+// with alpha, at sizes across the pieces' boundaries (and one smaller than a
+// piece), at 1, 2 and 4 threads (more than this machine may have).
+TEST(ParallelWriters, EveryFormatWritesTheSameBytesAtAnyNumberOfThreads) {
+    struct Picture {
+        std::uint32_t w, h;
+        bool alpha;
+    };
+    std::size_t formats = 0;
+    for (const gdip::CodecDescriptor* codec : gdip::Codecs()) {
+        if (codec->makeEncoder == nullptr) continue;
+        ++formats;
+        for (const Picture& p : {Picture{700, 1100, false}, Picture{333, 1037, true},
+                                 Picture{1200, 700, false}, Picture{5, 3, true}}) {
+            SCOPED_TRACE(std::string(codec->name) + " " + std::to_string(p.w) + "x" +
+                         std::to_string(p.h) + (p.alpha ? " alpha" : ""));
+            gdip::Bitmap src = testsupport::Smooth(p.w, p.h);
+            const gdip::Bitmap noise = testsupport::Pattern(p.w, p.h, p.alpha);
+            for (std::size_t i = 0; i < src.rgba.size(); ++i)
+                src.rgba[i] = static_cast<std::uint8_t>(
+                    i % 4 == 3 ? noise.rgba[i] : (src.rgba[i] + noise.rgba[i] / 8) & 0xFF);
+            src.hasAlpha = p.alpha;
+            std::vector<testsupport::Bytes> files;
+            for (const unsigned threads : {1u, 2u, 4u}) {
+                gdip::SetWorkersForTesting(threads);
+                GpStatus status = GenericError;
+                files.push_back(testsupport::Encode(*codec->makeEncoder(), src, &status));
+                EXPECT_EQ(status, Ok) << threads << " threads";
+            }
+            gdip::SetWorkersForTesting(0);
+            ASSERT_FALSE(files[0].empty());
+            EXPECT_TRUE(files[1] == files[0]) << "2 threads";
+            EXPECT_TRUE(files[2] == files[0]) << "4 threads";
+        }
+    }
+    EXPECT_GE(formats, 5u);
 }
 
 }  // namespace
