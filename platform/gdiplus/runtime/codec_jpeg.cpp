@@ -6,7 +6,7 @@
 // upright by the EXIF orientation; CMYK through its ICC profile when it has
 // one. The ICC profile (APP2, over as many segments as it needs), EXIF and
 // XMP (APP1) are read and written. Written: baseline, quality 90, 4:2:0,
-// alpha composited over white.
+// alpha composited over white, a restart marker every 128 rows.
 #include <algorithm>
 #include <atomic>
 #include <bit>
