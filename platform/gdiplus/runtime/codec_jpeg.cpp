@@ -543,43 +543,27 @@ void FitTable(const std::int64_t (&counts)[257], JHUFF_TBL& table) {
     table.sent_table = FALSE;
 }
 
-// A band's coefficients, read back from its first pass (about 3 bytes a
-// pixel: a band holds them only while it is counted or coded again, where
-// libjpeg's own fitted tables keep the whole picture's).
-struct Coefficients {
-    JpegErrors errors;
-    jpeg_decompress_struct cinfo;
-    jvirt_barray_ptr* arrays = nullptr;
-    bool created = false;
-    Coefficients() = default;
-    Coefficients(const Coefficients&) = delete;
-    Coefficients& operator=(const Coefficients&) = delete;
-    ~Coefficients() {
-        if (created) jpeg_destroy_decompress(&cinfo);
-    }
-};
-
 struct Band {
-    std::vector<std::uint8_t> plain;  // the band alone, with the standard tables
-    std::unique_ptr<Coefficients> coefs;
-    SymbolCounts counts;
+    SymbolCounts counts;              // for the bands whose symbols are counted
     std::vector<std::uint8_t> coded;  // the band alone, with the picture's tables
     std::size_t from = 0, to = 0;     // what of `coded` goes into the file
     GpStatus status = Ok;
 };
 
-// band.plain's coefficients read into band.coefs (made by the caller), and
-// with `counts` their symbols counted. No object with a destructor lives in
-// this frame.
-GpStatus ReadBack(Band& band, SymbolCounts* counts) {
-    Coefficients& c = *band.coefs;
-    if (!CreateDecompressor(c.cinfo, c.errors)) return OutOfMemory;
-    c.created = true;
-    if (setjmp(c.errors.jump)) return StatusOfError(c.errors);
-    jpeg_mem_src(&c.cinfo, band.plain.data(), static_cast<unsigned long>(band.plain.size()));
-    jpeg_read_header(&c.cinfo, TRUE);
-    c.arrays = jpeg_read_coefficients(&c.cinfo);
-    if (counts != nullptr) CountBand(c.cinfo, c.arrays, *counts);
+// The symbols of the coefficients of `plain`, a band compressed alone.
+// No object with a destructor lives in this frame.
+GpStatus CountSymbols(const std::vector<std::uint8_t>& plain, SymbolCounts& counts) {
+    JpegErrors errors;
+    jpeg_decompress_struct cinfo;
+    if (!CreateDecompressor(cinfo, errors)) return OutOfMemory;
+    if (setjmp(errors.jump)) {
+        jpeg_destroy_decompress(&cinfo);
+        return StatusOfError(errors);
+    }
+    jpeg_mem_src(&cinfo, plain.data(), static_cast<unsigned long>(plain.size()));
+    jpeg_read_header(&cinfo, TRUE);
+    CountBand(cinfo, jpeg_read_coefficients(&cinfo), counts);
+    jpeg_destroy_decompress(&cinfo);
     return Ok;
 }
 
@@ -705,18 +689,13 @@ GpStatus EncodeInBands(const Bitmap& image, std::FILE* out) {
         const std::size_t i = s * kSampleEvery;
         Band& band = bands[i];
         try {
-            std::vector<std::uint8_t> rgb = rgbRows();
+            std::vector<std::uint8_t> rgb = rgbRows(), plain;
             band.status = CompressBand(image, static_cast<JDIMENSION>(i) * kBandRows, rowsOf(i),
-                                       rgb.data(), nullptr, 0, nullptr, segment, band.plain);
-            if (band.status == Ok) {
-                band.coefs = std::make_unique<Coefficients>();
-                band.status = ReadBack(band, &band.counts);
-            }
+                                       rgb.data(), nullptr, 0, nullptr, segment, plain);
+            if (band.status == Ok) band.status = CountSymbols(plain, band.counts);
         } catch (const std::bad_alloc&) {
             band.status = OutOfMemory;
         }
-        band.coefs.reset();
-        std::vector<std::uint8_t>().swap(band.plain);
     });
     SymbolCounts total;
     for (const Band& band : bands) {
