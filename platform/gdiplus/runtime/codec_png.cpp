@@ -146,22 +146,20 @@ std::span<const std::uint8_t> ImageData(std::span<const std::uint8_t> file, std:
     return joined;
 }
 
-// The inflated image data: one filter byte and `rowBytes` bytes per row.
-// Null when the stream is not exactly that.
-std::unique_ptr<std::uint8_t[]> Inflate(std::span<const std::uint8_t> stream, std::size_t size) {
+// Inflates the image data into `filtered` (one filter byte and the row's
+// bytes per row); false when the stream is not exactly that.
+bool Inflate(std::span<const std::uint8_t> stream, std::span<std::uint8_t> filtered) {
     // 0x78: deflate with a 32 KiB window. libpng sizes zlib's window from
     // this byte and refuses a stream that reaches farther back than it
     // allows; libdeflate always allows 32 KiB, so others stay with libpng.
-    if (stream.size() < 2 || stream[0] != 0x78) return nullptr;
+    if (stream.size() < 2 || stream[0] != 0x78) return false;
     libdeflate_decompressor* inflater = libdeflate_alloc_decompressor();
-    if (inflater == nullptr) return nullptr;
-    auto filtered = std::make_unique_for_overwrite<std::uint8_t[]>(size);
+    if (inflater == nullptr) return false;
     std::size_t produced = 0;
     const libdeflate_result result = libdeflate_zlib_decompress(
-        inflater, stream.data(), stream.size(), filtered.get(), size, &produced);
+        inflater, stream.data(), stream.size(), filtered.data(), filtered.size(), &produced);
     libdeflate_free_decompressor(inflater);
-    if (result != LIBDEFLATE_SUCCESS || produced != size) return nullptr;
-    return filtered;
+    return result == LIBDEFLATE_SUCCESS && produced == filtered.size();
 }
 
 // Spreads one unfiltered row of `bpp`-byte pixels (gray, RGB, RGBA) to RGBA.
@@ -237,12 +235,28 @@ bool DecodeCommon(png_structp png, png_infop info, std::span<const std::uint8_t>
     const png_uint_32 width = png_get_image_width(png, info);
     const png_uint_32 height = png_get_image_height(png, info);
     const std::size_t rowBytes = std::size_t{width} * bpp, stride = rowBytes + 1;
+    // The image data is inflated into the end of the picture's own buffer
+    // and unfiltered there, each row spread to RGBA towards the front, so
+    // that the picture never exists twice. A row's pixels end before the
+    // filtered row above the oldest row still being done (each thread holds
+    // one row, and needs the row above it) as long as the data starts at
+    // least one row per thread and two more behind the end of the pixels.
+    const std::size_t pixelBytes = std::size_t{width} * height * 4;
+    const std::size_t filteredBytes = stride * height;
+    const std::size_t widest = std::max(std::size_t{width} * 4, stride);
+    const std::size_t total =
+        std::max(pixelBytes, filteredBytes) + (std::size_t{kMostWorkers} + 2) * widest;
     try {
         std::vector<std::uint8_t> joined;
-        const std::unique_ptr<std::uint8_t[]> filtered =
-            Inflate(ImageData(file, idatAt, joined), stride * height);
-        if (filtered == nullptr || AllocateBitmap(out, width, height) != Ok) return false;
-        if (!UnfilterImage(filtered.get(), stride, bpp, out)) return false;
+        const std::span<const std::uint8_t> stream = ImageData(file, idatAt, joined);
+        if (stream.empty() || AllocateBitmap(out, width, height, total - pixelBytes) != Ok)
+            return false;
+        out.rgba.resize(total);  // within the room reserved: the pixels stay where they are
+        std::uint8_t* filtered = out.rgba.data() + (total - filteredBytes);
+        if (!Inflate(stream, {filtered, filteredBytes}) ||
+            !UnfilterImage(filtered, stride, bpp, out))
+            return false;
+        out.rgba.resize(pixelBytes);
     } catch (const std::bad_alloc&) {
         return false;  // libpng's road needs less memory
     }
