@@ -19,12 +19,13 @@ GpStatus CheckDeclaredSize(std::uint64_t width, std::uint64_t height) {
     return FitsBudget(width, height) ? Ok : OutOfMemory;
 }
 
-GpStatus AllocateBitmap(Bitmap& out, std::uint32_t width, std::uint32_t height) {
+GpStatus AllocateBitmap(Bitmap& out, std::uint32_t width, std::uint32_t height, std::size_t room) {
     if (width == 0 || height == 0) return InvalidParameter;
     if (!FitsBudget(width, height)) return OutOfMemory;
     try {
         out.rgba.clear();
         out.rgba.shrink_to_fit();
+        out.rgba.reserve(std::size_t{width} * height * 4 + room);
         out.rgba.resize(std::size_t{width} * height * 4);
     } catch (const std::bad_alloc&) {
         return OutOfMemory;

@@ -44,8 +44,11 @@ bool FitsBudget(std::uint64_t width, std::uint64_t height);
 // for one beyond the budget, Ok otherwise.
 GpStatus CheckDeclaredSize(std::uint64_t width, std::uint64_t height);
 // Allocates out.rgba for width x height after FitsBudget; OutOfMemory or
-// ValueOverflow when it does not fit.
-GpStatus AllocateBitmap(Bitmap& out, std::uint32_t width, std::uint32_t height);
+// ValueOverflow when it does not fit. `room` bytes more are reserved behind
+// the pixels, for a decoder that works in the same buffer (its working copy
+// is within the budget) and then cuts it back to the pixels.
+GpStatus AllocateBitmap(Bitmap& out, std::uint32_t width, std::uint32_t height,
+                        std::size_t room = 0);
 
 class Decoder {
 public:

@@ -146,22 +146,20 @@ std::span<const std::uint8_t> ImageData(std::span<const std::uint8_t> file, std:
     return joined;
 }
 
-// The inflated image data: one filter byte and `rowBytes` bytes per row.
-// Null when the stream is not exactly that.
-std::unique_ptr<std::uint8_t[]> Inflate(std::span<const std::uint8_t> stream, std::size_t size) {
+// Inflates the image data into `filtered` (one filter byte and the row's
+// bytes per row); false when the stream is not exactly that.
+bool Inflate(std::span<const std::uint8_t> stream, std::span<std::uint8_t> filtered) {
     // 0x78: deflate with a 32 KiB window. libpng sizes zlib's window from
     // this byte and refuses a stream that reaches farther back than it
     // allows; libdeflate always allows 32 KiB, so others stay with libpng.
-    if (stream.size() < 2 || stream[0] != 0x78) return nullptr;
+    if (stream.size() < 2 || stream[0] != 0x78) return false;
     libdeflate_decompressor* inflater = libdeflate_alloc_decompressor();
-    if (inflater == nullptr) return nullptr;
-    auto filtered = std::make_unique_for_overwrite<std::uint8_t[]>(size);
+    if (inflater == nullptr) return false;
     std::size_t produced = 0;
     const libdeflate_result result = libdeflate_zlib_decompress(
-        inflater, stream.data(), stream.size(), filtered.get(), size, &produced);
+        inflater, stream.data(), stream.size(), filtered.data(), filtered.size(), &produced);
     libdeflate_free_decompressor(inflater);
-    if (result != LIBDEFLATE_SUCCESS || produced != size) return nullptr;
-    return filtered;
+    return result == LIBDEFLATE_SUCCESS && produced == filtered.size();
 }
 
 // Spreads one unfiltered row of `bpp`-byte pixels (gray, RGB, RGBA) to RGBA.
@@ -237,12 +235,28 @@ bool DecodeCommon(png_structp png, png_infop info, std::span<const std::uint8_t>
     const png_uint_32 width = png_get_image_width(png, info);
     const png_uint_32 height = png_get_image_height(png, info);
     const std::size_t rowBytes = std::size_t{width} * bpp, stride = rowBytes + 1;
+    // The image data is inflated into the end of the picture's own buffer
+    // and unfiltered there, each row spread to RGBA towards the front, so
+    // that the picture never exists twice. A row's pixels end before the
+    // filtered row above the oldest row still being done (each thread holds
+    // one row, and needs the row above it) as long as the data starts at
+    // least one row per thread and two more behind the end of the pixels.
+    const std::size_t pixelBytes = std::size_t{width} * height * 4;
+    const std::size_t filteredBytes = stride * height;
+    const std::size_t widest = std::max(std::size_t{width} * 4, stride);
+    const std::size_t total =
+        std::max(pixelBytes, filteredBytes) + (std::size_t{kMostWorkers} + 2) * widest;
     try {
         std::vector<std::uint8_t> joined;
-        const std::unique_ptr<std::uint8_t[]> filtered =
-            Inflate(ImageData(file, idatAt, joined), stride * height);
-        if (filtered == nullptr || AllocateBitmap(out, width, height) != Ok) return false;
-        if (!UnfilterImage(filtered.get(), stride, bpp, out)) return false;
+        const std::span<const std::uint8_t> stream = ImageData(file, idatAt, joined);
+        if (stream.empty() || AllocateBitmap(out, width, height, total - pixelBytes) != Ok)
+            return false;
+        out.rgba.resize(total);  // within the room reserved: the pixels stay where they are
+        std::uint8_t* filtered = out.rgba.data() + (total - filteredBytes);
+        if (!Inflate(stream, {filtered, filteredBytes}) ||
+            !UnfilterImage(filtered, stride, bpp, out))
+            return false;
+        out.rgba.resize(pixelBytes);
     } catch (const std::bad_alloc&) {
         return false;  // libpng's road needs less memory
     }
@@ -461,29 +475,26 @@ private:
 
 // ---- writing --------------------------------------------------------------
 
-// libdeflate level 5, each row with the filter whose bytes have the least
-// sum of magnitudes (None, Sub, Up or Paeth). Measured on the benchmark's 60
-// photographs (298 MP, one thread; encode CPU ms/MP, output KB/MP):
+// libdeflate level 4, each row with the filter whose bytes have the least
+// sum of magnitudes (any of the five). Measured on the benchmark's 60
+// photographs (298 MP, one thread; encode CPU ms/MP, output KB/MP; the
+// second and third lines on a busy machine, so only their sizes compare):
 //   Paeth on every row:  level 5 37.7 764, level 6 49.0 754
-//   filter chosen per row: level 4 30.1 761, level 5 37.4 748, level 6 50.0 738
-// ImageMagick wrote the same images at 731 KB/MP, libvips at 982. Choosing the
-// filter costs no time (the deflater gets easier input) and buys the size of
-// one level; level 5 stays 2.3% above ImageMagick at three quarters of level
-// 6's time. (Earlier, on 71 MP: zlib level 6 with adaptive filters took 143
-// ms/MP, libdeflate 6 with Paeth 37.7 on a quieter machine.)
-constexpr int kDeflateLevel = 5;
+//   None, Sub, Up or Paeth per row: level 5 54.1 750
+//   any of the five per row: level 3 45.7 770, level 4 47.7 764
+// ImageMagick wrote the same images at 731 KB/MP, libvips at 982. On a
+// dozen of them, level 4 took 0.87 of level 5's time for 1.8% more bytes;
+// level 3 would pass 1.05 times ImageMagick's size. Choosing the filter costs
+// little once the filters run on many bytes at once (16-bit lanes, no
+// dependence between bytes). (Earlier, on 71 MP: zlib level 6 with adaptive
+// filters took 143 ms/MP.)
+constexpr int kDeflateLevel = 4;
 constexpr std::size_t kIdatChunk = std::size_t{1} << 20;
 
-// Filters one row of n bytes (bpp per pixel) with Paeth.
-void PaethRow(const std::uint8_t* __restrict cur, const std::uint8_t* __restrict prev,
-              std::size_t n, std::size_t bpp, std::uint8_t* __restrict out) {
-    for (std::size_t i = 0; i < bpp && i < n; ++i)
-        out[i] = static_cast<std::uint8_t>(cur[i] - prev[i]);
-    for (std::size_t i = bpp; i < n; ++i)
-        out[i] = static_cast<std::uint8_t>(cur[i] -
-                                           PaethPredictor(cur[i - bpp], prev[i], prev[i - bpp]));
-}
-
+// The row filters, each written so that the compiler does many bytes at
+// once: every input is a byte of the unfiltered rows, never an earlier
+// result, and the arithmetic is on 16-bit lanes. The first bpp bytes of a
+// row have no left neighbour (taken as zero).
 void SubRow(const std::uint8_t* __restrict cur, std::size_t n, std::size_t bpp,
             std::uint8_t* __restrict out) {
     for (std::size_t i = 0; i < bpp && i < n; ++i) out[i] = cur[i];
@@ -495,43 +506,76 @@ void UpRow(const std::uint8_t* __restrict cur, const std::uint8_t* __restrict pr
     for (std::size_t i = 0; i < n; ++i) out[i] = static_cast<std::uint8_t>(cur[i] - prev[i]);
 }
 
+void AverageRow(const std::uint8_t* __restrict cur, const std::uint8_t* __restrict prev,
+                std::size_t n, std::size_t bpp, std::uint8_t* __restrict out) {
+    for (std::size_t i = 0; i < bpp && i < n; ++i)
+        out[i] = static_cast<std::uint8_t>(cur[i] - (prev[i] >> 1));
+    for (std::size_t i = bpp; i < n; ++i)
+        out[i] = static_cast<std::uint8_t>(
+            cur[i] - ((std::uint16_t{cur[i - bpp]} + std::uint16_t{prev[i]}) >> 1));
+}
+
+void PaethRow(const std::uint8_t* __restrict cur, const std::uint8_t* __restrict prev,
+              std::size_t n, std::size_t bpp, std::uint8_t* __restrict out) {
+    for (std::size_t i = 0; i < bpp && i < n; ++i)
+        out[i] = static_cast<std::uint8_t>(cur[i] - prev[i]);
+    for (std::size_t i = bpp; i < n; ++i) {
+        // The predictor of png_filters.h in 16 bits: the same choice, ties
+        // to a, then b.
+        const std::int16_t a = cur[i - bpp], b = prev[i], c = prev[i - bpp];
+        const std::int16_t da = static_cast<std::int16_t>(b - c),
+                           db = static_cast<std::int16_t>(a - c);
+        const auto dc = static_cast<std::int16_t>(da + db);
+        const std::int16_t pa = std::max<std::int16_t>(da, static_cast<std::int16_t>(-da));
+        const std::int16_t pb = std::max<std::int16_t>(db, static_cast<std::int16_t>(-db));
+        const std::int16_t pc = std::max<std::int16_t>(dc, static_cast<std::int16_t>(-dc));
+        const std::int16_t bc = pb <= pc ? b : c;
+        const std::int16_t p = pa <= pb && pa <= pc ? a : bc;
+        out[i] = static_cast<std::uint8_t>(cur[i] - p);
+    }
+}
+
 // The usual guess of how well a filtered row compresses: the sum of its
 // bytes taken as signed values, without their signs.
-std::uint32_t Cost(const std::uint8_t* row, std::size_t n) {
+std::uint32_t Cost(const std::uint8_t* __restrict row, std::size_t n) {
     std::uint32_t sum = 0;
     for (std::size_t i = 0; i < n; ++i) {
-        const int v = static_cast<std::int8_t>(row[i]);
-        sum += static_cast<std::uint32_t>(v < 0 ? -v : v);
+        const std::uint8_t v = row[i], negated = static_cast<std::uint8_t>(-v);
+        sum += std::min(v, negated);
     }
     return sum;
 }
 
-// Working rows of one thread's filtering.
+// Working rows of one thread's filtering: zeros (the row above the first)
+// and one row per filter type but the one written in place.
 struct FilterScratch {
-    std::vector<std::uint8_t> zeros, sub, up;
+    std::vector<std::uint8_t> zeros, rows;
 };
 
-// One row filtered into out (its filter byte first) with whichever of None,
-// Sub, Up and Paeth looks cheapest to compress; prev is null on row 0.
+// One row filtered into out (its filter byte first) with whichever filter
+// type looks cheapest to compress; prev is null on row 0. Of equal costs the
+// lower type wins.
 void FilterRow(const std::uint8_t* cur, const std::uint8_t* prev, std::size_t n, std::size_t bpp,
                std::uint8_t* out, FilterScratch& scratch) {
     if (prev == nullptr) {
         scratch.zeros.assign(n, 0);
         prev = scratch.zeros.data();
     }
-    scratch.sub.resize(n);
-    scratch.up.resize(n);
-    PaethRow(cur, prev, n, bpp, out + 1);
-    SubRow(cur, n, bpp, scratch.sub.data());
-    UpRow(cur, prev, n, scratch.up.data());
-    const std::uint32_t costs[4] = {Cost(out + 1, n), Cost(cur, n), Cost(scratch.sub.data(), n),
-                                    Cost(scratch.up.data(), n)};
-    const int best = static_cast<int>(std::min_element(costs, costs + 4) - costs);
-    static constexpr std::uint8_t kType[4] = {4, 0, 1, 2};  // Paeth, None, Sub, Up
-    out[0] = kType[best];
-    if (best == 1) std::memcpy(out + 1, cur, n);
-    if (best == 2) std::memcpy(out + 1, scratch.sub.data(), n);
-    if (best == 3) std::memcpy(out + 1, scratch.up.data(), n);
+    scratch.rows.resize(4 * n);
+    std::uint8_t* const candidate[5] = {const_cast<std::uint8_t*>(cur), scratch.rows.data(),
+                                        scratch.rows.data() + n, scratch.rows.data() + 2 * n,
+                                        scratch.rows.data() + 3 * n};
+    SubRow(cur, n, bpp, candidate[1]);
+    UpRow(cur, prev, n, candidate[2]);
+    AverageRow(cur, prev, n, bpp, candidate[3]);
+    PaethRow(cur, prev, n, bpp, candidate[4]);
+    int best = 0;
+    std::uint32_t bestCost = Cost(cur, n);
+    for (int type = 1; type < 5; ++type)
+        if (const std::uint32_t cost = Cost(candidate[type], n); cost < bestCost)
+            best = type, bestCost = cost;
+    out[0] = static_cast<std::uint8_t>(best);
+    std::memcpy(out + 1, candidate[best], n);
 }
 
 enum class PngLayout { Gray, Rgb, Rgba };

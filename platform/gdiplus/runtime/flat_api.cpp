@@ -156,6 +156,7 @@ GDIP_EXPORT GpStatus GdipDisposeImage(GpImage* image) {
     return Guarded([&] {
         if (image == nullptr || !gdip::UnregisterImage(image)) return InvalidParameter;
         delete static_cast<GpBitmap*>(image);
+        gdip::ReturnFreeMemory();
         return Ok;
     });
 }

@@ -124,39 +124,64 @@ struct TiffDialect {
     static bool WidenAtEnd(int next, int width) { return next + 1 == 1 << width; }
 };
 
+// One stream's coder, a byte at a time.
+template <class Dialect>
+class Coder {
+public:
+    Coder(std::size_t size, int rootBits, bool first)
+        : m_bits(size + size / 1024 + 4),
+          m_clear(1 << rootBits),
+          m_freshWidth(rootBits + 1),
+          m_next(m_clear + 2),
+          m_width(m_freshWidth) {
+        if (first) m_bits.Put(static_cast<std::uint32_t>(m_clear), m_width);
+    }
+
+    void Start(std::uint32_t byte) { m_prefix = byte, m_any = true; }
+
+    void Step(std::uint32_t byte) {
+        std::uint32_t slot = 0;
+        if (const int code = m_table.Find(m_prefix, byte, slot); code >= 0) {
+            m_prefix = static_cast<std::uint32_t>(code);
+            return;
+        }
+        m_bits.Put(m_prefix, m_width);
+        m_table.Add(slot, m_prefix, byte, m_next++);
+        if (Dialect::Full(m_next)) {
+            m_bits.Put(static_cast<std::uint32_t>(m_clear), m_width);
+            m_table.Clear();
+            m_next = m_clear + 2, m_width = m_freshWidth;
+        } else if (Dialect::Widen(m_next, m_width) && m_width < kMaxBits) {
+            ++m_width;
+        }
+        m_prefix = byte;
+    }
+
+    std::uint64_t Finish(bool last, std::vector<std::uint8_t>& out) {
+        if (m_any) {
+            m_bits.Put(m_prefix, m_width);
+            if (Dialect::WidenAtEnd(m_next, m_width) && m_width < kMaxBits) ++m_width;
+        }
+        m_bits.Put(static_cast<std::uint32_t>(last ? m_clear + 1 : m_clear), m_width);
+        return m_bits.Finish(out);
+    }
+
+private:
+    BitWriter<Dialect::kLowFirst> m_bits;
+    StringTable m_table;
+    const int m_clear, m_freshWidth;
+    int m_next, m_width;
+    std::uint32_t m_prefix = 0;
+    bool m_any = false;
+};
+
 template <class Dialect>
 std::uint64_t Encode(std::span<const std::uint8_t> data, int rootBits, bool first, bool last,
                      std::vector<std::uint8_t>& out) {
-    const int clear = 1 << rootBits, end = clear + 1, fresh = clear + 2, freshWidth = rootBits + 1;
-    BitWriter<Dialect::kLowFirst> bits(data.size() + data.size() / 1024 + 4);
-    StringTable table;
-    int next = fresh, width = freshWidth;
-    if (first) bits.Put(static_cast<std::uint32_t>(clear), width);
-    if (!data.empty()) {
-        std::uint32_t prefix = data[0];
-        for (std::size_t i = 1; i < data.size(); ++i) {
-            const std::uint32_t byte = data[i];
-            std::uint32_t slot = 0;
-            if (const int code = table.Find(prefix, byte, slot); code >= 0) {
-                prefix = static_cast<std::uint32_t>(code);
-                continue;
-            }
-            bits.Put(prefix, width);
-            table.Add(slot, prefix, byte, next++);
-            if (Dialect::Full(next)) {
-                bits.Put(static_cast<std::uint32_t>(clear), width);
-                table.Clear();
-                next = fresh, width = freshWidth;
-            } else if (Dialect::Widen(next, width) && width < kMaxBits) {
-                ++width;
-            }
-            prefix = byte;
-        }
-        bits.Put(prefix, width);
-        if (Dialect::WidenAtEnd(next, width) && width < kMaxBits) ++width;
-    }
-    bits.Put(static_cast<std::uint32_t>(last ? end : clear), width);
-    return bits.Finish(out);
+    Coder<Dialect> coder(data.size(), rootBits, first);
+    if (!data.empty()) coder.Start(data[0]);
+    for (std::size_t i = 1; i < data.size(); ++i) coder.Step(data[i]);
+    return coder.Finish(last, out);
 }
 
 }  // namespace
@@ -188,6 +213,26 @@ void AppendBits(LzwBits& stream, const LzwBits& run) {
 
 void LzwEncodeTiffStrip(std::span<const std::uint8_t> data, std::vector<std::uint8_t>& out) {
     Encode<TiffDialect>(data, 8, true, true, out);
+}
+
+// Each byte's step waits for the step before it (the table lookup gives the
+// next prefix), so one stream leaves the processor idle most of the time;
+// the steps of two streams taken in turn overlap.
+void LzwEncodeTiffStrips(std::span<const std::uint8_t> a, std::span<const std::uint8_t> b,
+                         std::vector<std::uint8_t>& outA, std::vector<std::uint8_t>& outB) {
+    Coder<TiffDialect> first(a.size(), 8, true), second(b.size(), 8, true);
+    if (!a.empty()) first.Start(a[0]);
+    if (!b.empty()) second.Start(b[0]);
+    const std::size_t both = std::min(a.size(), b.size());
+    std::size_t i = 1;
+    for (; i < both; ++i) {
+        first.Step(a[i]);
+        second.Step(b[i]);
+    }
+    for (std::size_t j = i; j < a.size(); ++j) first.Step(a[j]);
+    for (std::size_t j = i; j < b.size(); ++j) second.Step(b[j]);
+    first.Finish(true, outA);
+    second.Finish(true, outB);
 }
 
 }  // namespace gdip

@@ -25,7 +25,7 @@ set(ORV_SYSTEM_CODEC_SOURCES physical_memory_windows.cpp allowed_cpus_windows.cp
   companion_windows.cpp)
 set(ORV_ABSENT_CODECS)
 set(ORV_COMPANION_CODECS heif)
-set(ORV_SYSTEM_MODULE_SOURCES file_io_windows.cpp windows/gdiplus.rc windows/terminate_handler.cpp)
+set(ORV_SYSTEM_MODULE_SOURCES file_io_windows.cpp heap_trim_windows.cpp windows/gdiplus.rc windows/terminate_handler.cpp)
 # Room in the module of fixed size: the runtime's code that no pixel loop
 # runs (the codec list, metadata and colour set-up, the formats that are only
 # read as glue around their libraries or their companion) is compiled for size.

@@ -99,23 +99,50 @@ std::set<int> FilterTypes(const Bytes& png, std::uint32_t width, std::uint32_t h
 }
 
 TEST(BandedWriters, PngRowsTakeEachFilterAndReadBack) {
-    // Noise; then the same noise row repeated (Up's case); then smooth rows.
+    // Rows made for each filter type, each kind after a row of noise, so
+    // that a filter that reads its neighbours wrongly shows in the pixels:
+    // noise, a zero row (None), a ramp (Sub), the ramp again (Up), the mean
+    // of the left and upper values (Average); a plane at the end (Paeth).
     gdip::Bitmap src = testsupport::Pattern(300, 300, false);
     std::uint32_t state = 5;
-    for (std::uint32_t y = 0; y < 300; ++y)
+    const auto noise = [&state] {
+        return static_cast<std::uint8_t>((state = state * 1664525 + 1013904223) >> 24);
+    };
+    for (std::uint32_t y = 0; y < 300; ++y) {
+        std::uint8_t* row = src.Row(y);
+        const std::uint8_t* up = y > 0 ? src.Row(y - 1) : nullptr;
         for (std::uint32_t x = 0; x < 300 * 4; ++x) {
-            std::uint8_t& v = src.Row(y)[x];
             if (x % 4 == 3) continue;
-            if (y < 100)
-                v = static_cast<std::uint8_t>((state = state * 1664525 + 1013904223) >> 24);
-            else if (y < 200)
-                v = src.Row(99)[x];
-            else
-                v = static_cast<std::uint8_t>(x / 4 + (y % 7) * (x % 4));
+            const int left = x >= 4 ? row[x - 4] : 0;
+            switch (y % 10 < 5 ? y % 10 : 0) {
+                case 0:
+                    row[x] = noise();
+                    break;
+                case 1:
+                    row[x] = 0;
+                    break;
+                case 2:
+                    row[x] = static_cast<std::uint8_t>(x / 4 * (1 + x % 4));
+                    break;
+                case 3:
+                    row[x] = up[x];
+                    break;
+                case 4:
+                    row[x] = static_cast<std::uint8_t>((left + up[x]) / 2);
+                    break;
+            }
         }
+    }
+    for (std::uint32_t y = 250; y < 300; ++y)
+        for (std::uint32_t x = 0; x < 300 * 4; ++x)
+            if (x % 4 != 3) src.Row(y)[x] = static_cast<std::uint8_t>(x / 4 * 3 + y * 5 + x % 4);
     const Bytes file = testsupport::Encode(*gdip::kPngCodec.makeEncoder(), src);
     EXPECT_EQ(Decode(gdip::kPngCodec, file).rgba, src.rgba);
-    EXPECT_GE(FilterTypes(file, 300, 300).size(), 3u);
+    EXPECT_EQ(FilterTypes(file, 300, 300), (std::set<int>{0, 1, 2, 3, 4}));
+    const gdip::Bitmap other = DecodeElsewhere(file, "png");
+    if (other.width != 0) {
+        EXPECT_EQ(testsupport::MaxDifference(other, src), 0);
+    }
 }
 
 TEST(BandedWriters, GifDiffusionShowsNoSeamAndNoBanding) {

@@ -66,4 +66,21 @@ TEST(Lzw, TiffStripsOfEveryLengthReadBack) {
     }
 }
 
+// Two strips coded together are each what coding it alone gives, whichever
+// of them ends first and wherever their tables fill and their widths change.
+TEST(Lzw, TiffStripsCodedTogetherAreTheStripsCodedAlone) {
+    const std::size_t lengths[] = {0, 1, 2, 511, 512, 3000, 20000, 70000};
+    for (const std::size_t a : lengths)
+        for (const std::size_t b : lengths) {
+            Bytes first = Noise(a, 3), second = Noise(b, 4);
+            for (std::size_t i = 0; i < second.size(); i += 7) second[i] &= 0x0F;  // longer strings
+            Bytes aloneA, aloneB, togetherA, togetherB;
+            gdip::LzwEncodeTiffStrip(first, aloneA);
+            gdip::LzwEncodeTiffStrip(second, aloneB);
+            gdip::LzwEncodeTiffStrips(first, second, togetherA, togetherB);
+            ASSERT_EQ(togetherA, aloneA) << a << " with " << b;
+            ASSERT_EQ(togetherB, aloneB) << b << " with " << a;
+        }
+}
+
 }  // namespace

@@ -197,6 +197,32 @@ TEST(PngCodec, EveryRowFilterReadsBackExactly) {
             }
 }
 
+// The rows are inflated into the end of the picture's own buffer and
+// spread to RGBA towards its front: in narrow tall pictures a row of pixels
+// is as long as its filtered row or longer (gray, RGB) or a byte shorter
+// (RGBA), so every row's pixels come closest to the rows not yet done.
+TEST(PngCodec, NarrowTallPicturesReadBackExactly) {
+    for (const int type : {PNG_COLOR_TYPE_GRAY, PNG_COLOR_TYPE_RGB, PNG_COLOR_TYPE_RGB_ALPHA})
+        for (const int filter : {PNG_FILTER_SUB, PNG_FILTER_AVG, PNG_FILTER_PAETH})
+            for (const std::uint32_t w : {1u, 2u, 5u}) {
+                PngSpec s{"", type, 8};
+                s.filter = filter;
+                s.noisy = true;
+                SCOPED_TRACE(testing::Message()
+                             << "colour type " << type << ", filter " << filter << ", width " << w);
+                const std::uint32_t h = 40000 / w;  // over 32 KiB: our road
+                const gdip::Bitmap image = Decode(WriteWithLibpng(s, w, h));
+                ASSERT_EQ(image.width, w);
+                ASSERT_EQ(image.rgba.size(), std::size_t{w} * h * 4);
+                int wrong = 0;
+                for (std::uint32_t y = 0; y < h; ++y)
+                    for (std::uint32_t x = 0; x < w; ++x)
+                        wrong +=
+                            std::memcmp(image.Row(y) + 4 * x, Expected(s, x, y).data(), 4) != 0;
+                EXPECT_EQ(wrong, 0);
+            }
+}
+
 std::uint8_t ColourTypeOf(const Bytes& png) {
     return png.size() > 25 ? png[25] : 0xFF;
 }
