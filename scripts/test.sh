@@ -28,7 +28,7 @@ begin() {
   (
     rc=0
     "$@" || rc=$?
-    times | tail -n 1 >"$logs/$part.cpu"
+    times >"$logs/$part.cpu"
     exit $rc
   ) >"$logs/$part.log" 2>&1 &
   pids[$part]=$!
@@ -79,8 +79,9 @@ fi
 # The processor time of a part (user and system, of every process it
 # waited for; Wine's server, which outlives its clients, is not counted).
 cpu() {
-  awk '{ t = 0; for (i = 1; i <= NF; i++) { split($i, a, /[ms]/); t += a[1] * 60 + a[2] }
-         printf "%d", t }' "$logs/$1.cpu" 2>/dev/null || echo "?"
+  # times: the shell's own line, then its children's.
+  awk 'NR == 2 { t = 0; for (i = 1; i <= NF; i++) { split($i, a, /[ms]/); t += a[1] * 60 + a[2] }
+                 printf "%d", t }' "$logs/$1.cpu" 2>/dev/null || echo "?"
 }
 
 echo "time per part (seconds from the start of the builds; processor seconds):"

@@ -19,6 +19,7 @@ set(ORV_ENGINE_TEST_SOURCES
 add_executable(tests_engine ${ORV_ENGINE_TEST_SOURCES})
 target_link_libraries(tests_engine PRIVATE orv_test_support orv_program)
 orv_strict(tests_engine)
+orv_test_code(tests_engine)
 
 set(ORV_WINDOW_TEST_SOURCES
   ${U}/whole_run_test.cpp
@@ -34,6 +35,7 @@ add_executable(tests_ui ${ORV_WINDOW_TEST_SOURCES}
                ${PROJECT_SOURCE_DIR}/tests/platform/framework/test_dialog.cpp ${ORV_RESOURCE_SCRIPT})
 target_link_libraries(tests_ui PRIVATE orv_test_support orv_program orv_framework_testing)
 orv_strict(tests_ui)
+orv_test_code(tests_ui)
 
 orv_add_wine_tests(tests_engine ${CMAKE_CURRENT_SOURCE_DIR}/wine-run.sh
                    ${CMAKE_BINARY_DIR}/wine-prefix SOURCES ${ORV_ENGINE_TEST_SOURCES})
