@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 scripts/deps.sh
 SECONDS=0
 
-logs=build/test-logs
+logs=$PWD/build/test-logs
 rm -rf "$logs"
 mkdir -p "$logs"
 declare -A started finished status
