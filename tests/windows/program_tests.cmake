@@ -76,6 +76,10 @@ orv_add_wine_test_variant(tests_ui 144dpi ${CMAKE_CURRENT_SOURCE_DIR}/wine-windo
                           SOURCES ${ORV_WINDOW_TEST_SOURCES}
                           SUITES WindowsTemplate WindowsResolution
                           ENVIRONMENT ORV_WINE_DPI=144 ORV_EXPECTED_DPI=144)
+# The first of them makes its prefixes' template (wineboot): started early,
+# beside the other entries.
+set_tests_properties(Wine.tests_ui.144dpi.WindowsTemplate.TheWindowIsTemplate102AsTheDialogManagerMakesIt
+                     PROPERTIES COST 900)
 
 # The setup program: a silent install for the current user, the installed
 # program's window, a silent uninstall that leaves nothing behind, in a prefix
