@@ -9,7 +9,6 @@
 #include <sstream>
 #include <string>
 
-#include "tests/support/image_files.h"
 #include "tests/support/temp_dir.h"
 
 namespace {

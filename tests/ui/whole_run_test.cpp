@@ -36,8 +36,9 @@ protected:
         EXPECT_EQ(s.Text(IDC_STATUS_MESSAGE), message);
         EXPECT_EQ(s.Dlg().GetStatusColour(), colour);
         // Drawn in that colour, not in black.
-        const int r = GetRValue(colour), g = GetGValue(colour), b = GetBValue(colour);
-        EXPECT_LE(s.ClosestToColour(IDC_STATUS_MESSAGE, r, g, b), 30);
+        EXPECT_LE(s.ClosestToColour(IDC_STATUS_MESSAGE, GetRValue(colour), GetGValue(colour),
+                                    GetBValue(colour)),
+                  30);
         EXPECT_GT(s.ClosestToColour(IDC_STATUS_MESSAGE, 0, 0, 0), 150);
         ExpectIdleControls(s);
     }
