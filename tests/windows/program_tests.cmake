@@ -65,9 +65,13 @@ orv_add_wine_tests(tests_ui ${CMAKE_CURRENT_SOURCE_DIR}/wine-window-run.sh
                    ${CMAKE_BINARY_DIR}/wine-prefix-windows PER_TEST
                    SOURCES ${ORV_WINDOW_TEST_SOURCES} EXCLUDE ${ORV_LINUX_ONLY_WINDOW_TESTS}
                    ENVIRONMENT ORV_EXPECTED_DPI=96)
-# By far the longest entry under Wine (two minutes of random presses against
-# fifteen seconds on Linux): started first, so that the others run beside it.
-set_tests_properties(Wine.tests_ui.RandomPresses.InvariantsHoldAfterEveryTurnOfTheLoop
+# By far the longest entries under Wine (two minutes of random presses in
+# all, against fifteen seconds on Linux): started first, so that the others
+# run beside them.
+set_tests_properties(Wine.tests_ui.RandomPresses.InvariantsHoldAfterEveryTurnSeeds1To5
+                     Wine.tests_ui.RandomPresses.InvariantsHoldAfterEveryTurnSeeds6To10
+                     Wine.tests_ui.RandomPresses.InvariantsHoldAfterEveryTurnSeeds11To15
+                     Wine.tests_ui.RandomPresses.InvariantsHoldAfterEveryTurnSeeds16To20
                      PROPERTIES COST 1000)
 # The window as the dialog manager lays it out on a display of 144 dpi (150%):
 # prefixes of their own, whose template is made with LogPixels 144.
