@@ -91,4 +91,6 @@ set_tests_properties(Wine.tests_ui.144dpi.WindowsTemplate.TheWindowIsTemplate102
 add_test(NAME Wine.setup.InstallUninstall
   COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/installer_test.sh ${ORV_WINE64}
           ${CMAKE_BINARY_DIR}/wine-prefix-installer ${ORV_SETUP})
-set_tests_properties(Wine.setup.InstallUninstall PROPERTIES TIMEOUT 600)
+# A minute or more (a prefix of its own, an install and an uninstall):
+# started early, beside the other entries.
+set_tests_properties(Wine.setup.InstallUninstall PROPERTIES TIMEOUT 600 COST 700)
