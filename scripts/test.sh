@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 scripts/deps.sh
 SECONDS=0
 
-logs=build/test-logs
+logs=$PWD/build/test-logs
 rm -rf "$logs"
 mkdir -p "$logs"
 declare -A started finished status
@@ -25,7 +25,12 @@ begin() {
   local part=$1
   shift
   started[$part]=$SECONDS
-  "$@" >"$logs/$part.log" 2>&1 &
+  (
+    rc=0
+    "$@" || rc=$?
+    times >"$logs/$part.cpu"
+    exit $rc
+  ) >"$logs/$part.log" 2>&1 &
   pids[$part]=$!
 }
 end() {
@@ -71,12 +76,20 @@ elif [ -x scripts/fuzz.sh ]; then
   run fuzz scripts/fuzz.sh
 fi
 
-echo "time per part (seconds from the start of the builds):"
+# The processor time of a part (user and system, of every process it
+# waited for; Wine's server, which outlives its clients, is not counted).
+cpu() {
+  # times: the shell's own line, then its children's.
+  awk 'NR == 2 { t = 0; for (i = 1; i <= NF; i++) { split($i, a, /[ms]/); t += a[1] * 60 + a[2] }
+                 printf "%d", t }' "$logs/$1.cpu" 2>/dev/null || echo "?"
+}
+
+echo "time per part (seconds from the start of the builds; processor seconds):"
 failed=0
 for part in windows-codecs linux-build linux-tests windows-build windows-tests fuzz; do
   [ -n "${started[$part]:-}" ] || continue
-  printf '  %-15s %5d -> %5d  %s\n' "$part" "${started[$part]}" "${finished[$part]}" \
-    "$([ "${status[$part]}" -eq 0 ] && echo ok || echo FAILED)"
+  printf '  %-15s %5d -> %5d  cpu %5s  %s\n' "$part" "${started[$part]}" "${finished[$part]}" \
+    "$(cpu "$part")" "$([ "${status[$part]}" -eq 0 ] && echo ok || echo FAILED)"
   [ "${status[$part]}" -eq 0 ] || failed=1
 done
 grep -h "tests passed\|all .* fuzzers passed" "$logs"/*.log || true

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <set>
+#include <sstream>
 #include <string>
 
 #include "tests/support/temp_dir.h"
@@ -20,80 +22,71 @@ protected:
     const std::u16string m_root = m_dir.WinPath();  // "Z:\...\", existing
 };
 
-TEST_F(CreateFolderLevelsTest, CreatesThreeMissingLevelsInOneCall) {
-    std::u16string path = m_root + u"a\\b\\c";
-    EXPECT_TRUE(CreateFolderLevels(path));
-    EXPECT_EQ(path, m_root + u"a\\b\\c\\");
-    EXPECT_TRUE(fs::is_directory(m_dir.Path() / "a" / "b" / "c"));
-}
-
-TEST_F(CreateFolderLevelsTest, DoubledSeparatorsAndSpacesAreNormalisedFirst) {
-    std::u16string path = u"  " + m_root + u"x\\\\y\\\\\\z\\\\\t";
-    EXPECT_TRUE(CreateFolderLevels(path));
-    EXPECT_EQ(path, m_root + u"x\\y\\z\\");
-    EXPECT_TRUE(fs::is_directory(m_dir.Path() / "x" / "y" / "z"));
-    // No level came out empty or doubled: nothing else was made.
-    EXPECT_EQ(std::distance(fs::directory_iterator(m_dir.Path()), fs::directory_iterator()), 1);
-}
-
-TEST_F(CreateFolderLevelsTest, ExistingTreeGivesTrueAndStaysAsItIs) {
-    fs::create_directories(m_dir.Path() / "have" / "sub");
-    m_dir.Write("have/sub/keep.txt", "kept");
-    std::u16string path = m_root + u"have\\sub\\";
-    EXPECT_TRUE(CreateFolderLevels(path));
-    EXPECT_EQ(path, m_root + u"have\\sub\\");
-    EXPECT_EQ(testsupport::ReadFileBytes(m_dir.Path() / "have/sub/keep.txt"), "kept");
-}
-
-TEST_F(CreateFolderLevelsTest, MiddleLevelThatIsAFileFails) {
-    fs::create_directory(m_dir.Path() / "up");
-    m_dir.Write("up/file", "data");
-    std::u16string path = m_root + u"up\\file\\down\\deeper";
-    EXPECT_FALSE(CreateFolderLevels(path));
-    EXPECT_EQ(path, m_root + u"up\\file\\down\\deeper\\");
-    EXPECT_TRUE(fs::is_directory(m_dir.Path() / "up"));
-    EXPECT_EQ(testsupport::ReadFileBytes(m_dir.Path() / "up/file"), "data");
-}
-
-TEST_F(CreateFolderLevelsTest, LastLevelThatIsAFileCountsAsExisting) {
-    m_dir.Write("file", "data");
-    std::u16string path = m_root + u"file";
-    EXPECT_TRUE(CreateFolderLevels(path));
-    EXPECT_TRUE(fs::is_regular_file(m_dir.Path() / "file"));
-}
-
-TEST_F(CreateFolderLevelsTest, MissingDriveFails) {
-    std::u16string path = u"Q:\\x";
-    EXPECT_FALSE(CreateFolderLevels(path));
-    EXPECT_EQ(path, u"Q:\\x\\");
-}
-
-TEST_F(CreateFolderLevelsTest, ForwardSlashesMakeOneLevel) {
-    // One level "a/b": the platform takes "/" as a separator, so it can only
-    // be made when "a" is already there.
-    std::u16string path = m_root + u"a/b";
-    EXPECT_FALSE(CreateFolderLevels(path));
-    EXPECT_EQ(path, m_root + u"a/b\\");
-    EXPECT_FALSE(fs::exists(m_dir.Path() / "a"));
-
-    fs::create_directory(m_dir.Path() / "a");
-    path = m_root + u"a/b";
-    EXPECT_TRUE(CreateFolderLevels(path));
-    EXPECT_TRUE(fs::is_directory(m_dir.Path() / "a" / "b"));
-}
-
-TEST_F(CreateFolderLevelsTest, BlankPathBecomesOneBackslash) {
-    for (const char16_t* blank : {u"", u"   ", u"\u3000\t"}) {
-        std::u16string path = blank;
-        EXPECT_TRUE(CreateFolderLevels(path));
-        EXPECT_EQ(path, u"\\");
+// Everything under a folder: folders as "name/", files as "name=bytes".
+std::string TreeOf(const fs::path& root) {
+    std::set<std::string> entries;
+    for (const auto& e : fs::recursive_directory_iterator(root)) {
+        const std::u8string u8 = e.path().lexically_relative(root).generic_u8string();
+        const std::string name(u8.begin(), u8.end());
+        entries.insert(e.is_directory() ? name + "/" : name + "=" + testsupport::ReadFileBytes(e));
     }
+    std::string tree;
+    for (const std::string& e : entries) tree += (tree.empty() ? "" : " ") + e;
+    return tree;
 }
 
-TEST_F(CreateFolderLevelsTest, ChineseNames) {
-    std::u16string path = m_root + u"保存\\图片";
-    EXPECT_TRUE(CreateFolderLevels(path));
-    EXPECT_TRUE(fs::is_directory(m_dir.Path() / fs::path(u8"保存") / fs::path(u8"图片")));
+// Each row in a folder of its own ("%" in the paths), holding the files and
+// folders it starts with: the path as typed, whether every level could be
+// made, the path as normalised, and the whole tree afterwards (nothing else
+// made, nothing that was there changed).
+TEST(CreateFolderLevels, NormalisesThenMakesEachMissingLevel) {
+    const struct {
+        const char* before;
+        std::u16string typed;
+        bool ok;
+        std::u16string normalised;
+        const char* after;
+    } cases[] = {
+        {"", u"%a\\b\\c", true, u"%a\\b\\c\\", "a/ a/b/ a/b/c/"},
+        // Doubled separators and blanks go first: no level comes out empty.
+        {"", u"  %x\\\\y\\\\\\z\\\\\t", true, u"%x\\y\\z\\", "x/ x/y/ x/y/z/"},
+        {"have/sub/keep.txt=kept", u"%have\\sub\\", true, u"%have\\sub\\",
+         "have/ have/sub/ have/sub/keep.txt=kept"},
+        {"up/file=data", u"%up\\file\\down\\deeper", false, u"%up\\file\\down\\deeper\\",
+         "up/ up/file=data"},
+        // The last level being a file counts as existing.
+        {"file=data", u"%file", true, u"%file\\", "file=data"},
+        {"", u"Q:\\x", false, u"Q:\\x\\", ""},
+        // "a/b" is one level: the platform takes "/" as a separator, so it
+        // can only be made when "a" is already there.
+        {"", u"%a/b", false, u"%a/b\\", ""},
+        {"a/", u"%a/b", true, u"%a/b\\", "a/ a/b/"},
+        {"", u"%保存\\图片", true, u"%保存\\图片\\", "保存/ 保存/图片/"},
+        {"", u"", true, u"\\", ""},
+        {"", u"   ", true, u"\\", ""},
+        {"", u"\u3000\t", true, u"\\", ""},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        std::istringstream before(c.before);
+        for (std::string entry; before >> entry;) {
+            const std::size_t eq = entry.find('=');
+            if (eq == std::string::npos)
+                fs::create_directories(dir.Path() / entry);
+            else
+                dir.Write(entry.substr(0, eq), entry.substr(eq + 1));
+        }
+        const auto rooted = [&](std::u16string p) {
+            if (const std::size_t at = p.find(u'%'); at != std::u16string::npos)
+                p.replace(at, 1, dir.WinPath());
+            return p;
+        };
+        std::u16string path = rooted(c.typed);
+        SCOPED_TRACE(std::string(path.begin(), path.end()));
+        EXPECT_EQ(CreateFolderLevels(path), c.ok);
+        EXPECT_EQ(path, rooted(c.normalised));
+        EXPECT_EQ(TreeOf(dir.Path()), c.after);
+    }
 }
 
 TEST_F(CreateFolderLevelsTest, LeadingBackslashIsOnTheCurrentDrive) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sstream>
 #include <string>
 
 #include "platform/win32/host_path.h"
@@ -41,70 +42,55 @@ class MakeOutputPathTest : public ::testing::Test {
 protected:
     // Creates an empty file in the destination folder.
     void Take(const std::u16string& name) const { m_dir.Write(win32::NameToHost(name), ""); }
-    std::u16string Prefixed(const std::u16string& base, const std::u16string& ext) const {
-        return MakeOutputPath(m_folder, base, u"new_", u"", ext, AffixMode::Prefix);
-    }
-    std::u16string Suffixed(const std::u16string& base, const std::u16string& ext) const {
-        return MakeOutputPath(m_folder, base, u"", u"_copy", ext, AffixMode::Suffix);
-    }
 
     TempDir m_dir;
     const std::u16string m_folder = m_dir.WinPath();
 };
 
-TEST_F(MakeOutputPathTest, FreeNameIsUsedWithoutAffix) {
-    EXPECT_EQ(Prefixed(u"photo", u".PNG"), m_folder + u"photo.PNG");
-    EXPECT_EQ(Suffixed(u"photo", u".PNG"), m_folder + u"photo.PNG");
-}
-
-TEST_F(MakeOutputPathTest, PrefixAccumulatesOneCopyPerTakenName) {
-    Take(u"photo.PNG");
-    EXPECT_EQ(Prefixed(u"photo", u".PNG"), m_folder + u"new_photo.PNG");
-    Take(u"new_photo.PNG");
-    EXPECT_EQ(Prefixed(u"photo", u".PNG"), m_folder + u"new_new_photo.PNG");
-    // The test is per extension: only the ".PNG" names are taken.
-    EXPECT_EQ(Prefixed(u"photo", u".JPG"), m_folder + u"photo.JPG");
-}
-
-TEST_F(MakeOutputPathTest, SuffixGoesBetweenNameAndExtension) {
-    Take(u"photo.PNG");
-    Take(u"photo_copy.PNG");
-    EXPECT_EQ(Suffixed(u"photo", u".PNG"), m_folder + u"photo_copy_copy.PNG");
-}
-
-TEST_F(MakeOutputPathTest, HostCaseDecides) {
-    // The host is case-sensitive: a lower-case file does not take the name.
-    Take(u"photo.png");
-    EXPECT_EQ(Prefixed(u"photo", u".PNG"), m_folder + u"photo.PNG");
-}
-
-TEST_F(MakeOutputPathTest, FolderOfThatNameCountsAsTaken) {
-    std::filesystem::create_directory(m_dir.Path() / "photo.PNG");
-    EXPECT_EQ(Prefixed(u"photo", u".PNG"), m_folder + u"new_photo.PNG");
-    EXPECT_EQ(Suffixed(u"photo", u".PNG"), m_folder + u"photo_copy.PNG");
-}
-
-TEST_F(MakeOutputPathTest, EmptyBaseNameGivesBareExtension) {
-    EXPECT_EQ(Prefixed(u"", u".PNG"), m_folder + u".PNG");
-    Take(u".PNG");
-    EXPECT_EQ(Prefixed(u"", u".PNG"), m_folder + u"new_.PNG");
-    EXPECT_EQ(Suffixed(u"", u".PNG"), m_folder + u"_copy.PNG");
-}
-
-TEST_F(MakeOutputPathTest, ChineseNamesAndAffixes) {
-    Take(u"照片.PNG");
-    EXPECT_EQ(MakeOutputPath(m_folder, u"照片", u"新_", u"", u".PNG", AffixMode::Prefix),
-              m_folder + u"新_照片.PNG");
-    EXPECT_EQ(MakeOutputPath(m_folder, u"照片", u"", u"_副本", u".PNG", AffixMode::Suffix),
-              m_folder + u"照片_副本.PNG");
-}
-
-TEST_F(MakeOutputPathTest, UnusedAffixIsIgnored) {
-    Take(u"photo.PNG");
-    EXPECT_EQ(MakeOutputPath(m_folder, u"photo", u"new_", u"_copy", u".PNG", AffixMode::Prefix),
-              m_folder + u"new_photo.PNG");
-    EXPECT_EQ(MakeOutputPath(m_folder, u"photo", u"new_", u"_copy", u".PNG", AffixMode::Suffix),
-              m_folder + u"photo_copy.PNG");
+// Each row in a folder of its own holding the taken names (a trailing "/"
+// makes a folder of that name), the extension the expected name's: an affix
+// is added once per taken name, only for that extension, the host's letter
+// case decides, and the affix of the other mode plays no part.
+TEST(MakeOutputPath, AffixesAreAddedWhileTheNameIsTaken) {
+    constexpr AffixMode P = AffixMode::Prefix, S = AffixMode::Suffix;
+    const struct {
+        std::u16string taken;  // names separated by spaces
+        std::u16string base, prefix, suffix;
+        AffixMode mode;
+        std::u16string expected;
+    } cases[] = {
+        {u"", u"photo", u"new_", u"", P, u"photo.PNG"},
+        {u"", u"photo", u"", u"_copy", S, u"photo.PNG"},
+        {u"photo.PNG", u"photo", u"new_", u"", P, u"new_photo.PNG"},
+        {u"photo.PNG new_photo.PNG", u"photo", u"new_", u"", P, u"new_new_photo.PNG"},
+        {u"photo.PNG new_photo.PNG", u"photo", u"new_", u"", P, u"photo.JPG"},
+        {u"photo.PNG photo_copy.PNG", u"photo", u"", u"_copy", S, u"photo_copy_copy.PNG"},
+        {u"photo.png", u"photo", u"new_", u"", P, u"photo.PNG"},
+        {u"photo.PNG/", u"photo", u"new_", u"", P, u"new_photo.PNG"},
+        {u"photo.PNG/", u"photo", u"", u"_copy", S, u"photo_copy.PNG"},
+        {u"", u"", u"new_", u"", P, u".PNG"},
+        {u".PNG", u"", u"new_", u"", P, u"new_.PNG"},
+        {u".PNG", u"", u"", u"_copy", S, u"_copy.PNG"},
+        {u"照片.PNG", u"照片", u"新_", u"", P, u"新_照片.PNG"},
+        {u"照片.PNG", u"照片", u"", u"_副本", S, u"照片_副本.PNG"},
+        {u"photo.PNG", u"photo", u"new_", u"_copy", P, u"new_photo.PNG"},
+        {u"photo.PNG", u"photo", u"new_", u"_copy", S, u"photo_copy.PNG"},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        std::istringstream taken(win32::NameToHost(c.taken));
+        for (std::string name; taken >> name;) {
+            if (name.ends_with('/'))
+                std::filesystem::create_directory(dir.Path() / name);
+            else
+                dir.Write(name, "");
+        }
+        const std::u16string ext = c.expected.substr(c.expected.rfind(u'.'));
+        const std::u16string found =
+            MakeOutputPath(dir.WinPath(), c.base, c.prefix, c.suffix, ext, c.mode);
+        EXPECT_EQ(found, dir.WinPath() + c.expected)
+            << win32::NameToHost(c.taken) << " -> " << win32::NameToHost(found);
+    }
 }
 
 // An affix that names the same file again would loop for ever; the taken name

@@ -78,6 +78,11 @@ TEST(OptionControls, FormatBoxesAndSelectAllKeepEachOtherConsistent) {
     }
 }
 
+// The example line that shows "某文件.PNG" saved as saved + ".PNG".
+std::u16string Example(const std::u16string& saved) {
+    return u"( 比如, \"某文件.PNG\" 会被存成 \"" + saved + u".PNG\" )";
+}
+
 struct PolicyCase {
     int radio;
     bool prefixEnabled, suffixEnabled;
@@ -101,29 +106,23 @@ TEST(OptionControls, PolicyRadiosEnableOnlyTheirOwnAffixEdit) {
         // A disabled edit keeps its text, and the examples stay as they were.
         EXPECT_EQ(s.Text(IDC_PREFIX), u"_ORV_");
         EXPECT_EQ(s.Text(IDC_SUFFIX), u"_ORV");
-        EXPECT_EQ(s.Text(IDC_PREFIX_EXAMPLE),
-                  u"( 比如, \"某文件.PNG\" 会被存成 \"_ORV_某文件.PNG\" )");
-        EXPECT_EQ(s.Text(IDC_SUFFIX_EXAMPLE),
-                  u"( 比如, \"某文件.PNG\" 会被存成 \"某文件_ORV.PNG\" )");
+        EXPECT_EQ(s.Text(IDC_PREFIX_EXAMPLE), Example(u"_ORV_某文件"));
+        EXPECT_EQ(s.Text(IDC_SUFFIX_EXAMPLE), Example(u"某文件_ORV"));
     }
 }
 
 struct TypingCase {
     int edit;
     const char16_t* typed;
-    const char16_t* prefixLine;  // 1058 afterwards
-    const char16_t* suffixLine;  // 1057 afterwards
+    const char16_t* prefixSaved;  // in 1058 afterwards
+    const char16_t* suffixSaved;  // in 1057 afterwards
 };
 
 const TypingCase kTyping[] = {
-    {IDC_PREFIX, u"", u"( 比如, \"某文件.PNG\" 会被存成 \"某文件.PNG\" )",
-     u"( 比如, \"某文件.PNG\" 会被存成 \"某文件_ORV.PNG\" )"},
-    {IDC_PREFIX, u"new_", u"( 比如, \"某文件.PNG\" 会被存成 \"new_某文件.PNG\" )",
-     u"( 比如, \"某文件.PNG\" 会被存成 \"某文件_ORV.PNG\" )"},
-    {IDC_PREFIX, u"\u3000 a b ", u"( 比如, \"某文件.PNG\" 会被存成 \"a b某文件.PNG\" )",
-     u"( 比如, \"某文件.PNG\" 会被存成 \"某文件_ORV.PNG\" )"},
-    {IDC_PREFIX, u"<>|?", u"( 比如, \"某文件.PNG\" 会被存成 \"<>|?某文件.PNG\" )",
-     u"( 比如, \"某文件.PNG\" 会被存成 \"某文件_ORV.PNG\" )"},
+    {IDC_PREFIX, u"", u"某文件", u"某文件_ORV"},
+    {IDC_PREFIX, u"new_", u"new_某文件", u"某文件_ORV"},
+    {IDC_PREFIX, u"\u3000 a b ", u"a b某文件", u"某文件_ORV"},
+    {IDC_PREFIX, u"<>|?", u"<>|?某文件", u"某文件_ORV"},
 };
 
 TEST(OptionControls, ExampleLinesFollowTheTrimmedAffix) {
@@ -131,17 +130,17 @@ TEST(OptionControls, ExampleLinesFollowTheTrimmedAffix) {
     for (const TypingCase& c : kTyping) {
         DialogSession s;
         s.Type(c.edit, c.typed);
-        EXPECT_EQ(s.Text(IDC_PREFIX_EXAMPLE), c.prefixLine);
-        EXPECT_EQ(s.Text(IDC_SUFFIX_EXAMPLE), c.suffixLine);
+        EXPECT_EQ(s.Text(IDC_PREFIX_EXAMPLE), Example(c.prefixSaved));
+        EXPECT_EQ(s.Text(IDC_SUFFIX_EXAMPLE), Example(c.suffixSaved));
         EXPECT_EQ(s.Text(c.edit), c.typed);  // the edit keeps what was typed
     }
     DialogSession s;
     s.Click(IDC_POLICY_SUFFIX);
     s.Type(IDC_SUFFIX, u"  ab ");
-    EXPECT_EQ(s.Text(IDC_SUFFIX_EXAMPLE), u"( 比如, \"某文件.PNG\" 会被存成 \"某文件ab.PNG\" )");
-    EXPECT_EQ(s.Text(IDC_PREFIX_EXAMPLE), u"( 比如, \"某文件.PNG\" 会被存成 \"_ORV_某文件.PNG\" )");
+    EXPECT_EQ(s.Text(IDC_SUFFIX_EXAMPLE), Example(u"某文件ab"));
+    EXPECT_EQ(s.Text(IDC_PREFIX_EXAMPLE), Example(u"_ORV_某文件"));
     s.Type(IDC_SUFFIX, u"");
-    EXPECT_EQ(s.Text(IDC_SUFFIX_EXAMPLE), u"( 比如, \"某文件.PNG\" 会被存成 \"某文件.PNG\" )");
+    EXPECT_EQ(s.Text(IDC_SUFFIX_EXAMPLE), Example(u"某文件"));
 }
 
 TEST(OptionControls, NothingCanBeChangedDuringARunAndTheRuleHoldsAfterIt) {

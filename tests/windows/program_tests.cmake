@@ -19,6 +19,7 @@ set(ORV_ENGINE_TEST_SOURCES
 add_executable(tests_engine ${ORV_ENGINE_TEST_SOURCES})
 target_link_libraries(tests_engine PRIVATE orv_test_support orv_program)
 orv_strict(tests_engine)
+orv_test_code(tests_engine)
 
 set(ORV_WINDOW_TEST_SOURCES
   ${U}/whole_run_test.cpp
@@ -34,6 +35,7 @@ add_executable(tests_ui ${ORV_WINDOW_TEST_SOURCES}
                ${PROJECT_SOURCE_DIR}/tests/platform/framework/test_dialog.cpp ${ORV_RESOURCE_SCRIPT})
 target_link_libraries(tests_ui PRIVATE orv_test_support orv_program orv_framework_testing)
 orv_strict(tests_ui)
+orv_test_code(tests_ui)
 
 orv_add_wine_tests(tests_engine ${CMAKE_CURRENT_SOURCE_DIR}/wine-run.sh
                    ${CMAKE_BINARY_DIR}/wine-prefix SOURCES ${ORV_ENGINE_TEST_SOURCES})
@@ -63,9 +65,13 @@ orv_add_wine_tests(tests_ui ${CMAKE_CURRENT_SOURCE_DIR}/wine-window-run.sh
                    ${CMAKE_BINARY_DIR}/wine-prefix-windows PER_TEST
                    SOURCES ${ORV_WINDOW_TEST_SOURCES} EXCLUDE ${ORV_LINUX_ONLY_WINDOW_TESTS}
                    ENVIRONMENT ORV_EXPECTED_DPI=96)
-# By far the longest entry under Wine (two minutes of random presses against
-# fifteen seconds on Linux): started first, so that the others run beside it.
-set_tests_properties(Wine.tests_ui.RandomPresses.InvariantsHoldAfterEveryTurnOfTheLoop
+# By far the longest entries under Wine (two minutes of random presses in
+# all, against fifteen seconds on Linux): started first, so that the others
+# run beside them.
+set_tests_properties(Wine.tests_ui.RandomPresses.InvariantsHoldAfterEveryTurnSeeds1To5
+                     Wine.tests_ui.RandomPresses.InvariantsHoldAfterEveryTurnSeeds6To10
+                     Wine.tests_ui.RandomPresses.InvariantsHoldAfterEveryTurnSeeds11To15
+                     Wine.tests_ui.RandomPresses.InvariantsHoldAfterEveryTurnSeeds16To20
                      PROPERTIES COST 1000)
 # The window as the dialog manager lays it out on a display of 144 dpi (150%):
 # prefixes of their own, whose template is made with LogPixels 144.
@@ -74,6 +80,10 @@ orv_add_wine_test_variant(tests_ui 144dpi ${CMAKE_CURRENT_SOURCE_DIR}/wine-windo
                           SOURCES ${ORV_WINDOW_TEST_SOURCES}
                           SUITES WindowsTemplate WindowsResolution
                           ENVIRONMENT ORV_WINE_DPI=144 ORV_EXPECTED_DPI=144)
+# The first of them makes its prefixes' template (wineboot): started early,
+# beside the other entries.
+set_tests_properties(Wine.tests_ui.144dpi.WindowsTemplate.TheWindowIsTemplate102AsTheDialogManagerMakesIt
+                     PROPERTIES COST 900)
 
 # The setup program: a silent install for the current user, the installed
 # program's window, a silent uninstall that leaves nothing behind, in a prefix
@@ -81,4 +91,6 @@ orv_add_wine_test_variant(tests_ui 144dpi ${CMAKE_CURRENT_SOURCE_DIR}/wine-windo
 add_test(NAME Wine.setup.InstallUninstall
   COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/installer_test.sh ${ORV_WINE64}
           ${CMAKE_BINARY_DIR}/wine-prefix-installer ${ORV_SETUP})
-set_tests_properties(Wine.setup.InstallUninstall PROPERTIES TIMEOUT 600)
+# A minute or more (a prefix of its own, an install and an uninstall):
+# started early, beside the other entries.
+set_tests_properties(Wine.setup.InstallUninstall PROPERTIES TIMEOUT 600 COST 700)

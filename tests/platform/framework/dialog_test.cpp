@@ -6,28 +6,13 @@
 #include <QFontMetrics>
 #include <QWidget>
 
-#include "platform/framework/dialog_template.h"
 #include "platform/framework/testing_qt.h"
-#include "platform/win32/resources.h"
 #include "test_dialog.h"
+#include "tests/support/dialog_session.h"
 
 using namespace afx::testing;
 
 namespace {
-
-const DialogTemplate& Template102() {
-    const auto* res = win32::FindResourceEntry(win32::ResourceType::Dialog, IDD_MAIN_DIALOG);
-    EXPECT_NE(res, nullptr);
-    return *static_cast<const DialogTemplate*>(res->data);
-}
-
-const DialogItemTemplate& ItemOf(int id) {
-    const DialogTemplate& t = Template102();
-    for (std::size_t i = 0; i < t.itemCount; ++i)
-        if (static_cast<int>(t.items[i].id) == id) return t.items[i];
-    ADD_FAILURE() << "no control " << id;
-    return t.items[0];
-}
 
 class FwDialogTest : public ::testing::Test {
 protected:
@@ -85,7 +70,7 @@ TEST_F(FwDialogTest, ControlsSitAtTheirDialogUnitsConvertedWithTheFontsBaseUnits
     EXPECT_EQ(client.bottom, MulDiv(362, baseY, 8));
     for (int id : {IDC_SOURCE_PATH, IDC_BROWSE_SOURCE, IDC_FORMAT_TIFF, IDC_POLICY_SUFFIX,
                    IDC_BANNER, IDC_PROGRESS, IDC_OUTER_FRAME}) {
-        const DialogItemTemplate& item = ItemOf(id);
+        const DialogItemTemplate& item = testsupport::TemplateItem(id);
         const RECT r = ControlRect(Item(id));
         EXPECT_EQ(r.left, MulDiv(item.x, baseX, 4)) << id;
         EXPECT_EQ(r.top, MulDiv(item.y, baseY, 8)) << id;

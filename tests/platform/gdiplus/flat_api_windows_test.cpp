@@ -1,10 +1,10 @@
 // The flat API's file handling where only Windows has the thing tested:
 // names that differ only in capitals are one file, and the read-only
 // attribute holds for every user.
-#include <algorithm>
 #include <fstream>
 
 #include "tests/support/flat_api_fixture.h"
+#include "tests/support/image_files.h"
 
 namespace {
 
@@ -47,11 +47,8 @@ TEST_F(FlatApi, ASaveRemovesTemporariesThatNoSaveHolds) {
         writing << "still written";
         EXPECT_EQ(Save(image, m_dir.Path() / "out" / "x.PNG"), Ok);
     }
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(m_dir.Path() / "out"))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{".b.PNG.GhIjKl.orvtmp", ".c.PNG.orvtmp", "x.PNG"}));
+    EXPECT_EQ(testsupport::FileNamesIn(m_dir.Path() / "out"),
+              (std::vector<std::string>{".b.PNG.GhIjKl.orvtmp", ".c.PNG.orvtmp", "x.PNG"}));
     EXPECT_EQ(GdipDisposeImage(image), Ok);
 }
 
