@@ -1,10 +1,12 @@
 // File access on Windows: real paths, a file recognised by its volume and
-// file ID, and a save that replaces its target with MoveFileExW.
+// file ID, and a save whose temporary is given the target's name through its
+// own handle.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <random>
 
@@ -111,6 +113,18 @@ std::wstring Long(const std::wstring& path) {
     const std::wstring full = FullPath(path);
     const std::wstring verbatim = win32::VerbatimForm<wchar_t>(full);
     return verbatim.empty() ? path : verbatim;
+}
+
+// The NT form of a full path, "\??\C:\..." or "\??\UNC\server\share\...",
+// which a rename through a handle needs: its name goes to the file system
+// as it is, without the parsing of the path forms the file calls take. It
+// has no length limit.
+std::wstring NtForm(const std::wstring& full) {
+    const auto slash = [&](std::size_t i) { return i < full.size() && full[i] == L'\\'; };
+    if (slash(0) && slash(1) && full.size() > 3 && (full[2] == L'?' || full[2] == L'.') && slash(3))
+        return L"\\??\\" + full.substr(4);
+    if (slash(0) && slash(1)) return L"\\??\\UNC\\" + full.substr(2);
+    return L"\\??\\" + full;
 }
 
 // The volume and ID of an open file; the 128-bit ID where the file system
@@ -233,11 +247,14 @@ void RemoveLeftoverTemporaries(const std::wstring& folder) {
 }
 
 // The temporary beside the target, named as save_temporary.h says (so that a
-// scan passes over one that a killed save left), created new and locked: the
-// writer's handle shares no deletion, and a second handle holds the lock
-// until the file has its name. The target's name is shortened so that the
-// whole stays within the 255 units a name may have.
-Handle CreateTemporary(const Target& target, std::wstring& temporary, HANDLE& lock, DWORD& error) {
+// scan passes over one that a killed save left), created new and locked. Its
+// one handle shares no deletion, so no sweep can open it, and holds the
+// right to delete, so that it is also what gives the file its name or
+// deletes it. The target's name is shortened so that the whole stays within
+// the 255 units a name may have. The temporary is an ordinary file, not a
+// hidden one: a hidden file would have to be made ordinary again by one more
+// call on its name before it is put in place.
+Handle CreateTemporary(const Target& target, std::wstring& temporary, DWORD& error) {
     constexpr std::size_t kRoom = 255 - 2 - kSaveTemporaryRandom - kSaveTemporaryEnd.size();
     static thread_local std::mt19937 random{std::random_device{}()};
     const wchar_t* letters = L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
@@ -246,14 +263,12 @@ Handle CreateTemporary(const Target& target, std::wstring& temporary, HANDLE& lo
         std::wstring tag;
         for (std::size_t i = 0; i < kSaveTemporaryRandom; ++i) tag += letters[random() % 62];
         temporary = target.folder + L"." + target.leaf.substr(0, kRoom) + L"." + tag + end;
-        Handle h(CreateFileW(Long(temporary).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                             CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr));
+        Handle h(CreateFileW(Long(temporary).c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ,
+                             nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (h.Valid()) {
-            lock = CreateFileW(Long(temporary).c_str(), GENERIC_READ,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-            // A file system without locks leaves it unlocked: no save removes it then.
-            if (lock != INVALID_HANDLE_VALUE) LockTemporary(lock);
+            // A file system without locks leaves it unlocked; its handle still
+            // keeps every sweep away until the file has its name.
+            LockTemporary(h.Get());
             return Handle(h.Release());
         }
         error = GetLastError();
@@ -262,17 +277,64 @@ Handle CreateTemporary(const Target& target, std::wstring& temporary, HANDLE& lo
     return Handle(INVALID_HANDLE_VALUE);
 }
 
-// Hands the open temporary to the writer and closes it.
-Outcome WriteTemporary(Handle& h, const std::function<bool(std::FILE*)>& write) {
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h.Get()), _O_WRONLY | _O_BINARY);
-    if (fd < 0) return Outcome::OutOfMemory;
-    h.Release();  // the descriptor owns it now
-    std::FILE* file = _fdopen(fd, "wb");
-    if (file == nullptr) {
-        _close(fd);
+// Marks the open temporary to be deleted as its handle closes.
+bool DeleteOnClose(HANDLE h) {
+    FILE_DISPOSITION_INFO dispose{TRUE};
+    return SetFileInformationByHandle(h, FileDispositionInfo, &dispose, sizeof dispose);
+}
+
+// Gives the open temporary the target's name in one step, which makes the
+// file visible under it. Without ReplaceIfExists the name is given only
+// while it is free. The temporary lies in the target's folder, so this is
+// always a rename within a volume, never the copy and delete of a move
+// between volumes (which is what MOVEFILE_WRITE_THROUGH waits for).
+Outcome GiveName(HANDLE h, const Target& target, Existing onTaken) {
+    const std::wstring name = NtForm(target.path);
+    const std::size_t bytes = name.size() * sizeof(wchar_t);
+    std::vector<std::uint64_t> block(
+        (offsetof(FILE_RENAME_INFO, FileName) + bytes + sizeof(wchar_t) + 7) / 8);
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(block.data());
+    info->ReplaceIfExists = onTaken == Existing::Replace;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = static_cast<DWORD>(bytes);
+    std::memcpy(info->FileName, name.c_str(), bytes + sizeof(wchar_t));
+    if (SetFileInformationByHandle(h, FileRenameInfo, info,
+                                   static_cast<DWORD>(block.size() * sizeof block[0])))
+        return Outcome::Ok;
+    const DWORD error = GetLastError();
+    return onTaken == Existing::Keep &&
+                   (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)
+               ? Outcome::NameTaken
+               : OutcomeOfWriteError(error);
+}
+
+// Hands the open temporary to the writer and, with its handle still open,
+// gives it the target's name; one that gets no name is deleted as it closes
+// (deleted says whether that was arranged).
+Outcome WriteAndName(Handle& h, const Target& target, Existing onTaken,
+                     const std::function<bool(std::FILE*)>& write, bool& deleted) {
+    const HANDLE raw = h.Get();
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(raw), _O_WRONLY | _O_BINARY);
+    if (fd < 0) {
+        deleted = DeleteOnClose(raw);
+        CloseHandle(h.Release());
         return Outcome::OutOfMemory;
     }
-    return WriteAndClose(file, write);
+    h.Release();  // the descriptor owns it now
+    std::FILE* file = _fdopen(fd, "wb");
+    Outcome outcome = file != nullptr ? WriteAndFlush(file, write) : Outcome::OutOfMemory;
+    if (outcome == Outcome::Ok) outcome = GiveName(raw, target, onTaken);
+    deleted = outcome == Outcome::Ok || DeleteOnClose(raw);
+    const bool closed = file != nullptr ? std::fclose(file) == 0 : _close(fd) == 0;
+    // The file has its name already; the system holds every byte written.
+    if (!closed && outcome == Outcome::Ok) outcome = Outcome::Failed;
+    return outcome;
+}
+
+// Only a target of the source's own name can resolve to the source's path,
+// so only then is the target's folder resolved.
+bool NamedAsSource(const Target& target, const FileIdentity& source) {
+    return source.resolvedPath.ends_with(NameKey(L"\\" + target.leaf));
 }
 
 }  // namespace
@@ -310,15 +372,21 @@ Outcome WriteReplacing(std::u16string_view path, const FileIdentity& source, Exi
     // The source stays intact: the same file under any name (a hard link, a
     // short name, other capitals) is refused, and so is its old name while
     // the image lives.
+    bool absent = false;
     {
         Handle existing(OpenForIdentity(target.path));
         FileIdentity id;
         if (existing.Valid() && IdentityOf(existing.Get(), id) && id.volume == source.volume &&
             id.fileLow == source.fileLow && id.fileHigh == source.fileHigh)
             return Outcome::IsSource;
+        const DWORD error = existing.Valid() ? ERROR_SUCCESS : GetLastError();
+        absent = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
     }
-    if (ResolvedTargetKey(target) == source.resolvedPath) return Outcome::IsSource;
-    const DWORD attributes = GetFileAttributesW(Long(target.path).c_str());
+    if (NamedAsSource(target, source) && ResolvedTargetKey(target) == source.resolvedPath)
+        return Outcome::IsSource;
+    // A name that nothing holds has no attributes to ask for.
+    const DWORD attributes =
+        absent ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(Long(target.path).c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
         !(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return Outcome::AccessDenied;
@@ -326,27 +394,11 @@ Outcome WriteReplacing(std::u16string_view path, const FileIdentity& source, Exi
 
     std::wstring temporary;
     DWORD error = 0;
-    HANDLE locked = INVALID_HANDLE_VALUE;
-    Handle h = CreateTemporary(target, temporary, locked, error);
-    const Handle lock(locked);  // held until the file has its name, or is gone
+    Handle h = CreateTemporary(target, temporary, error);
     if (!h.Valid()) return OutcomeOfWriteError(error);
-    Outcome outcome = WriteTemporary(h, write);
-    // The finished file is an ordinary one; only the temporary was hidden.
-    if (outcome == Outcome::Ok &&
-        !SetFileAttributesW(Long(temporary).c_str(), FILE_ATTRIBUTE_NORMAL))
-        outcome = Outcome::Failed;
-    // Without MOVEFILE_REPLACE_EXISTING the move gives the name only while it
-    // is free, in the one step that makes the file visible.
-    const DWORD replace = onTaken == Existing::Replace ? MOVEFILE_REPLACE_EXISTING : 0;
-    if (outcome == Outcome::Ok && !MoveFileExW(Long(temporary).c_str(), Long(target.path).c_str(),
-                                               replace | MOVEFILE_WRITE_THROUGH)) {
-        error = GetLastError();
-        outcome = onTaken == Existing::Keep &&
-                          (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)
-                      ? Outcome::NameTaken
-                      : OutcomeOfWriteError(error);
-    }
-    if (outcome != Outcome::Ok) DeleteFileW(Long(temporary).c_str());
+    bool deleted = false;
+    const Outcome outcome = WriteAndName(h, target, onTaken, write, deleted);
+    if (!deleted) DeleteFileW(Long(temporary).c_str());
     return outcome;
 }
 
