@@ -4,10 +4,13 @@
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+// After <windows.h>, which it needs.
+#include <winternl.h>
 
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <mutex>
 #include <random>
 
 #include "file_io.h"
@@ -145,6 +148,68 @@ bool IdentityOf(HANDLE h, FileIdentity& id) {
     id.volume = basic.dwVolumeSerialNumber;
     id.fileLow = (std::uint64_t{basic.nFileIndexHigh} << 32) | basic.nFileIndexLow;
     id.fileHigh = 0;
+    return true;
+}
+
+// The file's 64-bit index, which the file system keeps with the open file.
+bool IndexOf(HANDLE h, std::uint64_t& index) {
+    IO_STATUS_BLOCK io{};
+    FILE_INTERNAL_INFORMATION info{};
+    if (NtQueryInformationFile(h, &io, &info, sizeof info, FileInternalInformation) < 0)
+        return false;
+    index = static_cast<std::uint64_t>(info.IndexNumber.QuadPart);
+    return true;
+}
+
+// Whether the files of the volume holding an open file are told apart by
+// their 64-bit index alone (ReFS has IDs of 128 bits).
+bool IndexIdentifies(HANDLE h) {
+    wchar_t system[MAX_PATH + 1] = {};
+    if (!GetVolumeInformationByHandleW(h, nullptr, 0, nullptr, nullptr, nullptr, system,
+                                       MAX_PATH + 1))
+        return false;
+    const std::wstring_view name(system);
+    return name == L"NTFS" || name == L"FAT" || name == L"FAT32" || name == L"exFAT";
+}
+
+// The volume of the folder that sources were last read from, as a full query
+// of a file there gave it. Under Wine every query that tells a file's volume
+// is a round trip to its mount manager, another process: dearer than the
+// whole of reading a small picture. A run reads folder by folder, so one
+// folder is kept, for a few seconds after its volume was last asked for.
+struct FolderVolume {
+    std::string folder;
+    std::uint64_t volume = 0;
+    ULONGLONG askedAt = 0;
+};
+constexpr ULONGLONG kFolderVolumeMs = 3000;
+std::mutex g_folderVolumeLock;
+FolderVolume g_folderVolume;
+
+// The identity of a source read from a folder (by its resolved key): on a
+// volume whose files are told apart by their index, the folder's known
+// volume with the file's index, which the file system hands out without
+// asking about the volume; otherwise, or when the folder's volume is not
+// known, the full query, which then makes it known.
+bool SourceIdentityOf(HANDLE h, const std::string& folder, FileIdentity& id) {
+    std::uint64_t index = 0;
+    const bool indexed = !folder.empty() && IndexOf(h, index);
+    if (indexed) {
+        std::lock_guard guard(g_folderVolumeLock);
+        if (g_folderVolume.folder == folder &&
+            GetTickCount64() - g_folderVolume.askedAt < kFolderVolumeMs) {
+            id.volume = g_folderVolume.volume;
+            id.fileLow = index;
+            id.fileHigh = 0;
+            return true;
+        }
+    }
+    if (!IdentityOf(h, id)) return false;
+    // The full query gives such a volume's files their index as their ID.
+    if (indexed && id.fileHigh == 0 && id.fileLow == index && IndexIdentifies(h)) {
+        std::lock_guard guard(g_folderVolumeLock);
+        g_folderVolume = FolderVolume{folder, id.volume, GetTickCount64()};
+    }
     return true;
 }
 
@@ -359,8 +424,11 @@ Outcome ReadWholeFile(std::u16string_view path, std::uint64_t maxBytes, const He
             ReadAll(static_cast<std::uint64_t>(size.QuadPart), maxBytes, wanted, bytes, readRange);
         o != Outcome::Ok)
         return o;
-    if (!IdentityOf(h.Get(), identity)) return Outcome::Failed;
     const std::wstring resolved = FinalPath(h.Get());
+    const std::size_t sep = resolved.find_last_of(L'\\');
+    const std::string folder =
+        sep == std::wstring::npos ? std::string() : NameKey(resolved.substr(0, sep + 1));
+    if (!SourceIdentityOf(h.Get(), folder, identity)) return Outcome::Failed;
     identity.resolvedPath = NameKey(resolved.empty() ? FullPath(Wide(path)) : resolved);
     return Outcome::Ok;
 }

@@ -31,7 +31,8 @@ set(ORV_SYSTEM_MODULE_SOURCES file_io_windows.cpp windows/gdiplus.rc windows/ter
 # read as glue around their libraries or their companion) is compiled for size.
 set_source_files_properties(codec_registry.cpp metadata.cpp colour.cpp codec_ico.cpp
   codec_webp.cpp codec_heif_companion.cpp budget.cpp PROPERTIES COMPILE_OPTIONS -Os)
-set(ORV_SYSTEM_MODULE_LIBRARIES)
+# ntdll: a file's index without a query of its volume (file_io_windows.cpp).
+set(ORV_SYSTEM_MODULE_LIBRARIES ntdll)
 set(ORV_MODULE_EXPORT_DIR ${CMAKE_CURRENT_SOURCE_DIR}/windows)
 
 # The HEIF companion DLL, orv-heif.dll beside gdiplus.dll: the decoder of

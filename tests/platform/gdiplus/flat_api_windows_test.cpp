@@ -57,6 +57,39 @@ TEST_F(FlatApi, ASaveRemovesTemporariesThatNoSaveHolds) {
     EXPECT_EQ(GdipDisposeImage(image), Ok);
 }
 
+// A source is known by its volume and file ID, however many files of its
+// folder were read just before it: under another name (a hard link) it is
+// refused as a target, while a link to another source of the folder is not.
+TEST_F(FlatApi, EachSourceOfAFolderIsKnownUnderItsOtherNames) {
+    std::vector<GpImage*> images;
+    for (const char* name : {"a.png", "b.png", "c.png"}) {
+        const fs::path source = WritePng(name);
+        fs::create_hard_link(source, m_dir.Path() / ("link-" + std::string(name)));
+        images.push_back(Load(source));
+    }
+    for (std::size_t i = 0; i < images.size(); ++i) {
+        for (std::size_t j = 0; j < images.size(); ++j) {
+            const std::string link = std::string("link-") + char('a' + j) + ".png";
+            SCOPED_TRACE(std::to_string(i) + " over " + link);
+            const fs::path target = m_dir.Path() / link;
+            const Bytes before = testsupport::ReadBytes(target);
+            const GpStatus status = Save(images[i], target, u"image/bmp");
+            if (i == j) {
+                EXPECT_EQ(status, Win32Error);
+                EXPECT_EQ(testsupport::ReadBytes(target), before);
+            } else {
+                EXPECT_EQ(status, Ok);
+                // Replaced by a new file: the source behind the old link is intact.
+                EXPECT_EQ(testsupport::ReadBytes(target)[0], 'B');
+                fs::remove(target);
+                fs::create_hard_link(m_dir.Path() / (std::string(1, char('a' + j)) + ".png"),
+                                     target);
+            }
+        }
+    }
+    for (GpImage* image : images) EXPECT_EQ(GdipDisposeImage(image), Ok);
+}
+
 std::vector<std::string> NamesIn(const fs::path& folder) {
     std::vector<std::string> names;
     for (const auto& e : fs::directory_iterator(folder))
