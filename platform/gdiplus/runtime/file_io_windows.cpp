@@ -172,19 +172,38 @@ bool IndexIdentifies(HANDLE h) {
     return name == L"NTFS" || name == L"FAT" || name == L"FAT32" || name == L"exFAT";
 }
 
-// The volume of the folder that sources were last read from, as a full query
-// of a file there gave it. Under Wine every query that tells a file's volume
-// is a round trip to its mount manager, another process: dearer than the
-// whole of reading a small picture. A run reads folder by folder, so one
-// folder is kept, for a few seconds after its volume was last asked for.
-struct FolderVolume {
-    std::string folder;
-    std::uint64_t volume = 0;
-    ULONGLONG askedAt = 0;
+// One folder's answer to a question about it that costs a round trip under
+// Wine, where each such call goes to its server or another process and costs
+// more than the whole of reading or writing a small picture. A run reads and
+// writes folder by folder, so one folder is kept, for a few seconds after
+// the question was asked.
+template <class Value>
+class FolderMemo {
+public:
+    bool Find(const std::string& folder, Value& value) {
+        std::lock_guard guard(m_lock);
+        if (m_folder != folder || GetTickCount64() - m_askedAt >= kKeepMs) return false;
+        value = m_value;
+        return true;
+    }
+    void Keep(const std::string& folder, const Value& value) {
+        std::lock_guard guard(m_lock);
+        m_folder = folder;
+        m_value = value;
+        m_askedAt = GetTickCount64();
+    }
+
+private:
+    static constexpr ULONGLONG kKeepMs = 3000;
+    std::mutex m_lock;
+    std::string m_folder;
+    Value m_value{};
+    ULONGLONG m_askedAt = 0;
 };
-constexpr ULONGLONG kFolderVolumeMs = 3000;
-std::mutex g_folderVolumeLock;
-FolderVolume g_folderVolume;
+
+// The volume of the folder that sources were last read from (by its
+// resolved key), as a full query of a file there gave it.
+FolderMemo<std::uint64_t> g_sourceVolume;
 
 // The identity of a source read from a folder (by its resolved key): on a
 // volume whose files are told apart by their index, the folder's known
@@ -194,22 +213,15 @@ FolderVolume g_folderVolume;
 bool SourceIdentityOf(HANDLE h, const std::string& folder, FileIdentity& id) {
     std::uint64_t index = 0;
     const bool indexed = !folder.empty() && IndexOf(h, index);
-    if (indexed) {
-        std::lock_guard guard(g_folderVolumeLock);
-        if (g_folderVolume.folder == folder &&
-            GetTickCount64() - g_folderVolume.askedAt < kFolderVolumeMs) {
-            id.volume = g_folderVolume.volume;
-            id.fileLow = index;
-            id.fileHigh = 0;
-            return true;
-        }
+    if (indexed && g_sourceVolume.Find(folder, id.volume)) {
+        id.fileLow = index;
+        id.fileHigh = 0;
+        return true;
     }
     if (!IdentityOf(h, id)) return false;
     // The full query gives such a volume's files their index as their ID.
-    if (indexed && id.fileHigh == 0 && id.fileLow == index && IndexIdentifies(h)) {
-        std::lock_guard guard(g_folderVolumeLock);
-        g_folderVolume = FolderVolume{folder, id.volume, GetTickCount64()};
-    }
+    if (indexed && id.fileHigh == 0 && id.fileLow == index && IndexIdentifies(h))
+        g_sourceVolume.Keep(folder, id.volume);
     return true;
 }
 
@@ -261,12 +273,20 @@ bool SplitTarget(std::u16string_view path, Target& target) {
 
 // Where the target would be once its folder is resolved; the leaf itself is
 // kept as written (it may not exist yet).
+// The folder is resolved once in a few seconds: a target folder that comes
+// to resolve elsewhere in that time can only meet a source's name whose file
+// is gone (the source itself is recognised by its identity at every save).
 std::string ResolvedTargetKey(const Target& target) {
-    Handle folder(OpenForIdentity(target.folder));
-    std::wstring resolved = folder.Valid() ? FinalPath(folder.Get()) : std::wstring();
-    if (resolved.empty()) return NameKey(target.path);
-    if (resolved.back() != L'\\') resolved += L'\\';
-    return NameKey(resolved + target.leaf);
+    static FolderMemo<std::wstring> resolvedFolders;
+    const std::string folderKey = NameKey(target.folder);
+    std::wstring resolved;
+    if (!resolvedFolders.Find(folderKey, resolved)) {
+        Handle folder(OpenForIdentity(target.folder));
+        resolved = folder.Valid() ? FinalPath(folder.Get()) : std::wstring();
+        if (!resolved.empty() && resolved.back() != L'\\') resolved += L'\\';
+        if (!resolved.empty()) resolvedFolders.Keep(folderKey, resolved);
+    }
+    return resolved.empty() ? NameKey(target.path) : NameKey(resolved + target.leaf);
 }
 
 // Where a save's temporary is locked (save_temporary.h).
@@ -396,6 +416,27 @@ Outcome WriteAndName(Handle& h, const Target& target, Existing onTaken,
     return outcome;
 }
 
+// Whether what holds the target's name keeps a save from replacing it: the
+// source itself under any name (IsSource) or a read-only file
+// (AccessDenied). Ok when nothing does, or nothing holds the name.
+Outcome HeldAgainst(const Target& target, const FileIdentity& source) {
+    {
+        Handle existing(OpenForIdentity(target.path));
+        FileIdentity id;
+        if (existing.Valid() && IdentityOf(existing.Get(), id) && id.volume == source.volume &&
+            id.fileLow == source.fileLow && id.fileHigh == source.fileHigh)
+            return Outcome::IsSource;
+        // A name that nothing holds has no attributes to ask for.
+        const DWORD error = existing.Valid() ? ERROR_SUCCESS : GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return Outcome::Ok;
+    }
+    const DWORD attributes = GetFileAttributesW(Long(target.path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
+                   !(attributes & FILE_ATTRIBUTE_DIRECTORY)
+               ? Outcome::AccessDenied
+               : Outcome::Ok;
+}
+
 // Only a target of the source's own name can resolve to the source's path,
 // so only then is the target's folder resolved.
 bool NamedAsSource(const Target& target, const FileIdentity& source) {
@@ -439,25 +480,13 @@ Outcome WriteReplacing(std::u16string_view path, const FileIdentity& source, Exi
     if (!SplitTarget(path, target)) return Outcome::Failed;
     // The source stays intact: the same file under any name (a hard link, a
     // short name, other capitals) is refused, and so is its old name while
-    // the image lives.
-    bool absent = false;
-    {
-        Handle existing(OpenForIdentity(target.path));
-        FileIdentity id;
-        if (existing.Valid() && IdentityOf(existing.Get(), id) && id.volume == source.volume &&
-            id.fileLow == source.fileLow && id.fileHigh == source.fileHigh)
-            return Outcome::IsSource;
-        const DWORD error = existing.Valid() ? ERROR_SUCCESS : GetLastError();
-        absent = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-    }
+    // the image lives. A save that keeps an existing file never touches what
+    // holds the name, so it asks what that is only when the name was taken.
     if (NamedAsSource(target, source) && ResolvedTargetKey(target) == source.resolvedPath)
         return Outcome::IsSource;
-    // A name that nothing holds has no attributes to ask for.
-    const DWORD attributes =
-        absent ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(Long(target.path).c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
-        !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return Outcome::AccessDenied;
+    if (onTaken == Existing::Replace) {
+        if (Outcome o = HeldAgainst(target, source); o != Outcome::Ok) return o;
+    }
     if (LeftoverTemporariesDue(NameKey(target.folder))) RemoveLeftoverTemporaries(target.folder);
 
     std::wstring temporary;
@@ -465,8 +494,11 @@ Outcome WriteReplacing(std::u16string_view path, const FileIdentity& source, Exi
     Handle h = CreateTemporary(target, temporary, error);
     if (!h.Valid()) return OutcomeOfWriteError(error);
     bool deleted = false;
-    const Outcome outcome = WriteAndName(h, target, onTaken, write, deleted);
+    Outcome outcome = WriteAndName(h, target, onTaken, write, deleted);
     if (!deleted) DeleteFileW(Long(temporary).c_str());
+    if (outcome == Outcome::NameTaken) {
+        if (Outcome o = HeldAgainst(target, source); o != Outcome::Ok) return o;
+    }
     return outcome;
 }
 
