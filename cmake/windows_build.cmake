@@ -11,6 +11,12 @@ add_link_options(-static)
 add_subdirectory(platform/gdiplus)
 include(cmake/windows_program.cmake)
 
+# The imaging benchmark's own side, the same source as on Linux, which
+# bench/windows/runtime.sh runs under Wine against the Linux build's.
+add_executable(bench_imaging_ours EXCLUDE_FROM_ALL ${PROJECT_SOURCE_DIR}/bench/imaging/ours_run.cpp)
+target_link_libraries(bench_imaging_ours PRIVATE orv_gdiplus)
+orv_strict(bench_imaging_ours)
+
 if(ORV_BUILD_TESTS)
   enable_testing()
   add_subdirectory(tests/windows)

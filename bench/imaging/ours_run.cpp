@@ -5,6 +5,8 @@
 // the harness. With ORV_BENCH_WALL set it times each step by the wall clock
 // instead, which shows what a second thread gains, and adds a line of each
 // step's CPU time (CPU over twice the wall time: how well two threads share).
+// The Windows build runs the same program under Wine (bench/windows/
+// runtime.sh); its list and folder then hold Windows paths.
 // Usage: bench_imaging_ours <list> <output folder>
 #include <cstdio>
 #include <cstdlib>
@@ -14,9 +16,36 @@
 #include <vector>
 
 #include "platform/gdiplus/gdiplus.h"
+#ifndef _WIN32
 #include "platform/win32/host_path.h"
+#endif
 
 namespace {
+
+// A path of the list (UTF-8) as the flat API takes it: on Linux mapped from
+// the host's form, on Windows as it is.
+std::u16string PathOf(const std::string& path) {
+#ifdef _WIN32
+    std::u16string out;
+    for (std::size_t i = 0; i < path.size();) {
+        const auto c = static_cast<unsigned char>(path[i]);
+        const int extra = c < 0x80 ? 0 : c < 0xE0 ? 1 : c < 0xF0 ? 2 : 3;
+        char32_t code = extra == 0 ? c : c & (0x3F >> extra);
+        for (int k = 1; k <= extra && i + k < path.size(); ++k)
+            code = (code << 6) | (static_cast<unsigned char>(path[i + k]) & 0x3F);
+        i += 1 + extra;
+        if (code >= 0x10000) {
+            out += static_cast<char16_t>(0xD7C0 + (code >> 10));
+            out += static_cast<char16_t>(0xDC00 + (code & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(code);
+        }
+    }
+    return out;
+#else
+    return win32::FromHostPath(path);
+#endif
+}
 
 struct Format {
     const char16_t* mime;
@@ -75,7 +104,8 @@ int main(int argc, char** argv) {
     for (std::string path; std::getline(list, path); ++index) {
         const double start = StepNow(), startCpu = ProcessCpuNow();
         GpBitmap* bitmap = nullptr;
-        if (GdipCreateBitmapFromFile(win32::FromHostPath(path).c_str(), &bitmap) != Ok) {
+        if (!path.empty() && path.back() == '\r') path.pop_back();
+        if (GdipCreateBitmapFromFile(PathOf(path).c_str(), &bitmap) != Ok) {
             failures += 5;
             continue;
         }
@@ -90,8 +120,7 @@ int main(int argc, char** argv) {
             const std::string out =
                 std::string(argv[2]) + "/" + std::to_string(index) + "." + f.extension;
             const double saveStart = StepNow(), saveCpu = ProcessCpuNow();
-            if (GdipSaveImageToFile(image, win32::FromHostPath(out).c_str(), &f.clsid, nullptr) !=
-                Ok)
+            if (GdipSaveImageToFile(image, PathOf(out).c_str(), &f.clsid, nullptr) != Ok)
                 ++failures;
             f.seconds += StepNow() - saveStart;
             f.cpu += ProcessCpuNow() - saveCpu;

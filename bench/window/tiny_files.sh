@@ -6,7 +6,10 @@
 #   bench/window/tiny_files.sh [files] [repetitions]
 # Needs build/bin/kestrune-orvane and build-windows/dist's staged program.
 # Wine's calls into its server wait for the scheduler, so on a busy machine
-# the Windows figure grows with the load: take the best of a few runs.
+# the Windows figure grows with the load: take the best of a few runs. The
+# Linux figure grows as much or more (0.19 s on a quiet machine, 0.3-0.8 s
+# while other work keeps both cores busy, real-time priority or not), so a
+# ratio holds only for runs of one quiet moment.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 files=${1:-300}

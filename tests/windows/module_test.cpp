@@ -76,7 +76,7 @@ TEST(WindowsModule, ExportsTheFlatApiOnlyAndImportsOnlySystemLibraries) {
     // imports comes with every Windows.
     const IMAGE_DATA_DIRECTORY& imports = Directory(module, IMAGE_DIRECTORY_ENTRY_IMPORT);
     const std::set<std::string> system = {"kernel32.dll", "msvcrt.dll", "user32.dll",
-                                          "advapi32.dll"};
+                                          "advapi32.dll", "ntdll.dll"};
     for (const auto* d = At<IMAGE_IMPORT_DESCRIPTOR>(module, imports.VirtualAddress); d->Name != 0;
          ++d) {
         std::string name = At<char>(module, d->Name);

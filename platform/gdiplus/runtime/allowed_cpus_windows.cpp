@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <thread>
 
@@ -9,11 +10,25 @@
 
 namespace gdip {
 
+// Asked for at every parallel step, several times per save: under Wine each
+// query is a call to its server, dearer than the work of a small picture.
+// The answer is kept for a second; a change of affinity meanwhile only
+// changes how many threads share the work, never its result.
 unsigned AllowedCpus() {
+    constexpr ULONGLONG kKeepMs = 1000;
+    static std::atomic<unsigned> known{0};
+    static std::atomic<ULONGLONG> askedAt{0};
+    const ULONGLONG now = GetTickCount64();
+    const unsigned last = known.load(std::memory_order_relaxed);
+    if (last != 0 && now - askedAt.load(std::memory_order_relaxed) < kKeepMs) return last;
     DWORD_PTR process = 0, system = 0;
-    if (GetProcessAffinityMask(GetCurrentProcess(), &process, &system) && process != 0)
-        return static_cast<unsigned>(std::popcount(static_cast<std::uint64_t>(process)));
-    return std::max(1u, std::thread::hardware_concurrency());
+    const unsigned count =
+        GetProcessAffinityMask(GetCurrentProcess(), &process, &system) && process != 0
+            ? static_cast<unsigned>(std::popcount(static_cast<std::uint64_t>(process)))
+            : std::max(1u, std::thread::hardware_concurrency());
+    askedAt.store(now, std::memory_order_relaxed);
+    known.store(count, std::memory_order_relaxed);
+    return count;
 }
 
 }  // namespace gdip

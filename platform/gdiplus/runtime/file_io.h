@@ -56,7 +56,7 @@ Outcome ReadWholeFile(std::u16string_view path, std::uint64_t maxBytes, const He
                       std::vector<std::uint8_t>& bytes, FileIdentity& identity);
 
 // Writes a file as a temporary in the target's folder (an unnamed file where
-// the system offers one, else a hidden name that save_temporary.h describes)
+// the system offers one, else a name that save_temporary.h describes)
 // and then puts it under the target's name in one step, so that a failed or
 // interrupted save leaves the old file as it was and no temporary behind.
 // With Existing::Replace that step replaces a file of that name; with

@@ -20,11 +20,16 @@ Outcome ReadAll(std::uint64_t size, std::uint64_t maxBytes, const HeadCheck& wan
     return readRange(head, bytes);
 }
 
-Outcome WriteAndClose(std::FILE* file, const std::function<bool(std::FILE*)>& write) {
+Outcome WriteAndFlush(std::FILE* file, const std::function<bool(std::FILE*)>& write) {
     std::setvbuf(file, nullptr, _IOFBF, std::size_t{1} << 20);
     Outcome outcome = write(file) ? Outcome::Ok : Outcome::WriterFailed;
     if ((std::fflush(file) != 0 || std::ferror(file)) && outcome == Outcome::Ok)
         outcome = Outcome::Failed;
+    return outcome;
+}
+
+Outcome WriteAndClose(std::FILE* file, const std::function<bool(std::FILE*)>& write) {
+    Outcome outcome = WriteAndFlush(file, write);
     if (std::fclose(file) != 0 && outcome == Outcome::Ok) outcome = Outcome::Failed;
     return outcome;
 }

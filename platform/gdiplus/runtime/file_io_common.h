@@ -23,8 +23,10 @@ using RangeReader = std::function<Outcome(std::size_t from, std::vector<std::uin
 Outcome ReadAll(std::uint64_t size, std::uint64_t maxBytes, const HeadCheck& wanted,
                 std::vector<std::uint8_t>& bytes, const RangeReader& readRange);
 
-// Hands the open temporary to the writer, buffered, and closes it; a failed
-// flush or close fails a save the writer thought done.
+// Hands the open temporary to the writer, buffered, and flushes it to the
+// system; a failed flush fails a save the writer thought done.
+Outcome WriteAndFlush(std::FILE* file, const std::function<bool(std::FILE*)>& write);
+// The same, then closes it; a failed close fails the save too.
 Outcome WriteAndClose(std::FILE* file, const std::function<bool(std::FILE*)>& write);
 
 // Whether a save into the folder (by a key that names it) should first

@@ -1,11 +1,16 @@
 // File access on Windows: real paths, a file recognised by its volume and
-// file ID, and a save that replaces its target with MoveFileExW.
+// file ID, and a save whose temporary is given the target's name through its
+// own handle.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+// After <windows.h>, which it needs.
+#include <winternl.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
+#include <mutex>
 #include <random>
 
 #include "file_io.h"
@@ -113,6 +118,18 @@ std::wstring Long(const std::wstring& path) {
     return verbatim.empty() ? path : verbatim;
 }
 
+// The NT form of a full path, "\??\C:\..." or "\??\UNC\server\share\...",
+// which a rename through a handle needs: its name goes to the file system
+// as it is, without the parsing of the path forms the file calls take. It
+// has no length limit.
+std::wstring NtForm(const std::wstring& full) {
+    const auto slash = [&](std::size_t i) { return i < full.size() && full[i] == L'\\'; };
+    if (slash(0) && slash(1) && full.size() > 3 && (full[2] == L'?' || full[2] == L'.') && slash(3))
+        return L"\\??\\" + full.substr(4);
+    if (slash(0) && slash(1)) return L"\\??\\UNC\\" + full.substr(2);
+    return L"\\??\\" + full;
+}
+
 // The volume and ID of an open file; the 128-bit ID where the file system
 // has one (ReFS), the classic 64-bit index otherwise.
 bool IdentityOf(HANDLE h, FileIdentity& id) {
@@ -131,6 +148,80 @@ bool IdentityOf(HANDLE h, FileIdentity& id) {
     id.volume = basic.dwVolumeSerialNumber;
     id.fileLow = (std::uint64_t{basic.nFileIndexHigh} << 32) | basic.nFileIndexLow;
     id.fileHigh = 0;
+    return true;
+}
+
+// The file's 64-bit index, which the file system keeps with the open file.
+bool IndexOf(HANDLE h, std::uint64_t& index) {
+    IO_STATUS_BLOCK io{};
+    FILE_INTERNAL_INFORMATION info{};
+    if (NtQueryInformationFile(h, &io, &info, sizeof info, FileInternalInformation) < 0)
+        return false;
+    index = static_cast<std::uint64_t>(info.IndexNumber.QuadPart);
+    return true;
+}
+
+// Whether the files of the volume holding an open file are told apart by
+// their 64-bit index alone (ReFS has IDs of 128 bits).
+bool IndexIdentifies(HANDLE h) {
+    wchar_t system[MAX_PATH + 1] = {};
+    if (!GetVolumeInformationByHandleW(h, nullptr, 0, nullptr, nullptr, nullptr, system,
+                                       MAX_PATH + 1))
+        return false;
+    const std::wstring_view name(system);
+    return name == L"NTFS" || name == L"FAT" || name == L"FAT32" || name == L"exFAT";
+}
+
+// One folder's answer to a question about it that costs a round trip under
+// Wine, where each such call goes to its server or another process and costs
+// more than the whole of reading or writing a small picture. A run reads and
+// writes folder by folder, so one folder is kept, for a few seconds after
+// the question was asked.
+template <class Value>
+class FolderMemo {
+public:
+    bool Find(const std::string& folder, Value& value) {
+        std::lock_guard guard(m_lock);
+        if (m_folder != folder || GetTickCount64() - m_askedAt >= kKeepMs) return false;
+        value = m_value;
+        return true;
+    }
+    void Keep(const std::string& folder, const Value& value) {
+        std::lock_guard guard(m_lock);
+        m_folder = folder;
+        m_value = value;
+        m_askedAt = GetTickCount64();
+    }
+
+private:
+    static constexpr ULONGLONG kKeepMs = 3000;
+    std::mutex m_lock;
+    std::string m_folder;
+    Value m_value{};
+    ULONGLONG m_askedAt = 0;
+};
+
+// The volume of the folder that sources were last read from (by its
+// resolved key), as a full query of a file there gave it.
+FolderMemo<std::uint64_t> g_sourceVolume;
+
+// The identity of a source read from a folder (by its resolved key): on a
+// volume whose files are told apart by their index, the folder's known
+// volume with the file's index, which the file system hands out without
+// asking about the volume; otherwise, or when the folder's volume is not
+// known, the full query, which then makes it known.
+bool SourceIdentityOf(HANDLE h, const std::string& folder, FileIdentity& id) {
+    std::uint64_t index = 0;
+    const bool indexed = !folder.empty() && IndexOf(h, index);
+    if (indexed && g_sourceVolume.Find(folder, id.volume)) {
+        id.fileLow = index;
+        id.fileHigh = 0;
+        return true;
+    }
+    if (!IdentityOf(h, id)) return false;
+    // The full query gives such a volume's files their index as their ID.
+    if (indexed && id.fileHigh == 0 && id.fileLow == index && IndexIdentifies(h))
+        g_sourceVolume.Keep(folder, id.volume);
     return true;
 }
 
@@ -182,12 +273,20 @@ bool SplitTarget(std::u16string_view path, Target& target) {
 
 // Where the target would be once its folder is resolved; the leaf itself is
 // kept as written (it may not exist yet).
+// The folder is resolved once in a few seconds: a target folder that comes
+// to resolve elsewhere in that time can only meet a source's name whose file
+// is gone (the source itself is recognised by its identity at every save).
 std::string ResolvedTargetKey(const Target& target) {
-    Handle folder(OpenForIdentity(target.folder));
-    std::wstring resolved = folder.Valid() ? FinalPath(folder.Get()) : std::wstring();
-    if (resolved.empty()) return NameKey(target.path);
-    if (resolved.back() != L'\\') resolved += L'\\';
-    return NameKey(resolved + target.leaf);
+    static FolderMemo<std::wstring> resolvedFolders;
+    const std::string folderKey = NameKey(target.folder);
+    std::wstring resolved;
+    if (!resolvedFolders.Find(folderKey, resolved)) {
+        Handle folder(OpenForIdentity(target.folder));
+        resolved = folder.Valid() ? FinalPath(folder.Get()) : std::wstring();
+        if (!resolved.empty() && resolved.back() != L'\\') resolved += L'\\';
+        if (!resolved.empty()) resolvedFolders.Keep(folderKey, resolved);
+    }
+    return resolved.empty() ? NameKey(target.path) : NameKey(resolved + target.leaf);
 }
 
 // Where a save's temporary is locked (save_temporary.h).
@@ -233,11 +332,14 @@ void RemoveLeftoverTemporaries(const std::wstring& folder) {
 }
 
 // The temporary beside the target, named as save_temporary.h says (so that a
-// scan passes over one that a killed save left), created new and locked: the
-// writer's handle shares no deletion, and a second handle holds the lock
-// until the file has its name. The target's name is shortened so that the
-// whole stays within the 255 units a name may have.
-Handle CreateTemporary(const Target& target, std::wstring& temporary, HANDLE& lock, DWORD& error) {
+// scan passes over one that a killed save left), created new and locked. Its
+// one handle shares no deletion, so no sweep can open it, and holds the
+// right to delete, so that it is also what gives the file its name or
+// deletes it. The target's name is shortened so that the whole stays within
+// the 255 units a name may have. The temporary is an ordinary file, not a
+// hidden one: a hidden file would have to be made ordinary again by one more
+// call on its name before it is put in place.
+Handle CreateTemporary(const Target& target, std::wstring& temporary, DWORD& error) {
     constexpr std::size_t kRoom = 255 - 2 - kSaveTemporaryRandom - kSaveTemporaryEnd.size();
     static thread_local std::mt19937 random{std::random_device{}()};
     const wchar_t* letters = L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
@@ -246,14 +348,12 @@ Handle CreateTemporary(const Target& target, std::wstring& temporary, HANDLE& lo
         std::wstring tag;
         for (std::size_t i = 0; i < kSaveTemporaryRandom; ++i) tag += letters[random() % 62];
         temporary = target.folder + L"." + target.leaf.substr(0, kRoom) + L"." + tag + end;
-        Handle h(CreateFileW(Long(temporary).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                             CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr));
+        Handle h(CreateFileW(Long(temporary).c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ,
+                             nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (h.Valid()) {
-            lock = CreateFileW(Long(temporary).c_str(), GENERIC_READ,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-            // A file system without locks leaves it unlocked: no save removes it then.
-            if (lock != INVALID_HANDLE_VALUE) LockTemporary(lock);
+            // A file system without locks leaves it unlocked; its handle still
+            // keeps every sweep away until the file has its name.
+            LockTemporary(h.Get());
             return Handle(h.Release());
         }
         error = GetLastError();
@@ -262,17 +362,85 @@ Handle CreateTemporary(const Target& target, std::wstring& temporary, HANDLE& lo
     return Handle(INVALID_HANDLE_VALUE);
 }
 
-// Hands the open temporary to the writer and closes it.
-Outcome WriteTemporary(Handle& h, const std::function<bool(std::FILE*)>& write) {
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h.Get()), _O_WRONLY | _O_BINARY);
-    if (fd < 0) return Outcome::OutOfMemory;
-    h.Release();  // the descriptor owns it now
-    std::FILE* file = _fdopen(fd, "wb");
-    if (file == nullptr) {
-        _close(fd);
+// Marks the open temporary to be deleted as its handle closes.
+bool DeleteOnClose(HANDLE h) {
+    FILE_DISPOSITION_INFO dispose{TRUE};
+    return SetFileInformationByHandle(h, FileDispositionInfo, &dispose, sizeof dispose);
+}
+
+// Gives the open temporary the target's name in one step, which makes the
+// file visible under it. Without ReplaceIfExists the name is given only
+// while it is free. The temporary lies in the target's folder, so this is
+// always a rename within a volume, never the copy and delete of a move
+// between volumes (which is what MOVEFILE_WRITE_THROUGH waits for).
+Outcome GiveName(HANDLE h, const Target& target, Existing onTaken) {
+    const std::wstring name = NtForm(target.path);
+    const std::size_t bytes = name.size() * sizeof(wchar_t);
+    std::vector<std::uint64_t> block(
+        (offsetof(FILE_RENAME_INFO, FileName) + bytes + sizeof(wchar_t) + 7) / 8);
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(block.data());
+    info->ReplaceIfExists = onTaken == Existing::Replace;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = static_cast<DWORD>(bytes);
+    std::memcpy(info->FileName, name.c_str(), bytes + sizeof(wchar_t));
+    if (SetFileInformationByHandle(h, FileRenameInfo, info,
+                                   static_cast<DWORD>(block.size() * sizeof block[0])))
+        return Outcome::Ok;
+    const DWORD error = GetLastError();
+    return onTaken == Existing::Keep &&
+                   (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)
+               ? Outcome::NameTaken
+               : OutcomeOfWriteError(error);
+}
+
+// Hands the open temporary to the writer and, with its handle still open,
+// gives it the target's name; one that gets no name is deleted as it closes
+// (deleted says whether that was arranged).
+Outcome WriteAndName(Handle& h, const Target& target, Existing onTaken,
+                     const std::function<bool(std::FILE*)>& write, bool& deleted) {
+    const HANDLE raw = h.Get();
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(raw), _O_WRONLY | _O_BINARY);
+    if (fd < 0) {
+        deleted = DeleteOnClose(raw);
+        CloseHandle(h.Release());
         return Outcome::OutOfMemory;
     }
-    return WriteAndClose(file, write);
+    h.Release();  // the descriptor owns it now
+    std::FILE* file = _fdopen(fd, "wb");
+    Outcome outcome = file != nullptr ? WriteAndFlush(file, write) : Outcome::OutOfMemory;
+    if (outcome == Outcome::Ok) outcome = GiveName(raw, target, onTaken);
+    deleted = outcome == Outcome::Ok || DeleteOnClose(raw);
+    const bool closed = file != nullptr ? std::fclose(file) == 0 : _close(fd) == 0;
+    // The file has its name already; the system holds every byte written.
+    if (!closed && outcome == Outcome::Ok) outcome = Outcome::Failed;
+    return outcome;
+}
+
+// Whether what holds the target's name keeps a save from replacing it: the
+// source itself under any name (IsSource) or a read-only file
+// (AccessDenied). Ok when nothing does, or nothing holds the name.
+Outcome HeldAgainst(const Target& target, const FileIdentity& source) {
+    {
+        Handle existing(OpenForIdentity(target.path));
+        FileIdentity id;
+        if (existing.Valid() && IdentityOf(existing.Get(), id) && id.volume == source.volume &&
+            id.fileLow == source.fileLow && id.fileHigh == source.fileHigh)
+            return Outcome::IsSource;
+        // A name that nothing holds has no attributes to ask for.
+        const DWORD error = existing.Valid() ? ERROR_SUCCESS : GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return Outcome::Ok;
+    }
+    const DWORD attributes = GetFileAttributesW(Long(target.path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
+                   !(attributes & FILE_ATTRIBUTE_DIRECTORY)
+               ? Outcome::AccessDenied
+               : Outcome::Ok;
+}
+
+// Only a target of the source's own name can resolve to the source's path,
+// so only then is the target's folder resolved.
+bool NamedAsSource(const Target& target, const FileIdentity& source) {
+    return source.resolvedPath.ends_with(NameKey(L"\\" + target.leaf));
 }
 
 }  // namespace
@@ -297,8 +465,11 @@ Outcome ReadWholeFile(std::u16string_view path, std::uint64_t maxBytes, const He
             ReadAll(static_cast<std::uint64_t>(size.QuadPart), maxBytes, wanted, bytes, readRange);
         o != Outcome::Ok)
         return o;
-    if (!IdentityOf(h.Get(), identity)) return Outcome::Failed;
     const std::wstring resolved = FinalPath(h.Get());
+    const std::size_t sep = resolved.find_last_of(L'\\');
+    const std::string folder =
+        sep == std::wstring::npos ? std::string() : NameKey(resolved.substr(0, sep + 1));
+    if (!SourceIdentityOf(h.Get(), folder, identity)) return Outcome::Failed;
     identity.resolvedPath = NameKey(resolved.empty() ? FullPath(Wide(path)) : resolved);
     return Outcome::Ok;
 }
@@ -309,44 +480,25 @@ Outcome WriteReplacing(std::u16string_view path, const FileIdentity& source, Exi
     if (!SplitTarget(path, target)) return Outcome::Failed;
     // The source stays intact: the same file under any name (a hard link, a
     // short name, other capitals) is refused, and so is its old name while
-    // the image lives.
-    {
-        Handle existing(OpenForIdentity(target.path));
-        FileIdentity id;
-        if (existing.Valid() && IdentityOf(existing.Get(), id) && id.volume == source.volume &&
-            id.fileLow == source.fileLow && id.fileHigh == source.fileHigh)
-            return Outcome::IsSource;
+    // the image lives. A save that keeps an existing file never touches what
+    // holds the name, so it asks what that is only when the name was taken.
+    if (NamedAsSource(target, source) && ResolvedTargetKey(target) == source.resolvedPath)
+        return Outcome::IsSource;
+    if (onTaken == Existing::Replace) {
+        if (Outcome o = HeldAgainst(target, source); o != Outcome::Ok) return o;
     }
-    if (ResolvedTargetKey(target) == source.resolvedPath) return Outcome::IsSource;
-    const DWORD attributes = GetFileAttributesW(Long(target.path).c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
-        !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return Outcome::AccessDenied;
     if (LeftoverTemporariesDue(NameKey(target.folder))) RemoveLeftoverTemporaries(target.folder);
 
     std::wstring temporary;
     DWORD error = 0;
-    HANDLE locked = INVALID_HANDLE_VALUE;
-    Handle h = CreateTemporary(target, temporary, locked, error);
-    const Handle lock(locked);  // held until the file has its name, or is gone
+    Handle h = CreateTemporary(target, temporary, error);
     if (!h.Valid()) return OutcomeOfWriteError(error);
-    Outcome outcome = WriteTemporary(h, write);
-    // The finished file is an ordinary one; only the temporary was hidden.
-    if (outcome == Outcome::Ok &&
-        !SetFileAttributesW(Long(temporary).c_str(), FILE_ATTRIBUTE_NORMAL))
-        outcome = Outcome::Failed;
-    // Without MOVEFILE_REPLACE_EXISTING the move gives the name only while it
-    // is free, in the one step that makes the file visible.
-    const DWORD replace = onTaken == Existing::Replace ? MOVEFILE_REPLACE_EXISTING : 0;
-    if (outcome == Outcome::Ok && !MoveFileExW(Long(temporary).c_str(), Long(target.path).c_str(),
-                                               replace | MOVEFILE_WRITE_THROUGH)) {
-        error = GetLastError();
-        outcome = onTaken == Existing::Keep &&
-                          (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)
-                      ? Outcome::NameTaken
-                      : OutcomeOfWriteError(error);
+    bool deleted = false;
+    Outcome outcome = WriteAndName(h, target, onTaken, write, deleted);
+    if (!deleted) DeleteFileW(Long(temporary).c_str());
+    if (outcome == Outcome::NameTaken) {
+        if (Outcome o = HeldAgainst(target, source); o != Outcome::Ok) return o;
     }
-    if (outcome != Outcome::Ok) DeleteFileW(Long(temporary).c_str());
     return outcome;
 }
 
