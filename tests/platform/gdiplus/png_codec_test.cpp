@@ -135,6 +135,15 @@ gdip::Bitmap Decode(const Bytes& file) {
     return out;
 }
 
+// How many pixels of the decoded picture differ from what the file holds.
+int WrongPixels(const gdip::Bitmap& image, const PngSpec& s, std::uint32_t w, std::uint32_t h) {
+    int wrong = 0;
+    for (std::uint32_t y = 0; y < h; ++y)
+        for (std::uint32_t x = 0; x < w; ++x)
+            wrong += std::memcmp(image.Row(y) + 4 * x, Expected(s, x, y).data(), 4) != 0;
+    return wrong;
+}
+
 TEST(PngCodec, EveryColourTypeAndDepthReadsAsRgba) {
     const std::vector<png_color> three = {{200, 10, 20}, {30, 220, 40}, {50, 60, 240}};
     const std::vector<PngSpec> specs = {
@@ -161,13 +170,7 @@ TEST(PngCodec, EveryColourTypeAndDepthReadsAsRgba) {
         ASSERT_EQ(image.height, h);
         const int n = Channels(s.colorType);
         EXPECT_EQ(image.hasAlpha, n == 2 || n == 4 || !s.paletteAlpha.empty() || s.rgbKey);
-        int wrong = 0;
-        for (std::uint32_t y = 0; y < h; ++y)
-            for (std::uint32_t x = 0; x < w; ++x) {
-                const auto want = Expected(s, x, y);
-                wrong += std::memcmp(image.Row(y) + 4 * x, want.data(), 4) != 0;
-            }
-        EXPECT_EQ(wrong, 0);
+        EXPECT_EQ(WrongPixels(image, s, w, h), 0);
     }
 }
 
@@ -188,12 +191,7 @@ TEST(PngCodec, EveryRowFilterReadsBackExactly) {
                 const std::uint32_t w = 1201, h = 29;  // rows of several pieces
                 const gdip::Bitmap image = Decode(WriteWithLibpng(s, w, h));
                 ASSERT_EQ(image.width, w);
-                int wrong = 0;
-                for (std::uint32_t y = 0; y < h; ++y)
-                    for (std::uint32_t x = 0; x < w; ++x)
-                        wrong +=
-                            std::memcmp(image.Row(y) + 4 * x, Expected(s, x, y).data(), 4) != 0;
-                EXPECT_EQ(wrong, 0);
+                EXPECT_EQ(WrongPixels(image, s, w, h), 0);
             }
 }
 
@@ -214,12 +212,7 @@ TEST(PngCodec, NarrowTallPicturesReadBackExactly) {
                 const gdip::Bitmap image = Decode(WriteWithLibpng(s, w, h));
                 ASSERT_EQ(image.width, w);
                 ASSERT_EQ(image.rgba.size(), std::size_t{w} * h * 4);
-                int wrong = 0;
-                for (std::uint32_t y = 0; y < h; ++y)
-                    for (std::uint32_t x = 0; x < w; ++x)
-                        wrong +=
-                            std::memcmp(image.Row(y) + 4 * x, Expected(s, x, y).data(), 4) != 0;
-                EXPECT_EQ(wrong, 0);
+                EXPECT_EQ(WrongPixels(image, s, w, h), 0);
             }
 }
 
