@@ -8,9 +8,10 @@
 # the focus from each other. The prefixes are hard-linked copies of one made
 # on first use (<prefix folder>-template), so that only one pays for
 # wineboot; their registry files are copies of their own, since Wine writes a
-# registry file that has several links in place, into every prefix at once. That one gets
-# font substitutes, so that the dialog font and the banner font find the
-# Chinese fonts that the Linux build uses; they are set in these prefixes only.
+# registry file that has several links in place, into every prefix at once. The
+# template gets font substitutes, so that the dialog font and the banner font
+# find the Chinese fonts that the Linux build uses, and windows that no window
+# manager handles (set_up_prefix); they are set in these prefixes only.
 set -eu
 wine=$1
 base=$2
@@ -33,12 +34,16 @@ done
 prefix=$base-template
 . "$(dirname "$0")/wine-prefix.sh"
 
-substitute_fonts() {
+set_up_prefix() {
   key='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes'
   for face in "MS Shell Dlg" "MS Shell Dlg 2"; do
     "$wine" reg add "$key" /v "$face" /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1
   done
   "$wine" reg add "$key" /v "楷体_GB2312" /d "AR PL UKai CN" /f >/dev/null 2>&1
+  # Windows that no window manager manages: with none on the virtual display,
+  # Wine waited two seconds for one to withdraw every top-level window it
+  # hid or destroyed.
+  "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
   if [ -n "${ORV_WINE_DPI:-}" ]; then
     "$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$ORV_WINE_DPI" \
       /f >/dev/null 2>&1
@@ -60,10 +65,10 @@ fi
 export DISPLAY=":$display"
 unset WAYLAND_DISPLAY
 
-prepare_prefix .fonts-substituted substitute_fonts
+prepare_prefix .set-up set_up_prefix
 prefix=$base-$slot
 export WINEPREFIX="$prefix"
-if [ ! -f "$prefix/.fonts-substituted" ]; then
+if [ ! -f "$prefix/.set-up" ]; then
   rm -rf "$prefix"
   cp -al "$base-template" "$prefix"
   for reg in "$base-template"/*.reg; do
