@@ -150,4 +150,12 @@ std::vector<std::string> FileNamesIn(const std::filesystem::path& folder) {
     return names;
 }
 
+std::vector<std::string> EntryNamesIn(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 }  // namespace testsupport

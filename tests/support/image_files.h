@@ -38,5 +38,7 @@ std::string Checksum(const std::string& bytes);
 std::map<std::string, std::string> SnapshotTree(const std::filesystem::path& root);
 // Sorted names of the files directly in a folder.
 std::vector<std::string> FileNamesIn(const std::filesystem::path& folder);
+// Sorted names of everything directly in a folder: files, folders, links.
+std::vector<std::string> EntryNamesIn(const std::filesystem::path& folder);
 
 }  // namespace testsupport
