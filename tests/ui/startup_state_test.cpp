@@ -155,6 +155,7 @@ TEST(StartupState, ReadyGuardOneIconAndTheBannerHeight) {
     ASSERT_NE(icon, nullptr);
     EXPECT_EQ(s.Dlg().GetIcon(TRUE), icon);
     EXPECT_EQ(s.Dlg().GetIcon(FALSE), nullptr);
+    EXPECT_EQ(s.Dlg().OnQueryDragIcon(), icon);
 
     CClientDC screen(&s.Dlg());
     const int dpi = screen.GetDeviceCaps(LOGPIXELSY);
