@@ -26,12 +26,7 @@ const bool kRuntime = UseImagingRuntime();
 
 class WholeRun : public ::testing::Test {
 protected:
-    RunSettings Settings() const {
-        RunSettings r;
-        r.source = src.WinPath();
-        r.destination = dst.WinPath();
-        return r;
-    }
+    RunSettings Settings() const { return RunSettings{src.WinPath(), dst.WinPath()}; }
     void ExpectEnd(int p, int t, int r, int saved, int e, const char16_t* message,
                    COLORREF colour) {
         EXPECT_EQ(s.Text(IDC_STATUS_COUNTS), FinalLine(p, t, r, saved, e));
@@ -212,9 +207,7 @@ TEST_F(WholeRun, NameClashesFollowThePolicy) {
                 to.Write(name, "taken");
             }
         }
-        RunSettings r;
-        r.source = from.WinPath();
-        r.destination = to.WinPath();
+        RunSettings r{from.WinPath(), to.WinPath()};
         r.policy = c.policy;
         r.prefix = r.suffix = c.affix;
         r.formats = BoxesOf(c.formats);

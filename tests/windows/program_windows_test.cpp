@@ -189,9 +189,7 @@ TEST(WindowsIdleTimers, StopDuringARunOfManySmallFilesEndsItAfterTheFileInHand) 
     const std::string png = MakeImage(ImageKind::Png, 4, 3);
     for (int i = 0; i < kFiles; ++i) src.Write(NumberedName("tiny", i, ".png"), png);
     DialogSession s;
-    RunSettings r;
-    r.source = src.WinPath();
-    r.destination = dst.WinPath();
+    RunSettings r{src.WinPath(), dst.WinPath()};
     s.Apply(r);
     CWnd* stop = s.Item(IDC_STOP);
     s.Click(IDC_START);
@@ -286,9 +284,7 @@ TEST(WindowsLongPaths, ATreeWhosePathsReach400UnitsIsConverted) {
     const fs::path out = dst.Path() / std::string(130, 'o') / std::string(130, 'u');
     ASSERT_GT(out.wstring().size(), 260u);
     DialogSession s;
-    RunSettings r;
-    r.source = src.WinPath();
-    r.destination = WinPathOf(out) + u"\\";
+    RunSettings r{src.WinPath(), WinPathOf(out) + u"\\"};
     s.Apply(r);
     s.Click(IDC_START);
     ASSERT_TRUE(s.WaitForRunEnd());
