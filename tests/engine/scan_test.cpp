@@ -102,7 +102,7 @@ protected:
     TempDir m_dir;
 };
 
-TEST_F(ScanTest, FilesFirstThenEachSubtreeDepthFirst) {
+TEST_F(ScanTest, FilesFirstThenEachSubtreeDepthFirstOrNoSubtree) {
     MakeTree();
     const JobList list = Scan(Win("A"));
     EXPECT_EQ(list, Expected(m_dir.Path() / "A")) << Show(list);
@@ -115,13 +115,11 @@ TEST_F(ScanTest, FilesFirstThenEachSubtreeDepthFirst) {
     EXPECT_GE(at("A/S/s1.bmp"), 5);
     EXPECT_GE(at("A/T/t1.tif"), 5);
     EXPECT_EQ(at("A/S/U/u1.gif"), at("A/S/s1.bmp") + 1);
-}
 
-TEST_F(ScanTest, SubfolderFlagOffListsOnlyTheFolderItself) {
-    MakeTree();
-    const JobList list = Scan(Win("A"), false);
-    EXPECT_EQ(list, Expected(m_dir.Path() / "A", false)) << Show(list);
-    EXPECT_EQ(list.size(), 5u);
+    // Without subfolders, the folder's own files only.
+    const JobList flat = Scan(Win("A"), false);
+    EXPECT_EQ(flat, Expected(m_dir.Path() / "A", false)) << Show(flat);
+    EXPECT_EQ(flat.size(), 5u);
 }
 
 TEST_F(ScanTest, OnlyTheExactReservedNamesAndSaveTemporariesAreSkipped) {
@@ -154,11 +152,7 @@ TEST_F(ScanTest, SpellingsOfTheSameFolderGiveTheSameList) {
           plain + u"\\S\\..", plain + u"/"}) {
         EXPECT_EQ(Scan(spelling), reference) << win32::NameToHost(spelling);
     }
-}
-
-TEST_F(ScanTest, RelativeFolderGivesAbsoluteEntries) {
-    MakeTree();
-    const JobList reference = Scan(Win("A"));
+    // A relative folder gives absolute entries.
     const fs::path before = fs::current_path();
     fs::current_path(m_dir.Path());
     const JobList relative = Scan(u"A");
