@@ -53,41 +53,29 @@ private:
     TempDir m_dir;
 };
 
-struct RuntimeCase {
-    const char* title;
-    std::function<std::string()> bytes;
-    bool passes;
-};
-
 TEST(RuntimeCheck, OnlyTheExactSizeAndProductVersionPass) {
     const std::string real = BuiltModule();
     ASSERT_EQ(real.size(), kRuntimeSize) << "the build did not pad the module";
-    const RuntimeCase cases[] = {
-        {"the built module", [&] { return real; }, true},
-        {"one byte short", [&] { return real.substr(0, kRuntimeSize - 1); }, false},
-        {"one byte long", [&] { return real + '\0'; }, false},
-        {"product right, file version wrong",
-         [] {
-             return WithVersions({1, 2, 3, 4}, {5, 1, 3102, 5581});
-         },
-         true},
-        {"file version right, product wrong",
-         [] {
-             return WithVersions({5, 1, 3102, 5581}, {5, 1, 3102, 5580});
-         },
+    const struct {
+        const char* title;
+        std::string bytes;
+        bool passes;
+    } cases[] = {
+        {"the built module", real, true},
+        {"one byte short", real.substr(0, kRuntimeSize - 1), false},
+        {"one byte long", real + '\0', false},
+        {"product right, file version wrong", WithVersions({1, 2, 3, 4}, {5, 1, 3102, 5581}), true},
+        {"file version right, product wrong", WithVersions({5, 1, 3102, 5581}, {5, 1, 3102, 5580}),
          false},
-        {"product of another major version",
-         [] {
-             return WithVersions({5, 1, 3102, 5581}, {6, 1, 3102, 5581});
-         },
+        {"product of another major version", WithVersions({5, 1, 3102, 5581}, {6, 1, 3102, 5581}),
          false},
-        {"no version block", [] { return std::string(kRuntimeSize, '\0'); }, false},
-        {"empty", [] { return std::string(); }, false},
+        {"no version block", std::string(kRuntimeSize, '\0'), false},
+        {"empty", std::string(), false},
     };
-    for (const RuntimeCase& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.title);
         FakeExecutableFolder folder;
-        folder.Dir().Write("gdiplus.dll", c.bytes());
+        folder.Dir().Write("gdiplus.dll", c.bytes);
         CConverterApp app;
         EXPECT_EQ(app.CheckImagingRuntime(), c.passes);
     }
@@ -186,22 +174,6 @@ TEST(RuntimeCheck, PassingCheckRunsTheWindowBetweenStartupAndShutdown) {
     EXPECT_FALSE(RuntimeAnswers());
     EXPECT_EQ(boxes, 0);
     afx::testing::SetMessageBoxHook({});
-}
-
-}  // namespace
-
-namespace {
-
-TEST(MainWindowIcon, TheWindowCarriesIconGroup128) {
-    testsupport::ScopedHome home(true);
-    CConverterApp app;
-    const HICON icon = app.LoadIconW(IDR_MAINFRAME);
-    ASSERT_NE(icon, nullptr);
-    CConverterDlg dlg(nullptr);
-    ASSERT_TRUE(dlg.Create());
-    EXPECT_EQ(dlg.GetIcon(TRUE), icon);
-    EXPECT_EQ(dlg.OnQueryDragIcon(), icon);
-    dlg.DestroyWindow();
 }
 
 }  // namespace

@@ -10,15 +10,7 @@
 
 namespace {
 
-RunCounters Counts(int total, int processed, int recognised, int expected, int saved) {
-    RunCounters c;
-    c.total = total;
-    c.processed = processed;
-    c.recognised = recognised;
-    c.expected = expected;
-    c.saved = saved;
-    return c;
-}
+// Counters below are {total, processed, recognised, expected, saved}.
 
 // Exact spacing, the expected count only in the final form, no grouping.
 TEST(StatusText, CountsWithTheirLabels) {
@@ -27,16 +19,16 @@ TEST(StatusText, CountsWithTheirLabels) {
         StatusLineForm form;
         std::u16string line;
     } cases[] = {
-        {Counts(10, 3, 2, 6, 4), StatusLineForm::InProgress,
+        {RunCounters{10, 3, 2, 6, 4}, StatusLineForm::InProgress,
          u"已处理文件数： 3；     文件总数： 10；     可识别图片文件数： 2；     "
          u"已保存文件数： 4；"},
-        {Counts(10, 10, 2, 4, 3), StatusLineForm::Final,
+        {RunCounters{10, 10, 2, 4, 3}, StatusLineForm::Final,
          u"已处理文件数： 10；     文件总数： 10；     可识别图片文件数： 2；     "
          u"已保存文件数： 3；     应保存文件数： 4；"},
-        {Counts(0, 0, 0, 0, 0), StatusLineForm::Final,
+        {RunCounters{0, 0, 0, 0, 0}, StatusLineForm::Final,
          u"已处理文件数： 0；     文件总数： 0；     可识别图片文件数： 0；     "
          u"已保存文件数： 0；     应保存文件数： 0；"},
-        {Counts(1234567, 1000000, 0, 0, 0), StatusLineForm::InProgress,
+        {RunCounters{1234567, 1000000, 0, 0, 0}, StatusLineForm::InProgress,
          u"已处理文件数： 1000000；     文件总数： 1234567；     可识别图片文件数： 0；     "
          u"已保存文件数： 0；"},
     };
@@ -46,14 +38,14 @@ TEST(StatusText, CountsWithTheirLabels) {
 TEST(ProgressPosition, TruncatesTowardZero) {
     const int expected[] = {0, 14, 28, 42, 57, 71, 85, 100};
     for (int p = 0; p <= 7; ++p)
-        EXPECT_EQ(ProgressPosition(Counts(7, p, 0, 0, 0)), expected[p]) << "P=" << p;
-    EXPECT_EQ(ProgressPosition(Counts(0, 0, 0, 0, 0)), 0);
-    EXPECT_EQ(ProgressPosition(Counts(3, 1, 0, 0, 0)), 33);
-    EXPECT_EQ(ProgressPosition(Counts(3, 2, 0, 0, 0)), 66);
+        EXPECT_EQ(ProgressPosition(RunCounters{7, p, 0, 0, 0}), expected[p]) << "P=" << p;
+    EXPECT_EQ(ProgressPosition(RunCounters{0, 0, 0, 0, 0}), 0);
+    EXPECT_EQ(ProgressPosition(RunCounters{3, 1, 0, 0, 0}), 33);
+    EXPECT_EQ(ProgressPosition(RunCounters{3, 2, 0, 0, 0}), 66);
     // P x 100 would overflow a 32-bit product.
-    EXPECT_EQ(ProgressPosition(Counts(INT_MAX, INT_MAX - 1, 0, 0, 0)), 99);
-    EXPECT_EQ(ProgressPosition(Counts(INT_MAX, INT_MAX, 0, 0, 0)), 100);
-    EXPECT_EQ(ProgressPosition(Counts(100000, 29, 0, 0, 0)), 0);
+    EXPECT_EQ(ProgressPosition(RunCounters{INT_MAX, INT_MAX - 1, 0, 0, 0}), 99);
+    EXPECT_EQ(ProgressPosition(RunCounters{INT_MAX, INT_MAX, 0, 0, 0}), 100);
+    EXPECT_EQ(ProgressPosition(RunCounters{100000, 29, 0, 0, 0}), 0);
 }
 
 TEST(ClassifyRun, FirstHoldingRuleDecides) {
@@ -66,17 +58,17 @@ TEST(ClassifyRun, FirstHoldingRuleDecides) {
         std::u16string message;
         COLORREF colour;
     } cases[] = {
-        {"empty run", Counts(0, 0, 0, 0, 0), complete, 0xFF0080},
-        {"only non-images", Counts(5, 5, 0, 0, 0), complete, 0xFF0080},
-        {"every output written", Counts(3, 3, 2, 4, 4), complete, 0xFF0080},
-        {"one save failed", Counts(2, 2, 2, 4, 3), partial, 0x4080FF},
+        {"empty run", RunCounters{0, 0, 0, 0, 0}, complete, 0xFF0080},
+        {"only non-images", RunCounters{5, 5, 0, 0, 0}, complete, 0xFF0080},
+        {"every output written", RunCounters{3, 3, 2, 4, 4}, complete, 0xFF0080},
+        {"one save failed", RunCounters{2, 2, 2, 4, 3}, partial, 0x4080FF},
         // Rule 2 needs only S > 0 and E != S, even with P = T.
-        {"more saved than due", Counts(2, 2, 2, 2, 3), partial, 0x4080FF},
+        {"more saved than due", RunCounters{2, 2, 2, 2, 3}, partial, 0x4080FF},
         // Rule 3: files left over although every due output was written.
-        {"files left, nothing saved", Counts(4, 2, 0, 0, 0), partial, 0x4080FF},
-        {"files left, all saved", Counts(4, 2, 1, 2, 2), partial, 0x4080FF},
-        {"every save failed", Counts(2, 2, 2, 4, 0), failed, 0x0000FF},
-        {"nothing processed of some", Counts(4, 0, 0, 0, 0), failed, 0x0000FF},
+        {"files left, nothing saved", RunCounters{4, 2, 0, 0, 0}, partial, 0x4080FF},
+        {"files left, all saved", RunCounters{4, 2, 1, 2, 2}, partial, 0x4080FF},
+        {"every save failed", RunCounters{2, 2, 2, 4, 0}, failed, 0x0000FF},
+        {"nothing processed of some", RunCounters{4, 0, 0, 0, 0}, failed, 0x0000FF},
     };
     for (const auto& c : cases) {
         const RunOutcome outcome = ClassifyRun(c.counters);

@@ -88,11 +88,21 @@ protected:
     std::u16string Win(const std::string& relative) const {
         return WinPathOf(m_dir.Path() / relative);
     }
+    // The Windows paths of these names, sorted, to compare with a sorted scan.
+    JobList Wins(std::initializer_list<const char*> relatives) const {
+        JobList out;
+        for (const char* relative : relatives) out.push_back(Win(relative));
+        return Sorted(out);
+    }
+    static JobList Sorted(JobList list) {
+        std::sort(list.begin(), list.end());
+        return list;
+    }
 
     TempDir m_dir;
 };
 
-TEST_F(ScanTest, FilesFirstThenEachSubtreeDepthFirst) {
+TEST_F(ScanTest, FilesFirstThenEachSubtreeDepthFirstOrNoSubtree) {
     MakeTree();
     const JobList list = Scan(Win("A"));
     EXPECT_EQ(list, Expected(m_dir.Path() / "A")) << Show(list);
@@ -105,13 +115,11 @@ TEST_F(ScanTest, FilesFirstThenEachSubtreeDepthFirst) {
     EXPECT_GE(at("A/S/s1.bmp"), 5);
     EXPECT_GE(at("A/T/t1.tif"), 5);
     EXPECT_EQ(at("A/S/U/u1.gif"), at("A/S/s1.bmp") + 1);
-}
 
-TEST_F(ScanTest, SubfolderFlagOffListsOnlyTheFolderItself) {
-    MakeTree();
-    const JobList list = Scan(Win("A"), false);
-    EXPECT_EQ(list, Expected(m_dir.Path() / "A", false)) << Show(list);
-    EXPECT_EQ(list.size(), 5u);
+    // Without subfolders, the folder's own files only.
+    const JobList flat = Scan(Win("A"), false);
+    EXPECT_EQ(flat, Expected(m_dir.Path() / "A", false)) << Show(flat);
+    EXPECT_EQ(flat.size(), 5u);
 }
 
 TEST_F(ScanTest, OnlyTheExactReservedNamesAndSaveTemporariesAreSkipped) {
@@ -125,22 +133,13 @@ TEST_F(ScanTest, OnlyTheExactReservedNamesAndSaveTemporariesAreSkipped) {
     // A folder of a reserved name is still a folder and is entered.
     m_dir.Write("d/Desktop.ini/inner.jpg", "x");
 
-    JobList list = Scan(m_dir.WinPath());
+    const JobList list = Scan(m_dir.WinPath());
     EXPECT_EQ(list, Expected(m_dir.Path())) << Show(list);
-    std::sort(list.begin(), list.end());
-    JobList want{Win("d/Desktop.ini/inner.jpg"),
-                 Win("big.JPG.a1B2c3.orvtmp"),
-                 Win(".big.JPG.a1B2c.orvtmp"),
-                 Win(".big.JPG.a1-2c3.orvtmp"),
-                 Win("..a1B2c3.orvtmp"),
-                 Win(".big.JPG.a1B2c3.tmp"),
-                 Win("THUMBS.DB"),
-                 Win("Thumbs.db.bak"),
-                 Win("desktop.INI"),
-                 Win("photo.jpg"),
-                 Win("thumbs.db")};
-    std::sort(want.begin(), want.end());
-    EXPECT_EQ(list, want) << Show(list);
+    EXPECT_EQ(Sorted(list),
+              Wins({"d/Desktop.ini/inner.jpg", "big.JPG.a1B2c3.orvtmp", ".big.JPG.a1B2c.orvtmp",
+                    ".big.JPG.a1-2c3.orvtmp", "..a1B2c3.orvtmp", ".big.JPG.a1B2c3.tmp", "THUMBS.DB",
+                    "Thumbs.db.bak", "desktop.INI", "photo.jpg", "thumbs.db"}))
+        << Show(list);
 }
 
 TEST_F(ScanTest, SpellingsOfTheSameFolderGiveTheSameList) {
@@ -153,11 +152,7 @@ TEST_F(ScanTest, SpellingsOfTheSameFolderGiveTheSameList) {
           plain + u"\\S\\..", plain + u"/"}) {
         EXPECT_EQ(Scan(spelling), reference) << win32::NameToHost(spelling);
     }
-}
-
-TEST_F(ScanTest, RelativeFolderGivesAbsoluteEntries) {
-    MakeTree();
-    const JobList reference = Scan(Win("A"));
+    // A relative folder gives absolute entries.
     const fs::path before = fs::current_path();
     fs::current_path(m_dir.Path());
     const JobList relative = Scan(u"A");
@@ -191,24 +186,20 @@ TEST_F(ScanTest, LinkBackToAnAncestorIsNotEnteredAgain) {
     fs::create_directory_symlink(m_dir.Path() / "R", m_dir.Path() / "R/a/root");  // to R
     fs::create_directory_symlink(".", m_dir.Path() / "R/a/self");                 // to a
 
-    JobList want{Win("R/r1"), Win("R/a/a1"), Win("R/a/deep/d1")};
-    std::sort(want.begin(), want.end());
     const std::u16string root = Win("R");
     for (const std::u16string& spelling :
          {root, root + u"\\", u" " + root + u"\\\\ ", root + u"\\a\\..", root + u"/"}) {
-        JobList list = Scan(spelling);
-        std::sort(list.begin(), list.end());
-        EXPECT_EQ(list, want) << win32::NameToHost(spelling) << "\n" << Show(list);
+        const JobList list = Scan(spelling);
+        EXPECT_EQ(Sorted(list), Wins({"R/r1", "R/a/a1", "R/a/deep/d1"}))
+            << win32::NameToHost(spelling) << "\n"
+            << Show(list);
     }
 
     // Started through a link to R, the entries keep the link's name and the
     // loops are still seen.
     fs::create_directory_symlink("R", m_dir.Path() / "L");
-    JobList viaLink = Scan(Win("L"));
-    std::sort(viaLink.begin(), viaLink.end());
-    JobList wantViaLink{Win("L/r1"), Win("L/a/a1"), Win("L/a/deep/d1")};
-    std::sort(wantViaLink.begin(), wantViaLink.end());
-    EXPECT_EQ(viaLink, wantViaLink) << Show(viaLink);
+    const JobList viaLink = Scan(Win("L"));
+    EXPECT_EQ(Sorted(viaLink), Wins({"L/r1", "L/a/a1", "L/a/deep/d1"})) << Show(viaLink);
 }
 
 TEST_F(ScanTest, LinkToASiblingTreeIsEntered) {
@@ -223,20 +214,15 @@ TEST_F(ScanTest, LinkToASiblingTreeIsEntered) {
     const auto count = [&](const std::string& rel) {
         return std::count(list.begin(), list.end(), Win(rel));
     };
-    EXPECT_EQ(count("R/a/a1"), 1) << Show(list);
-    EXPECT_EQ(count("R/a/tob/b1"), 1) << Show(list);
-    EXPECT_EQ(count("R/a/tob/c/c1"), 1) << Show(list);
-    EXPECT_EQ(count("R/b/b1"), 1) << Show(list);
-    EXPECT_EQ(count("R/b/toa/a1"), 1) << Show(list);
+    for (const char* rel : {"R/a/a1", "R/a/tob/b1", "R/a/tob/c/c1", "R/b/b1", "R/b/toa/a1"})
+        EXPECT_EQ(count(rel), 1) << rel << "\n" << Show(list);
     EXPECT_EQ(list.size(), 6u) << Show(list);
 }
 
 TEST_F(ScanTest, LinkToAFileIsListedAsAFile) {
     m_dir.Write("R/real.jpg", "x");
     fs::create_symlink("real.jpg", m_dir.Path() / "R/alias.jpg");
-    JobList list = Scan(Win("R"));
-    std::sort(list.begin(), list.end());
-    EXPECT_EQ(list, (JobList{Win("R/alias.jpg"), Win("R/real.jpg")})) << Show(list);
+    EXPECT_EQ(Sorted(Scan(Win("R"))), Wins({"R/alias.jpg", "R/real.jpg"}));
 }
 
 TEST_F(ScanTest, UnreadableFolderAddsNothingAndTheScanGoesOn) {
@@ -247,9 +233,7 @@ TEST_F(ScanTest, UnreadableFolderAddsNothingAndTheScanGoesOn) {
     OpenToOthers(m_dir.Path() / "R", false);
     ScopedUnprivileged user;  // as root, the bits would not bite
     if (!user.Active()) GTEST_SKIP() << user.Reason();
-    JobList list = Scan(Win("R"));
-    std::sort(list.begin(), list.end());
-    EXPECT_EQ(list, (JobList{Win("R/open/seen.jpg"), Win("R/own.jpg")})) << Show(list);
+    EXPECT_EQ(Sorted(Scan(Win("R"))), Wins({"R/open/seen.jpg", "R/own.jpg"}));
 }
 
 // A chain of nested folders made through a relative walk, as no single host
@@ -338,12 +322,8 @@ TEST_F(ScanTest, SubfolderNamesWithSpacesAtTheirEndsAreEntered) {
     for (const char* f : {"R/trail /a.jpg", "R/ lead/b.jpg", "R/旅行\u3000/c.jpg", "R/tab\t/d.jpg",
                           "R/trail /inner /e.jpg"})
         m_dir.Write(f, "x");
-    JobList list = Scan(Win("R"));
-    std::sort(list.begin(), list.end());
-    JobList want{Win("R/trail /a.jpg"), Win("R/ lead/b.jpg"), Win("R/旅行\u3000/c.jpg"),
-                 Win("R/tab\t/d.jpg"), Win("R/trail /inner /e.jpg")};
-    std::sort(want.begin(), want.end());
-    EXPECT_EQ(list, want) << Show(list);
+    EXPECT_EQ(Sorted(Scan(Win("R"))), Wins({"R/trail /a.jpg", "R/ lead/b.jpg", "R/旅行\u3000/c.jpg",
+                                            "R/tab\t/d.jpg", "R/trail /inner /e.jpg"}));
 }
 
 TEST_F(ScanTest, WildcardCharactersInFolderNamesAreTakenLiterally) {
@@ -355,11 +335,8 @@ TEST_F(ScanTest, WildcardCharactersInFolderNamesAreTakenLiterally) {
     m_dir.Write("R/*.*", "x");
     EXPECT_EQ(Scan(Win("R/a*b")), (JobList{Win("R/a*b/one.jpg")}));
     EXPECT_EQ(Scan(Win("R/a?")), (JobList{Win("R/a?/two.jpg")}));
-    JobList all = Scan(Win("R"));
-    std::sort(all.begin(), all.end());
-    JobList want{Win("R/*.*"), Win("R/a*b/one.jpg"), Win("R/a?/two.jpg"), Win("R/aXb/other.jpg")};
-    std::sort(want.begin(), want.end());
-    EXPECT_EQ(all, want) << Show(all);
+    EXPECT_EQ(Sorted(Scan(Win("R"))),
+              Wins({"R/*.*", "R/a*b/one.jpg", "R/a?/two.jpg", "R/aXb/other.jpg"}));
 }
 
 TEST_F(ScanTest, BackslashInsideAHostNameIsNotASeparator) {

@@ -4,15 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "engine/naming.h"
 #include "res/resource.h"
-#include "tests/support/imaging_runtime.h"
-#include "tests/support/temp_dir.h"
+#include "tests/support/flat_api_fixture.h"
+#include "tests/support/image_files.h"
 
 namespace {
 
@@ -60,19 +59,7 @@ TEST(AppendSelectedFormats, CheckboxesPickRowsInTableOrder) {
 }
 
 // The encoder lookup needs the runtime module beside the executable.
-class EncoderLookupTest : public testsupport::ImagingRuntimeTest {
-protected:
-    // Every encoder the runtime publishes, in its order.
-    static std::vector<ImageCodecInfo> Encoders(std::vector<char>& storage) {
-        UINT count = 0;
-        UINT size = 0;
-        if (GdipGetImageEncodersSize(&count, &size) != Ok || size == 0) return {};
-        storage.resize(size);
-        auto* block = reinterpret_cast<ImageCodecInfo*>(storage.data());
-        if (GdipGetImageEncoders(count, size, block) != Ok) return {};
-        return std::vector<ImageCodecInfo>(block, block + count);
-    }
-};
+using EncoderLookupTest = testsupport::FlatApi;
 
 CLSID Sentinel() {
     CLSID c;
@@ -81,15 +68,15 @@ CLSID Sentinel() {
 }
 
 TEST_F(EncoderLookupTest, FindsEachTableTypeAtItsIndex) {
-    std::vector<char> storage;
-    const std::vector<ImageCodecInfo> encoders = Encoders(storage);
-    ASSERT_FALSE(encoders.empty());
+    UINT count = 0;
+    const std::vector<std::uint8_t> block = EncoderBlock(count);
+    const auto* encoders = reinterpret_cast<const ImageCodecInfo*>(block.data());
     std::set<std::u16string> seen;
     for (const FormatRow& row : kFormatTable) {
         CLSID clsid = Sentinel();
         const int index = FindEncoderClsid(row.mimeType, &clsid);
         ASSERT_GE(index, 0) << static_cast<int>(row.code);
-        ASSERT_LT(static_cast<std::size_t>(index), encoders.size());
+        ASSERT_LT(static_cast<UINT>(index), count);
         EXPECT_EQ(std::u16string(encoders[index].MimeType), row.mimeType);
         EXPECT_TRUE(clsid == encoders[index].Clsid);
         // The row's extension is one the encoder publishes for its files.
@@ -123,24 +110,11 @@ TEST_F(EncoderLookupTest, SelectedRowsGetDistinctEncoders) {
     }
 }
 
-// A 2x1 picture of 24-bit pixels in a BMP file.
-std::string TinyBmp() {
-    std::string bmp = "BM";
-    const auto put = [&bmp](std::uint32_t value, int bytes) {
-        for (int i = 0; i < bytes; ++i) bmp += static_cast<char>((value >> (8 * i)) & 0xFF);
-    };
-    put(62, 4), put(0, 4), put(54, 4);  // file header
-    put(40, 4), put(2, 4), put(1, 4), put(1, 2), put(24, 2), put(0, 4), put(8, 4);
-    put(2835, 4), put(2835, 4), put(0, 4), put(0, 4);  // info header
-    put(0x0000FF, 3), put(0xFF0000, 3), put(0, 2);     // one row, padded to 8 bytes
-    return bmp;
-}
-
 // Another copy of the program takes the name chosen for an output before the
 // file lands: the file takes the next free name, and both files are kept.
 TEST_F(EncoderLookupTest, ANameTakenBeforeTheFileLandsSendsItToTheNextName) {
-    testsupport::TempDir dir;
-    dir.Write("in.bmp", TinyBmp());
+    testsupport::TempDir& dir = m_dir;
+    dir.Write("in.bmp", testsupport::MakeBmp(2, 1));
     SourceImage* image = LoadSourceImage(dir.WinPath() + u"in.bmp");
     ASSERT_NE(image, nullptr);
     ASSERT_NE(image->handle, nullptr);
@@ -162,9 +136,8 @@ TEST_F(EncoderLookupTest, ANameTakenBeforeTheFileLandsSendsItToTheNextName) {
     // Overwrite still replaces, as it is asked to.
     EXPECT_EQ(SaveSourceImage(image, folder + u"photo.PNG", png, SaveMode::Replace), Ok);
     EXPECT_EQ(testsupport::ReadFileBytes(dir.Path() / "photo.PNG").substr(1, 3), "PNG");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()),
-                            std::filesystem::directory_iterator()),
-              3);
+    EXPECT_EQ(testsupport::EntryNamesIn(dir.Path()),
+              (std::vector<std::string>{"_ORV_photo.PNG", "in.bmp", "photo.PNG"}));
     DestroySourceImage(image);
 }
 

@@ -49,6 +49,13 @@ protected:
         const CLSID clsid = ClsidOf(mime);
         return GdipSaveImageToFile(image, testsupport::WinPathOf(p).c_str(), &clsid, nullptr);
     }
+    // A PNG save asked to keep a file that holds the name (keep 1), or not (0).
+    GpStatus SaveKeeping(GpImage* image, const fs::path& p, LONG keep = 1) {
+        const CLSID png = ClsidOf(u"image/png");
+        EncoderParameters params{1,
+                                 {{EncoderKeepExisting, 1, EncoderParameterValueTypeLong, &keep}}};
+        return GdipSaveImageToFile(image, testsupport::WinPathOf(p).c_str(), &png, &params);
+    }
     fs::path WritePng(const std::string& name, std::uint32_t w = 7, std::uint32_t h = 3) {
         const fs::path p = m_dir.Path() / name;
         testsupport::WriteBytes(p, testsupport::Encode(*gdip::kPngCodec.makeEncoder(),

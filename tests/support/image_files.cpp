@@ -12,6 +12,9 @@
 
 namespace testsupport {
 
+// As runtime_files.h declares it (convert_posix.cpp, convert_windows.cpp).
+bool Convert(const std::vector<std::string>& args);
+
 namespace {
 
 void Put16(std::string& out, unsigned v) {
@@ -63,6 +66,9 @@ std::string MakeBmp(int width, int height, std::uint32_t seed) {
     return out;
 }
 
+namespace {
+
+// The usual extension of the kind, lower case with its dot.
 std::string ExtensionOf(ImageKind kind) {
     switch (kind) {
         case ImageKind::Png:
@@ -79,6 +85,20 @@ std::string ExtensionOf(ImageKind kind) {
     return "";
 }
 
+// FNV-1a of the bytes, as hex.
+std::string Checksum(const std::string& bytes) {
+    std::uint64_t h = 1469598103934665603ULL;
+    for (unsigned char c : bytes) {
+        h ^= c;
+        h *= 1099511628211ULL;
+    }
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(h));
+    return text;
+}
+
+}  // namespace
+
 std::string MakeImage(ImageKind kind, int width, int height, std::uint32_t seed) {
     if (kind == ImageKind::Bmp) return MakeBmp(width, height, seed);
     using Key = std::tuple<int, int, int, std::uint32_t>;
@@ -92,7 +112,7 @@ std::string MakeImage(ImageKind kind, int width, int height, std::uint32_t seed)
     stem += std::to_string(seed);
     const std::filesystem::path in = Scratch().Write(stem + ".bmp", MakeBmp(width, height, seed));
     const std::filesystem::path out = Scratch().Path() / (stem + ExtensionOf(kind));
-    if (!ConvertImageFile(in, out) || !std::filesystem::exists(out)) {
+    if (!Convert({in.string(), out.string()}) || !std::filesystem::exists(out)) {
         ADD_FAILURE() << "ImageMagick convert could not make " << out;
         return "";
     }
@@ -120,17 +140,6 @@ std::string SniffFormat(const std::string& b) {
     return "";
 }
 
-std::string Checksum(const std::string& bytes) {
-    std::uint64_t h = 1469598103934665603ULL;
-    for (unsigned char c : bytes) {
-        h ^= c;
-        h *= 1099511628211ULL;
-    }
-    char text[17];
-    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(h));
-    return text;
-}
-
 std::map<std::string, std::string> SnapshotTree(const std::filesystem::path& root) {
     std::map<std::string, std::string> result;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
@@ -146,6 +155,14 @@ std::vector<std::string> FileNamesIn(const std::filesystem::path& folder) {
     if (!std::filesystem::is_directory(folder)) return names;
     for (const auto& entry : std::filesystem::directory_iterator(folder))
         if (entry.is_regular_file()) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<std::string> EntryNamesIn(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }

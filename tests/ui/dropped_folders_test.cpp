@@ -89,9 +89,7 @@ TEST_F(DroppedFolders, NoDropIsTakenWhileARunIsInProgressAndTheNextIdleWindowTak
     TempDir src, dst;
     for (int i = 0; i < 4; ++i)
         src.Write(NumberedName("img", i, ".bmp"), MakeBmp(6, 5, static_cast<unsigned>(i)));
-    RunSettings r;
-    r.source = src.WinPath();
-    r.destination = dst.WinPath();
+    RunSettings r{src.WinPath(), dst.WinPath()};
     r.formats = {IDC_FORMAT_PNG, IDC_FORMAT_BMP};
     s.Apply(r);
     const fs::path other = base.Path() / "Other";

@@ -275,9 +275,7 @@ TEST_F(Folders, OpenButtonsStillWorkDuringARun) {
     TempDir src;
     for (int i = 0; i < 3; ++i) src.Write(NumberedName("f", i, ".bmp"), MakeBmp(3, 3));
     UseWindows({});
-    RunSettings r;
-    r.source = src.WinPath();
-    r.destination = base.WinPath() + u"out";
+    RunSettings r{src.WinPath(), base.WinPath() + u"out"};
     s.Apply(r);
     EXPECT_FALSE(s.Enabled(IDC_OPEN_SAVE));
     s.Click(IDC_START);

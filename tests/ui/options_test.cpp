@@ -148,9 +148,7 @@ TEST(OptionControls, NothingCanBeChangedDuringARunAndTheRuleHoldsAfterIt) {
     TempDir src, dst;
     for (int i = 0; i < 3; ++i) src.Write(NumberedName("i", i, ".bmp"), MakeBmp(3, 3));
     DialogSession s;
-    RunSettings r;
-    r.source = src.WinPath();
-    r.destination = dst.WinPath();
+    RunSettings r{src.WinPath(), dst.WinPath()};
     r.policy = ClashPolicy::Suffix;
     r.suffix = u"-s";
     s.Apply(r);

@@ -191,9 +191,7 @@ void WalkSeeds(unsigned first, unsigned last) {
         SCOPED_TRACE(NumberedName("seed ", static_cast<int>(seed), ""));
         TempDir dst;
         DialogSession s;
-        RunSettings r;
-        r.source = src.WinPath();
-        r.destination = dst.WinPath();
+        RunSettings r{src.WinPath(), dst.WinPath()};
         r.formats = {IDC_FORMAT_PNG, IDC_FORMAT_BMP};
         r.prefix = u"p_";
         s.Apply(r);

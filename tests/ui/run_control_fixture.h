@@ -22,9 +22,7 @@ protected:
         for (int i = 0; i < kImages; ++i)
             src.Write(NumberedName("img", i, ".bmp"), MakeBmp(6, 5, static_cast<unsigned>(i)));
         before = SnapshotTree(src.Path());
-        RunSettings r;
-        r.source = src.WinPath();
-        r.destination = dst.WinPath();
+        RunSettings r{src.WinPath(), dst.WinPath()};
         r.formats = {IDC_FORMAT_PNG, IDC_FORMAT_BMP, IDC_FORMAT_GIF};
         s.Apply(r);
     }
@@ -39,6 +37,14 @@ protected:
         EXPECT_LE(s.ClosestToColour(IDC_STATUS_MESSAGE, 255, 0, 0), 30);
         EXPECT_EQ(s.FocusId(), IDC_SOURCE_PATH);
         ExpectIdleControls(s);
+    }
+    // The run goes on to its end and converts every file, each once.
+    void ExpectEveryFileConverted() {
+        ASSERT_TRUE(s.WaitForRunEnd());
+        EXPECT_EQ(s.Text(IDC_STATUS_COUNTS),
+                  FinalLine(kImages, kImages, kImages, kImages * kFormats, kImages * kFormats));
+        EXPECT_EQ(s.Text(IDC_STATUS_MESSAGE), u"操作全部完成！");
+        ExpectOutputsOfFiles(kImages);
     }
     // Each output name appears once: no file was loaded and saved twice.
     void ExpectOutputsOfFiles(int files) {

@@ -38,11 +38,7 @@ TEST_F(RunControl, PauseBetweenLoadAndSaveStillSavesTheFile) {
     PressStart();  // Continue: the next file is loaded inside the click
     EXPECT_EQ(s.Text(IDC_START), kPauseCaption);
     EXPECT_EQ(s.Counters().recognised, 2);
-    ASSERT_TRUE(s.WaitForRunEnd());
-    EXPECT_EQ(s.Text(IDC_STATUS_COUNTS),
-              FinalLine(kImages, kImages, kImages, kImages * kFormats, kImages * kFormats));
-    EXPECT_EQ(s.Text(IDC_STATUS_MESSAGE), u"操作全部完成！");
-    ExpectOutputsOfFiles(kImages);
+    ExpectEveryFileConverted();
 }
 
 TEST_F(RunControl, StopWhilePausedEndsTheRunAtOnce) {
@@ -133,9 +129,7 @@ TEST_F(RunControl, PauseAndContinueAlternateAndEachContinueTakesTheNextFile) {
         EXPECT_EQ(s.State(), RunState::Running);
         EXPECT_EQ(s.Counters().recognised, file);
     }
-    ASSERT_TRUE(s.WaitForRunEnd());
-    EXPECT_EQ(s.Text(IDC_STATUS_MESSAGE), u"操作全部完成！");
-    ExpectOutputsOfFiles(kImages);
+    ExpectEveryFileConverted();
 }
 
 TEST_F(RunControl, ContinueWhileTheArmedStepIsPendingLoadsNoFileTwice) {
@@ -146,11 +140,7 @@ TEST_F(RunControl, ContinueWhileTheArmedStepIsPendingLoadsNoFileTwice) {
         EXPECT_EQ(s.Counters().recognised, 1);
     }
     EXPECT_EQ(s.State(), RunState::Running);
-    ASSERT_TRUE(s.WaitForRunEnd());
-    EXPECT_EQ(s.Text(IDC_STATUS_COUNTS),
-              FinalLine(kImages, kImages, kImages, kImages * kFormats, kImages * kFormats));
-    EXPECT_EQ(s.Text(IDC_STATUS_MESSAGE), u"操作全部完成！");
-    ExpectOutputsOfFiles(kImages);
+    ExpectEveryFileConverted();
 }
 
 TEST_F(RunControl, StartWhileAStoppedRunIsEndingIsIgnored) {

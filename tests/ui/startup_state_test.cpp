@@ -99,28 +99,32 @@ TEST(StartupState, EveryControlAsTheWindowOpens) {
     EXPECT_EQ(s.Text(IDC_OPEN_SAVE), u"打开");
 }
 
-TEST(StartupState, NoPicturesFolderGivesTheRootOfDriveC) {
-    ScopedHome home(false);
-    DialogSession s;
-    EXPECT_EQ(s.Text(IDC_SOURCE_PATH), u"C:\\");
-    EXPECT_TRUE(s.Enabled(IDC_OPEN_SOURCE));  // the home folder exists
-}
-
-TEST(StartupState, ExistingDestinationEnablesItsOpenButton) {
-    ScopedHome home(true);
-    std::filesystem::create_directories(home.Path() / "ORV_Save");
-    DialogSession s;
-    EXPECT_TRUE(s.Enabled(IDC_OPEN_SAVE));
-    EXPECT_EQ(s.Text(IDC_SAVE_PATH), u"C:\\ORV_Save\\");
-}
-
-TEST(StartupState, PicturesFolderWrittenWithoutTrailingSlashGetsOneBackslash) {
-    ScopedHome home(false);
-    std::filesystem::create_directories(home.Path() / "My Photos");
-    std::ofstream(home.Path() / ".config" / "user-dirs.dirs")
-        << "XDG_PICTURES_DIR=\"$HOME/My Photos/\"\n";
-    DialogSession s;
-    EXPECT_EQ(s.Text(IDC_SOURCE_PATH), u"C:\\My Photos\\");
+// The start folders follow the home folder: no Pictures folder gives the root
+// of drive C (the home folder, which exists); a Pictures folder named with a
+// trailing slash gets one backslash; an existing destination can be opened.
+TEST(StartupState, TheStartFoldersFollowTheHomeFolder) {
+    const struct {
+        bool withPictures;
+        const char* folder;    // made in the home folder
+        const char* userDirs;  // written as user-dirs.dirs, unless null
+        const char16_t* source;
+        bool openSave;
+    } cases[] = {
+        {false, nullptr, nullptr, u"C:\\", false},
+        {true, "ORV_Save", nullptr, u"C:\\Pictures\\", true},
+        {false, "My Photos", "XDG_PICTURES_DIR=\"$HOME/My Photos/\"\n", u"C:\\My Photos\\", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::u16string(c.source)));
+        ScopedHome home(c.withPictures);
+        if (c.folder) std::filesystem::create_directories(home.Path() / c.folder);
+        if (c.userDirs) std::ofstream(home.Path() / ".config" / "user-dirs.dirs") << c.userDirs;
+        DialogSession s;
+        EXPECT_EQ(s.Text(IDC_SOURCE_PATH), c.source);
+        EXPECT_TRUE(s.Enabled(IDC_OPEN_SOURCE));
+        EXPECT_EQ(s.Text(IDC_SAVE_PATH), u"C:\\ORV_Save\\");
+        EXPECT_EQ(s.Enabled(IDC_OPEN_SAVE), c.openSave);
+    }
 }
 
 TEST(StartupState, EnterRightAfterStartUpStartsARunOverThePicturesFolder) {
@@ -151,6 +155,7 @@ TEST(StartupState, ReadyGuardOneIconAndTheBannerHeight) {
     ASSERT_NE(icon, nullptr);
     EXPECT_EQ(s.Dlg().GetIcon(TRUE), icon);
     EXPECT_EQ(s.Dlg().GetIcon(FALSE), nullptr);
+    EXPECT_EQ(s.Dlg().OnQueryDragIcon(), icon);
 
     CClientDC screen(&s.Dlg());
     const int dpi = screen.GetDeviceCaps(LOGPIXELSY);
@@ -197,34 +202,34 @@ TEST(StartupLook, ControlsKeepTheTemplateLayout) {
     }
 }
 
-int CountColour(const QImage& image, const RECT& r, QColor colour) {
-    int n = 0;
+// Calls visit with every pixel of the image inside r.
+template <class Visit>
+void ForEachPixel(const QImage& image, const RECT& r, Visit visit) {
     for (int y = std::max<LONG>(0, r.top); y < std::min<LONG>(image.height(), r.bottom); ++y)
         for (int x = std::max<LONG>(0, r.left); x < std::min<LONG>(image.width(), r.right); ++x)
-            if (image.pixelColor(x, y).rgb() == colour.rgb()) ++n;
+            visit(image.pixelColor(x, y));
+}
+
+int CountColour(const QImage& image, const RECT& r, QColor colour) {
+    int n = 0;
+    ForEachPixel(image, r, [&](QColor c) { n += c.rgb() == colour.rgb(); });
     return n;
 }
 
 // Pixels whose green clearly outweighs red and blue.
 int CountGreenish(const QImage& image, const RECT& r) {
     int n = 0;
-    for (int y = std::max<LONG>(0, r.top); y < std::min<LONG>(image.height(), r.bottom); ++y)
-        for (int x = std::max<LONG>(0, r.left); x < std::min<LONG>(image.width(), r.right); ++x) {
-            const QColor c = image.pixelColor(x, y);
-            if (c.green() - std::max(c.red(), c.blue()) >= 60) ++n;
-        }
+    ForEachPixel(image, r, [&](QColor c) { n += c.green() - std::max(c.red(), c.blue()) >= 60; });
     return n;
 }
 
 int ClosestDistance(const QImage& image, const RECT& r, QColor colour) {
     int best = 3 * 255;
-    for (int y = std::max<LONG>(0, r.top); y < std::min<LONG>(image.height(), r.bottom); ++y)
-        for (int x = std::max<LONG>(0, r.left); x < std::min<LONG>(image.width(), r.right); ++x) {
-            const QColor c = image.pixelColor(x, y);
-            best = std::min(best, std::abs(c.red() - colour.red()) +
-                                      std::abs(c.green() - colour.green()) +
-                                      std::abs(c.blue() - colour.blue()));
-        }
+    ForEachPixel(image, r, [&](QColor c) {
+        best =
+            std::min(best, std::abs(c.red() - colour.red()) + std::abs(c.green() - colour.green()) +
+                               std::abs(c.blue() - colour.blue()));
+    });
     return best;
 }
 
@@ -251,10 +256,6 @@ TEST(StartupLook, BannerIsOrangeRedAndGroupTitlesAreGreen) {
     }
     EXPECT_EQ(CountColour(shot, afx::testing::ControlRect(s.Item(IDC_SOURCE_PATH)), banner), 0);
 }
-
-}  // namespace
-
-namespace {
 
 // A fixed-size window with a minimise box and no maximise box, centred on
 // the screen, with a taskbar entry of its own.

@@ -33,6 +33,20 @@ const IMAGE_DATA_DIRECTORY& Directory(HMODULE module, int entry) {
     return nt->OptionalHeader.DataDirectory[entry];
 }
 
+// The DLLs a module names for the loader to bring in before it runs, in lower case.
+std::vector<std::string> Imports(HMODULE module) {
+    std::vector<std::string> names;
+    const IMAGE_DATA_DIRECTORY& imports = Directory(module, IMAGE_DIRECTORY_ENTRY_IMPORT);
+    for (const auto* d = At<IMAGE_IMPORT_DESCRIPTOR>(module, imports.VirtualAddress); d->Name != 0;
+         ++d) {
+        std::string name = At<char>(module, d->Name);
+        std::transform(name.begin(), name.end(), name.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        names.push_back(name);
+    }
+    return names;
+}
+
 // Loaded by name as the delay-load helper loads it, on the first call.
 HMODULE Module() {
     return LoadLibraryW(L"gdiplus.dll");
@@ -74,16 +88,10 @@ TEST(WindowsModule, ExportsTheFlatApiOnlyAndImportsOnlySystemLibraries) {
 
     // The C++ runtime, threads, OpenMP and the codecs are inside: what it
     // imports comes with every Windows.
-    const IMAGE_DATA_DIRECTORY& imports = Directory(module, IMAGE_DIRECTORY_ENTRY_IMPORT);
     const std::set<std::string> system = {"kernel32.dll", "msvcrt.dll", "user32.dll",
                                           "advapi32.dll", "ntdll.dll"};
-    for (const auto* d = At<IMAGE_IMPORT_DESCRIPTOR>(module, imports.VirtualAddress); d->Name != 0;
-         ++d) {
-        std::string name = At<char>(module, d->Name);
-        std::transform(name.begin(), name.end(), name.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    for (const std::string& name : Imports(module))
         EXPECT_TRUE(system.count(name) != 0 || name.rfind("api-ms-win-", 0) == 0) << name;
-    }
 }
 
 // An executable that uses the module (this one is linked as the program is)
@@ -91,15 +99,9 @@ TEST(WindowsModule, ExportsTheFlatApiOnlyAndImportsOnlySystemLibraries) {
 // loaded at the first call, so a missing module is the start-up check's to
 // report.
 TEST(WindowsModule, ExecutablesStartWithoutIt) {
-    HMODULE self = GetModuleHandleW(nullptr);
-    const IMAGE_DATA_DIRECTORY& imports = Directory(self, IMAGE_DIRECTORY_ENTRY_IMPORT);
-    for (const auto* d = At<IMAGE_IMPORT_DESCRIPTOR>(self, imports.VirtualAddress); d->Name != 0;
-         ++d) {
-        std::string name = At<char>(self, d->Name);
-        std::transform(name.begin(), name.end(), name.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        EXPECT_NE(name, "gdiplus.dll");
-    }
+    const std::vector<std::string> imports = Imports(GetModuleHandleW(nullptr));
+    ASSERT_FALSE(imports.empty());
+    EXPECT_EQ(std::count(imports.begin(), imports.end(), "gdiplus.dll"), 0);
 }
 
 }  // namespace

@@ -34,6 +34,14 @@ std::u16string ClassOf(HWND hwnd) {
     return std::u16string(name, static_cast<std::size_t>(n > 0 ? n : 0));
 }
 
+// A child window's rectangle in the dialog's client coordinates.
+RECT RectInDialog(HWND dialog, HWND child) {
+    RECT r{};
+    sys::GetWindowRect(child, &r);
+    sys::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
 // Every control of the template is a window of the system's class for its
 // kind, at its rectangle in the dialog font's units, with its caption.
 TEST(WindowsTemplate, TheWindowIsTemplate102AsTheDialogManagerMakesIt) {
@@ -61,9 +69,7 @@ TEST(WindowsTemplate, TheWindowIsTemplate102AsTheDialogManagerMakesIt) {
         RECT units{item.x, item.y, item.cx, item.cy};
         sys::MapDialogRect(dialog, &units);
         const RECT want{units.left, units.top, units.left + units.right, units.top + units.bottom};
-        RECT got{};
-        sys::GetWindowRect(child, &got);
-        sys::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&got), 2);
+        const RECT got = RectInDialog(dialog, child);
         EXPECT_EQ(got.left, want.left);
         EXPECT_EQ(got.top, want.top);
         EXPECT_EQ(got.right, want.right);
@@ -103,7 +109,10 @@ TEST(WindowsRuntimeCheck, OnlyTheBuiltModuleBesideTheExecutablePasses) {
 // The banner's font is 28 points at the display's resolution, and the
 // window made at that resolution holds every control and the banner's text.
 // Run at 96 and, in a prefix of its own, at 144 dpi (ORV_EXPECTED_DPI).
-TEST(WindowsResolution, TheBannerFontAndTheLayoutFollowTheDisplay) {
+// With Common Controls 6 the controls are themed (Wine's default prefix has
+// its light theme on, as Windows has its own), and a themed group box would
+// draw its caption in the theme's colour: the captions keep the window's.
+TEST(WindowsResolution, TheBannerFontTheLayoutAndTheColoursFollowTheDisplay) {
     DialogSession s;
     const HWND dialog = s.Dlg().GetSafeHwnd();
     const HDC screen = sys::GetDC(dialog);
@@ -124,9 +133,7 @@ TEST(WindowsResolution, TheBannerFontAndTheLayoutFollowTheDisplay) {
     for (HWND child = sys::GetWindow(dialog, 5 /* GW_CHILD */); child != nullptr;
          child = sys::GetWindow(child, GW_HWNDNEXT)) {
         SCOPED_TRACE(sys::GetDlgCtrlID(child));
-        RECT r{};
-        sys::GetWindowRect(child, &r);
-        sys::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+        const RECT r = RectInDialog(dialog, child);
         EXPECT_GE(r.left, client.left);
         EXPECT_GE(r.top, client.top);
         EXPECT_LE(r.right, client.right);
@@ -142,13 +149,7 @@ TEST(WindowsResolution, TheBannerFontAndTheLayoutFollowTheDisplay) {
     const RECT area = afx::testing::ControlRect(s.Item(IDC_BANNER));
     EXPECT_LE(extent.cx, area.right - area.left);
     EXPECT_LE(extent.cy, area.bottom - area.top);
-}
 
-// With Common Controls 6 the controls are themed (Wine's default prefix has
-// its light theme on, as Windows has its own), and a themed group box would
-// draw its caption in the theme's colour: the captions keep the window's.
-TEST(WindowsResolution, TheThemedWindowKeepsItsCaptionColours) {
-    DialogSession s;
     EXPECT_LE(s.ClosestToColour(IDC_SOURCE_GROUP, 0, 152, 0), 30);
     EXPECT_LE(s.ClosestToColour(IDC_SAVE_GROUP, 0, 152, 0), 30);
     EXPECT_LE(s.ClosestToColour(IDC_BANNER, 231, 86, 16), 30);
@@ -188,9 +189,7 @@ TEST(WindowsIdleTimers, StopDuringARunOfManySmallFilesEndsItAfterTheFileInHand) 
     const std::string png = MakeImage(ImageKind::Png, 4, 3);
     for (int i = 0; i < kFiles; ++i) src.Write(NumberedName("tiny", i, ".png"), png);
     DialogSession s;
-    RunSettings r;
-    r.source = src.WinPath();
-    r.destination = dst.WinPath();
+    RunSettings r{src.WinPath(), dst.WinPath()};
     s.Apply(r);
     CWnd* stop = s.Item(IDC_STOP);
     s.Click(IDC_START);
@@ -285,9 +284,7 @@ TEST(WindowsLongPaths, ATreeWhosePathsReach400UnitsIsConverted) {
     const fs::path out = dst.Path() / std::string(130, 'o') / std::string(130, 'u');
     ASSERT_GT(out.wstring().size(), 260u);
     DialogSession s;
-    RunSettings r;
-    r.source = src.WinPath();
-    r.destination = WinPathOf(out) + u"\\";
+    RunSettings r{src.WinPath(), WinPathOf(out) + u"\\"};
     s.Apply(r);
     s.Click(IDC_START);
     ASSERT_TRUE(s.WaitForRunEnd());

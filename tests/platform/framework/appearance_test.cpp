@@ -47,7 +47,7 @@ LOGFONTW FontOf(const char16_t* face, LONG height) {
 }  // namespace
 
 // A missing font package must fail here rather than draw boxes.
-TEST(FwFontTest, TemplateAndBannerFacesResolveToTheInstalledChineseFonts) {
+TEST(FwFontTest, TemplateAndBannerFacesResolveToTheInstalledChineseFontsAtTheirHeights) {
     TestDialog dlg;
     ASSERT_TRUE(dlg.Create());
     for (int id : {IDC_SOURCE_PATH, IDC_START, IDC_SOURCE_GROUP, IDC_STATUS_MESSAGE})
@@ -64,11 +64,8 @@ TEST(FwFontTest, TemplateAndBannerFacesResolveToTheInstalledChineseFonts) {
     EXPECT_EQ(WidgetOf(label)->font().pixelSize(), -height);
     EXPECT_FALSE(WidgetOf(label)->font().bold());
     EXPECT_FALSE(WidgetOf(label)->font().italic());
-}
 
-TEST(FwFontTest, APositiveHeightIsTheCellHeight) {
-    TestDialog dlg;
-    ASSERT_TRUE(dlg.Create());
+    // A positive height is the cell height.
     for (LONG cell : {16, 40}) {
         const LOGFONTW lf = FontOf(u"MS Shell Dlg", cell);
         CFont font;

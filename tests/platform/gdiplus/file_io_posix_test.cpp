@@ -16,6 +16,7 @@
 
 #include "platform/gdiplus/runtime/file_io.h"
 #include "platform/gdiplus/runtime/file_io_testing.h"
+#include "tests/support/image_files.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -37,12 +38,6 @@ protected:
                 return std::fwrite(text.data(), 1, text.size(), f) == text.size();
             });
     }
-    static Names NamesIn(const fs::path& folder) {
-        Names names;
-        for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
     testsupport::TempDir m_dir;
 };
 
@@ -63,7 +58,8 @@ TEST_F(FileIo, AModeThatCannotBeSetDoesNotFailTheSave) {
         EXPECT_EQ(Save(m_dir.Path() / ("fresh" + tag + ".PNG"), fio::Existing::Keep, "fresh"),
                   fio::Outcome::Ok);
     }
-    EXPECT_EQ(NamesIn(m_dir.Path()), (Names{"fresh1.PNG", "fresh2.PNG", "old1.PNG", "old2.PNG"}));
+    EXPECT_EQ(testsupport::EntryNamesIn(m_dir.Path()),
+              (Names{"fresh1.PNG", "fresh2.PNG", "old1.PNG", "old2.PNG"}));
 }
 
 // The named temporary takes the name only while it is free.
@@ -73,7 +69,7 @@ TEST_F(FileIo, TheNamedWayKeepsAFileThatHoldsTheName) {
     EXPECT_EQ(Save(taken, fio::Existing::Keep, "mine"), fio::Outcome::NameTaken);
     EXPECT_EQ(testsupport::ReadFileBytes(taken), "theirs");
     EXPECT_EQ(Save(m_dir.Path() / "free.PNG", fio::Existing::Keep, "mine"), fio::Outcome::Ok);
-    EXPECT_EQ(NamesIn(m_dir.Path()), (Names{"free.PNG", "taken.PNG"}));
+    EXPECT_EQ(testsupport::EntryNamesIn(m_dir.Path()), (Names{"free.PNG", "taken.PNG"}));
 }
 
 // A save into a folder removes the temporaries a killed save left there, and
@@ -89,8 +85,9 @@ TEST_F(FileIo, ASaveRemovesOnlyTemporariesThatNoSaveHolds) {
     m_dir.Write("sub/.e.PNG.AbCdEf.orvtmp", "");
     EXPECT_EQ(Save(m_dir.Path() / "x.PNG", fio::Existing::Replace, "x"), fio::Outcome::Ok);
     close(fd);
-    EXPECT_EQ(NamesIn(m_dir.Path()), (Names{".b.PNG.GhIjKl.orvtmp", ".c.PNG.orvtmp",
-                                            "d.PNG.AbCdEf.orvtmp", "sub", "x.PNG"}));
+    EXPECT_EQ(
+        testsupport::EntryNamesIn(m_dir.Path()),
+        (Names{".b.PNG.GhIjKl.orvtmp", ".c.PNG.orvtmp", "d.PNG.AbCdEf.orvtmp", "sub", "x.PNG"}));
     EXPECT_TRUE(fs::exists(m_dir.Path() / "sub" / ".e.PNG.AbCdEf.orvtmp"));
 }
 
@@ -120,7 +117,7 @@ TEST_F(FileIo, SavesOnARealFatVolume) {
     EXPECT_EQ(testsupport::ReadFileBytes(taken), "theirs");
     EXPECT_EQ(Save(mount / "FREE.PNG", fio::Existing::Keep, "mine"), fio::Outcome::Ok);
     EXPECT_EQ(testsupport::ReadFileBytes(mount / "FREE.PNG"), "mine");
-    EXPECT_EQ(NamesIn(mount), (Names{"FREE.PNG", "OLD.PNG", "TAKEN.PNG"}));
+    EXPECT_EQ(testsupport::EntryNamesIn(mount), (Names{"FREE.PNG", "OLD.PNG", "TAKEN.PNG"}));
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "platform/gdiplus/runtime/file_io_testing.h"
 #include "platform/gdiplus/save_temporary.h"
 #include "tests/support/flat_api_fixture.h"
+#include "tests/support/image_files.h"
 #include "tests/support/unprivileged.h"
 
 namespace {
@@ -124,9 +125,7 @@ TEST_F(FlatApi, ASaveKilledOnItsWayLeavesNoFile) {
         }
         ASSERT_TRUE(caught) << "the save ended before it could be killed";
         EXPECT_TRUE(WIFSIGNALED(status));
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(out)) names.push_back(e.path().filename());
-        EXPECT_EQ(names, std::vector<std::string>{"old.PNG"});
+        EXPECT_EQ(testsupport::EntryNamesIn(out), std::vector<std::string>{"old.PNG"});
         EXPECT_EQ(testsupport::ReadFileBytes(old), "previous");
     }
     // Where the file system has no unnamed files, a killed save leaves its

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "tests/support/flat_api_fixture.h"
+#include "tests/support/image_files.h"
 
 namespace {
 
@@ -141,11 +142,8 @@ TEST_F(FlatApi, FailedSaveLeavesTheOldFileAndNoTemporary) {
         SCOPED_TRACE(c.name);
         const GpStatus status = Save(image, c.target);
         EXPECT_TRUE(status == Win32Error || status == AccessDenied) << status;
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(m_dir.Path() / "out"))
-            names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        EXPECT_EQ(names, (std::vector<std::string>{"keep.png", "taken.png"}));
+        EXPECT_EQ(testsupport::EntryNamesIn(m_dir.Path() / "out"),
+                  (std::vector<std::string>{"keep.png", "taken.png"}));
         EXPECT_EQ(testsupport::ReadBytes(old), before);
     }
     EXPECT_FALSE(fs::exists(m_dir.Path() / "nowhere"));
@@ -178,27 +176,16 @@ TEST_F(FlatApi, SaveRefusesUnknownEncodersAndParameters) {
 // ObjectBusy, leaving no temporary behind; a free name is written as usual.
 TEST_F(FlatApi, SaveKeepsAFileThatHoldsTheNameWhenAsked) {
     GpImage* image = Load(WritePng("source.png"));
-    const CLSID png = ClsidOf(u"image/png");
-    LONG keep = 1;
-    const EncoderParameters params{
-        1, {{EncoderKeepExisting, 1, EncoderParameterValueTypeLong, &keep}}};
-    const auto saveKeeping = [&](const fs::path& p) {
-        return GdipSaveImageToFile(image, testsupport::WinPathOf(p).c_str(), &png, &params);
-    };
     const fs::path taken = m_dir.Write("out/taken.PNG", "theirs");
     fs::create_directory(m_dir.Path() / "out" / "folder.PNG");
-    EXPECT_EQ(saveKeeping(taken), ObjectBusy);
-    EXPECT_NE(saveKeeping(m_dir.Path() / "out" / "folder.PNG"), Ok);
+    EXPECT_EQ(SaveKeeping(image, taken), ObjectBusy);
+    EXPECT_NE(SaveKeeping(image, m_dir.Path() / "out" / "folder.PNG"), Ok);
     EXPECT_EQ(testsupport::ReadBytes(taken), Bytes({'t', 'h', 'e', 'i', 'r', 's'}));
-    EXPECT_EQ(saveKeeping(m_dir.Path() / "out" / "free.PNG"), Ok);
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(m_dir.Path() / "out"))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"folder.PNG", "free.PNG", "taken.PNG"}));
+    EXPECT_EQ(SaveKeeping(image, m_dir.Path() / "out" / "free.PNG"), Ok);
+    EXPECT_EQ(testsupport::EntryNamesIn(m_dir.Path() / "out"),
+              (std::vector<std::string>{"folder.PNG", "free.PNG", "taken.PNG"}));
     // A LONG of 0 asks for nothing: the save replaces.
-    keep = 0;
-    EXPECT_EQ(saveKeeping(taken), Ok);
+    EXPECT_EQ(SaveKeeping(image, taken, 0), Ok);
     EXPECT_EQ(testsupport::ReadBytes(taken),
               testsupport::ReadBytes(m_dir.Path() / "out" / "free.PNG"));
     EXPECT_EQ(GdipDisposeImage(image), Ok);

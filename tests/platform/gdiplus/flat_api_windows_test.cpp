@@ -2,7 +2,6 @@
 // names that differ only in capitals are one file, the read-only attribute
 // holds for every user, and a file open without shared deletion cannot be
 // replaced.
-#include <algorithm>
 #include <fstream>
 
 #include "tests/platform/gdiplus/file_attributes_windows.h"
@@ -13,6 +12,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testsupport::Bytes;
+using testsupport::EntryNamesIn;
 using testsupport::FlatApi;
 
 TEST_F(FlatApi, SavingOverTheSourceSpelledInOtherCapitalsIsRefused) {
@@ -88,31 +88,15 @@ TEST_F(FlatApi, EachSourceOfAFolderIsKnownUnderItsOtherNames) {
     for (GpImage* image : images) EXPECT_EQ(GdipDisposeImage(image), Ok);
 }
 
-std::vector<std::string> NamesIn(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(folder))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 // Every way a save lands leaves an ordinary file under the target's name
 // and nothing else: the temporary is named in place, not copied.
 TEST_F(FlatApi, ASavedFileIsAnOrdinaryFileAndNoTemporaryStays) {
     GpImage* image = Load(WritePng("source.png"));
     m_dir.Write("out/old.PNG", "old");
-    LONG keep = 1;
-    const EncoderParameters keeping{
-        1, {{EncoderKeepExisting, 1, EncoderParameterValueTypeLong, &keep}}};
-    const CLSID png = ClsidOf(u"image/png");
-    const auto save = [&](const char* name, const EncoderParameters* params) {
-        const std::u16string target = testsupport::WinPathOf(m_dir.Path() / "out" / name);
-        return GdipSaveImageToFile(image, target.c_str(), &png, params);
-    };
-    EXPECT_EQ(save("new.PNG", nullptr), Ok);
-    EXPECT_EQ(save("old.PNG", nullptr), Ok);
-    EXPECT_EQ(save("kept.PNG", &keeping), Ok);
-    EXPECT_EQ(NamesIn(m_dir.Path() / "out"),
+    EXPECT_EQ(Save(image, m_dir.Path() / "out" / "new.PNG"), Ok);
+    EXPECT_EQ(Save(image, m_dir.Path() / "out" / "old.PNG"), Ok);
+    EXPECT_EQ(SaveKeeping(image, m_dir.Path() / "out" / "kept.PNG"), Ok);
+    EXPECT_EQ(EntryNamesIn(m_dir.Path() / "out"),
               (std::vector<std::string>{"kept.PNG", "new.PNG", "old.PNG"}));
     for (const char* name : {"new.PNG", "old.PNG", "kept.PNG"}) {
         SCOPED_TRACE(name);
@@ -136,7 +120,7 @@ TEST_F(FlatApi, AFileHeldWithoutSharedDeletionIsNotReplaced) {
         EXPECT_TRUE(status == Win32Error || status == AccessDenied) << status;
     }
     EXPECT_EQ(testsupport::ReadBytes(held), Bytes({'t', 'h', 'e', 'i', 'r', 's'}));
-    EXPECT_EQ(NamesIn(m_dir.Path() / "out"), std::vector<std::string>{"held.PNG"});
+    EXPECT_EQ(EntryNamesIn(m_dir.Path() / "out"), std::vector<std::string>{"held.PNG"});
     // Once it is closed, the same save replaces it.
     EXPECT_EQ(Save(image, held), Ok);
     EXPECT_EQ(testsupport::ReadBytes(held)[1], 'P');

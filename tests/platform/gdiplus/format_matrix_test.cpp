@@ -4,40 +4,27 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <functional>
 #include <string>
 
-#include "platform/gdiplus/gdiplus.h"
-#include "tests/support/imaging_runtime.h"
-#include "tests/support/runtime_files.h"
-#include "tests/support/temp_dir.h"
+#include "tests/support/flat_api_fixture.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
+// What each written format keeps; its name, MIME type, coders and the bytes
+// its files begin with are its descriptor's.
 struct Format {
-    const char* name;
-    const char16_t* mime;
-    std::function<std::unique_ptr<gdip::Encoder>()> encoder;
-    std::function<std::unique_ptr<gdip::Decoder>()> decoder;
-    bool lossless;      // every pixel and alpha kept
-    bool keepsAlpha;    // alpha survives (GIF: as one transparent index)
-    std::string magic;  // how every file the encoder writes begins
+    const gdip::CodecDescriptor* codec;
+    bool lossless;    // every pixel and alpha kept
+    bool keepsAlpha;  // alpha survives (GIF: as one transparent index)
 };
 
-const Format kFormats[] = {
-    {"PNG", u"image/png", gdip::kPngCodec.makeEncoder, gdip::kPngCodec.makeDecoder, true, true,
-     "\x89PNG"},
-    {"BMP", u"image/bmp", gdip::kBmpCodec.makeEncoder, gdip::kBmpCodec.makeDecoder, true, true,
-     "BM"},
-    {"JPEG", u"image/jpeg", gdip::kJpegCodec.makeEncoder, gdip::kJpegCodec.makeDecoder, false,
-     false, "\xFF\xD8\xFF"},
-    {"GIF", u"image/gif", gdip::kGifCodec.makeEncoder, gdip::kGifCodec.makeDecoder, false, true,
-     "GIF8"},
-    {"TIFF", u"image/tiff", gdip::kTiffCodec.makeEncoder, gdip::kTiffCodec.makeDecoder, true, true,
-     "II*"},
-};
+const Format kFormats[] = {{&gdip::kPngCodec, true, true},
+                           {&gdip::kBmpCodec, true, true},
+                           {&gdip::kJpegCodec, false, false},
+                           {&gdip::kGifCodec, false, true},
+                           {&gdip::kTiffCodec, true, true}};
 
 struct Picture {
     const char* name;
@@ -68,33 +55,17 @@ gdip::Bitmap OverWhite(gdip::Bitmap b) {
     return b;
 }
 
-class FormatMatrix : public testsupport::ImagingRuntimeTest {
-protected:
-    static CLSID ClsidOf(const char16_t* mime) {
-        UINT count = 0, size = 0;
-        GdipGetImageEncodersSize(&count, &size);
-        std::vector<std::uint8_t> block(size);
-        auto* info = reinterpret_cast<ImageCodecInfo*>(block.data());
-        GdipGetImageEncoders(count, size, info);
-        for (UINT i = 0; i < count; ++i)
-            if (std::u16string(info[i].MimeType) == mime) return info[i].Clsid;
-        ADD_FAILURE() << "no encoder";
-        return {};
-    }
-
-    testsupport::TempDir m_dir;
-};
+using FormatMatrix = testsupport::FlatApi;
 
 TEST_F(FormatMatrix, EverySourceFormatToEveryOutputFormat) {
     int index = 0;
     for (const Picture& picture : Pictures()) {
         for (const Format& from : kFormats) {
             const fs::path source = m_dir.Path() / ("src" + std::to_string(++index));
-            testsupport::WriteBytes(source, testsupport::Encode(*from.encoder(), picture.pixels));
-            GpBitmap* bitmap = nullptr;
-            ASSERT_EQ(GdipCreateBitmapFromFile(testsupport::WinPathOf(source).c_str(), &bitmap), Ok)
-                << picture.name << " from " << from.name;
-            GpImage* image = reinterpret_cast<GpImage*>(bitmap);
+            testsupport::WriteBytes(
+                source, testsupport::Encode(*from.codec->makeEncoder(), picture.pixels));
+            GpImage* image = Load(source);
+            ASSERT_NE(image, nullptr) << picture.name << " from " << from.codec->name;
             UINT w = 0, h = 0;
             GdipGetImageWidth(image, &w);
             GdipGetImageHeight(image, &h);
@@ -102,17 +73,19 @@ TEST_F(FormatMatrix, EverySourceFormatToEveryOutputFormat) {
             EXPECT_EQ(h, picture.pixels.height);
 
             for (const Format& to : kFormats) {
-                SCOPED_TRACE(std::string(picture.name) + ": " + from.name + " -> " + to.name);
+                SCOPED_TRACE(std::string(picture.name) + ": " + std::string(from.codec->name) +
+                             " -> " + std::string(to.codec->name));
                 const fs::path out = m_dir.Path() / ("out" + std::to_string(++index));
-                const CLSID clsid = ClsidOf(to.mime);
-                ASSERT_EQ(GdipSaveImageToFile(image, testsupport::WinPathOf(out).c_str(), &clsid,
-                                              nullptr),
-                          Ok);
+                ASSERT_EQ(Save(image, out, std::u16string(to.codec->published.mimeType)), Ok);
                 const testsupport::Bytes file = testsupport::ReadBytes(out);
-                ASSERT_GE(file.size(), to.magic.size());
-                EXPECT_EQ(std::memcmp(file.data(), to.magic.data(), to.magic.size()), 0);
+                // The file begins with one of the marks published with the encoder.
+                int marks = 0;
+                for (const gdip::Signature& mark : to.codec->signatures)
+                    marks += !mark.bytes.empty() && file.size() >= mark.bytes.size() &&
+                             std::memcmp(file.data(), mark.bytes.data(), mark.bytes.size()) == 0;
+                EXPECT_EQ(marks, 1);
                 gdip::Bitmap back;
-                ASSERT_EQ(to.decoder()->Decode(file, back), Ok);
+                ASSERT_EQ(to.codec->makeDecoder()->Decode(file, back), Ok);
                 ASSERT_EQ(back.width, picture.pixels.width);
                 ASSERT_EQ(back.height, picture.pixels.height);
                 // The runtime, choosing the decoder by content, reads it too.

@@ -66,14 +66,8 @@ Bytes OfAnotherRevision(Bytes dll) {
         const std::uint32_t ordinal = Le32At(dll, ordinals + 2 * i) & 0xFFFF;
         const std::size_t code = offsetOf(Le32At(dll, functions + 4 * ordinal));
         const std::uint32_t ours = gdip::kHeifCompanionAbi;
-        const Bytes returnsOurs = {0xB8,
-                                   std::uint8_t(ours),
-                                   std::uint8_t(ours >> 8),
-                                   std::uint8_t(ours >> 16),
-                                   std::uint8_t(ours >> 24),
-                                   0xC3};
-        if (code == 0 ||
-            !std::equal(returnsOurs.begin(), returnsOurs.end(), dll.begin() + long(code)))
+        if (code == 0 || code + 6 > dll.size() || dll[code] != 0xB8 ||
+            Le32At(dll, code + 1) != ours || dll[code + 5] != 0xC3)
             return {};
         dll[code + 1] = std::uint8_t(ours + 1);
         return dll;

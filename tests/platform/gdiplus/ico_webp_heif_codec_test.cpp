@@ -21,6 +21,11 @@ gdip::Bitmap DecodeWith(const gdip::Decoder& decoder, const Bytes& file, GpStatu
     return out;
 }
 
+// What the icon decoder reads from the file.
+gdip::Bitmap Ico(const Bytes& file, GpStatus expected = Ok) {
+    return DecodeWith(*gdip::kIcoCodec.makeDecoder(), file, expected);
+}
+
 // An image of at most four colours, with some pixels transparent.
 gdip::Bitmap FourColours(std::uint32_t w, std::uint32_t h, bool holes) {
     return MakeBitmap(w, h, true, [holes](std::uint32_t x, std::uint32_t y) {
@@ -43,8 +48,7 @@ TEST(IcoCodec, ReadsBitmapEntriesOfEveryDepthWithTheirMask) {
         std::vector<Pixel> pal = bits <= 8 ? palette : std::vector<Pixel>{};
         if (bits == 1) pal.resize(2);
         const gdip::Bitmap back =
-            DecodeWith(*gdip::kIcoCodec.makeDecoder(),
-                       Icon({{13, 7, std::uint16_t(bits), IconBitmap(img, bits, pal)}}));
+            Ico(Icon({{13, 7, std::uint16_t(bits), IconBitmap(img, bits, pal)}}));
         EXPECT_TRUE(back.hasAlpha) << bits;
         EXPECT_EQ(back.width, 13u);
         for (std::size_t i = 0; i < img.rgba.size(); i += 4) {
@@ -64,13 +68,13 @@ TEST(IcoCodec, PicksTheLargestThenDeepestEntry) {
     const Bytes icon = Icon({{16, 16, 32, IconBitmap(small, 32, {})},
                              {32, 32, 24, IconBitmap(bigOpaque, 24, {})},
                              {32, 32, 32, IconBitmap(big, 32, {})}});
-    EXPECT_EQ(DecodeWith(*gdip::kIcoCodec.makeDecoder(), icon).rgba, big.rgba);
+    EXPECT_EQ(Ico(icon).rgba, big.rgba);
     // An entry pointing past the end is passed over; one pointing into garbage fails.
     Bytes broken = icon;
     broken[6 + 32 + 12] = 0xFF, broken[6 + 32 + 15] = 0x7F;
-    EXPECT_EQ(DecodeWith(*gdip::kIcoCodec.makeDecoder(), broken).rgba, bigOpaque.rgba);
+    EXPECT_EQ(Ico(broken).rgba, bigOpaque.rgba);
     broken[6 + 16 + 12] = 2;
-    DecodeWith(*gdip::kIcoCodec.makeDecoder(), broken, GenericError);
+    Ico(broken, GenericError);
 }
 
 TEST(IcoCodec, ReadsPngEntriesAndFilesMadeByImageMagick) {
@@ -81,7 +85,7 @@ TEST(IcoCodec, ReadsPngEntriesAndFilesMadeByImageMagick) {
     ASSERT_TRUE(Convert({(dir.Path() / "a.pam").string(), (dir.Path() / "a.png").string()}));
     const Bytes icon = Icon({{16, 16, 32, IconBitmap(FourColours(16, 16, false), 32, {})},
                              {48, 40, 32, ReadBytes(dir.Path() / "a.png")}});
-    const gdip::Bitmap back = DecodeWith(*gdip::kIcoCodec.makeDecoder(), icon);
+    const gdip::Bitmap back = Ico(icon);
     EXPECT_EQ(back.rgba, img.rgba);
     EXPECT_TRUE(back.hasAlpha);
     // ImageMagick writes smaller pictures as 32-bit bitmap entries.
@@ -89,12 +93,11 @@ TEST(IcoCodec, ReadsPngEntriesAndFilesMadeByImageMagick) {
     const Bytes bmpIcon = ReadBytes(dir.Path() / "b.ico");
     ASSERT_GT(bmpIcon.size(), 22u + 4);
     EXPECT_EQ(bmpIcon[22], 40);  // a bitmap header, not a PNG
-    EXPECT_EQ(DecodeWith(*gdip::kIcoCodec.makeDecoder(), bmpIcon).rgba, img.rgba);
+    EXPECT_EQ(Ico(bmpIcon).rgba, img.rgba);
     // And one whose 256-pixel entry is a PNG.
     ASSERT_TRUE(Convert({(dir.Path() / "a.pam").string(), "-define", "icon:auto-resize=256,32,16",
                          (dir.Path() / "a.ico").string()}));
-    EXPECT_EQ(DecodeWith(*gdip::kIcoCodec.makeDecoder(), ReadBytes(dir.Path() / "a.ico")).width,
-              256u);
+    EXPECT_EQ(Ico(ReadBytes(dir.Path() / "a.ico")).width, 256u);
 }
 
 Bytes MakeWebp(const gdip::Bitmap& first, const gdip::Bitmap* second,

@@ -9,7 +9,6 @@
 
 #include "platform/gdiplus/gdiplus.h"
 #include "platform/win32/fileapi.h"
-#include "platform/win32/version.h"
 #include "tests/support/runtime_files.h"
 #include "tests/support/temp_dir.h"
 
@@ -119,25 +118,9 @@ TEST_F(ElsewhereTest, ACopyOfTheModuleBesideTheExecutableIsUsed) {
     GdiplusShutdown(token);
 }
 
-TEST(ModuleFile, HasTheExactSizeAndProductVersion) {
-    const fs::path module = ModuleBesideUs();
-    EXPECT_EQ(fs::file_size(module), 1724416u);
-    const std::u16string path = testsupport::WinPathOf(module);
-    DWORD handle = 0;
-    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &handle);
-    ASSERT_GT(size, 0u);
-    std::vector<std::uint8_t> data(size);
-    ASSERT_NE(GetFileVersionInfoW(path.c_str(), 0, size, data.data()), 0);
-    void* fixed = nullptr;
-    UINT length = 0;
-    ASSERT_NE(VerQueryValueW(data.data(), u"\\", &fixed, &length), 0);
-    const auto* info = static_cast<const VS_FIXEDFILEINFO*>(fixed);
-    EXPECT_EQ(info->dwProductVersionMS, (5u << 16) | 1u);
-    EXPECT_EQ(info->dwProductVersionLS, (3102u << 16) | 5581u);
-}
-
 // The zero bytes that pad the module lie past everything the loader maps;
-// the module loads and shows nothing but the flat API.
+// the module loads and shows nothing but the flat API. (Its size and product
+// version are the start-up check's, whose test takes this very file.)
 TEST(ModuleFile, PaddedModuleLoadsAndExportsOnlyTheFlatApi) {
     const fs::path module = ModuleBesideUs();
     const testsupport::Bytes bytes = testsupport::ReadBytes(module);

@@ -5,7 +5,6 @@
 //                                   saved in every published format
 //   orv-probe compare A B [TOL]     the files of A and B: identical bytes,
 //                                   JPEG pixels within TOL (default 1)
-#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -15,20 +14,13 @@
 
 #include "platform/gdiplus/gdiplus.h"
 #include "platform/gdiplus/runtime/colour.h"
+#include "tests/support/image_files.h"
 #include "tests/support/runtime_files.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::vector<fs::path> FilesIn(const fs::path& folder) {
-    std::vector<fs::path> files;
-    for (const auto& entry : fs::directory_iterator(folder))
-        if (entry.is_regular_file()) files.push_back(entry.path());
-    std::sort(files.begin(), files.end());
-    return files;
-}
 
 // "*.JPG;*.JPEG" -> "jpg"
 std::string FirstExtension(const WCHAR* list) {
@@ -79,7 +71,8 @@ int ConvertFolder(const fs::path& source, const fs::path& out) {
     GdipGetImageEncoders(count, size, encoders);
     fs::create_directories(out);
     int failures = 0;
-    for (const fs::path& file : FilesIn(source)) {
+    for (const std::string& name : testsupport::FileNamesIn(source)) {
+        const fs::path file = source / name;
         GpBitmap* bitmap = nullptr;
         const GpStatus loaded =
             GdipCreateBitmapFromFile(testsupport::WinPathOf(file).c_str(), &bitmap);
@@ -106,8 +99,8 @@ int ConvertFolder(const fs::path& source, const fs::path& out) {
 
 int Compare(const fs::path& a, const fs::path& b, int tolerance) {
     int differing = 0, compared = 0;
-    for (const fs::path& file : FilesIn(a)) {
-        const fs::path other = b / file.filename();
+    for (const std::string& name : testsupport::FileNamesIn(a)) {
+        const fs::path file = a / name, other = b / name;
         const testsupport::Bytes left = testsupport::ReadBytes(file);
         const testsupport::Bytes right =
             fs::exists(other) ? testsupport::ReadBytes(other) : testsupport::Bytes();

@@ -45,6 +45,17 @@ std::set<std::u16string> Names(const std::vector<Entry>& entries) {
     return names;
 }
 
+// What a search for one exact name reports: that entry and no other.
+WIN32_FIND_DATAW FindOne(const std::u16string& path) {
+    WIN32_FIND_DATAW d{}, next{};
+    HANDLE h = FindFirstFileW(path.c_str(), &d);
+    EXPECT_NE(h, INVALID_HANDLE_VALUE) << win32::NameToHost(path);
+    if (h == INVALID_HANDLE_VALUE) return d;
+    EXPECT_FALSE(FindNextFileW(h, &next));
+    FindClose(h);
+    return d;
+}
+
 DWORD AttributesOf(const std::vector<Entry>& entries, const std::u16string& name) {
     for (const Entry& e : entries)
         if (e.name == name) return e.attributes;
@@ -127,22 +138,15 @@ TEST(FindFiles, OneNamedEntryReportsItsSize) {
         std::ofstream(big).put('x');
         fs::resize_file(big, (std::uint64_t{5} << 32) + 7);  // sparse
     }
-    WIN32_FIND_DATAW d{};
-    HANDLE h = FindFirstFileW((dir.WinPath() + u"runtime.dll").c_str(), &d);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    WIN32_FIND_DATAW d = FindOne(dir.WinPath() + u"runtime.dll");
     EXPECT_EQ(std::u16string(d.cFileName), u"runtime.dll");
     EXPECT_EQ(d.nFileSizeLow, 1724416u);
     EXPECT_EQ(d.nFileSizeHigh, 0u);
     EXPECT_EQ(d.dwFileAttributes, FILE_ATTRIBUTE_NORMAL);
     EXPECT_NE(d.ftLastWriteTime.dwHighDateTime, 0u);
-    EXPECT_FALSE(FindNextFileW(h, &d));
-    FindClose(h);
-
-    h = FindFirstFileW((dir.WinPath() + u"big").c_str(), &d);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    d = FindOne(dir.WinPath() + u"big");
     EXPECT_EQ(d.nFileSizeHigh, 5u);
     EXPECT_EQ(d.nFileSizeLow, 7u);
-    FindClose(h);
 }
 
 TEST(FindFiles, Attributes) {
@@ -172,11 +176,7 @@ TEST(FindFiles, Attributes) {
     // Knowing the permission bits takes a stat: only the standard level does.
     EXPECT_EQ(AttributesOf(standard, u"locked"), FILE_ATTRIBUTE_READONLY);
 
-    WIN32_FIND_DATAW d{};
-    HANDLE h = FindFirstFileW((dir.WinPath() + u"to_sub").c_str(), &d);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(d.dwFileAttributes, kDir | kLink);
-    FindClose(h);
+    EXPECT_EQ(FindOne(dir.WinPath() + u"to_sub").dwFileAttributes, kDir | kLink);
 }
 
 TEST(FindFiles, NamesThatAreNotUtf8CanBeNamedAgain) {

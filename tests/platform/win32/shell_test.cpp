@@ -109,27 +109,24 @@ protected:
     std::u16string m_title;
 };
 
-TEST_F(FolderChooserTest, AnswerBecomesAnItem) {
+// The answer becomes an item whose path fills the caller's buffer, or is
+// refused when it does not fit.
+TEST_F(FolderChooserTest, AnswerBecomesAnItemThatFitsTheBuffer) {
     EXPECT_EQ(Choose(std::nullopt), nullptr);
     EXPECT_EQ(m_title, u"请选择路径: ");
 
-    PIDLIST_ABSOLUTE pidl = Choose(u"D:\\Photos");
-    ASSERT_NE(pidl, nullptr);
-    WCHAR path[MAX_PATH];
-    EXPECT_TRUE(SHGetPathFromIDListW(pidl, path));
-    EXPECT_EQ(std::u16string(path), u"D:\\Photos");
-    CoTaskMemFree(pidl);
-}
-
-TEST_F(FolderChooserTest, PathsLongerThanTheBufferAreRefused) {
     const std::u16string fits = u"C:\\" + std::u16string(MAX_PATH - 4, u'x');  // 259 + terminator
-    PIDLIST_ABSOLUTE pidl = Choose(fits);
-    WCHAR path[MAX_PATH];
-    EXPECT_TRUE(SHGetPathFromIDListW(pidl, path));
-    EXPECT_EQ(std::u16string(path), fits);
-    ILFree(pidl);
+    for (const std::u16string& answer : {std::u16string(u"D:\\Photos"), fits}) {
+        PIDLIST_ABSOLUTE pidl = Choose(answer);
+        ASSERT_NE(pidl, nullptr);
+        WCHAR path[MAX_PATH];
+        EXPECT_TRUE(SHGetPathFromIDListW(pidl, path));
+        EXPECT_EQ(std::u16string(path), answer);
+        CoTaskMemFree(pidl);
+    }
 
-    pidl = Choose(fits + u"x");
+    PIDLIST_ABSOLUTE pidl = Choose(fits + u"x");
+    WCHAR path[MAX_PATH];
     path[0] = u'q';
     EXPECT_FALSE(SHGetPathFromIDListW(pidl, path));
     EXPECT_EQ(path[0], u'q');  // the caller's text is left alone
