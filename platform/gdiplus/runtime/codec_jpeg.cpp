@@ -466,6 +466,7 @@ bool WriteBandWithOwnCompressor(jpeg_decompress_struct& source, const Coefficien
     bool ok = false;
     try {
         ok = WriteBandFile(cinfo, errors, source, coefs, plan, b, dest, bytes);
+        bytes.shrink_to_fit();  // the bands wait together for the coefficients to go
     } catch (const std::bad_alloc&) {
     }
     jpeg_destroy_compress(&cinfo);
