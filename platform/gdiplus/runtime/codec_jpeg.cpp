@@ -221,8 +221,8 @@ bool FinishAndCheck(jpeg_decompress_struct& cinfo, const JpegErrors& errors) {
 // which keeps the upsampler's context) and reads the rest. Walking costs
 // about 45% of reading, so the upper part takes about 64% of the rows. On the
 // benchmark's baseline photographs (116 MP) reading took 3.2 ms/MP of wall
-// time at two threads against 4.5 at one. (Progressive files are decoded
-// whole before their first row comes out, which leaves nothing to share.)
+// time at two threads against 4.5 at one. (A progressive file's scans each
+// walk the whole picture; it is shared out in bands once they are read, below.)
 //
 // Either part reads exactly the rows the whole file would give. A part that
 // meets anything unusual (any warning of libjpeg's, a damaged or cut file, a
@@ -280,6 +280,272 @@ bool ReadInTwo(const jpeg_decompress_struct& header, std::span<const std::uint8_
     return ok;
 }
 
+// ---- writing into memory -------------------------------------------------
+
+constexpr std::size_t kDestStep = 64 * 1024;
+
+// Where libjpeg writes: a vector that grows as it fills.
+struct VectorDest {
+    jpeg_destination_mgr mgr;
+    std::vector<std::uint8_t>* bytes;
+};
+
+void DestStart(j_compress_ptr cinfo) {
+    auto* dest = reinterpret_cast<VectorDest*>(cinfo->dest);
+    bool grown = true;
+    try {
+        dest->bytes->resize(kDestStep);
+    } catch (const std::bad_alloc&) {
+        grown = false;
+    }
+    if (!grown) ERREXIT(cinfo, JERR_OUT_OF_MEMORY);
+    dest->mgr.next_output_byte = dest->bytes->data();
+    dest->mgr.free_in_buffer = dest->bytes->size();
+}
+boolean DestGrow(j_compress_ptr cinfo) {  // the whole vector is full
+    auto* dest = reinterpret_cast<VectorDest*>(cinfo->dest);
+    const std::size_t used = dest->bytes->size();
+    bool grown = true;
+    try {
+        dest->bytes->resize(used + std::max(kDestStep, used));
+    } catch (const std::bad_alloc&) {
+        grown = false;
+    }
+    if (!grown) ERREXIT(cinfo, JERR_OUT_OF_MEMORY);
+    dest->mgr.next_output_byte = dest->bytes->data() + used;
+    dest->mgr.free_in_buffer = dest->bytes->size() - used;
+    return TRUE;
+}
+void DestEnd(j_compress_ptr cinfo) {
+    auto* dest = reinterpret_cast<VectorDest*>(cinfo->dest);
+    dest->bytes->resize(dest->bytes->size() - dest->mgr.free_in_buffer);
+}
+void PointAt(jpeg_compress_struct& cinfo, VectorDest& dest, std::vector<std::uint8_t>& bytes) {
+    dest.mgr.init_destination = DestStart;
+    dest.mgr.empty_output_buffer = DestGrow;
+    dest.mgr.term_destination = DestEnd;
+    dest.bytes = &bytes;
+    cinfo.dest = &dest.mgr;
+}
+
+// ---- a progressive picture through baseline bands --------------------------
+//
+// libjpeg reads a progressive file by holding every coefficient of the picture
+// (1.5 times the RGBA picture's bytes at 4:4:4) until the last scan, then
+// makes the rows from them on one thread while the picture fills: both held
+// at once. Here the coefficients are read, written again losslessly as small
+// baseline files, one per band of rows (side by side), and freed; only then is
+// the picture allocated and the bands decoded into it side by side. The same
+// coefficients, quantisation tables, IDCT and upsampling give the same pixels.
+// Where a component has fewer rows than the picture, the upsampler looks one
+// sample row across a band's edge, so each band's file carries one more iMCU
+// row above and below, decoded and dropped.
+//
+// Only a whole, clean file goes this way. A missing scan or refinement (where
+// libjpeg smooths the coarse blocks), any warning, CMYK, 12-bit data or an
+// error of any kind leave the file to the direct read, which decides, as it
+// always has, what the file holds.
+constexpr JDIMENSION kPlainBandRows = 128;    // rows of a band without context
+constexpr JDIMENSION kContextBandRows = 512;  // with it: the extra rows cost less
+
+bool TakesBandRoad(const jpeg_decompress_struct& cinfo) {
+    const bool gray = cinfo.jpeg_color_space == JCS_GRAYSCALE && cinfo.num_components == 1;
+    const bool colour =
+        (cinfo.jpeg_color_space == JCS_YCbCr || cinfo.jpeg_color_space == JCS_RGB) &&
+        cinfo.num_components == 3;
+    return cinfo.progressive_mode && cinfo.data_precision == 8 && !cinfo.CCIR601_sampling &&
+           (gray || colour) && cinfo.image_height >= kSplitFromRows;
+}
+
+// How the picture is cut: bands of whole iMCU rows.
+struct BandPlan {
+    JDIMENSION imcuHeight = 0;  // rows of pixels in one iMCU row
+    JDIMENSION imcuRows = 0;    // in the picture
+    JDIMENSION perBand = 0;     // iMCU rows of a band
+    JDIMENSION context = 0;     // iMCU rows coded beyond a band's edges: 0 or 1
+    JDIMENSION height = 0;      // the picture's
+
+    explicit BandPlan(const jpeg_decompress_struct& cinfo) : height(cinfo.image_height) {
+        imcuHeight = static_cast<JDIMENSION>(DCTSIZE * cinfo.max_v_samp_factor);
+        imcuRows = (height + imcuHeight - 1) / imcuHeight;
+        for (int c = 0; c < cinfo.num_components; ++c)
+            if (cinfo.comp_info[c].v_samp_factor != cinfo.max_v_samp_factor) context = 1;
+        perBand =
+            std::max<JDIMENSION>(1, (context ? kContextBandRows : kPlainBandRows) / imcuHeight);
+    }
+    std::size_t Count() const { return (imcuRows + perBand - 1) / perBand; }
+    // Band b's own iMCU rows, and those its file holds.
+    JDIMENSION First(std::size_t b) const { return static_cast<JDIMENSION>(b) * perBand; }
+    JDIMENSION End(std::size_t b) const { return std::min(imcuRows, First(b) + perBand); }
+    JDIMENSION CodedFirst(std::size_t b) const { return First(b) > 0 ? First(b) - context : 0; }
+    JDIMENSION CodedEnd(std::size_t b) const { return std::min(imcuRows, End(b) + context); }
+    JDIMENSION Row(JDIMENSION imcu) const { return std::min(height, imcu * imcuHeight); }
+};
+
+// Every block row of every component, read whole by cinfo: where each lies.
+struct Coefficients {
+    std::vector<JBLOCKROW> rows[MAX_COMPONENTS];
+};
+
+// Reads every coefficient of the file cinfo has read the header of, and
+// notes where their rows lie; false unless the file is whole and clean.
+// No object with a destructor lives in this frame; the vectors are sized
+// before any libjpeg call.
+bool ReadCoefficients(jpeg_decompress_struct& cinfo, JpegErrors& errors, Coefficients& coefs) {
+    if (setjmp(errors.jump)) return false;
+    jvirt_barray_ptr* arrays = jpeg_read_coefficients(&cinfo);
+    if (arrays == nullptr || errors.warned || !AllCoefficientsRefined(cinfo) ||
+        errors.componentsSeen != (1u << cinfo.num_components) - 1)
+        return false;
+    auto* common = reinterpret_cast<j_common_ptr>(&cinfo);
+    for (int c = 0; c < cinfo.num_components; ++c) {
+        const auto v = static_cast<JDIMENSION>(cinfo.comp_info[c].v_samp_factor);
+        std::vector<JBLOCKROW>& rows = coefs.rows[c];
+        if (rows.size() % v != 0) return false;
+        // Without a backing store the whole array is in memory: the row
+        // pointers stay where they are.
+        for (JDIMENSION r = 0; r < rows.size(); r += v) {
+            JBLOCKARRAY got = cinfo.mem->access_virt_barray(common, arrays[c], r, v, FALSE);
+            for (JDIMENSION i = 0; i < v; ++i) rows[r + i] = got[i];
+        }
+    }
+    return true;
+}
+
+// Band b's rows of the coefficients into bytes as a baseline file, under
+// this frame's setjmp.
+bool WriteBandFile(jpeg_compress_struct& cinfo, JpegErrors& errors, jpeg_decompress_struct& source,
+                   const Coefficients& coefs, const BandPlan& plan, std::size_t b, VectorDest& dest,
+                   std::vector<std::uint8_t>& bytes) {
+    if (setjmp(errors.jump)) return false;
+    jpeg_copy_critical_parameters(&source, &cinfo);
+    const JDIMENSION first = plan.CodedFirst(b);
+    cinfo.image_height = plan.Row(plan.CodedEnd(b)) - plan.Row(first);
+    cinfo.write_JFIF_header = FALSE;  // the reader is told the colour space
+    cinfo.write_Adobe_marker = FALSE;
+    cinfo.optimize_coding = FALSE;
+    PointAt(cinfo, dest, bytes);
+    auto* common = reinterpret_cast<j_common_ptr>(&cinfo);
+    jvirt_barray_ptr arrays[MAX_COMPONENTS];
+    JDIMENSION heights[MAX_COMPONENTS], widths[MAX_COMPONENTS];
+    const auto vMax = static_cast<JDIMENSION>(source.max_v_samp_factor);
+    for (int c = 0; c < source.num_components; ++c) {
+        const jpeg_component_info& comp = source.comp_info[c];
+        const auto h = static_cast<JDIMENSION>(comp.h_samp_factor);
+        const auto v = static_cast<JDIMENSION>(comp.v_samp_factor);
+        const JDIMENSION blocks = (cinfo.image_height * v + DCTSIZE * vMax - 1) / (DCTSIZE * vMax);
+        heights[c] = (blocks + v - 1) / v * v;
+        widths[c] = (comp.width_in_blocks + h - 1) / h * h;
+        if (first * v + heights[c] > coefs.rows[c].size()) return false;
+        arrays[c] =
+            cinfo.mem->request_virt_barray(common, JPOOL_IMAGE, FALSE, widths[c], heights[c], v);
+    }
+    jpeg_write_coefficients(&cinfo, arrays);
+    for (int c = 0; c < source.num_components; ++c) {
+        const auto v = static_cast<JDIMENSION>(source.comp_info[c].v_samp_factor);
+        for (JDIMENSION r = 0; r < heights[c]; ++r) {
+            JBLOCKARRAY to = cinfo.mem->access_virt_barray(common, arrays[c], r, 1, TRUE);
+            std::memcpy(to[0], coefs.rows[c][first * v + r],
+                        std::size_t{widths[c]} * sizeof(JBLOCK));
+        }
+    }
+    jpeg_finish_compress(&cinfo);
+    return !errors.warned;
+}
+
+bool WriteBandWithOwnCompressor(jpeg_decompress_struct& source, const Coefficients& coefs,
+                                const BandPlan& plan, std::size_t b,
+                                std::vector<std::uint8_t>& bytes) {
+    JpegErrors errors;
+    jpeg_compress_struct cinfo;
+    InitErrors(errors);
+    cinfo.err = &errors.mgr;
+    if (setjmp(errors.jump)) return false;
+    jpeg_create_compress(&cinfo);
+    VectorDest dest;
+    bool ok = false;
+    try {
+        ok = WriteBandFile(cinfo, errors, source, coefs, plan, b, dest, bytes);
+        bytes.shrink_to_fit();  // the bands wait together for the coefficients to go
+    } catch (const std::bad_alloc&) {
+    }
+    jpeg_destroy_compress(&cinfo);
+    return ok;
+}
+
+// Band b's file decoded into its rows of out: the context rows above go to
+// `drop`, one row's room, and reading stops after the band's own rows.
+bool ReadBandFile(jpeg_decompress_struct& cinfo, JpegErrors& errors,
+                  const std::vector<std::uint8_t>& bytes, J_COLOR_SPACE space, const BandPlan& plan,
+                  std::size_t b, std::uint8_t* drop, Bitmap& out) {
+    if (setjmp(errors.jump)) return false;
+    jpeg_mem_src(&cinfo, bytes.data(), static_cast<unsigned long>(bytes.size()));
+    jpeg_read_header(&cinfo, TRUE);
+    cinfo.jpeg_color_space = space;
+    cinfo.out_color_space = JCS_EXT_RGBA;
+    jpeg_start_decompress(&cinfo);
+    const JDIMENSION top = plan.Row(plan.CodedFirst(b));
+    const JDIMENSION first = plan.Row(plan.First(b)) - top, end = plan.Row(plan.End(b)) - top;
+    if (cinfo.output_width != out.width || cinfo.output_height < end) return false;
+    JSAMPROW rows[kRowsPerCall];
+    while (cinfo.output_scanline < end) {
+        const JDIMENSION at = cinfo.output_scanline;
+        const JDIMENSION want = std::min<JDIMENSION>(kRowsPerCall, end - at);
+        for (JDIMENSION i = 0; i < want; ++i)
+            rows[i] = at + i < first ? drop : out.Row(top + at + i);
+        if (jpeg_read_scanlines(&cinfo, rows, want) == 0) return false;
+    }
+    return !errors.warned;
+}
+
+bool ReadBandWithOwnDecompressor(const std::vector<std::uint8_t>& bytes, J_COLOR_SPACE space,
+                                 const BandPlan& plan, std::size_t b, Bitmap& out) {
+    std::vector<std::uint8_t> drop;
+    try {
+        drop.resize(std::size_t{out.width} * 4);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    JpegErrors errors;
+    jpeg_decompress_struct cinfo;
+    if (!CreateDecompressor(cinfo, errors)) return false;
+    const bool ok = ReadBandFile(cinfo, errors, bytes, space, plan, b, drop.data(), out);
+    jpeg_destroy_decompress(&cinfo);
+    return ok;
+}
+
+// The picture cinfo has read the header of into out, through bands: Ok, a
+// failure to allocate the picture, or Aborted when the file must be read
+// directly instead (cinfo is then left for jpeg_abort_decompress).
+GpStatus ReadInBands(jpeg_decompress_struct& cinfo, JpegErrors& errors, Bitmap& out) {
+    const BandPlan plan(cinfo);
+    Coefficients coefs;
+    std::vector<std::vector<std::uint8_t>> files;
+    try {
+        for (int c = 0; c < cinfo.num_components; ++c) {
+            const jpeg_component_info& comp = cinfo.comp_info[c];
+            const auto v = static_cast<std::size_t>(comp.v_samp_factor);
+            coefs.rows[c].resize((comp.height_in_blocks + v - 1) / v * v);
+        }
+        files.resize(plan.Count());
+    } catch (const std::bad_alloc&) {
+        return Aborted;
+    }
+    if (!ReadCoefficients(cinfo, errors, coefs)) return Aborted;
+    std::atomic<bool> ok{true};
+    ParallelFor(plan.Count(), [&](std::size_t b) {
+        if (ok && !WriteBandWithOwnCompressor(cinfo, coefs, plan, b, files[b])) ok = false;
+    });
+    if (!ok) return Aborted;
+    const J_COLOR_SPACE space = cinfo.jpeg_color_space;
+    jpeg_abort_decompress(&cinfo);  // frees the coefficients before the picture exists
+    if (GpStatus s = AllocateBitmap(out, cinfo.image_width, cinfo.image_height); s != Ok) return s;
+    ParallelFor(plan.Count(), [&](std::size_t b) {
+        if (ok && !ReadBandWithOwnDecompressor(files[b], space, plan, b, out)) ok = false;
+    });
+    return ok ? Ok : Aborted;
+}
+
 // No object with a destructor lives in this frame, so libjpeg's longjmp back
 // to it skips nothing; buffers belong to the caller.
 GpStatus DecodeJpeg(jpeg_decompress_struct& cinfo, JpegErrors& errors,
@@ -297,6 +563,16 @@ GpStatus DecodeJpeg(jpeg_decompress_struct& cinfo, JpegErrors& errors,
         if (GpStatus s = AllocateBitmap(out, cinfo.image_width, cinfo.image_height); s != Ok)
             return s;
         if (ReadInTwo(cinfo, file, out)) return Ok;
+    }
+    if (!cmykData && TakesBandRoad(cinfo)) {
+        const GpStatus s = ReadInBands(cinfo, errors, out);
+        if (s != Aborted) return s;
+        // Read directly instead, from the start.
+        if (setjmp(errors.jump)) return StatusOfError(errors);
+        jpeg_abort_decompress(&cinfo);
+        errors.inputEnded = errors.warned = false;
+        errors.componentsSeen = 0;
+        ReadHeader(cinfo, errors, file);
     }
     cinfo.out_color_space = cmykData ? JCS_CMYK : JCS_EXT_RGBA;
     jpeg_start_decompress(&cinfo);
@@ -375,52 +651,6 @@ void CompositeOverWhite(const std::uint8_t* src, std::uint32_t width, std::uint8
 constexpr JDIMENSION kBandRows = 128;
 constexpr JDIMENSION kSampleEvery = 4;  // bands whose symbols fit the tables: 0, 4, 8, ...
 constexpr JDIMENSION kMcuSide = 16;     // 4:2:0: one block of each chroma, four of luma
-constexpr std::size_t kDestStep = 64 * 1024;
-
-// Where libjpeg writes: a vector that grows as it fills.
-struct VectorDest {
-    jpeg_destination_mgr mgr;
-    std::vector<std::uint8_t>* bytes;
-};
-
-void DestStart(j_compress_ptr cinfo) {
-    auto* dest = reinterpret_cast<VectorDest*>(cinfo->dest);
-    bool grown = true;
-    try {
-        dest->bytes->resize(kDestStep);
-    } catch (const std::bad_alloc&) {
-        grown = false;
-    }
-    if (!grown) ERREXIT(cinfo, JERR_OUT_OF_MEMORY);
-    dest->mgr.next_output_byte = dest->bytes->data();
-    dest->mgr.free_in_buffer = dest->bytes->size();
-}
-boolean DestGrow(j_compress_ptr cinfo) {  // the whole vector is full
-    auto* dest = reinterpret_cast<VectorDest*>(cinfo->dest);
-    const std::size_t used = dest->bytes->size();
-    bool grown = true;
-    try {
-        dest->bytes->resize(used + std::max(kDestStep, used));
-    } catch (const std::bad_alloc&) {
-        grown = false;
-    }
-    if (!grown) ERREXIT(cinfo, JERR_OUT_OF_MEMORY);
-    dest->mgr.next_output_byte = dest->bytes->data() + used;
-    dest->mgr.free_in_buffer = dest->bytes->size() - used;
-    return TRUE;
-}
-void DestEnd(j_compress_ptr cinfo) {
-    auto* dest = reinterpret_cast<VectorDest*>(cinfo->dest);
-    dest->bytes->resize(dest->bytes->size() - dest->mgr.free_in_buffer);
-}
-void PointAt(jpeg_compress_struct& cinfo, VectorDest& dest, std::vector<std::uint8_t>& bytes) {
-    dest.mgr.init_destination = DestStart;
-    dest.mgr.empty_output_buffer = DestGrow;
-    dest.mgr.term_destination = DestEnd;
-    dest.bytes = &bytes;
-    cinfo.dest = &dest.mgr;
-}
-
 void SetUpCompressor(jpeg_compress_struct& cinfo, JDIMENSION width, JDIMENSION height, bool alpha) {
     cinfo.image_width = width;
     cinfo.image_height = height;

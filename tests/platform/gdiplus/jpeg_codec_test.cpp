@@ -9,6 +9,7 @@
 #include <jpeglib.h>
 // clang-format on
 
+#include "platform/gdiplus/runtime/parallel.h"
 #include "tests/support/runtime_files.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
@@ -138,6 +139,85 @@ TEST(JpegCodec, BigBaselineFilesReadTheSameInTwoParts) {
         }
         EXPECT_EQ(Decode(file).rgba, whole.rgba);
         EXPECT_EQ(Decode(cut, GenericError).rgba, cutWhole.rgba);
+    }
+}
+
+// What libjpeg itself makes of a whole file read in one piece, as RGBA.
+gdip::Bitmap DecodeWithLibjpeg(const Bytes& file) {
+    jpeg_decompress_struct cinfo;
+    jpeg_error_mgr errors;
+    cinfo.err = jpeg_std_error(&errors);
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, file.data(), static_cast<unsigned long>(file.size()));
+    jpeg_read_header(&cinfo, TRUE);
+    cinfo.out_color_space = JCS_EXT_RGBA;
+    jpeg_start_decompress(&cinfo);
+    gdip::Bitmap out;
+    out.width = cinfo.output_width;
+    out.height = cinfo.output_height;
+    out.rgba.resize(std::size_t{out.width} * out.height * 4);
+    while (cinfo.output_scanline < cinfo.output_height) {
+        JSAMPROW row = out.Row(cinfo.output_scanline);
+        jpeg_read_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    return out;
+}
+
+// Where the last marker of this kind begins (entropy-coded data never holds
+// 0xFF followed by a marker code other than a restart).
+std::size_t FindLastMarker(const Bytes& f, std::uint8_t marker) {
+    for (std::size_t i = f.size() - 1; i > 0; --i)
+        if (f[i - 1] == 0xFF && f[i] == marker) return i - 1;
+    return 0;
+}
+
+// A progressive file is read through baseline bands decoded side by side;
+// its pixels must be libjpeg's own at every thread count, for every sampling
+// (the upsampler's context crosses the bands' edges), odd sizes, colour
+// spaces and restart markers; a cut file (whose coarse blocks libjpeg would
+// smooth) is refused as before, and so is one whose last refinement is gone.
+TEST(JpegCodec, ProgressiveFilesReadAsLibjpegReadsThem) {
+    struct Case {
+        const char* name;
+        std::uint32_t w, h;
+        int hs, vs;  // luma sampling; 0: gray
+        bool rgb = false;
+        unsigned restartRows = 0;
+    };
+    for (const Case& c :
+         {Case{"4:4:4", 333, 1037, 1, 1}, Case{"4:2:0", 333, 1037, 2, 2},
+          Case{"4:2:2", 515, 600, 2, 1}, Case{"4:4:0", 64, 777, 1, 2},
+          Case{"gray", 129, 1100, 0, 0}, Case{"RGB", 200, 520, 1, 1, true},
+          Case{"4:2:0, restarts", 300, 530, 2, 2, false, 2}, Case{"small", 37, 21, 2, 2}}) {
+        SCOPED_TRACE(c.name);
+        const gdip::Bitmap source = testsupport::Pattern(c.w, c.h, false);
+        const Space space = c.hs == 0 ? Space::Gray : Space::Rgb;
+        const Bytes file = testsupport::CompressJpeg(
+            SamplesOf(source, space), c.w, c.h, c.hs == 0 ? 1 : 3,
+            c.hs == 0 ? JCS_GRAYSCALE : JCS_RGB, [&](jpeg_compress_struct& j) {
+                jpeg_set_quality(&j, 85, TRUE);
+                if (c.rgb) jpeg_set_colorspace(&j, JCS_RGB);
+                if (c.hs != 0)
+                    j.comp_info[0].h_samp_factor = c.hs, j.comp_info[0].v_samp_factor = c.vs;
+                j.restart_in_rows = static_cast<int>(c.restartRows);
+                jpeg_simple_progression(&j);
+            });
+        const gdip::Bitmap expected = DecodeWithLibjpeg(file);
+        // Cut in its last scan, and with that scan taken out (the end marker kept).
+        const Bytes cut(file.begin(), file.end() - static_cast<std::ptrdiff_t>(file.size() / 10));
+        Bytes unrefined(file.begin(),
+                        file.begin() + static_cast<std::ptrdiff_t>(FindLastMarker(file, 0xDA)));
+        unrefined.insert(unrefined.end(), {0xFF, 0xD9});
+        for (const unsigned threads : {1u, 2u, 4u}) {
+            SCOPED_TRACE(threads);
+            gdip::SetWorkersForTesting(threads);
+            EXPECT_TRUE(Decode(file).rgba == expected.rgba);
+            Decode(cut, GenericError);
+            Decode(unrefined, GenericError);
+        }
+        gdip::SetWorkersForTesting(0);
     }
 }
 

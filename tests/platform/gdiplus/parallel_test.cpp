@@ -1,6 +1,7 @@
 // Work made side by side and taken in order: the order, the bound on what is
 // made ahead, and the stop when a take fails, at one thread and at several;
-// and every writer's file the same at any number of threads.
+// every writer's file the same at any number of threads; and a decoded
+// picture's buffer, whose pages the threads take, zeroed whole all the same.
 #include "platform/gdiplus/runtime/parallel.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <mutex>
 #include <optional>
+#include <tuple>
 #include <vector>
 
 #include "platform/gdiplus/runtime/codec.h"
@@ -86,6 +88,28 @@ TEST(ParallelWriters, EveryFormatWritesTheSameBytesAtAnyNumberOfThreads) {
         }
     }
     EXPECT_GE(formats, 5u);
+}
+
+// Decoders leave the rows a cut file never reaches as the buffer came: it must
+// be zero, and hold the room asked for, whoever took its pages and whatever
+// the bitmap held before.
+TEST(AllocateBitmap, HandsOutZeroedPixelsWithTheirRoomAtAnyNumberOfThreads) {
+    for (const unsigned threads : {1u, 2u, 4u}) {
+        SCOPED_TRACE(threads);
+        gdip::SetWorkersForTesting(threads);
+        gdip::Bitmap image = testsupport::Pattern(300, 200, true);
+        for (const auto& [w, h, room] :
+             {std::tuple{1537u, 1001u, std::size_t{0}},
+              std::tuple{2048u, 1024u, std::size_t{123457}}, std::tuple{3u, 2u, std::size_t{5}}}) {
+            ASSERT_EQ(gdip::AllocateBitmap(image, w, h, room), Ok);
+            ASSERT_EQ(image.rgba.size(), std::size_t{w} * h * 4);
+            EXPECT_GE(image.rgba.capacity(), image.rgba.size() + room);
+            EXPECT_TRUE(std::all_of(image.rgba.begin(), image.rgba.end(),
+                                    [](std::uint8_t b) { return b == 0; }));
+            std::fill(image.rgba.begin(), image.rgba.end(), std::uint8_t{0xA5});
+        }
+    }
+    gdip::SetWorkersForTesting(0);
 }
 
 }  // namespace
