@@ -418,53 +418,73 @@ void Quantizer::RemapExact(std::uint32_t first, std::uint32_t count, std::uint8_
 // sixteenths; a transparent pixel neither takes nor passes on any. The share
 // of the next pixel and the two still open cells of the row below travel in
 // variables, so that each cell below is written once.
+//
+// One row, its direction and whether the image has alpha fixed when
+// compiled: the loop then holds nothing but the pixel's own work, every
+// pointer it needs in registers (a store through a byte pointer would make
+// the compiler load them again at every pixel).
+template <bool kForward, bool kAlpha>
+void Quantizer::DiffuseRow(const std::uint8_t* row, const int* here, int* below,
+                           std::uint8_t* dst) const {
+    const std::uint32_t w = m_image.width;
+    constexpr std::ptrdiff_t dir = kForward ? 1 : -1;
+    constexpr int shift = 8 - kCacheBits;
+    const std::atomic<std::uint16_t>* const cache = m_cache.get();
+    const Colour* const palette = m_palette.data();
+    const auto transparent = static_cast<std::uint8_t>(m_transparent);
+    const std::ptrdiff_t start = kForward ? 0 : std::ptrdiff_t{w} - 1;
+    const std::uint8_t* px = row + start * 4;
+    const int* e = here + start * 3;
+    int* b = below + start * 3;
+    std::uint8_t* out = dst + start;
+    int right0 = 0, right1 = 0, right2 = 0, open0 = 0, open1 = 0, open2 = 0;
+    int next0 = 0, next1 = 0, next2 = 0;
+    for (std::uint32_t i = 0; i < w; ++i, px += 4 * dir, e += 3 * dir, b += 3 * dir, out += dir) {
+        int err0 = 0, err1 = 0, err2 = 0;
+        if (kAlpha && px[3] < kAlphaThreshold) {
+            *out = transparent;
+        } else {
+            const int v0 = std::clamp(px[0] + ((e[0] + right0 + 8) >> 4), 0, 255);
+            const int v1 = std::clamp(px[1] + ((e[1] + right1 + 8) >> 4), 0, 255);
+            const int v2 = std::clamp(px[2] + ((e[2] + right2 + 8) >> 4), 0, 255);
+            const std::size_t cell = std::size_t(v0 >> shift) << (2 * kCacheBits) |
+                                     std::size_t(v1 >> shift) << kCacheBits |
+                                     std::size_t(v2 >> shift);
+            const std::uint16_t cached = cache[cell].load(std::memory_order_relaxed);
+            const std::uint8_t index =
+                cached != kUnknown ? static_cast<std::uint8_t>(cached) : FillCell(cell);
+            *out = index;
+            const Colour& chosen = palette[index];
+            err0 = v0 - chosen[0], err1 = v1 - chosen[1], err2 = v2 - chosen[2];
+        }
+        // The cell behind is complete.
+        b[-3 * dir] = open0 + err0 * 3;
+        b[-3 * dir + 1] = open1 + err1 * 3;
+        b[-3 * dir + 2] = open2 + err2 * 3;
+        open0 = next0 + err0 * 5, open1 = next1 + err1 * 5, open2 = next2 + err2 * 5;
+        next0 = err0, next1 = err1, next2 = err2;
+        right0 = err0 * 7, right1 = err1 * 7, right2 = err2 * 7;
+    }
+    b[-3 * dir] = open0, b[-3 * dir + 1] = open1, b[-3 * dir + 2] = open2;
+}
+
 void Quantizer::Remap(std::uint32_t first, std::uint32_t count, std::uint8_t* out) const {
     if (m_exact) return RemapExact(first, count, out);
     const std::uint32_t w = m_image.width;
-    const bool alpha = m_image.hasAlpha;
-    const auto transparent = static_cast<std::uint8_t>(m_transparent);
-    constexpr int shift = 8 - kCacheBits;
     std::vector<std::uint8_t> warm(w);  // indices of the rows above the band, dropped
     std::vector<int> errors(2 * (std::size_t{w} + 2) * 3, 0);
     int* here = errors.data() + 3;  // one spare pixel at each end
     int* below = here + (std::size_t{w} + 2) * 3;
     const std::uint32_t start = first > kWarmRows ? first - kWarmRows : 0;
     for (std::uint32_t y = start; y < first + count; ++y) {
-        const bool forward = y % 2 == 0;
-        const std::ptrdiff_t step = forward ? 3 : -3;
         const std::uint8_t* row = m_image.Row(y);
         std::uint8_t* dst = y >= first ? out + std::size_t{y - first} * w : warm.data();
-        int right[3] = {0, 0, 0}, open[3] = {0, 0, 0}, next[3] = {0, 0, 0};
-        int* b = below + (forward ? 0 : std::ptrdiff_t{w - 1} * 3);
-        for (std::uint32_t i = 0; i < w; ++i, b += step) {
-            const std::uint32_t x = forward ? i : w - 1 - i;
-            const std::uint8_t* px = row + std::size_t{x} * 4;
-            const int* e = here + std::size_t{x} * 3;
-            int err[3] = {0, 0, 0};
-            if (alpha && px[3] < kAlphaThreshold) {
-                dst[x] = transparent;
-            } else {
-                int v[3];
-                for (int c = 0; c < 3; ++c)
-                    v[c] = std::clamp(px[c] + ((e[c] + right[c] + 8) >> 4), 0, 255);
-                const std::size_t cell = std::size_t(v[0] >> shift) << (2 * kCacheBits) |
-                                         std::size_t(v[1] >> shift) << kCacheBits |
-                                         std::size_t(v[2] >> shift);
-                const std::uint16_t cached = m_cache[cell].load(std::memory_order_relaxed);
-                const std::uint8_t index =
-                    cached != kUnknown ? static_cast<std::uint8_t>(cached) : FillCell(cell);
-                dst[x] = index;
-                const Colour& chosen = m_palette[index];
-                for (int c = 0; c < 3; ++c) err[c] = v[c] - chosen[c];
-            }
-            for (int c = 0; c < 3; ++c) {
-                b[c - step] = open[c] + err[c] * 3;  // the cell behind is complete
-                open[c] = next[c] + err[c] * 5;
-                next[c] = err[c];
-                right[c] = err[c] * 7;
-            }
-        }
-        for (int c = 0; c < 3; ++c) b[c - step] = open[c];
+        if (y % 2 == 0)
+            m_image.hasAlpha ? DiffuseRow<true, true>(row, here, below, dst)
+                             : DiffuseRow<true, false>(row, here, below, dst);
+        else
+            m_image.hasAlpha ? DiffuseRow<false, true>(row, here, below, dst)
+                             : DiffuseRow<false, false>(row, here, below, dst);
         std::swap(here, below);
     }
 }

@@ -45,6 +45,8 @@ private:
     int Nearest(int r, int g, int b) const;
     std::vector<std::uint8_t> Candidates(int box) const;
     std::uint8_t FillCell(std::size_t cell) const;
+    template <bool kForward, bool kAlpha>
+    void DiffuseRow(const std::uint8_t* row, const int* here, int* below, std::uint8_t* dst) const;
     void RemapExact(std::uint32_t first, std::uint32_t count, std::uint8_t* out) const;
     bool IsTransparent(const std::uint8_t* px) const {
         return m_image.hasAlpha && px[3] < kAlphaThreshold;
