@@ -255,7 +255,6 @@ void Refine(const std::vector<Bin>& bins, std::vector<Colour>& palette) {
 }
 
 constexpr int kCacheBits = 6;
-constexpr std::uint16_t kUnknown = 0xFFFF;
 
 // Rows of error diffusion done above a band before its own rows.
 constexpr std::uint32_t kWarmRows = 8;
@@ -329,8 +328,10 @@ void Quantizer::BuildFromHistogram() {
         m_palette.push_back({0, 0, 0});
     }
     constexpr std::size_t cells = std::size_t{1} << (3 * kCacheBits);
-    m_cache.reset(new std::atomic<std::uint16_t>[cells]);
-    for (std::size_t i = 0; i < cells; ++i) m_cache[i].store(kUnknown, std::memory_order_relaxed);
+    // No entry is index 0 with another colour than entry 0's.
+    m_unknown = Entry(0) ^ 1;
+    m_cache.reset(new std::atomic<std::uint32_t>[cells]);
+    for (std::size_t i = 0; i < cells; ++i) m_cache[i].store(m_unknown, std::memory_order_relaxed);
     constexpr std::size_t boxes = std::size_t{1} << (3 * kBoxBits);
     m_boxes.reset(new std::vector<std::uint8_t>[boxes]);
     m_boxState.reset(new std::atomic<std::uint8_t>[boxes]);
@@ -386,14 +387,22 @@ int Quantizer::Nearest(int r, int g, int b) const {
 
 // The nearest entry to the centre of a cell met for the first time. Threads
 // that meet it at once compute the same answer, so a plain store does.
-std::uint8_t Quantizer::FillCell(std::size_t cell) const {
+// A cache entry: the palette index in the top byte and the entry's colour
+// below, so that the error is one load away from the cell rather than two.
+std::uint32_t Quantizer::Entry(int index) const {
+    const Colour& c = m_palette[static_cast<std::size_t>(index)];
+    return static_cast<std::uint32_t>(index) << 24 | std::uint32_t{c[2]} << 16 |
+           std::uint32_t{c[1]} << 8 | c[0];
+}
+
+std::uint32_t Quantizer::FillCell(std::size_t cell) const {
     constexpr int shift = 8 - kCacheBits, half = 1 << (shift - 1), mask = (1 << kCacheBits) - 1;
     const auto centre = [&](int at) {
         return static_cast<int>((cell >> (at * kCacheBits)) & mask) << shift | half;
     };
-    const auto index = static_cast<std::uint16_t>(Nearest(centre(2), centre(1), centre(0)));
-    m_cache[cell].store(index, std::memory_order_relaxed);
-    return static_cast<std::uint8_t>(index);
+    const std::uint32_t entry = Entry(Nearest(centre(2), centre(1), centre(0)));
+    m_cache[cell].store(entry, std::memory_order_relaxed);
+    return entry;
 }
 
 void Quantizer::RemapExact(std::uint32_t first, std::uint32_t count, std::uint8_t* out) const {
@@ -429,33 +438,36 @@ void Quantizer::DiffuseRow(const std::uint8_t* row, const int* here, int* below,
     const std::uint32_t w = m_image.width;
     constexpr std::ptrdiff_t dir = kForward ? 1 : -1;
     constexpr int shift = 8 - kCacheBits;
-    const std::atomic<std::uint16_t>* const cache = m_cache.get();
-    const Colour* const palette = m_palette.data();
+    const std::atomic<std::uint32_t>* const cache = m_cache.get();
+    const std::uint32_t unknown = m_unknown;
     const auto transparent = static_cast<std::uint8_t>(m_transparent);
     const std::ptrdiff_t start = kForward ? 0 : std::ptrdiff_t{w} - 1;
     const std::uint8_t* px = row + start * 4;
     const int* e = here + start * 3;
     int* b = below + start * 3;
     std::uint8_t* out = dst + start;
-    int right0 = 0, right1 = 0, right2 = 0, open0 = 0, open1 = 0, open2 = 0;
+    // The share of the pixel ahead carries the rounding of the sixteenths,
+    // and comes last into the sum (the pixel's value, in sixteenths, and
+    // the row above's share do not wait for it).
+    int right0 = 8, right1 = 8, right2 = 8, open0 = 0, open1 = 0, open2 = 0;
     int next0 = 0, next1 = 0, next2 = 0;
     for (std::uint32_t i = 0; i < w; ++i, px += 4 * dir, e += 3 * dir, b += 3 * dir, out += dir) {
         int err0 = 0, err1 = 0, err2 = 0;
         if (kAlpha && px[3] < kAlphaThreshold) {
             *out = transparent;
         } else {
-            const int v0 = std::clamp(px[0] + ((e[0] + right0 + 8) >> 4), 0, 255);
-            const int v1 = std::clamp(px[1] + ((e[1] + right1 + 8) >> 4), 0, 255);
-            const int v2 = std::clamp(px[2] + ((e[2] + right2 + 8) >> 4), 0, 255);
+            const int v0 = std::clamp((px[0] * 16 + e[0] + right0) >> 4, 0, 255);
+            const int v1 = std::clamp((px[1] * 16 + e[1] + right1) >> 4, 0, 255);
+            const int v2 = std::clamp((px[2] * 16 + e[2] + right2) >> 4, 0, 255);
             const std::size_t cell = std::size_t(v0 >> shift) << (2 * kCacheBits) |
                                      std::size_t(v1 >> shift) << kCacheBits |
                                      std::size_t(v2 >> shift);
-            const std::uint16_t cached = cache[cell].load(std::memory_order_relaxed);
-            const std::uint8_t index =
-                cached != kUnknown ? static_cast<std::uint8_t>(cached) : FillCell(cell);
-            *out = index;
-            const Colour& chosen = palette[index];
-            err0 = v0 - chosen[0], err1 = v1 - chosen[1], err2 = v2 - chosen[2];
+            std::uint32_t entry = cache[cell].load(std::memory_order_relaxed);
+            if (entry == unknown) entry = FillCell(cell);
+            *out = static_cast<std::uint8_t>(entry >> 24);
+            err0 = v0 - static_cast<int>(entry & 0xFF);
+            err1 = v1 - static_cast<int>(entry >> 8 & 0xFF);
+            err2 = v2 - static_cast<int>(entry >> 16 & 0xFF);
         }
         // The cell behind is complete.
         b[-3 * dir] = open0 + err0 * 3;
@@ -463,7 +475,7 @@ void Quantizer::DiffuseRow(const std::uint8_t* row, const int* here, int* below,
         b[-3 * dir + 2] = open2 + err2 * 3;
         open0 = next0 + err0 * 5, open1 = next1 + err1 * 5, open2 = next2 + err2 * 5;
         next0 = err0, next1 = err1, next2 = err2;
-        right0 = err0 * 7, right1 = err1 * 7, right2 = err2 * 7;
+        right0 = err0 * 7 + 8, right1 = err1 * 7 + 8, right2 = err2 * 7 + 8;
     }
     b[-3 * dir] = open0, b[-3 * dir + 1] = open1, b[-3 * dir + 2] = open2;
 }
