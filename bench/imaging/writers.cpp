@@ -85,8 +85,8 @@ int main(int argc, char** argv) {
         }
     }
     if (megapixels <= 0) return 1;
-    std::printf("%.1f MP; CPU ms/MP: GIF %.2f, TIFF %.2f; KB/MP: GIF %.1f, TIFF %.1f\n",
-                megapixels, gifSeconds * 1000 / megapixels, tiffSeconds * 1000 / megapixels,
+    std::printf("%.1f MP; CPU ms/MP: GIF %.2f, TIFF %.2f; KB/MP: GIF %.1f, TIFF %.1f\n", megapixels,
+                gifSeconds * 1000 / megapixels, tiffSeconds * 1000 / megapixels,
                 gifBytes / 1024 / megapixels, tiffBytes / 1024 / megapixels);
     std::printf("checksums: GIF %016llx, TIFF %016llx\n", static_cast<unsigned long long>(gifHash),
                 static_cast<unsigned long long>(tiffHash));
