@@ -332,8 +332,9 @@ void Quantizer::BuildFromHistogram() {
     m_unknown = Entry(0) ^ 1;
     m_cache.reset(new std::atomic<std::uint32_t>[cells]);
     for (std::size_t i = 0; i < cells; ++i) m_cache[i].store(m_unknown, std::memory_order_relaxed);
+    MeasureReach();
     constexpr std::size_t boxes = std::size_t{1} << (3 * kBoxBits);
-    m_boxes.reset(new std::vector<std::uint8_t>[boxes]);
+    m_boxes.reset(new std::vector<std::int16_t>[boxes]);
     m_boxState.reset(new std::atomic<std::uint8_t>[boxes]);
     for (std::size_t i = 0; i < boxes; ++i)
         m_boxState[i].store(kBoxEmpty, std::memory_order_relaxed);
@@ -342,26 +343,49 @@ void Quantizer::BuildFromHistogram() {
 // The entries that can be nearest to some colour of a box of the coarse
 // lattice: those no farther from the box than the farthest point of the box
 // is from the entry that is nearest at worst.
-std::vector<std::uint8_t> Quantizer::Candidates(int box) const {
-    constexpr int side = 1 << (8 - kBoxBits);
-    const int lo[3] = {(box >> (2 * kBoxBits)) * side, ((box >> kBoxBits) & (side - 1)) * side,
-                       (box & ((1 << kBoxBits) - 1)) * side};
-    std::vector<int> nearest(static_cast<std::size_t>(m_opaque));
-    int bound = std::numeric_limits<int>::max();
+std::vector<std::int16_t> Quantizer::Candidates(int box) const {
+    constexpr int boxMask = (1 << kBoxBits) - 1;
+    const int at[3] = {box >> (2 * kBoxBits), (box >> kBoxBits) & boxMask, box & boxMask};
+    const std::uint16_t *nearR = Reach(0, 0, at[0]), *nearG = Reach(0, 1, at[1]),
+                        *nearB = Reach(0, 2, at[2]);
+    const std::uint16_t *farR = Reach(1, 0, at[0]), *farG = Reach(1, 1, at[1]),
+                        *farB = Reach(1, 2, at[2]);
+    std::int32_t nearest[256];
+    std::int32_t bound = std::numeric_limits<std::int32_t>::max();
     for (int i = 0; i < m_opaque; ++i) {
-        int near = 0, far = 0;
-        for (int c = 0; c < 3; ++c) {
-            const int v = m_palette[i][c], l = lo[c], h = lo[c] + side - 1;
-            const int dn = v < l ? l - v : v > h ? v - h : 0, df = std::max(v - l, h - v);
-            near += dn * dn, far += df * df;
-        }
-        nearest[i] = near;
-        bound = std::min(bound, far);
+        nearest[i] = std::int32_t{nearR[i]} + nearG[i] + nearB[i];
+        bound = std::min(bound, std::int32_t{farR[i]} + farG[i] + farB[i]);
     }
-    std::vector<std::uint8_t> list;
+    std::uint8_t chosen[256];
+    int count = 0;
     for (int i = 0; i < m_opaque; ++i)
-        if (nearest[i] <= bound) list.push_back(static_cast<std::uint8_t>(i));
+        if (nearest[i] <= bound) chosen[count++] = static_cast<std::uint8_t>(i);
+    std::vector<std::int16_t> list(4 * static_cast<std::size_t>(count));
+    for (int k = 0; k < count; ++k) {
+        for (int c = 0; c < 3; ++c) list[c * count + k] = m_palette[chosen[k]][c];
+        list[3 * count + k] = chosen[k];
+    }
     return list;
+}
+
+// Per channel, per box of the coarse lattice along it and per palette entry:
+// the squared distance from the entry to the box's nearest and farthest
+// value, so that an entry's reach of a box is three sums.
+void Quantizer::MeasureReach() {
+    constexpr int side = 1 << (8 - kBoxBits);
+    m_reach.assign(std::size_t{2 * 3 * 256} << kBoxBits, 0);
+    for (int c = 0; c < 3; ++c)
+        for (int at = 0; at < (1 << kBoxBits); ++at) {
+            std::uint16_t* nearest = m_reach.data() + (Reach(0, c, at) - m_reach.data());
+            std::uint16_t* farthest = m_reach.data() + (Reach(1, c, at) - m_reach.data());
+            const int lo = at * side, hi = lo + side - 1;
+            for (int i = 0; i < m_opaque; ++i) {
+                const int v = m_palette[i][c];
+                const int in = std::max({lo - v, v - hi, 0}), out = std::max(v - lo, hi - v);
+                nearest[i] = static_cast<std::uint16_t>(in * in);
+                farthest[i] = static_cast<std::uint16_t>(out * out);
+            }
+        }
 }
 
 // Of those equally near, the first, however it is found: the result never
@@ -376,13 +400,23 @@ int Quantizer::Nearest(int r, int g, int b) const {
         m_boxState[box].store(state = kBoxReady, std::memory_order_release);
     }
     if (state != kBoxReady) return NearestOf(m_palette, m_opaque, r, g, b);
-    int best = 0, bestDistance = std::numeric_limits<int>::max();
-    for (const std::uint8_t i : m_boxes[box]) {
-        const int dr = m_palette[i][0] - r, dg = m_palette[i][1] - g, db = m_palette[i][2] - b;
-        const int distance = dr * dr + dg * dg + db * db;
-        if (distance < bestDistance) best = i, bestDistance = distance;
+    // All distances first (the compiler takes several at a time; squares of
+    // differences of bytes fit 16 bits unsigned), then the least, then the
+    // first candidate at it, which has the lowest index.
+    const std::vector<std::int16_t>& list = m_boxes[box];
+    const int count = static_cast<int>(list.size() / 4);
+    const std::int16_t *red = list.data(), *green = red + count, *blue = green + count;
+    const auto square = [](int d) { return std::int32_t{static_cast<std::uint16_t>(d * d)}; };
+    std::int32_t distance[256];
+    std::int32_t least = std::numeric_limits<std::int32_t>::max();
+    for (int k = 0; k < count; ++k) {
+        distance[k] = square(std::int16_t(red[k] - r)) + square(std::int16_t(green[k] - g)) +
+                      square(std::int16_t(blue[k] - b));
+        least = std::min(least, distance[k]);
     }
-    return best;
+    int k = 0;
+    while (distance[k] != least) ++k;
+    return list[3 * count + k];
 }
 
 // The nearest entry to the centre of a cell met for the first time. Threads

@@ -43,7 +43,8 @@ private:
     bool TryExact();
     void BuildFromHistogram();
     int Nearest(int r, int g, int b) const;
-    std::vector<std::uint8_t> Candidates(int box) const;
+    std::vector<std::int16_t> Candidates(int box) const;
+    void MeasureReach();
     std::uint32_t Entry(int index) const;
     std::uint32_t FillCell(std::size_t cell) const;
     template <bool kForward, bool kAlpha>
@@ -68,8 +69,16 @@ private:
     std::uint32_t m_unknown = 0;
     static constexpr int kBoxBits = 4;
     static constexpr std::uint8_t kBoxEmpty = 0, kBoxBuilding = 1, kBoxReady = 2;
-    mutable std::unique_ptr<std::vector<std::uint8_t>[]> m_boxes;
+    // A box's candidates: their reds, greens, blues and palette indices, one
+    // after the other (Candidates).
+    mutable std::unique_ptr<std::vector<std::int16_t>[]> m_boxes;
     std::unique_ptr<std::atomic<std::uint8_t>[]> m_boxState;
+    // Squared distances of each entry to the nearest [0] and the farthest
+    // [1] value of each box along each channel (MeasureReach).
+    std::vector<std::uint16_t> m_reach;
+    const std::uint16_t* Reach(int far, int channel, int at) const {
+        return m_reach.data() + ((far * 3 + channel) * (1 << kBoxBits) + at) * 256;
+    }
 };
 
 }  // namespace gdip
