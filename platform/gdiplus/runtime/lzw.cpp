@@ -54,22 +54,25 @@ class BitWriter {
 public:
     explicit BitWriter(std::size_t maxCodes) : m_out(new std::uint8_t[maxCodes * 2 + 16]) {}
 
+    // Whether a word is full is as good as random to the processor, and a
+    // wrong guess costs more than the work: the word is stored every time
+    // and kept only once it is full.
     void Put(std::uint32_t code, int width) {
         if constexpr (kLowFirst) {
             m_acc |= std::uint64_t{code} << m_bits;
             m_bits += width;
-            if (m_bits >= 32) {
-                Store(static_cast<std::uint32_t>(m_acc));
-                m_acc >>= 32;
-                m_bits -= 32;
-            }
+            const int full = m_bits >= 32 ? 1 : 0;
+            StoreAt(static_cast<std::uint32_t>(m_acc));
+            m_size += 4 * static_cast<std::size_t>(full);
+            m_acc >>= 32 * full;
+            m_bits -= 32 * full;
         } else {
             m_acc = (m_acc << width) | code;
             m_bits += width;
-            if (m_bits >= 32) {
-                m_bits -= 32;
-                Store(static_cast<std::uint32_t>(m_acc >> m_bits));
-            }
+            const int full = m_bits >= 32 ? 1 : 0;
+            m_bits -= 32 * full;
+            StoreAt(static_cast<std::uint32_t>(m_acc >> m_bits));
+            m_size += 4 * static_cast<std::size_t>(full);
         }
     }
 
@@ -92,13 +95,14 @@ public:
     }
 
 private:
-    void Store(std::uint32_t v) {
+    // The word at the end of what is kept, which stays there only once the
+    // size moves past it.
+    void StoreAt(std::uint32_t v) {
         const std::uint8_t b[4] = {static_cast<std::uint8_t>(kLowFirst ? v : v >> 24),
                                    static_cast<std::uint8_t>(kLowFirst ? v >> 8 : v >> 16),
                                    static_cast<std::uint8_t>(kLowFirst ? v >> 16 : v >> 8),
                                    static_cast<std::uint8_t>(kLowFirst ? v >> 24 : v)};
         std::memcpy(m_out.get() + m_size, b, 4);
-        m_size += 4;
     }
 
     std::unique_ptr<std::uint8_t[]> m_out;
