@@ -23,9 +23,13 @@ public:
     void Clear() { std::memset(m_slots.get(), 0xFF, kSlots * sizeof(std::uint32_t)); }
 
     // The code of prefix+byte, or -1 with `slot` at the place to add it.
+    // The key's hash is taken apart, prefix * (K << 8) + byte * K, which is
+    // the same number as key * K: the byte's part is ready long before the
+    // prefix (which the lookup before gives), so each byte waits for one
+    // multiplication and one addition, not also for a shift and an or.
     int Find(std::uint32_t prefix, std::uint32_t byte, std::uint32_t& slot) const {
         const std::uint32_t key = prefix << 8 | byte;
-        std::uint32_t at = (key * 2654435761u) >> (32 - kSlotBits);
+        std::uint32_t at = (prefix * (kHash << 8) + byte * kHash) >> (32 - kSlotBits);
         for (;; at = (at + 1) & (kSlots - 1)) {
             const std::uint32_t s = m_slots[at];
             if ((s >> 12) == key) return static_cast<int>(s & 0xFFF);
@@ -43,6 +47,7 @@ private:
     static constexpr int kSlotBits = kMaxBits + 1;
     static constexpr std::uint32_t kSlots = 1u << kSlotBits;
     static constexpr std::uint32_t kFree = 0xFFFFFFFF;
+    static constexpr std::uint32_t kHash = 2654435761u;
 
     std::unique_ptr<std::uint32_t[]> m_slots;
 };
