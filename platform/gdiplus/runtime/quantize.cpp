@@ -525,12 +525,15 @@ void Quantizer::Remap(std::uint32_t first, std::uint32_t count, std::uint8_t* ou
     for (std::uint32_t y = start; y < first + count; ++y) {
         const std::uint8_t* row = m_image.Row(y);
         std::uint8_t* dst = y >= first ? out + std::size_t{y - first} * w : warm.data();
+        // A picture with alpha but no pixel transparent enough has no
+        // transparent entry, and its pixels need no look at their alpha.
+        const bool alpha = m_transparent >= 0;
         if (y % 2 == 0)
-            m_image.hasAlpha ? DiffuseRow<true, true>(row, here, below, dst)
-                             : DiffuseRow<true, false>(row, here, below, dst);
+            alpha ? DiffuseRow<true, true>(row, here, below, dst)
+                  : DiffuseRow<true, false>(row, here, below, dst);
         else
-            m_image.hasAlpha ? DiffuseRow<false, true>(row, here, below, dst)
-                             : DiffuseRow<false, false>(row, here, below, dst);
+            alpha ? DiffuseRow<false, true>(row, here, below, dst)
+                  : DiffuseRow<false, false>(row, here, below, dst);
         std::swap(here, below);
     }
 }

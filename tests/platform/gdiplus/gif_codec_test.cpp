@@ -235,9 +235,11 @@ Bytes PlainRemap(const gdip::Bitmap& image, const gdip::Quantizer& q, std::uint3
 }
 
 // Bands that start on even and odd rows, near the top and far from it, of
-// pictures with and without transparent pixels.
+// pictures without alpha, with transparent pixels, and with alpha that is
+// opaque everywhere.
 TEST(GifCodec, DiffusionDrawsWhatPlainDiffusionDraws) {
-    for (const bool alpha : {false, true}) {
+    for (const int kind : {0, 1, 2}) {
+        const bool alpha = kind != 0;
         gdip::Bitmap image;
         ASSERT_EQ(gdip::AllocateBitmap(image, 53, 41), Ok);
         image.hasAlpha = alpha;
@@ -248,7 +250,7 @@ TEST(GifCodec, DiffusionDrawsWhatPlainDiffusionDraws) {
                 seed = seed * 1664525 + 1013904223;
                 px[0] = std::uint8_t(x * 4 + (seed >> 28)), px[1] = std::uint8_t(y * 6);
                 px[2] = std::uint8_t((x + y) * 2 + (seed >> 29));
-                px[3] = alpha && (seed >> 24) % 9 == 0 ? 0 : 255;
+                px[3] = kind == 1 && (seed >> 24) % 9 == 0 ? 0 : 255;
             }
         const gdip::Quantizer q(image);
         ASSERT_EQ(q.Palette().size(), 256u) << "few colours would not be diffused";
@@ -257,7 +259,7 @@ TEST(GifCodec, DiffusionDrawsWhatPlainDiffusionDraws) {
             Bytes indices(std::size_t{count} * image.width);
             q.Remap(first, count, indices.data());
             ASSERT_EQ(indices, PlainRemap(image, q, first, count))
-                << "rows " << first << "+" << count << (alpha ? " with alpha" : "");
+                << "rows " << first << "+" << count << ", kind " << kind;
         }
     }
 }
