@@ -23,9 +23,13 @@ public:
     void Clear() { std::memset(m_slots.get(), 0xFF, kSlots * sizeof(std::uint32_t)); }
 
     // The code of prefix+byte, or -1 with `slot` at the place to add it.
+    // The key's hash is taken apart, prefix * (K << 8) + byte * K, which is
+    // the same number as key * K: the byte's part is ready long before the
+    // prefix (which the lookup before gives), so each byte waits for one
+    // multiplication and one addition, not also for a shift and an or.
     int Find(std::uint32_t prefix, std::uint32_t byte, std::uint32_t& slot) const {
         const std::uint32_t key = prefix << 8 | byte;
-        std::uint32_t at = (key * 2654435761u) >> (32 - kSlotBits);
+        std::uint32_t at = (prefix * (kHash << 8) + byte * kHash) >> (32 - kSlotBits);
         for (;; at = (at + 1) & (kSlots - 1)) {
             const std::uint32_t s = m_slots[at];
             if ((s >> 12) == key) return static_cast<int>(s & 0xFFF);
@@ -43,6 +47,7 @@ private:
     static constexpr int kSlotBits = kMaxBits + 1;
     static constexpr std::uint32_t kSlots = 1u << kSlotBits;
     static constexpr std::uint32_t kFree = 0xFFFFFFFF;
+    static constexpr std::uint32_t kHash = 2654435761u;
 
     std::unique_ptr<std::uint32_t[]> m_slots;
 };
@@ -54,22 +59,25 @@ class BitWriter {
 public:
     explicit BitWriter(std::size_t maxCodes) : m_out(new std::uint8_t[maxCodes * 2 + 16]) {}
 
+    // Whether a word is full is as good as random to the processor, and a
+    // wrong guess costs more than the work: the word is stored every time
+    // and kept only once it is full.
     void Put(std::uint32_t code, int width) {
         if constexpr (kLowFirst) {
             m_acc |= std::uint64_t{code} << m_bits;
             m_bits += width;
-            if (m_bits >= 32) {
-                Store(static_cast<std::uint32_t>(m_acc));
-                m_acc >>= 32;
-                m_bits -= 32;
-            }
+            const int full = m_bits >= 32 ? 1 : 0;
+            StoreAt(static_cast<std::uint32_t>(m_acc));
+            m_size += 4 * static_cast<std::size_t>(full);
+            m_acc >>= 32 * full;
+            m_bits -= 32 * full;
         } else {
             m_acc = (m_acc << width) | code;
             m_bits += width;
-            if (m_bits >= 32) {
-                m_bits -= 32;
-                Store(static_cast<std::uint32_t>(m_acc >> m_bits));
-            }
+            const int full = m_bits >= 32 ? 1 : 0;
+            m_bits -= 32 * full;
+            StoreAt(static_cast<std::uint32_t>(m_acc >> m_bits));
+            m_size += 4 * static_cast<std::size_t>(full);
         }
     }
 
@@ -92,13 +100,14 @@ public:
     }
 
 private:
-    void Store(std::uint32_t v) {
+    // The word at the end of what is kept, which stays there only once the
+    // size moves past it.
+    void StoreAt(std::uint32_t v) {
         const std::uint8_t b[4] = {static_cast<std::uint8_t>(kLowFirst ? v : v >> 24),
                                    static_cast<std::uint8_t>(kLowFirst ? v >> 8 : v >> 16),
                                    static_cast<std::uint8_t>(kLowFirst ? v >> 16 : v >> 8),
                                    static_cast<std::uint8_t>(kLowFirst ? v >> 24 : v)};
         std::memcpy(m_out.get() + m_size, b, 4);
-        m_size += 4;
     }
 
     std::unique_ptr<std::uint8_t[]> m_out;

@@ -255,7 +255,6 @@ void Refine(const std::vector<Bin>& bins, std::vector<Colour>& palette) {
 }
 
 constexpr int kCacheBits = 6;
-constexpr std::uint16_t kUnknown = 0xFFFF;
 
 // Rows of error diffusion done above a band before its own rows.
 constexpr std::uint32_t kWarmRows = 8;
@@ -329,10 +328,13 @@ void Quantizer::BuildFromHistogram() {
         m_palette.push_back({0, 0, 0});
     }
     constexpr std::size_t cells = std::size_t{1} << (3 * kCacheBits);
-    m_cache.reset(new std::atomic<std::uint16_t>[cells]);
-    for (std::size_t i = 0; i < cells; ++i) m_cache[i].store(kUnknown, std::memory_order_relaxed);
+    // No entry is index 0 with another colour than entry 0's.
+    m_unknown = Entry(0) ^ 1;
+    m_cache.reset(new std::atomic<std::uint32_t>[cells]);
+    for (std::size_t i = 0; i < cells; ++i) m_cache[i].store(m_unknown, std::memory_order_relaxed);
+    MeasureReach();
     constexpr std::size_t boxes = std::size_t{1} << (3 * kBoxBits);
-    m_boxes.reset(new std::vector<std::uint8_t>[boxes]);
+    m_boxes.reset(new std::vector<std::int16_t>[boxes]);
     m_boxState.reset(new std::atomic<std::uint8_t>[boxes]);
     for (std::size_t i = 0; i < boxes; ++i)
         m_boxState[i].store(kBoxEmpty, std::memory_order_relaxed);
@@ -341,26 +343,49 @@ void Quantizer::BuildFromHistogram() {
 // The entries that can be nearest to some colour of a box of the coarse
 // lattice: those no farther from the box than the farthest point of the box
 // is from the entry that is nearest at worst.
-std::vector<std::uint8_t> Quantizer::Candidates(int box) const {
-    constexpr int side = 1 << (8 - kBoxBits);
-    const int lo[3] = {(box >> (2 * kBoxBits)) * side, ((box >> kBoxBits) & (side - 1)) * side,
-                       (box & ((1 << kBoxBits) - 1)) * side};
-    std::vector<int> nearest(static_cast<std::size_t>(m_opaque));
-    int bound = std::numeric_limits<int>::max();
+std::vector<std::int16_t> Quantizer::Candidates(int box) const {
+    constexpr int boxMask = (1 << kBoxBits) - 1;
+    const int at[3] = {box >> (2 * kBoxBits), (box >> kBoxBits) & boxMask, box & boxMask};
+    const std::uint16_t *nearR = Reach(0, 0, at[0]), *nearG = Reach(0, 1, at[1]),
+                        *nearB = Reach(0, 2, at[2]);
+    const std::uint16_t *farR = Reach(1, 0, at[0]), *farG = Reach(1, 1, at[1]),
+                        *farB = Reach(1, 2, at[2]);
+    std::int32_t nearest[256];
+    std::int32_t bound = std::numeric_limits<std::int32_t>::max();
     for (int i = 0; i < m_opaque; ++i) {
-        int near = 0, far = 0;
-        for (int c = 0; c < 3; ++c) {
-            const int v = m_palette[i][c], l = lo[c], h = lo[c] + side - 1;
-            const int dn = v < l ? l - v : v > h ? v - h : 0, df = std::max(v - l, h - v);
-            near += dn * dn, far += df * df;
-        }
-        nearest[i] = near;
-        bound = std::min(bound, far);
+        nearest[i] = std::int32_t{nearR[i]} + nearG[i] + nearB[i];
+        bound = std::min(bound, std::int32_t{farR[i]} + farG[i] + farB[i]);
     }
-    std::vector<std::uint8_t> list;
+    std::uint8_t chosen[256];
+    int count = 0;
     for (int i = 0; i < m_opaque; ++i)
-        if (nearest[i] <= bound) list.push_back(static_cast<std::uint8_t>(i));
+        if (nearest[i] <= bound) chosen[count++] = static_cast<std::uint8_t>(i);
+    std::vector<std::int16_t> list(4 * static_cast<std::size_t>(count));
+    for (int k = 0; k < count; ++k) {
+        for (int c = 0; c < 3; ++c) list[c * count + k] = m_palette[chosen[k]][c];
+        list[3 * count + k] = chosen[k];
+    }
     return list;
+}
+
+// Per channel, per box of the coarse lattice along it and per palette entry:
+// the squared distance from the entry to the box's nearest and farthest
+// value, so that an entry's reach of a box is three sums.
+void Quantizer::MeasureReach() {
+    constexpr int side = 1 << (8 - kBoxBits);
+    m_reach.assign(std::size_t{2 * 3 * 256} << kBoxBits, 0);
+    for (int c = 0; c < 3; ++c)
+        for (int at = 0; at < (1 << kBoxBits); ++at) {
+            std::uint16_t* nearest = m_reach.data() + (Reach(0, c, at) - m_reach.data());
+            std::uint16_t* farthest = m_reach.data() + (Reach(1, c, at) - m_reach.data());
+            const int lo = at * side, hi = lo + side - 1;
+            for (int i = 0; i < m_opaque; ++i) {
+                const int v = m_palette[i][c];
+                const int in = std::max({lo - v, v - hi, 0}), out = std::max(v - lo, hi - v);
+                nearest[i] = static_cast<std::uint16_t>(in * in);
+                farthest[i] = static_cast<std::uint16_t>(out * out);
+            }
+        }
 }
 
 // Of those equally near, the first, however it is found: the result never
@@ -375,25 +400,43 @@ int Quantizer::Nearest(int r, int g, int b) const {
         m_boxState[box].store(state = kBoxReady, std::memory_order_release);
     }
     if (state != kBoxReady) return NearestOf(m_palette, m_opaque, r, g, b);
-    int best = 0, bestDistance = std::numeric_limits<int>::max();
-    for (const std::uint8_t i : m_boxes[box]) {
-        const int dr = m_palette[i][0] - r, dg = m_palette[i][1] - g, db = m_palette[i][2] - b;
-        const int distance = dr * dr + dg * dg + db * db;
-        if (distance < bestDistance) best = i, bestDistance = distance;
+    // All distances first (the compiler takes several at a time; squares of
+    // differences of bytes fit 16 bits unsigned), then the least, then the
+    // first candidate at it, which has the lowest index.
+    const std::vector<std::int16_t>& list = m_boxes[box];
+    const int count = static_cast<int>(list.size() / 4);
+    const std::int16_t *red = list.data(), *green = red + count, *blue = green + count;
+    const auto square = [](int d) { return std::int32_t{static_cast<std::uint16_t>(d * d)}; };
+    std::int32_t distance[256];
+    std::int32_t least = std::numeric_limits<std::int32_t>::max();
+    for (int k = 0; k < count; ++k) {
+        distance[k] = square(std::int16_t(red[k] - r)) + square(std::int16_t(green[k] - g)) +
+                      square(std::int16_t(blue[k] - b));
+        least = std::min(least, distance[k]);
     }
-    return best;
+    int k = 0;
+    while (distance[k] != least) ++k;
+    return list[3 * count + k];
 }
 
 // The nearest entry to the centre of a cell met for the first time. Threads
 // that meet it at once compute the same answer, so a plain store does.
-std::uint8_t Quantizer::FillCell(std::size_t cell) const {
+// A cache entry: the palette index in the top byte and the entry's colour
+// below, so that the error is one load away from the cell rather than two.
+std::uint32_t Quantizer::Entry(int index) const {
+    const Colour& c = m_palette[static_cast<std::size_t>(index)];
+    return static_cast<std::uint32_t>(index) << 24 | std::uint32_t{c[2]} << 16 |
+           std::uint32_t{c[1]} << 8 | c[0];
+}
+
+std::uint32_t Quantizer::FillCell(std::size_t cell) const {
     constexpr int shift = 8 - kCacheBits, half = 1 << (shift - 1), mask = (1 << kCacheBits) - 1;
     const auto centre = [&](int at) {
         return static_cast<int>((cell >> (at * kCacheBits)) & mask) << shift | half;
     };
-    const auto index = static_cast<std::uint16_t>(Nearest(centre(2), centre(1), centre(0)));
-    m_cache[cell].store(index, std::memory_order_relaxed);
-    return static_cast<std::uint8_t>(index);
+    const std::uint32_t entry = Entry(Nearest(centre(2), centre(1), centre(0)));
+    m_cache[cell].store(entry, std::memory_order_relaxed);
+    return entry;
 }
 
 void Quantizer::RemapExact(std::uint32_t first, std::uint32_t count, std::uint8_t* out) const {
@@ -418,53 +461,79 @@ void Quantizer::RemapExact(std::uint32_t first, std::uint32_t count, std::uint8_
 // sixteenths; a transparent pixel neither takes nor passes on any. The share
 // of the next pixel and the two still open cells of the row below travel in
 // variables, so that each cell below is written once.
+//
+// One row, its direction and whether the image has alpha fixed when
+// compiled: the loop then holds nothing but the pixel's own work, every
+// pointer it needs in registers (a store through a byte pointer would make
+// the compiler load them again at every pixel).
+template <bool kForward, bool kAlpha>
+void Quantizer::DiffuseRow(const std::uint8_t* row, const int* here, int* below,
+                           std::uint8_t* dst) const {
+    const std::uint32_t w = m_image.width;
+    constexpr std::ptrdiff_t dir = kForward ? 1 : -1;
+    constexpr int shift = 8 - kCacheBits;
+    const std::atomic<std::uint32_t>* const cache = m_cache.get();
+    const std::uint32_t unknown = m_unknown;
+    const auto transparent = static_cast<std::uint8_t>(m_transparent);
+    const std::ptrdiff_t start = kForward ? 0 : std::ptrdiff_t{w} - 1;
+    const std::uint8_t* px = row + start * 4;
+    const int* e = here + start * 3;
+    int* b = below + start * 3;
+    std::uint8_t* out = dst + start;
+    // The share of the pixel ahead carries the rounding of the sixteenths,
+    // and comes last into the sum (the pixel's value, in sixteenths, and
+    // the row above's share do not wait for it).
+    int right0 = 8, right1 = 8, right2 = 8, open0 = 0, open1 = 0, open2 = 0;
+    int next0 = 0, next1 = 0, next2 = 0;
+    for (std::uint32_t i = 0; i < w; ++i, px += 4 * dir, e += 3 * dir, b += 3 * dir, out += dir) {
+        int err0 = 0, err1 = 0, err2 = 0;
+        if (kAlpha && px[3] < kAlphaThreshold) {
+            *out = transparent;
+        } else {
+            const int v0 = std::clamp((px[0] * 16 + e[0] + right0) >> 4, 0, 255);
+            const int v1 = std::clamp((px[1] * 16 + e[1] + right1) >> 4, 0, 255);
+            const int v2 = std::clamp((px[2] * 16 + e[2] + right2) >> 4, 0, 255);
+            const std::size_t cell = std::size_t(v0 >> shift) << (2 * kCacheBits) |
+                                     std::size_t(v1 >> shift) << kCacheBits |
+                                     std::size_t(v2 >> shift);
+            std::uint32_t entry = cache[cell].load(std::memory_order_relaxed);
+            if (entry == unknown) entry = FillCell(cell);
+            *out = static_cast<std::uint8_t>(entry >> 24);
+            err0 = v0 - static_cast<int>(entry & 0xFF);
+            err1 = v1 - static_cast<int>(entry >> 8 & 0xFF);
+            err2 = v2 - static_cast<int>(entry >> 16 & 0xFF);
+        }
+        // The cell behind is complete.
+        b[-3 * dir] = open0 + err0 * 3;
+        b[-3 * dir + 1] = open1 + err1 * 3;
+        b[-3 * dir + 2] = open2 + err2 * 3;
+        open0 = next0 + err0 * 5, open1 = next1 + err1 * 5, open2 = next2 + err2 * 5;
+        next0 = err0, next1 = err1, next2 = err2;
+        right0 = err0 * 7 + 8, right1 = err1 * 7 + 8, right2 = err2 * 7 + 8;
+    }
+    b[-3 * dir] = open0, b[-3 * dir + 1] = open1, b[-3 * dir + 2] = open2;
+}
+
 void Quantizer::Remap(std::uint32_t first, std::uint32_t count, std::uint8_t* out) const {
     if (m_exact) return RemapExact(first, count, out);
     const std::uint32_t w = m_image.width;
-    const bool alpha = m_image.hasAlpha;
-    const auto transparent = static_cast<std::uint8_t>(m_transparent);
-    constexpr int shift = 8 - kCacheBits;
     std::vector<std::uint8_t> warm(w);  // indices of the rows above the band, dropped
     std::vector<int> errors(2 * (std::size_t{w} + 2) * 3, 0);
     int* here = errors.data() + 3;  // one spare pixel at each end
     int* below = here + (std::size_t{w} + 2) * 3;
     const std::uint32_t start = first > kWarmRows ? first - kWarmRows : 0;
     for (std::uint32_t y = start; y < first + count; ++y) {
-        const bool forward = y % 2 == 0;
-        const std::ptrdiff_t step = forward ? 3 : -3;
         const std::uint8_t* row = m_image.Row(y);
         std::uint8_t* dst = y >= first ? out + std::size_t{y - first} * w : warm.data();
-        int right[3] = {0, 0, 0}, open[3] = {0, 0, 0}, next[3] = {0, 0, 0};
-        int* b = below + (forward ? 0 : std::ptrdiff_t{w - 1} * 3);
-        for (std::uint32_t i = 0; i < w; ++i, b += step) {
-            const std::uint32_t x = forward ? i : w - 1 - i;
-            const std::uint8_t* px = row + std::size_t{x} * 4;
-            const int* e = here + std::size_t{x} * 3;
-            int err[3] = {0, 0, 0};
-            if (alpha && px[3] < kAlphaThreshold) {
-                dst[x] = transparent;
-            } else {
-                int v[3];
-                for (int c = 0; c < 3; ++c)
-                    v[c] = std::clamp(px[c] + ((e[c] + right[c] + 8) >> 4), 0, 255);
-                const std::size_t cell = std::size_t(v[0] >> shift) << (2 * kCacheBits) |
-                                         std::size_t(v[1] >> shift) << kCacheBits |
-                                         std::size_t(v[2] >> shift);
-                const std::uint16_t cached = m_cache[cell].load(std::memory_order_relaxed);
-                const std::uint8_t index =
-                    cached != kUnknown ? static_cast<std::uint8_t>(cached) : FillCell(cell);
-                dst[x] = index;
-                const Colour& chosen = m_palette[index];
-                for (int c = 0; c < 3; ++c) err[c] = v[c] - chosen[c];
-            }
-            for (int c = 0; c < 3; ++c) {
-                b[c - step] = open[c] + err[c] * 3;  // the cell behind is complete
-                open[c] = next[c] + err[c] * 5;
-                next[c] = err[c];
-                right[c] = err[c] * 7;
-            }
-        }
-        for (int c = 0; c < 3; ++c) b[c - step] = open[c];
+        // A picture with alpha but no pixel transparent enough has no
+        // transparent entry, and its pixels need no look at their alpha.
+        const bool alpha = m_transparent >= 0;
+        if (y % 2 == 0)
+            alpha ? DiffuseRow<true, true>(row, here, below, dst)
+                  : DiffuseRow<true, false>(row, here, below, dst);
+        else
+            alpha ? DiffuseRow<false, true>(row, here, below, dst)
+                  : DiffuseRow<false, false>(row, here, below, dst);
         std::swap(here, below);
     }
 }

@@ -43,8 +43,12 @@ private:
     bool TryExact();
     void BuildFromHistogram();
     int Nearest(int r, int g, int b) const;
-    std::vector<std::uint8_t> Candidates(int box) const;
-    std::uint8_t FillCell(std::size_t cell) const;
+    std::vector<std::int16_t> Candidates(int box) const;
+    void MeasureReach();
+    std::uint32_t Entry(int index) const;
+    std::uint32_t FillCell(std::size_t cell) const;
+    template <bool kForward, bool kAlpha>
+    void DiffuseRow(const std::uint8_t* row, const int* here, int* below, std::uint8_t* dst) const;
     void RemapExact(std::uint32_t first, std::uint32_t count, std::uint8_t* out) const;
     bool IsTransparent(const std::uint8_t* px) const {
         return m_image.hasAlpha && px[3] < kAlphaThreshold;
@@ -58,14 +62,23 @@ private:
     // Exact palettes: colour (24 bits, plus 1 << 24 when used) -> index.
     std::vector<std::uint32_t> m_exactKeys;
     std::vector<std::uint8_t> m_exactIndex;
-    // Otherwise: nearest entry per 6-bit lattice cell, 0xFFFF while unknown,
-    // found among the candidates of its box of a 4-bit lattice, which the
-    // first thread to need them lists.
-    std::unique_ptr<std::atomic<std::uint16_t>[]> m_cache;
+    // Otherwise: nearest entry per 6-bit lattice cell, with its colour
+    // (Entry), m_unknown while unknown, found among the candidates of its
+    // box of a 4-bit lattice, which the first thread to need them lists.
+    std::unique_ptr<std::atomic<std::uint32_t>[]> m_cache;
+    std::uint32_t m_unknown = 0;
     static constexpr int kBoxBits = 4;
     static constexpr std::uint8_t kBoxEmpty = 0, kBoxBuilding = 1, kBoxReady = 2;
-    mutable std::unique_ptr<std::vector<std::uint8_t>[]> m_boxes;
+    // A box's candidates: their reds, greens, blues and palette indices, one
+    // after the other (Candidates).
+    mutable std::unique_ptr<std::vector<std::int16_t>[]> m_boxes;
     std::unique_ptr<std::atomic<std::uint8_t>[]> m_boxState;
+    // Squared distances of each entry to the nearest [0] and the farthest
+    // [1] value of each box along each channel (MeasureReach).
+    std::vector<std::uint16_t> m_reach;
+    const std::uint16_t* Reach(int far, int channel, int at) const {
+        return m_reach.data() + ((far * 3 + channel) * (1 << kBoxBits) + at) * 256;
+    }
 };
 
 }  // namespace gdip

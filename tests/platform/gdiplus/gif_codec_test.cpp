@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "platform/gdiplus/runtime/quantize.h"
 #include "tests/support/runtime_files.h"
 #include "tests/support/temp_dir.h"
 
@@ -185,6 +186,82 @@ TEST(GifCodec, FrameSitsAtItsOffsetOnTheScreen) {
             const Pixel want = inside ? PixelAt(frame, x - 6, y - 3) : Pixel{0, 0, 0, 0};
             EXPECT_EQ(PixelAt(screen, x, y), want) << x << "," << y;
         }
+}
+
+// Error diffusion written plainly: serpentine Floyd-Steinberg in sixteenths
+// from a few rows above the band, each colour drawn as the palette entry
+// nearest the centre of its 6-bit cell (of those equally near, the first).
+// The quantiser's own loop, however it is arranged for speed, must draw the
+// same indices.
+Bytes PlainRemap(const gdip::Bitmap& image, const gdip::Quantizer& q, std::uint32_t first,
+                 std::uint32_t count) {
+    const auto& palette = q.Palette();
+    const int opaque = int(palette.size()) - (q.Transparent() >= 0 ? 1 : 0);
+    const std::uint32_t w = image.width, start = first > 8 ? first - 8 : 0;
+    std::vector<int> err(std::size_t{image.height + 1} * (w + 2) * 3, 0);
+    const auto at = [&](std::uint32_t y, std::int64_t x) { return (y * (w + 2) + x + 1) * 3; };
+    Bytes out;
+    for (std::uint32_t y = start; y < first + count; ++y) {
+        const int dir = y % 2 == 0 ? 1 : -1;
+        for (std::uint32_t i = 0; i < w; ++i) {
+            const std::int64_t x = dir > 0 ? i : w - 1 - i;
+            const std::uint8_t* px = image.Row(y) + x * 4;
+            int index = q.Transparent(), e[3] = {0, 0, 0};
+            if (!image.hasAlpha || px[3] >= gdip::Quantizer::kAlphaThreshold) {
+                int v[3], best = 1 << 30;
+                for (int c = 0; c < 3; ++c)
+                    v[c] = std::clamp(px[c] + ((err[at(y, x) + c] + 8) >> 4), 0, 255);
+                for (int k = 0; k < opaque; ++k) {
+                    int d = 0;
+                    for (int c = 0; c < 3; ++c) {
+                        const int centre = (v[c] & ~3) + 2;
+                        d += (centre - palette[k][c]) * (centre - palette[k][c]);
+                    }
+                    if (d < best) best = d, index = k;
+                }
+                for (int c = 0; c < 3; ++c) e[c] = v[c] - palette[index][c];
+            }
+            if (y >= first) out.push_back(std::uint8_t(index));
+            for (int c = 0; c < 3; ++c) {
+                err[at(y, x + dir) + c] += e[c] * 7;
+                err[at(y + 1, x - dir) + c] += e[c] * 3;
+                err[at(y + 1, x) + c] += e[c] * 5;
+                err[at(y + 1, x + dir) + c] += e[c];
+            }
+        }
+        if (y >= first) std::reverse(out.end() - (dir > 0 ? 0 : w), out.end());
+    }
+    return out;
+}
+
+// Bands that start on even and odd rows, near the top and far from it, of
+// pictures without alpha, with transparent pixels, and with alpha that is
+// opaque everywhere.
+TEST(GifCodec, DiffusionDrawsWhatPlainDiffusionDraws) {
+    for (const int kind : {0, 1, 2}) {
+        const bool alpha = kind != 0;
+        gdip::Bitmap image;
+        ASSERT_EQ(gdip::AllocateBitmap(image, 53, 41), Ok);
+        image.hasAlpha = alpha;
+        std::uint32_t seed = 5;
+        for (std::uint32_t y = 0; y < image.height; ++y)
+            for (std::uint32_t x = 0; x < image.width; ++x) {
+                std::uint8_t* px = image.Row(y) + x * 4;
+                seed = seed * 1664525 + 1013904223;
+                px[0] = std::uint8_t(x * 4 + (seed >> 28)), px[1] = std::uint8_t(y * 6);
+                px[2] = std::uint8_t((x + y) * 2 + (seed >> 29));
+                px[3] = kind == 1 && (seed >> 24) % 9 == 0 ? 0 : 255;
+            }
+        const gdip::Quantizer q(image);
+        ASSERT_EQ(q.Palette().size(), 256u) << "few colours would not be diffused";
+        for (const auto& [first, count] :
+             {std::pair{0u, 41u}, {3u, 20u}, {8u, 9u}, {17u, 24u}, {30u, 11u}}) {
+            Bytes indices(std::size_t{count} * image.width);
+            q.Remap(first, count, indices.data());
+            ASSERT_EQ(indices, PlainRemap(image, q, first, count))
+                << "rows " << first << "+" << count << ", kind " << kind;
+        }
+    }
 }
 
 }  // namespace

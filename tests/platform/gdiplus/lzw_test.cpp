@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "tests/support/runtime_files.h"
 
 namespace {
@@ -80,6 +82,85 @@ TEST(Lzw, TiffStripsCodedTogetherAreTheStripsCodedAlone) {
             gdip::LzwEncodeTiffStrips(first, second, togetherA, togetherB);
             ASSERT_EQ(togetherA, aloneA) << a << " with " << b;
             ASSERT_EQ(togetherB, aloneB) << b << " with " << a;
+        }
+}
+
+// LZW written plainly, a map for the table and one bit at a time, in
+// either dialect: the reference the fast coder must match code for code.
+struct PlainLzw {
+    bool tiff;
+    int rootBits;
+    Bytes bytes;
+    std::uint64_t bits = 0;
+
+    void Put(int code, int width) {
+        for (int i = 0; i < width; ++i, ++bits) {
+            const int bit = tiff ? code >> (width - 1 - i) & 1 : code >> i & 1;
+            if (bits % 8 == 0) bytes.push_back(0);
+            if (bit) bytes.back() |= std::uint8_t(tiff ? 0x80 >> bits % 8 : 1 << bits % 8);
+        }
+    }
+
+    void Code(const Bytes& data, bool first, bool last) {
+        const int clear = 1 << rootBits, fresh = rootBits + 1;
+        int next = clear + 2, width = fresh;
+        std::map<std::pair<int, int>, int> table;
+        if (first) Put(clear, width);
+        int prefix = data.empty() ? -1 : data[0];
+        for (std::size_t i = 1; i < data.size(); ++i) {
+            if (const auto found = table.find({prefix, data[i]}); found != table.end()) {
+                prefix = found->second;
+                continue;
+            }
+            Put(prefix, width);
+            table[{prefix, data[i]}] = next++;
+            if (next == (tiff ? 4094 : 4096)) {
+                Put(clear, width);
+                table.clear(), next = clear + 2, width = fresh;
+            } else if ((tiff ? next : next - 1) == 1 << width && width < 12) {
+                ++width;
+            }
+            prefix = data[i];
+        }
+        if (prefix >= 0) {
+            Put(prefix, width);
+            if ((tiff ? next + 1 : next) == 1 << width && width < 12) ++width;
+        }
+        Put(last ? clear + 1 : clear, width);
+    }
+};
+
+// Noise of every byte and of few values (longer strings), one long run and
+// a ramp, at lengths where tables fill and widths change; GIF also at its
+// smallest code size.
+TEST(Lzw, CodesAreThoseOfAPlainCoder) {
+    const std::size_t lengths[] = {0, 1, 2, 3, 255, 256, 257, 511, 512, 1024, 4000, 9000, 70000};
+    for (const std::size_t n : lengths)
+        for (int shape = 0; shape < 4; ++shape) {
+            Bytes data = Noise(n, std::uint32_t(n + shape));
+            for (std::size_t i = 0; i < n; ++i) {
+                if (shape == 1) data[i] &= 3;
+                if (shape == 2) data[i] = 7;
+                if (shape == 3) data[i] = std::uint8_t(i / 5);
+            }
+            Bytes tiff;
+            gdip::LzwEncodeTiffStrip(data, tiff);
+            PlainLzw plain{true, 8, {}};
+            plain.Code(data, true, true);
+            ASSERT_EQ(tiff, plain.bytes) << "TIFF, " << n << " bytes of shape " << shape;
+            for (const int rootBits : {2, 8}) {
+                Bytes pixels = data;
+                for (auto& p : pixels) p &= std::uint8_t((1 << rootBits) - 1);
+                for (const bool first : {false, true}) {
+                    gdip::LzwBits gif;
+                    gdip::LzwEncodeGifRun(pixels, rootBits, first, !first, gif);
+                    PlainLzw want{false, rootBits, {}};
+                    want.Code(pixels, first, !first);
+                    ASSERT_EQ(gif.bytes, want.bytes) << "GIF, " << n << " pixels of shape " << shape
+                                                     << ", " << rootBits << " bits";
+                    ASSERT_EQ(gif.bitCount, want.bits);
+                }
+            }
         }
 }
 
