@@ -10,24 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "bench/imaging/bench_files.h"
 #include "platform/gdiplus/runtime/codec.h"
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-double CpuNow() {
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
-}
-
-bool ReadFile(const std::string& path, Bytes& bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return true;
-}
+using bench::Bytes;
+using bench::CpuNow;
+using bench::ReadFile;
 
 // The best time of `rounds` writes, and the bytes written.
 double Best(const gdip::Encoder& encoder, const gdip::Bitmap& image, int rounds, Bytes& bytes) {
