@@ -19,25 +19,8 @@
 namespace {
 
 using bench::Bytes;
-using bench::CpuNow;
+using bench::Encode;
 using bench::ReadFile;
-
-Bytes Encode(const gdip::Encoder& encoder, const gdip::Bitmap& image, double& seconds) {
-    std::FILE* f = std::tmpfile();
-    if (f == nullptr) return {};
-    const double start = CpuNow();
-    const GpStatus status = encoder.Encode(image, f);
-    seconds += CpuNow() - start;
-    Bytes bytes;
-    if (status == Ok) {
-        std::fseek(f, 0, SEEK_END);
-        bytes.resize(static_cast<std::size_t>(std::ftell(f)));
-        std::rewind(f);
-        if (std::fread(bytes.data(), 1, bytes.size(), f) != bytes.size()) bytes.clear();
-    }
-    std::fclose(f);
-    return bytes;
-}
 
 double ToPsnr(double mse) {
     return mse <= 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / mse);
