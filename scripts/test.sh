@@ -5,8 +5,8 @@
 #
 # The parts overlap where one of them waits rather than computes: the Windows
 # codec libraries are fetched while the Linux build runs, the fuzzers are
-# built at a low priority from the start, the Linux tests run while the
-# Windows build compiles, and the fuzzers run beside the Windows tests. Each
+# built at a low priority from the start, and once the Windows build is done
+# the Linux tests and the fuzzers run beside the Windows tests. Each
 # part's output is kept in build/test-logs/ and printed when the part fails;
 # the time each part took is printed at the end.
 set -euo pipefail
@@ -67,23 +67,20 @@ begin windows-codecs nice -n 10 scripts/windows-codecs.sh
 # (their runs come after the Windows build, at the normal priority).
 [ -x scripts/fuzz.sh ] && begin fuzz-build env FUZZ_BUILD_ONLY=1 nice -n 15 scripts/fuzz.sh
 run linux-build scripts/build.sh
-begin linux-tests linux_tests
 end windows-codecs
 # The Windows build names the Linux probe to compare outputs with.
 [ "${status[windows-codecs]}" -eq 0 ] && run windows-build scripts/build-windows.sh
-end linux-tests
-fuzz_when_built() {
-  [ -n "${pids[fuzz-build]:-}" ] || return 0
+# The builds keep both processors busy; the tests of both systems and the
+# fuzzers' runs then share them, since the Wine tests wait on Wine and their
+# windows as much as they compute.
+[ "${status[windows-build]:-1}" -eq 0 ] && begin windows-tests windows_tests
+begin linux-tests linux_tests
+if [ -n "${pids[fuzz-build]:-}" ]; then
   end fuzz-build
   [ "${status[fuzz-build]}" -eq 0 ] && run fuzz scripts/fuzz.sh
-}
-if [ "${status[windows-build]:-1}" -eq 0 ]; then
-  begin windows-tests windows_tests
-  fuzz_when_built
-  end windows-tests
-else
-  fuzz_when_built
 fi
+end linux-tests
+[ -n "${pids[windows-tests]:-}" ] && end windows-tests
 
 # The processor time of a part (user and system, of every process it
 # waited for; Wine's server, which outlives its clients, is not counted).
