@@ -3,9 +3,8 @@
 
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
 #include <cstdlib>
-#include <mutex>
+#include <mutex>  // std::unique_lock
 #include <thread>
 #include <vector>
 
@@ -59,14 +58,13 @@ void ParallelFor(std::size_t count, const std::function<void(std::size_t)>& task
 bool ParallelInOrder(std::size_t count, std::size_t ahead,
                      const std::function<void(std::size_t, unsigned)>& make,
                      const std::function<bool(std::size_t)>& take) {
-    std::mutex lock;
-    std::condition_variable changed;
+    Monitor changed;
     std::vector<bool> made(count, false);
     std::size_t nextMade = 0, nextTaken = 0;
     bool taking = false, stopped = false;
     ahead = std::max<std::size_t>(ahead, 1);
     const auto work = [&](unsigned worker) {
-        std::unique_lock<std::mutex> hold(lock);
+        std::unique_lock<Monitor> hold(changed);
         while (!stopped && nextTaken < count) {
             // Taking first keeps the order flowing and the held items few.
             if (!taking && made[nextTaken]) {
@@ -85,10 +83,10 @@ bool ParallelInOrder(std::size_t count, std::size_t ahead,
                 hold.lock();
                 made[i] = true;
             } else {
-                changed.wait(hold);
+                changed.Wait();
                 continue;
             }
-            changed.notify_all();
+            changed.WakeAll();
         }
     };
     RunOnThreads(std::min<std::size_t>(WorkerCount(), count), work);

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 
 namespace gdip {
 
@@ -20,8 +21,32 @@ unsigned WorkerCount();
 void SetWorkersForTesting(unsigned count);
 
 // The processors this process may run on, at least 1 (the system's own
-// count: allowed_cpus_posix.cpp, allowed_cpus_windows.cpp).
+// count: threads_posix.cpp, threads_windows.cpp).
 unsigned AllowedCpus();
+
+// A lock and one condition to wait on, from the system's own primitives
+// (threads_posix.cpp, threads_windows.cpp). On Windows they are a slim
+// reader/writer lock and a condition variable, which wait in the process
+// itself; the C++ library's mutex and condition there are built on kernel
+// events and semaphores, every wait and wake-up a system call, and a call
+// to Wine's server under Wine.
+class Monitor {
+public:
+    Monitor();
+    ~Monitor();
+    Monitor(const Monitor&) = delete;
+    Monitor& operator=(const Monitor&) = delete;
+    void lock();
+    void unlock();
+    // With the lock held: lets it go until WakeAll (or for no reason, as
+    // any condition may), and holds it again on return.
+    void Wait();
+    void WakeAll();
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
 
 // Runs task(i) for every i in [0, count), on up to WorkerCount() threads of
 // which the calling thread is one, and returns when all have run. Indices

@@ -21,7 +21,7 @@ target_include_directories(orv_win_codecs SYSTEM INTERFACE ${ORV_WIN_CODEC_INCLU
 target_link_libraries(orv_win_codecs INTERFACE ${ORV_CODEC_LIBRARIES})
 set(ORV_CODEC_LIBRARIES orv_win_codecs)
 
-set(ORV_SYSTEM_CODEC_SOURCES physical_memory_windows.cpp allowed_cpus_windows.cpp
+set(ORV_SYSTEM_CODEC_SOURCES physical_memory_windows.cpp threads_windows.cpp
   companion_windows.cpp)
 set(ORV_ABSENT_CODECS)
 set(ORV_COMPANION_CODECS heif)
@@ -32,7 +32,7 @@ set(ORV_SYSTEM_MODULE_SOURCES file_io_windows.cpp heap_trim_windows.cpp windows/
 # So is the file access: its time is the system's calls, not its own code.
 set_source_files_properties(codec_registry.cpp metadata.cpp colour.cpp codec_ico.cpp
   codec_webp.cpp codec_heif_companion.cpp budget.cpp file_io_windows.cpp file_io_common.cpp
-  allowed_cpus_windows.cpp PROPERTIES COMPILE_OPTIONS -Os)
+  threads_windows.cpp PROPERTIES COMPILE_OPTIONS -Os)
 # ntdll: a file's index without a query of its volume (file_io_windows.cpp).
 set(ORV_SYSTEM_MODULE_LIBRARIES ntdll)
 set(ORV_MODULE_EXPORT_DIR ${CMAKE_CURRENT_SOURCE_DIR}/windows)
@@ -52,7 +52,7 @@ add_library(orv_heif_includes INTERFACE)
 target_include_directories(orv_heif_includes SYSTEM INTERFACE ${ORV_WIN_INC_libheif}
                            ${ORV_WIN_INC_lcms2_h})
 add_library(heif_companion SHARED codec_heif.cpp heif_companion.cpp heif_sniff.cpp
-  heif_quiet.cpp heif_quiet_windows.cpp budget.cpp colour.cpp parallel.cpp allowed_cpus_windows.cpp)
+  heif_quiet.cpp heif_quiet_windows.cpp budget.cpp colour.cpp parallel.cpp threads_windows.cpp)
 set_target_properties(heif_companion PROPERTIES OUTPUT_NAME orv-heif PREFIX "" SUFFIX ".dll"
   CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
 target_link_libraries(heif_companion PRIVATE orv_heif_includes

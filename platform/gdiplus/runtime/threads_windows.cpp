@@ -1,4 +1,5 @@
-// The processors this process may run on, on Windows: its affinity mask.
+// Threads on Windows: the processors this process may run on (its affinity
+// mask), and the lock and condition of parallel work.
 #include <windows.h>
 
 #include <algorithm>
@@ -29,6 +30,31 @@ unsigned AllowedCpus() {
     askedAt.store(now, std::memory_order_relaxed);
     known.store(count, std::memory_order_relaxed);
     return count;
+}
+
+struct Monitor::State {
+    SRWLOCK lock = SRWLOCK_INIT;
+    CONDITION_VARIABLE condition = CONDITION_VARIABLE_INIT;
+};
+
+Monitor::Monitor() : state_(std::make_unique<State>()) {}
+Monitor::~Monitor() = default;
+void Monitor::lock() {
+    AcquireSRWLockExclusive(&state_->lock);
+}
+void Monitor::unlock() {
+    ReleaseSRWLockExclusive(&state_->lock);
+}
+
+void Monitor::Wait() {
+    // Without a time limit it fails only for want of memory, which it does
+    // not take: a return is a wake-up, real or spurious, as the caller
+    // expects.
+    SleepConditionVariableSRW(&state_->condition, &state_->lock, INFINITE, 0);
+}
+
+void Monitor::WakeAll() {
+    WakeAllConditionVariable(&state_->condition);
 }
 
 }  // namespace gdip
