@@ -9,6 +9,7 @@
 #include "encoders.h"
 #include "image_store.h"
 #include "module_export.h"
+#include "parallel.h"
 
 namespace {
 
@@ -79,6 +80,7 @@ GDIP_EXPORT GpStatus GdipCreateBitmapFromFile(const WCHAR* filename, GpBitmap** 
     return Guarded([&] {
         if (filename == nullptr || bitmap == nullptr) return InvalidParameter;
         *bitmap = nullptr;
+        const gdip::WorkerScope threads;
         std::unique_ptr<GpBitmap> image;
         if (GpStatus s = gdip::LoadImageFile(PathOf(filename), image); s != Ok) return s;
         gdip::RegisterImage(image.get());
@@ -148,6 +150,7 @@ GDIP_EXPORT GpStatus GdipSaveImageToFile(GpImage* image, const WCHAR* filename,
         if (GpStatus s = ReadSaveParameters(encoderParams, existing); s != Ok) return s;
         std::unique_ptr<gdip::Encoder> encoder;
         if (GpStatus s = gdip::EncoderFor(*clsidEncoder, encoder); s != Ok) return s;
+        const gdip::WorkerScope threads;
         return gdip::SaveImageFile(*image, PathOf(filename), *encoder, existing);
     });
 }

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <cstdlib>
 #include <mutex>  // std::unique_lock
 #include <thread>
@@ -14,11 +15,12 @@ namespace {
 
 std::atomic<unsigned> workersForTesting{0};
 
+using Work = std::function<void(unsigned)>;
+
 // Starts up to threads - 1 helpers running work(1), work(2), ..., runs
 // work(0) itself and joins them. When no helper can be started the calling
 // thread does all the work.
-template <typename Work>
-void RunOnThreads(std::size_t threads, const Work& work) {
+void StartAndJoin(std::size_t threads, const Work& work) {
     std::vector<std::thread> helpers;
     try {
         helpers.reserve(threads > 0 ? threads - 1 : 0);
@@ -32,6 +34,98 @@ void RunOnThreads(std::size_t threads, const Work& work) {
 }
 
 }  // namespace
+
+// The helpers of one WorkerScope: started at its first parallel step, each
+// waits for the next step's work, and all are joined when the scope ends.
+struct WorkerScope::Crew {
+    Monitor monitor;
+    std::vector<std::thread> helpers;
+    const Work* work = nullptr;
+    std::uint64_t step = 0;   // counts the steps handed out
+    std::size_t takers = 0;   // threads of the current step, the caller's included
+    std::size_t running = 0;  // helpers still in the current step
+    bool busy = false, ending = false;
+
+    // `seen`: the last step handed out before this helper started.
+    void Serve(unsigned index, std::uint64_t seen) {
+        std::unique_lock<Monitor> hold(monitor);
+        for (;;) {
+            while (!ending && step == seen) monitor.Wait();
+            if (ending) return;
+            seen = step;
+            if (index >= takers) continue;  // a step with fewer threads
+            const Work& mine = *work;
+            hold.unlock();
+            mine(index);
+            hold.lock();
+            if (--running == 0) monitor.WakeAll();
+        }
+    }
+
+    void Run(std::size_t threads, const Work& job) {
+        {
+            std::lock_guard<Monitor> hold(monitor);
+            busy = true;
+        }
+        try {
+            while (helpers.size() + 1 < threads) {
+                const auto index = static_cast<unsigned>(helpers.size() + 1);
+                helpers.emplace_back([this, index, seen = step] { Serve(index, seen); });
+            }
+        } catch (...) {
+            // Fewer helpers: the work left is taken by whoever runs.
+        }
+        {
+            std::lock_guard<Monitor> hold(monitor);
+            work = &job;
+            takers = std::min(threads, helpers.size() + 1);
+            running = takers - 1;
+            ++step;
+        }
+        monitor.WakeAll();
+        job(0u);
+        std::unique_lock<Monitor> hold(monitor);
+        while (running > 0) monitor.Wait();
+        work = nullptr;
+        busy = false;
+    }
+};
+
+namespace {
+
+// The scope of the calling thread, if it has one.
+thread_local WorkerScope::Crew* t_crew = nullptr;
+
+void RunOnThreads(std::size_t threads, const Work& work) {
+    WorkerScope::Crew* const crew = t_crew;
+    // A step inside a step (a task that splits its own work) starts threads
+    // of its own, as without a scope.
+    if (crew == nullptr || crew->busy || threads < 2) {
+        StartAndJoin(threads, work);
+        return;
+    }
+    crew->Run(threads, work);
+}
+
+}  // namespace
+
+WorkerScope::WorkerScope() {
+    if (t_crew == nullptr) {
+        crew_ = std::make_unique<Crew>();
+        t_crew = crew_.get();
+    }
+}
+
+WorkerScope::~WorkerScope() {
+    if (!crew_) return;
+    t_crew = nullptr;
+    {
+        std::lock_guard<Monitor> hold(crew_->monitor);
+        crew_->ending = true;
+    }
+    crew_->monitor.WakeAll();
+    for (std::thread& helper : crew_->helpers) helper.join();
+}
 
 void SetWorkersForTesting(unsigned count) {
     workersForTesting = std::min(count, kMostWorkers);

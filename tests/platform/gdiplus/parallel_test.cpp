@@ -1,15 +1,18 @@
 // Work made side by side and taken in order: the order, the bound on what is
 // made ahead, and the stop when a take fails, at one thread and at several;
-// every writer's file the same at any number of threads; and a decoded
+// every writer's file the same at any number of threads, alone or with a
+// scope's threads; and a decoded
 // picture's buffer, whose pages the threads take, zeroed whole all the same.
 #include "platform/gdiplus/runtime/parallel.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 #include <optional>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "platform/gdiplus/runtime/codec.h"
@@ -18,11 +21,21 @@
 
 namespace {
 
+// Alone, and in a scope whose threads serve step after step (with a step
+// inside a step, as a task that splits its own work would run).
 TEST(ParallelInOrder, TakesInOrderWithinTheBoundAndStopsAtAFailedTake) {
-    for (const std::optional<std::string>& threads :
-         {std::optional<std::string>("1"), std::optional<std::string>()}) {
-        SCOPED_TRACE(threads.value_or("default threads"));
+    for (const auto& [threads, scoped] : {std::pair{std::optional<std::string>("1"), false},
+                                          std::pair{std::optional<std::string>(), false},
+                                          std::pair{std::optional<std::string>("4"), true}}) {
+        SCOPED_TRACE(threads.value_or("default threads") + (scoped ? " in a scope" : ""));
         testsupport::ScopedEnv env("OMP_NUM_THREADS", threads);
+        std::optional<gdip::WorkerScope> scope;
+        if (scoped) scope.emplace();
+        if (scoped) gdip::SetWorkersForTesting(4);
+        std::atomic<std::size_t> inner{0};
+        gdip::ParallelFor(
+            7, [&](std::size_t) { gdip::ParallelFor(3, [&](std::size_t) { ++inner; }); });
+        EXPECT_EQ(inner, 21u);
         std::mutex lock;
         std::vector<std::size_t> made, taken;
         std::size_t mostAhead = 0;
@@ -47,6 +60,7 @@ TEST(ParallelInOrder, TakesInOrderWithinTheBoundAndStopsAtAFailedTake) {
         EXPECT_LE(made.size(), 151u + 3u);
         EXPECT_TRUE(gdip::ParallelInOrder(
             5, 1, [](std::size_t, unsigned) {}, [](std::size_t) { return true; }));
+        gdip::SetWorkersForTesting(0);
     }
 }
 
@@ -75,16 +89,23 @@ TEST(ParallelWriters, EveryFormatWritesTheSameBytesAtAnyNumberOfThreads) {
                     i % 4 == 3 ? noise.rgba[i] : (src.rgba[i] + noise.rgba[i] / 8) & 0xFF);
             src.hasAlpha = p.alpha;
             std::vector<testsupport::Bytes> files;
-            for (const unsigned threads : {1u, 2u, 4u}) {
+            // Then 2, 4 and 3 threads in one scope, as saves in one flat call.
+            std::optional<gdip::WorkerScope> scope;
+            for (const unsigned threads : {1u, 2u, 4u, 0u, 2u, 4u, 3u}) {
+                if (threads == 0) {
+                    scope.emplace();
+                    continue;
+                }
                 gdip::SetWorkersForTesting(threads);
                 GpStatus status = GenericError;
                 files.push_back(testsupport::Encode(*codec->makeEncoder(), src, &status));
                 EXPECT_EQ(status, Ok) << threads << " threads";
             }
+            scope.reset();
             gdip::SetWorkersForTesting(0);
             ASSERT_FALSE(files[0].empty());
-            EXPECT_TRUE(files[1] == files[0]) << "2 threads";
-            EXPECT_TRUE(files[2] == files[0]) << "4 threads";
+            for (std::size_t i = 1; i < files.size(); ++i)
+                EXPECT_TRUE(files[i] == files[0]) << "run " << i;
         }
     }
     EXPECT_GE(formats, 5u);
