@@ -49,6 +49,12 @@ GpStatus CheckDeclaredSize(std::uint64_t width, std::uint64_t height);
 // is within the budget) and then cuts it back to the pixels.
 GpStatus AllocateBitmap(Bitmap& out, std::uint32_t width, std::uint32_t height,
                         std::size_t room = 0);
+// Gives the memory that the process holds freed back to the system: called
+// when an image is released, so that the next picture does not come on top
+// of what the last one's decoding and encoding left behind, and by a decoder
+// that frees a large working set before it allocates the picture.
+// (heap_trim_posix.cpp, heap_trim_windows.cpp)
+void ReturnFreeMemory();
 
 class Decoder {
 public:
