@@ -69,6 +69,13 @@ public:
     // GIF's terminator, later frames or pages); a file that ends inside its
     // rows is refused, never completed with grey or black.
     virtual GpStatus Decode(std::span<const std::uint8_t> file, Bitmap& out) const = 0;
+    // The same, for a caller that lends the file's bytes for the call: the
+    // decoder may move them about while it works and puts them back as they
+    // were before it returns (a PNG joins its image data where it lies
+    // instead of in a copy).
+    virtual GpStatus DecodeLent(std::span<std::uint8_t> file, Bitmap& out) const {
+        return Decode(file, out);
+    }
 };
 
 class Encoder {
