@@ -49,6 +49,12 @@ GpStatus CheckDeclaredSize(std::uint64_t width, std::uint64_t height);
 // is within the budget) and then cuts it back to the pixels.
 GpStatus AllocateBitmap(Bitmap& out, std::uint32_t width, std::uint32_t height,
                         std::size_t room = 0);
+// Gives the memory that the process holds freed back to the system: called
+// when an image is released, so that the next picture does not come on top
+// of what the last one's decoding and encoding left behind, and by a decoder
+// that frees a large working set before it allocates the picture.
+// (heap_trim_posix.cpp, heap_trim_windows.cpp)
+void ReturnFreeMemory();
 
 class Decoder {
 public:
@@ -63,6 +69,13 @@ public:
     // GIF's terminator, later frames or pages); a file that ends inside its
     // rows is refused, never completed with grey or black.
     virtual GpStatus Decode(std::span<const std::uint8_t> file, Bitmap& out) const = 0;
+    // The same, for a caller that lends the file's bytes for the call: the
+    // decoder may move them about while it works and puts them back as they
+    // were before it returns (a PNG joins its image data where it lies
+    // instead of in a copy).
+    virtual GpStatus DecodeLent(std::span<std::uint8_t> file, Bitmap& out) const {
+        return Decode(file, out);
+    }
 };
 
 class Encoder {

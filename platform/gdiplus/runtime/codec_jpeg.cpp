@@ -16,6 +16,10 @@
 #include <cstring>
 #include <memory>
 #include <string_view>
+#include <vector>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 // clang-format off
 #include <jpeglib.h>
 #include <jerror.h>
@@ -382,40 +386,260 @@ struct BandPlan {
     JDIMENSION Row(JDIMENSION imcu) const { return std::min(height, imcu * imcuHeight); }
 };
 
-// Every block row of every component, read whole by cinfo: where each lies.
-struct Coefficients {
-    std::vector<JBLOCKROW> rows[MAX_COMPONENTS];
+// ---- the coefficients, held packed ------------------------------------------
+//
+// Held as libjpeg holds them, every coefficient of a 4:4:4 picture takes 1.5
+// times its RGBA bytes, all resident at the last scan: on a run of big
+// photographs that alone was the peak. Most coefficients are zero, so each
+// row of blocks is kept here as every block's mask of non-zero coefficients
+// followed by their values (about a fifth of the room on our photographs),
+// behind libjpeg's own interface for arrays that may not fit in memory: the
+// decompressor's virtual arrays are ours, the rows it asks for are unpacked
+// into a window that stays valid, as that interface promises, until its next
+// request of the same array, and that request packs the window back first.
+// A band's compressor unpacks the rows it codes in the same way.
+static_assert(sizeof(JCOEF) == 2);
+constexpr std::size_t kMaskBytes = sizeof(std::uint64_t);
+constexpr std::size_t kMostPackedBlock = kMaskBytes + sizeof(JBLOCK);
+
+// The block's non-zero coefficients (natural order) as a mask.
+std::uint64_t NonZero(const JCOEF* block) {
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    std::uint64_t zeros = 0;
+    for (int i = 0; i < 4; ++i) {
+        const auto* at = reinterpret_cast<const __m128i*>(block + 16 * i);
+        // Packing saturates: a non-zero coefficient stays a non-zero byte.
+        const __m128i bytes = _mm_packs_epi16(_mm_loadu_si128(at), _mm_loadu_si128(at + 1));
+        const auto zeroBytes =
+            static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, zero)));
+        zeros |= std::uint64_t{zeroBytes} << (16 * i);
+    }
+    return ~zeros;
+#else
+    std::uint64_t set = 0;
+    for (int k = 0; k < DCTSIZE2; ++k) set |= std::uint64_t{block[k] != 0} << k;
+    return set;
+#endif
+}
+
+// A row of blocks packed into out (room for kMostPackedBlock a block); its
+// size, or 0 when every coefficient is zero.
+std::size_t PackRow(const JBLOCK* blocks, JDIMENSION width, std::uint8_t* out) {
+    std::uint8_t* at = out;
+    std::uint64_t any = 0;
+    for (JDIMENSION x = 0; x < width; ++x) {
+        const JCOEF* block = blocks[x];
+        std::uint64_t set = NonZero(block);
+        any |= set;
+        std::memcpy(at, &set, kMaskBytes);
+        at += kMaskBytes;
+        for (; set != 0; set &= set - 1, at += sizeof(JCOEF))
+            std::memcpy(at, block + std::countr_zero(set), sizeof(JCOEF));
+    }
+    return any == 0 ? 0 : static_cast<std::size_t>(at - out);
+}
+
+// A row packed by PackRow (none: all zero) into its blocks.
+void UnpackRow(const std::uint8_t* at, JDIMENSION width, JBLOCKROW into) {
+    std::memset(into, 0, std::size_t{width} * sizeof(JBLOCK));
+    if (at == nullptr) return;
+    for (JDIMENSION x = 0; x < width; ++x) {
+        std::uint64_t set;
+        std::memcpy(&set, at, kMaskBytes);
+        at += kMaskBytes;
+        for (; set != 0; set &= set - 1, at += sizeof(JCOEF))
+            std::memcpy(into[x] + std::countr_zero(set), at, sizeof(JCOEF));
+    }
+}
+
+// Block `at` of coefficients held as a vector of whole blocks.
+JBLOCKROW BlocksAt(std::vector<JCOEF>& coefficients, std::size_t at) {
+    return reinterpret_cast<JBLOCKROW>(coefficients.data() + at * DCTSIZE2);
+}
+
+// One virtual array: its rows packed (each its own allocation, none while
+// all zero) and the window of rows unpacked for libjpeg.
+struct PackedArray {
+    JDIMENSION width = 0, rows = 0, maxAccess = 0;
+    std::vector<std::uint8_t*> packed;
+    std::vector<JCOEF> window;  // whole blocks
+    std::vector<JBLOCKROW> windowRows;
+    JDIMENSION windowFirst = 0, windowCount = 0;
+    bool dirty = false;
+    std::vector<std::uint8_t> scratch;  // one row packed, before it is kept
+
+    // Packs the window back when libjpeg may have written it; false when
+    // there was no memory for it.
+    bool PackWindow() {
+        if (!dirty) return true;
+        for (JDIMENSION i = 0; i < windowCount; ++i) {
+            const std::size_t size = PackRow(windowRows[i], width, scratch.data());
+            std::uint8_t*& kept = packed[windowFirst + i];
+            std::free(kept);
+            kept = nullptr;
+            if (size == 0) continue;
+            kept = static_cast<std::uint8_t*>(std::malloc(size));
+            if (kept == nullptr) return false;
+            std::memcpy(kept, scratch.data(), size);
+        }
+        dirty = false;
+        return true;
+    }
+    void Unpack(JDIMENSION row, JBLOCKROW into) const { UnpackRow(packed[row], width, into); }
 };
 
-// Reads every coefficient of the file cinfo has read the header of, and
-// notes where their rows lie; false unless the file is whole and clean.
-// No object with a destructor lives in this frame; the vectors are sized
-// before any libjpeg call.
-bool ReadCoefficients(jpeg_decompress_struct& cinfo, JpegErrors& errors, Coefficients& coefs) {
+// The virtual arrays of one decompressor, from Attach to Detach.
+class PackedCoefficients {
+public:
+    PackedCoefficients() = default;
+    PackedCoefficients(const PackedCoefficients&) = delete;
+    PackedCoefficients& operator=(const PackedCoefficients&) = delete;
+    ~PackedCoefficients() {
+        for (PackedArray& array : arrays_)
+            for (std::uint8_t* row : array.packed) std::free(row);
+    }
+
+    void Attach(jpeg_decompress_struct& cinfo) {
+        jpeg_memory_mgr& mem = *cinfo.mem;
+        saved_ = mem;
+        mem.request_virt_barray = Request;
+        mem.realize_virt_arrays = Realize;
+        mem.access_virt_barray = Access;
+        cinfo.client_data = this;
+    }
+    void Detach(jpeg_decompress_struct& cinfo) {
+        cinfo.mem->request_virt_barray = saved_.request_virt_barray;
+        cinfo.mem->realize_virt_arrays = saved_.realize_virt_arrays;
+        cinfo.mem->access_virt_barray = saved_.access_virt_barray;
+        cinfo.client_data = nullptr;
+    }
+    // Ours, or null.
+    const PackedArray* Find(jvirt_barray_ptr ptr) const {
+        for (int i = 0; i < count_; ++i)
+            if (reinterpret_cast<jvirt_barray_ptr>(const_cast<PackedArray*>(&arrays_[i])) == ptr)
+                return &arrays_[i];
+        return nullptr;
+    }
+    // Packs every window back once libjpeg is done.
+    bool PackWindows() {
+        for (int i = 0; i < count_; ++i)
+            if (!arrays_[i].PackWindow()) return false;
+        return true;
+    }
+
+private:
+    static PackedCoefficients& Of(j_common_ptr cinfo) {
+        return *static_cast<PackedCoefficients*>(cinfo->client_data);
+    }
+    static jvirt_barray_ptr Request(j_common_ptr cinfo, int, boolean, JDIMENSION blocksPerRow,
+                                    JDIMENSION rows, JDIMENSION maxAccess) {
+        PackedCoefficients& self = Of(cinfo);
+        if (self.count_ == MAX_COMPONENTS) ERREXIT(cinfo, JERR_OUT_OF_MEMORY);
+        PackedArray& array = self.arrays_[self.count_++];
+        array.width = blocksPerRow;
+        array.rows = rows;
+        array.maxAccess = std::min(maxAccess, rows);
+        return reinterpret_cast<jvirt_barray_ptr>(&array);
+    }
+    // Room for every array's row table, window and scratch; the arrays as
+    // libjpeg would hold them must fit its memory limit, as before.
+    static void Realize(j_common_ptr cinfo) {
+        PackedCoefficients& self = Of(cinfo);
+        self.saved_.realize_virt_arrays(cinfo);
+        std::uint64_t plain = 0;
+        for (int i = 0; i < self.count_; ++i)
+            plain += std::uint64_t{self.arrays_[i].width} * self.arrays_[i].rows * sizeof(JBLOCK);
+        if (plain > static_cast<std::uint64_t>(cinfo->mem->max_memory_to_use))
+            ERREXIT(cinfo, JERR_OUT_OF_MEMORY);
+        bool allocated = true;
+        try {
+            for (int i = 0; i < self.count_; ++i) {
+                PackedArray& array = self.arrays_[i];
+                array.packed.assign(array.rows, nullptr);
+                array.window.resize(std::size_t{array.maxAccess} * array.width * DCTSIZE2);
+                array.windowRows.resize(array.maxAccess);
+                for (JDIMENSION r = 0; r < array.maxAccess; ++r)
+                    array.windowRows[r] = BlocksAt(array.window, std::size_t{r} * array.width);
+                array.scratch.resize(std::size_t{array.width} * kMostPackedBlock);
+            }
+        } catch (const std::bad_alloc&) {
+            allocated = false;
+        }
+        if (!allocated) ERREXIT(cinfo, JERR_OUT_OF_MEMORY);
+    }
+    static JBLOCKARRAY Access(j_common_ptr cinfo, jvirt_barray_ptr ptr, JDIMENSION first,
+                              JDIMENSION count, boolean writable) {
+        auto& array = *reinterpret_cast<PackedArray*>(ptr);
+        if (count > array.maxAccess || first > array.rows || count > array.rows - first)
+            ERREXIT(cinfo, JERR_BAD_VIRTUAL_ACCESS);
+        if (first != array.windowFirst || count != array.windowCount) {
+            if (!array.PackWindow()) ERREXIT(cinfo, JERR_OUT_OF_MEMORY);
+            for (JDIMENSION i = 0; i < count; ++i) array.Unpack(first + i, array.windowRows[i]);
+            array.windowFirst = first;
+            array.windowCount = count;
+        }
+        if (writable) array.dirty = true;
+        return array.windowRows.data();
+    }
+
+    PackedArray arrays_[MAX_COMPONENTS];
+    int count_ = 0;
+    jpeg_memory_mgr saved_{};
+};
+
+// Reads every coefficient of the file cinfo has read the header of into the
+// store attached to it, and finds each component's array; false unless the
+// file is whole and clean. No object with a destructor lives in this frame.
+bool ReadCoefficients(jpeg_decompress_struct& cinfo, JpegErrors& errors, PackedCoefficients& store,
+                      const PackedArray* (&arrays)[MAX_COMPONENTS]) {
     if (setjmp(errors.jump)) return false;
-    jvirt_barray_ptr* arrays = jpeg_read_coefficients(&cinfo);
-    if (arrays == nullptr || errors.warned || !AllCoefficientsRefined(cinfo) ||
+    jvirt_barray_ptr* got = jpeg_read_coefficients(&cinfo);
+    if (got == nullptr || errors.warned || !AllCoefficientsRefined(cinfo) ||
         errors.componentsSeen != (1u << cinfo.num_components) - 1)
         return false;
-    auto* common = reinterpret_cast<j_common_ptr>(&cinfo);
     for (int c = 0; c < cinfo.num_components; ++c) {
-        const auto v = static_cast<JDIMENSION>(cinfo.comp_info[c].v_samp_factor);
-        std::vector<JBLOCKROW>& rows = coefs.rows[c];
-        if (rows.size() % v != 0) return false;
-        // Without a backing store the whole array is in memory: the row
-        // pointers stay where they are.
-        for (JDIMENSION r = 0; r < rows.size(); r += v) {
-            JBLOCKARRAY got = cinfo.mem->access_virt_barray(common, arrays[c], r, v, FALSE);
-            for (JDIMENSION i = 0; i < v; ++i) rows[r + i] = got[i];
-        }
+        const jpeg_component_info& comp = cinfo.comp_info[c];
+        const auto v = static_cast<JDIMENSION>(comp.v_samp_factor);
+        const auto h = static_cast<JDIMENSION>(comp.h_samp_factor);
+        arrays[c] = store.Find(got[c]);
+        if (arrays[c] == nullptr || arrays[c]->rows % v != 0 ||
+            arrays[c]->rows < comp.height_in_blocks ||
+            arrays[c]->width != (comp.width_in_blocks + h - 1) / h * h)
+            return false;
     }
-    return true;
+    return store.PackWindows();
+}
+
+// One component's rows of a band as its compressor asks for them: unpacked
+// into a window of one iMCU row, valid until the next request.
+struct BandRows {
+    const PackedArray* array = nullptr;
+    JDIMENSION first = 0;       // the band's first row in the array
+    JDIMENSION rows = 0;        // of the band
+    std::vector<JCOEF> window;  // whole blocks
+    JBLOCKROW windowRows[MAX_SAMP_FACTOR] = {};
+};
+
+JBLOCKARRAY AccessBandRows(j_common_ptr cinfo, jvirt_barray_ptr ptr, JDIMENSION first,
+                           JDIMENSION count, boolean) {
+    auto& band = *reinterpret_cast<BandRows*>(ptr);
+    const JDIMENSION width = band.array->width;
+    if (count > MAX_SAMP_FACTOR || std::size_t{count} * width * DCTSIZE2 > band.window.size() ||
+        first > band.rows || count > band.rows - first)
+        ERREXIT(cinfo, JERR_BAD_VIRTUAL_ACCESS);
+    for (JDIMENSION i = 0; i < count; ++i) {
+        band.windowRows[i] = BlocksAt(band.window, std::size_t{i} * width);
+        band.array->Unpack(band.first + first + i, band.windowRows[i]);
+    }
+    return band.windowRows;
 }
 
 // Band b's rows of the coefficients into bytes as a baseline file, under
-// this frame's setjmp.
+// this frame's setjmp; `band` has a window of one iMCU row per component.
 bool WriteBandFile(jpeg_compress_struct& cinfo, JpegErrors& errors, jpeg_decompress_struct& source,
-                   const Coefficients& coefs, const BandPlan& plan, std::size_t b, VectorDest& dest,
+                   const PackedArray* const (&coefs)[MAX_COMPONENTS], const BandPlan& plan,
+                   std::size_t b, BandRows (&band)[MAX_COMPONENTS], VectorDest& dest,
                    std::vector<std::uint8_t>& bytes) {
     if (setjmp(errors.jump)) return false;
     jpeg_copy_critical_parameters(&source, &cinfo);
@@ -425,37 +649,35 @@ bool WriteBandFile(jpeg_compress_struct& cinfo, JpegErrors& errors, jpeg_decompr
     cinfo.write_Adobe_marker = FALSE;
     cinfo.optimize_coding = FALSE;
     PointAt(cinfo, dest, bytes);
-    auto* common = reinterpret_cast<j_common_ptr>(&cinfo);
     jvirt_barray_ptr arrays[MAX_COMPONENTS];
-    JDIMENSION heights[MAX_COMPONENTS], widths[MAX_COMPONENTS];
     const auto vMax = static_cast<JDIMENSION>(source.max_v_samp_factor);
     for (int c = 0; c < source.num_components; ++c) {
-        const jpeg_component_info& comp = source.comp_info[c];
-        const auto h = static_cast<JDIMENSION>(comp.h_samp_factor);
-        const auto v = static_cast<JDIMENSION>(comp.v_samp_factor);
-        const JDIMENSION blocks = (cinfo.image_height * v + DCTSIZE * vMax - 1) / (DCTSIZE * vMax);
-        heights[c] = (blocks + v - 1) / v * v;
-        widths[c] = (comp.width_in_blocks + h - 1) / h * h;
-        if (first * v + heights[c] > coefs.rows[c].size()) return false;
-        arrays[c] =
-            cinfo.mem->request_virt_barray(common, JPOOL_IMAGE, FALSE, widths[c], heights[c], v);
-    }
-    jpeg_write_coefficients(&cinfo, arrays);
-    for (int c = 0; c < source.num_components; ++c) {
         const auto v = static_cast<JDIMENSION>(source.comp_info[c].v_samp_factor);
-        for (JDIMENSION r = 0; r < heights[c]; ++r) {
-            JBLOCKARRAY to = cinfo.mem->access_virt_barray(common, arrays[c], r, 1, TRUE);
-            std::memcpy(to[0], coefs.rows[c][first * v + r],
-                        std::size_t{widths[c]} * sizeof(JBLOCK));
-        }
+        const JDIMENSION blocks = (cinfo.image_height * v + DCTSIZE * vMax - 1) / (DCTSIZE * vMax);
+        band[c].array = coefs[c];
+        band[c].first = first * v;
+        band[c].rows = (blocks + v - 1) / v * v;
+        if (band[c].first + band[c].rows > coefs[c]->rows) return false;
+        arrays[c] = reinterpret_cast<jvirt_barray_ptr>(&band[c]);
     }
+    cinfo.mem->access_virt_barray = AccessBandRows;
+    jpeg_write_coefficients(&cinfo, arrays);
     jpeg_finish_compress(&cinfo);
     return !errors.warned;
 }
 
-bool WriteBandWithOwnCompressor(jpeg_decompress_struct& source, const Coefficients& coefs,
+bool WriteBandWithOwnCompressor(jpeg_decompress_struct& source,
+                                const PackedArray* const (&coefs)[MAX_COMPONENTS],
                                 const BandPlan& plan, std::size_t b,
                                 std::vector<std::uint8_t>& bytes) {
+    BandRows band[MAX_COMPONENTS];
+    try {
+        for (int c = 0; c < source.num_components; ++c)
+            band[c].window.resize(std::size_t{coefs[c]->width} * DCTSIZE2 *
+                                  static_cast<std::size_t>(source.comp_info[c].v_samp_factor));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
     JpegErrors errors;
     jpeg_compress_struct cinfo;
     InitErrors(errors);
@@ -465,7 +687,7 @@ bool WriteBandWithOwnCompressor(jpeg_decompress_struct& source, const Coefficien
     VectorDest dest;
     bool ok = false;
     try {
-        ok = WriteBandFile(cinfo, errors, source, coefs, plan, b, dest, bytes);
+        ok = WriteBandFile(cinfo, errors, source, coefs, plan, b, band, dest, bytes);
         bytes.shrink_to_fit();  // the bands wait together for the coefficients to go
     } catch (const std::bad_alloc&) {
     }
@@ -519,26 +741,30 @@ bool ReadBandWithOwnDecompressor(const std::vector<std::uint8_t>& bytes, J_COLOR
 // directly instead (cinfo is then left for jpeg_abort_decompress).
 GpStatus ReadInBands(jpeg_decompress_struct& cinfo, JpegErrors& errors, Bitmap& out) {
     const BandPlan plan(cinfo);
-    Coefficients coefs;
+    std::unique_ptr<PackedCoefficients> store;
     std::vector<std::vector<std::uint8_t>> files;
     try {
-        for (int c = 0; c < cinfo.num_components; ++c) {
-            const jpeg_component_info& comp = cinfo.comp_info[c];
-            const auto v = static_cast<std::size_t>(comp.v_samp_factor);
-            coefs.rows[c].resize((comp.height_in_blocks + v - 1) / v * v);
-        }
+        store = std::make_unique<PackedCoefficients>();
         files.resize(plan.Count());
     } catch (const std::bad_alloc&) {
         return Aborted;
     }
-    if (!ReadCoefficients(cinfo, errors, coefs)) return Aborted;
+    const PackedArray* coefs[MAX_COMPONENTS] = {};
+    store->Attach(cinfo);
+    const bool read = ReadCoefficients(cinfo, errors, *store, coefs);
+    store->Detach(cinfo);
+    if (!read) return Aborted;
     std::atomic<bool> ok{true};
     ParallelFor(plan.Count(), [&](std::size_t b) {
         if (ok && !WriteBandWithOwnCompressor(cinfo, coefs, plan, b, files[b])) ok = false;
     });
     if (!ok) return Aborted;
     const J_COLOR_SPACE space = cinfo.jpeg_color_space;
-    jpeg_abort_decompress(&cinfo);  // frees the coefficients before the picture exists
+    jpeg_abort_decompress(&cinfo);
+    // The coefficients go, and their pages back to the system, before the
+    // picture exists.
+    store.reset();
+    ReturnFreeMemory();
     if (GpStatus s = AllocateBitmap(out, cinfo.image_width, cinfo.image_height); s != Ok) return s;
     ParallelFor(plan.Count(), [&](std::size_t b) {
         if (ok && !ReadBandWithOwnDecompressor(files[b], space, plan, b, out)) ok = false;

@@ -6,7 +6,7 @@
 // photographs), on top of the next one's memory.
 #include <malloc.h>
 
-#include "image_store.h"
+#include "codec.h"
 
 namespace gdip {
 

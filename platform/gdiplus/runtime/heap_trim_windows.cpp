@@ -3,7 +3,7 @@
 // beyond them.
 #include <malloc.h>
 
-#include "image_store.h"
+#include "codec.h"
 
 namespace gdip {
 

@@ -57,7 +57,7 @@ GpStatus LoadImageFile(std::u16string_view winPath, std::unique_ptr<GpBitmap>& i
         s != Ok)
         return s;
     auto loaded = std::make_unique<GpBitmap>();
-    if (GpStatus s = decoder->Decode(bytes, loaded->bitmap); s != Ok) return s;
+    if (GpStatus s = decoder->DecodeLent(bytes, loaded->bitmap); s != Ok) return s;
     if (loaded->bitmap.width == 0 || loaded->bitmap.height == 0) return GenericError;
     loaded->source = std::move(identity);
     image = std::move(loaded);

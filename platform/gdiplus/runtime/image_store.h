@@ -33,12 +33,6 @@ GpStatus LoadImageFile(std::u16string_view winPath, std::unique_ptr<GpBitmap>& i
 GpStatus SaveImageFile(const GpImage& image, std::u16string_view winPath, const Encoder& encoder,
                        fileio::Existing existing);
 
-// Gives the memory that the process holds freed back to the system: called
-// when an image is released, so that the next picture does not come on top
-// of what the last one's decoding and encoding left behind.
-// (heap_trim_posix.cpp, heap_trim_windows.cpp)
-void ReturnFreeMemory();
-
 // Handles given to the program, so that a stale or foreign pointer is
 // refused rather than followed.
 void RegisterImage(GpImage* image);  // may throw std::bad_alloc

@@ -22,10 +22,10 @@ target_link_libraries(orv_win_codecs INTERFACE ${ORV_CODEC_LIBRARIES})
 set(ORV_CODEC_LIBRARIES orv_win_codecs)
 
 set(ORV_SYSTEM_CODEC_SOURCES physical_memory_windows.cpp threads_windows.cpp
-  companion_windows.cpp)
+  companion_windows.cpp heap_trim_windows.cpp)
 set(ORV_ABSENT_CODECS)
 set(ORV_COMPANION_CODECS heif)
-set(ORV_SYSTEM_MODULE_SOURCES file_io_windows.cpp heap_trim_windows.cpp windows/gdiplus.rc windows/terminate_handler.cpp)
+set(ORV_SYSTEM_MODULE_SOURCES file_io_windows.cpp windows/gdiplus.rc windows/terminate_handler.cpp)
 # Room in the module of fixed size: the runtime's code that no pixel loop
 # runs (the codec list, metadata and colour set-up, the formats that are only
 # read as glue around their libraries or their companion) is compiled for size.

@@ -178,6 +178,8 @@ std::size_t FindLastMarker(const Bytes& f, std::uint8_t marker) {
 // (the upsampler's context crosses the bands' edges), odd sizes, colour
 // spaces and restart markers; a cut file (whose coarse blocks libjpeg would
 // smooth) is refused as before, and so is one whose last refinement is gone.
+// The coefficients are held packed meanwhile: rows of nothing but zeros (flat
+// grey) and blocks of 64 large coefficients (quality 100) come back whole.
 TEST(JpegCodec, ProgressiveFilesReadAsLibjpegReadsThem) {
     struct Case {
         const char* name;
@@ -185,19 +187,23 @@ TEST(JpegCodec, ProgressiveFilesReadAsLibjpegReadsThem) {
         int hs, vs;  // luma sampling; 0: gray
         bool rgb = false;
         unsigned restartRows = 0;
+        int quality = 85;
+        bool greyTop = false;  // the upper half mid-grey: every coefficient zero
     };
     for (const Case& c :
          {Case{"4:4:4", 333, 1037, 1, 1}, Case{"4:2:0", 333, 1037, 2, 2},
           Case{"4:2:2", 515, 600, 2, 1}, Case{"4:4:0", 64, 777, 1, 2},
           Case{"gray", 129, 1100, 0, 0}, Case{"RGB", 200, 520, 1, 1, true},
-          Case{"4:2:0, restarts", 300, 530, 2, 2, false, 2}, Case{"small", 37, 21, 2, 2}}) {
+          Case{"4:2:0, restarts", 300, 530, 2, 2, false, 2}, Case{"small", 37, 21, 2, 2},
+          Case{"grey rows, quality 100", 260, 640, 2, 2, false, 0, 100, true}}) {
         SCOPED_TRACE(c.name);
-        const gdip::Bitmap source = testsupport::Pattern(c.w, c.h, false);
+        gdip::Bitmap source = testsupport::Pattern(c.w, c.h, false);
+        if (c.greyTop) std::fill_n(source.rgba.begin(), source.rgba.size() / 2, 128);
         const Space space = c.hs == 0 ? Space::Gray : Space::Rgb;
         const Bytes file = testsupport::CompressJpeg(
             SamplesOf(source, space), c.w, c.h, c.hs == 0 ? 1 : 3,
             c.hs == 0 ? JCS_GRAYSCALE : JCS_RGB, [&](jpeg_compress_struct& j) {
-                jpeg_set_quality(&j, 85, TRUE);
+                jpeg_set_quality(&j, c.quality, TRUE);
                 if (c.rgb) jpeg_set_colorspace(&j, JCS_RGB);
                 if (c.hs != 0)
                     j.comp_info[0].h_samp_factor = c.hs, j.comp_info[0].v_samp_factor = c.vs;

@@ -2,6 +2,7 @@
 // our own writer's files read back exactly, here and in ImageMagick.
 #include <gtest/gtest.h>
 #include <png.h>
+#include <zlib.h>
 
 #include <cstring>
 #include <functional>
@@ -193,6 +194,46 @@ TEST(PngCodec, EveryRowFilterReadsBackExactly) {
                 ASSERT_EQ(image.width, w);
                 EXPECT_EQ(WrongPixels(image, s, w, h), 0);
             }
+}
+
+// A file lent to the decoder (as the loader does) has its IDAT chunks'
+// data joined where it lies and put back: the same pixels and status as
+// from a file that is only read, and the same bytes afterwards, whether the
+// joined data inflates or turns out damaged (then libpng reads the file again).
+TEST(PngCodec, LentFileIsJoinedInPlaceAndPutBack) {
+    PngSpec s{"", PNG_COLOR_TYPE_RGB, 8};
+    s.filter = PNG_FILTER_SUB;  // many small IDAT chunks
+    s.noisy = true;
+    const Bytes whole = WriteWithLibpng(s, 1201, 29);
+    // A byte of the data of a middle IDAT chunk changed, its checksum made good.
+    Bytes damaged = whole;
+    std::vector<std::size_t> idats;
+    for (std::size_t at = 8; at + 12 <= damaged.size();) {
+        const std::size_t length = std::size_t{damaged[at]} << 24 | damaged[at + 1] << 16 |
+                                   damaged[at + 2] << 8 | damaged[at + 3];
+        if (std::memcmp(&damaged[at + 4], "IDAT", 4) == 0) idats.push_back(at);
+        at += 12 + length;
+    }
+    ASSERT_GT(idats.size(), 3u);
+    const std::size_t chunk = idats[idats.size() / 2];
+    const std::size_t length = std::size_t{damaged[chunk + 2]} << 8 | damaged[chunk + 3];
+    damaged[chunk + 8 + length / 2] ^= 0x5A;
+    const uLong crc = crc32(0, &damaged[chunk + 4], static_cast<uInt>(4 + length));
+    for (int i = 0; i < 4; ++i)
+        damaged[chunk + 8 + length + i] = static_cast<std::uint8_t>(crc >> (24 - 8 * i));
+    for (const Bytes* file : {&whole, static_cast<const Bytes*>(&damaged)}) {
+        SCOPED_TRACE(file == &whole ? "whole" : "damaged");
+        const auto decoder = gdip::kPngCodec.makeDecoder();
+        gdip::Bitmap read, lentRead;
+        const GpStatus status = decoder->Decode(*file, read);
+        Bytes lent = *file;
+        EXPECT_EQ(decoder->DecodeLent(lent, lentRead), status);
+        EXPECT_TRUE(lentRead.rgba == read.rgba);
+        EXPECT_TRUE(lent == *file);
+        if (file == &whole) {
+            EXPECT_EQ(WrongPixels(lentRead, s, 1201, 29), 0);
+        }
+    }
 }
 
 // The rows are inflated into the end of the picture's own buffer and
