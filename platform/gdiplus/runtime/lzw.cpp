@@ -11,45 +11,62 @@ namespace {
 
 constexpr int kMaxBits = 12;
 
-// The string table: (prefix code, next byte) -> code, open addressing in
-// twice as many slots as there are codes. A slot packs the 20-bit key and
-// the 12-bit code into 32 bits, so that the whole table (32 KiB) stays in
-// the first-level cache; all ones marks a free slot (no code is ever made
-// for prefix 4095).
+// The string table: (prefix, next byte) -> code, open addressing in twice as
+// many slots as there are codes. A string is known by the slot that holds it
+// (single bytes by kRoot + byte), not by its code: when the first slot
+// tried holds the string, that slot, already in hand, is the next prefix,
+// so a byte waits only for the hash of the one before, while the load and
+// the compare that confirm it are left to the branch the processor guesses.
+// The codes, wanted only when one is written, sit apart.
 class StringTable {
 public:
-    StringTable() : m_slots(new std::uint32_t[kSlots]) { Clear(); }
+    static constexpr std::uint32_t kSlotBits = kMaxBits + 3;
+    static constexpr std::uint32_t kSlots = 1u << kSlotBits;
+    static constexpr std::uint32_t kRoot = kSlots;
 
-    void Clear() { std::memset(m_slots.get(), 0xFF, kSlots * sizeof(std::uint32_t)); }
+    StringTable() : m_keys(new std::uint32_t[kSlots]), m_codes(new std::uint16_t[kSlots + 256]) {
+        Clear();
+        for (std::uint32_t b = 0; b < 256; ++b) m_codes[kRoot + b] = static_cast<std::uint16_t>(b);
+    }
 
-    // The code of prefix+byte, or -1 with `slot` at the place to add it.
-    // The key's hash is taken apart, prefix * (K << 8) + byte * K, which is
-    // the same number as key * K: the byte's part is ready long before the
-    // prefix (which the lookup before gives), so each byte waits for one
-    // multiplication and one addition, not also for a shift and an or.
-    int Find(std::uint32_t prefix, std::uint32_t byte, std::uint32_t& slot) const {
+    void Clear() { std::memset(m_keys.get(), 0xFF, kSlots * sizeof(std::uint32_t)); }
+
+    // Where to look first for prefix+byte; the byte's part comes from the
+    // input, ready long before the prefix.
+    static std::uint32_t Home(std::uint32_t prefix, std::uint32_t byte) {
+        return (prefix * kHash + byte * kByteHash) >> (32 - kSlotBits);
+    }
+
+    // The slot of prefix+byte, or, when absent, the free slot to add it in
+    // with `found` false.
+    std::uint32_t Find(std::uint32_t prefix, std::uint32_t byte, bool& found) const {
         const std::uint32_t key = prefix << 8 | byte;
-        std::uint32_t at = (prefix * (kHash << 8) + byte * kHash) >> (32 - kSlotBits);
-        for (;; at = (at + 1) & (kSlots - 1)) {
-            const std::uint32_t s = m_slots[at];
-            if ((s >> 12) == key) return static_cast<int>(s & 0xFFF);
-            if (s == kFree) break;
+        for (std::uint32_t at = Home(prefix, byte);; at = (at + 1) & (kSlots - 1)) {
+            const std::uint32_t s = m_keys[at];
+            if (s == key) [[likely]] {
+                found = true;
+                return at;
+            }
+            if (s == kFree) {
+                found = false;
+                return at;
+            }
         }
-        slot = at;
-        return -1;
     }
 
     void Add(std::uint32_t slot, std::uint32_t prefix, std::uint32_t byte, int code) {
-        m_slots[slot] = (prefix << 8 | byte) << 12 | static_cast<std::uint32_t>(code);
+        m_keys[slot] = prefix << 8 | byte;
+        m_codes[slot] = static_cast<std::uint16_t>(code);
     }
 
-private:
-    static constexpr int kSlotBits = kMaxBits + 1;
-    static constexpr std::uint32_t kSlots = 1u << kSlotBits;
-    static constexpr std::uint32_t kFree = 0xFFFFFFFF;
-    static constexpr std::uint32_t kHash = 2654435761u;
+    std::uint32_t Code(std::uint32_t string) const { return m_codes[string]; }
 
-    std::unique_ptr<std::uint32_t[]> m_slots;
+private:
+    static constexpr std::uint32_t kFree = 0xFFFFFFFF;
+    static constexpr std::uint32_t kHash = 2654435761u, kByteHash = 0x85EBCA77u;
+
+    std::unique_ptr<std::uint32_t[]> m_keys;
+    std::unique_ptr<std::uint16_t[]> m_codes;
 };
 
 // Codes packed from the lowest bit up (GIF) or the highest down (TIFF), into
@@ -146,15 +163,16 @@ public:
         if (first) m_bits.Put(static_cast<std::uint32_t>(m_clear), m_width);
     }
 
-    void Start(std::uint32_t byte) { m_prefix = byte, m_any = true; }
+    void Start(std::uint32_t byte) { m_prefix = StringTable::kRoot + byte, m_any = true; }
 
     void Step(std::uint32_t byte) {
-        std::uint32_t slot = 0;
-        if (const int code = m_table.Find(m_prefix, byte, slot); code >= 0) {
-            m_prefix = static_cast<std::uint32_t>(code);
+        bool found = false;
+        const std::uint32_t slot = m_table.Find(m_prefix, byte, found);
+        if (found) [[likely]] {
+            m_prefix = slot;
             return;
         }
-        m_bits.Put(m_prefix, m_width);
+        m_bits.Put(m_table.Code(m_prefix), m_width);
         m_table.Add(slot, m_prefix, byte, m_next++);
         if (Dialect::Full(m_next)) {
             m_bits.Put(static_cast<std::uint32_t>(m_clear), m_width);
@@ -163,12 +181,12 @@ public:
         } else if (Dialect::Widen(m_next, m_width) && m_width < kMaxBits) {
             ++m_width;
         }
-        m_prefix = byte;
+        m_prefix = StringTable::kRoot + byte;
     }
 
     std::uint64_t Finish(bool last, std::vector<std::uint8_t>& out) {
         if (m_any) {
-            m_bits.Put(m_prefix, m_width);
+            m_bits.Put(m_table.Code(m_prefix), m_width);
             if (Dialect::WidenAtEnd(m_next, m_width) && m_width < kMaxBits) ++m_width;
         }
         m_bits.Put(static_cast<std::uint32_t>(last ? m_clear + 1 : m_clear), m_width);
