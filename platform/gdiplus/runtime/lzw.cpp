@@ -1,4 +1,5 @@
-// LZW for GIF and TIFF: the hashed string table and the two bit orders.
+// LZW for GIF and TIFF: whole runs and strips through the coder of
+// lzw_coder.h, and runs joined.
 #include "lzw.h"
 
 #include <algorithm>

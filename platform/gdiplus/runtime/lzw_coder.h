@@ -14,8 +14,9 @@ namespace gdip::lzw {
 
 constexpr int kMaxBits = 12;
 
-// The string table: (prefix, next byte) -> code, open addressing in twice as
-// many slots as there are codes. A string is known by the slot that holds it
+// The string table: (prefix, next byte) -> code, open addressing in eight
+// times as many slots as there are codes, so that a string is seldom
+// anywhere but where it is first looked for. A string is known by the slot that holds it
 // (single bytes by kRoot + byte), not by its code: when the first slot
 // tried holds the string, that slot, already in hand, is the next prefix,
 // so a byte waits only for the hash of the one before, while the load and
@@ -153,7 +154,9 @@ struct TiffDialect {
     static bool WidenAtEnd(int next, int width) { return next + 1 == 1 << width; }
 };
 
-// One stream's coder, a byte at a time.
+// One stream's coder, a byte at a time: Start with the first byte, Step
+// with each one after, then Finish. `size` is the most bytes it will be
+// given: its output is held in a buffer sized for them.
 template <class Dialect>
 class Coder {
 public:
@@ -205,8 +208,8 @@ private:
     bool m_any = false;
 };
 
-// A GIF run's coder (LzwEncodeGifRun): Start with the first pixel, Step
-// with each one after, and Finish.
+// A GIF run's coder, as LzwEncodeGifRun codes a run (`first` puts the clear
+// code in front, `last` ends with the end code).
 class GifCoder : public Coder<GifDialect> {
 public:
     using Coder<GifDialect>::Coder;
