@@ -38,15 +38,29 @@ void AppendBits(LzwBits& stream, const LzwBits& run) {
         stream.bytes.resize(static_cast<std::size_t>(stream.bitCount / 8));
         stream.bytes.insert(stream.bytes.end(), run.bytes.begin(), run.bytes.end());
     } else {
-        // The stream's last, partial byte takes the run's lowest bits.
-        std::uint32_t carry = stream.bytes.back() & ((1u << shift) - 1);
-        stream.bytes.pop_back();
-        stream.bytes.reserve(stream.bytes.size() + run.bytes.size() + 1);
-        for (const std::uint8_t b : run.bytes) {
-            stream.bytes.push_back(static_cast<std::uint8_t>(carry | (b << shift)));
-            carry = b >> (8 - shift);
+        // The stream's last, partial byte takes the run's lowest bits; eight
+        // bytes at a time, as one little-endian word shifted up.
+        std::uint64_t carry = stream.bytes.back() & ((1u << shift) - 1);
+        const std::size_t at = stream.bytes.size() - 1, n = run.bytes.size();
+        stream.bytes.resize(at + n + 1);
+        const std::uint8_t* from = run.bytes.data();
+        std::uint8_t* to = stream.bytes.data() + at;
+        std::size_t i = 0;
+        for (; i + 8 <= n; i += 8) {
+            std::uint8_t in[8], out[8];
+            std::memcpy(in, from + i, 8);
+            std::uint64_t word = 0;
+            for (int k = 7; k >= 0; --k) word = word << 8 | in[k];
+            const std::uint64_t shifted = word << shift | carry;
+            for (int k = 0; k < 8; ++k) out[k] = static_cast<std::uint8_t>(shifted >> (8 * k));
+            std::memcpy(to + i, out, 8);
+            carry = word >> (64 - shift);
         }
-        stream.bytes.push_back(static_cast<std::uint8_t>(carry));
+        for (; i < n; ++i) {
+            to[i] = static_cast<std::uint8_t>(carry | std::uint64_t{from[i]} << shift);
+            carry = from[i] >> (8 - shift);
+        }
+        to[n] = static_cast<std::uint8_t>(carry);
     }
     stream.bitCount += run.bitCount;
     stream.bytes.resize(static_cast<std::size_t>((stream.bitCount + 7) / 8));
