@@ -180,10 +180,8 @@ public:
         }
         m_bits.Put(m_table.Code(m_prefix), m_width);
         m_table.Add(slot, m_prefix, byte, m_next++);
-        if (Dialect::Full(m_next)) {
-            m_bits.Put(static_cast<std::uint32_t>(m_clear), m_width);
-            m_table.Clear();
-            m_next = m_clear + 2, m_width = m_freshWidth;
+        if (Dialect::Full(m_next)) [[unlikely]] {
+            Reset();
         } else if (Dialect::Widen(m_next, m_width) && m_width < kMaxBits) {
             ++m_width;
         }
@@ -200,6 +198,14 @@ public:
     }
 
 private:
+    // The table full: the clear code, and a fresh table. Once in 4000 codes,
+    // so kept out of the loops that inline Step.
+    [[gnu::noinline]] void Reset() {
+        m_bits.Put(static_cast<std::uint32_t>(m_clear), m_width);
+        m_table.Clear();
+        m_next = m_clear + 2, m_width = m_freshWidth;
+    }
+
     BitWriter<Dialect::kLowFirst> m_bits;
     StringTable m_table;
     const int m_clear, m_freshWidth;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <type_traits>
 
 #include "lzw_coder.h"
 #include "parallel.h"
@@ -544,14 +545,17 @@ void Quantizer::RemapRows(std::uint32_t first, std::uint32_t count, std::uint8_t
     // transparent entry, and its pixels need no look at their alpha.
     const bool alpha = m_transparent >= 0;
     NoCoder none;
-    const auto diffuse = [&](auto& coder, const std::uint8_t* row, std::uint8_t* dst,
-                             const std::uint8_t* behind, bool forward) {
-        if (forward)
-            alpha ? DiffuseRow<true, true>(row, here, below, dst, behind, coder)
-                  : DiffuseRow<true, false>(row, here, below, dst, behind, coder);
-        else
-            alpha ? DiffuseRow<false, true>(row, here, below, dst, behind, coder)
-                  : DiffuseRow<false, false>(row, here, below, dst, behind, coder);
+    const auto diffuse = [&]<class Coder>(Coder& coder, const std::uint8_t* row, std::uint8_t* dst,
+                                          const std::uint8_t* behind, bool forward) {
+        if constexpr (std::is_same_v<Coder, NoCoder>) {
+            if (alpha) {
+                forward ? DiffuseRow<true, true>(row, here, below, dst, behind, coder)
+                        : DiffuseRow<false, true>(row, here, below, dst, behind, coder);
+                return;
+            }
+        }
+        forward ? DiffuseRow<true, false>(row, here, below, dst, behind, coder)
+                : DiffuseRow<false, false>(row, here, below, dst, behind, coder);
     };
     for (std::uint32_t y = start; y < first + count; ++y) {
         const std::uint8_t* row = m_image.Row(y);
@@ -576,14 +580,16 @@ void Quantizer::RemapRows(std::uint32_t first, std::uint32_t count, std::uint8_t
 void Quantizer::Remap(std::uint32_t first, std::uint32_t count, std::uint8_t* out,
                       lzw::GifCoder* coder) const {
     NoCoder none;
-    if (!m_exact) {
-        if (coder != nullptr)
-            RemapRows(first, count, out, *coder);
-        else
-            RemapRows(first, count, out, none);
+    // Only opaque pictures code as they diffuse: the loops that do both are
+    // large, and the runtime module's size is fixed.
+    if (!m_exact && coder != nullptr && m_transparent < 0) {
+        RemapRows(first, count, out, *coder);
         return;
     }
-    RemapExact(first, count, out);
+    if (m_exact)
+        RemapExact(first, count, out);
+    else
+        RemapRows(first, count, out, none);
     const std::size_t n = std::size_t{m_image.width} * count;
     if (coder == nullptr || n == 0) return;
     coder->Start(out[0]);
