@@ -11,6 +11,7 @@
 
 #include "decode_helpers.h"
 #include "lzw.h"
+#include "lzw_coder.h"
 #include "parallel.h"
 #include "quantize.h"
 
@@ -238,9 +239,11 @@ GpStatus WriteBands(const Bitmap& image, const Quantizer& q, int codeSize, SubBl
         const auto first = static_cast<std::uint32_t>(band) * rowsPer;
         const std::uint32_t rows = std::min(rowsPer, image.height - first);
         try {
-            std::vector<std::uint8_t> indices(std::size_t{rows} * image.width);
-            q.Remap(first, rows, indices.data());
-            LzwEncodeGifRun(indices, codeSize, band == 0, band + 1 == bands, runs[band]);
+            const std::size_t pixels = std::size_t{rows} * image.width;
+            std::vector<std::uint8_t> indices(pixels);
+            lzw::GifCoder coder(pixels, codeSize, band == 0);
+            q.Remap(first, rows, indices.data(), &coder);
+            coder.Finish(band + 1 == bands, runs[band]);
         } catch (const std::bad_alloc&) {
             failure = OutOfMemory;
         }

@@ -1,188 +1,20 @@
-// LZW for GIF and TIFF: the hashed string table and the two bit orders.
+// LZW for GIF and TIFF: whole runs and strips through the coder of
+// lzw_coder.h, and runs joined.
 #include "lzw.h"
 
 #include <algorithm>
 #include <cstring>
 #include <memory>
 
+#include "lzw_coder.h"
+
 namespace gdip {
 
 namespace {
 
-constexpr int kMaxBits = 12;
-
-// The string table: (prefix code, next byte) -> code, open addressing in
-// twice as many slots as there are codes. A slot packs the 20-bit key and
-// the 12-bit code into 32 bits, so that the whole table (32 KiB) stays in
-// the first-level cache; all ones marks a free slot (no code is ever made
-// for prefix 4095).
-class StringTable {
-public:
-    StringTable() : m_slots(new std::uint32_t[kSlots]) { Clear(); }
-
-    void Clear() { std::memset(m_slots.get(), 0xFF, kSlots * sizeof(std::uint32_t)); }
-
-    // The code of prefix+byte, or -1 with `slot` at the place to add it.
-    // The key's hash is taken apart, prefix * (K << 8) + byte * K, which is
-    // the same number as key * K: the byte's part is ready long before the
-    // prefix (which the lookup before gives), so each byte waits for one
-    // multiplication and one addition, not also for a shift and an or.
-    int Find(std::uint32_t prefix, std::uint32_t byte, std::uint32_t& slot) const {
-        const std::uint32_t key = prefix << 8 | byte;
-        std::uint32_t at = (prefix * (kHash << 8) + byte * kHash) >> (32 - kSlotBits);
-        for (;; at = (at + 1) & (kSlots - 1)) {
-            const std::uint32_t s = m_slots[at];
-            if ((s >> 12) == key) return static_cast<int>(s & 0xFFF);
-            if (s == kFree) break;
-        }
-        slot = at;
-        return -1;
-    }
-
-    void Add(std::uint32_t slot, std::uint32_t prefix, std::uint32_t byte, int code) {
-        m_slots[slot] = (prefix << 8 | byte) << 12 | static_cast<std::uint32_t>(code);
-    }
-
-private:
-    static constexpr int kSlotBits = kMaxBits + 1;
-    static constexpr std::uint32_t kSlots = 1u << kSlotBits;
-    static constexpr std::uint32_t kFree = 0xFFFFFFFF;
-    static constexpr std::uint32_t kHash = 2654435761u;
-
-    std::unique_ptr<std::uint32_t[]> m_slots;
-};
-
-// Codes packed from the lowest bit up (GIF) or the highest down (TIFF), into
-// a buffer sized for the worst case.
-template <bool kLowFirst>
-class BitWriter {
-public:
-    explicit BitWriter(std::size_t maxCodes) : m_out(new std::uint8_t[maxCodes * 2 + 16]) {}
-
-    // Whether a word is full is as good as random to the processor, and a
-    // wrong guess costs more than the work: the word is stored every time
-    // and kept only once it is full.
-    void Put(std::uint32_t code, int width) {
-        if constexpr (kLowFirst) {
-            m_acc |= std::uint64_t{code} << m_bits;
-            m_bits += width;
-            const int full = m_bits >= 32 ? 1 : 0;
-            StoreAt(static_cast<std::uint32_t>(m_acc));
-            m_size += 4 * static_cast<std::size_t>(full);
-            m_acc >>= 32 * full;
-            m_bits -= 32 * full;
-        } else {
-            m_acc = (m_acc << width) | code;
-            m_bits += width;
-            const int full = m_bits >= 32 ? 1 : 0;
-            m_bits -= 32 * full;
-            StoreAt(static_cast<std::uint32_t>(m_acc >> m_bits));
-            m_size += 4 * static_cast<std::size_t>(full);
-        }
-    }
-
-    // The bytes written and the number of bits in use (a last byte may be
-    // partial; its unused bits are zero).
-    std::uint64_t Finish(std::vector<std::uint8_t>& bytes) {
-        const std::uint64_t bits = m_size * 8 + static_cast<std::uint64_t>(m_bits);
-        for (; m_bits > 0; m_bits -= std::min(m_bits, 8)) {
-            if constexpr (kLowFirst) {
-                m_out[m_size++] = static_cast<std::uint8_t>(m_acc);
-                m_acc >>= 8;
-            } else {
-                const int shift = m_bits - 8;
-                m_out[m_size++] =
-                    static_cast<std::uint8_t>(shift >= 0 ? m_acc >> shift : m_acc << -shift);
-            }
-        }
-        bytes.assign(m_out.get(), m_out.get() + m_size);
-        return bits;
-    }
-
-private:
-    // The word at the end of what is kept, which stays there only once the
-    // size moves past it.
-    void StoreAt(std::uint32_t v) {
-        const std::uint8_t b[4] = {static_cast<std::uint8_t>(kLowFirst ? v : v >> 24),
-                                   static_cast<std::uint8_t>(kLowFirst ? v >> 8 : v >> 16),
-                                   static_cast<std::uint8_t>(kLowFirst ? v >> 16 : v >> 8),
-                                   static_cast<std::uint8_t>(kLowFirst ? v >> 24 : v)};
-        std::memcpy(m_out.get() + m_size, b, 4);
-    }
-
-    std::unique_ptr<std::uint8_t[]> m_out;
-    std::size_t m_size = 0;
-    std::uint64_t m_acc = 0;
-    int m_bits = 0;
-};
-
-// The two dialects differ in when the table is full and when codes widen:
-// a GIF reader widens once the code 1 << width has been made, a TIFF reader
-// one code earlier, so a TIFF writer stops at 4093 and, after its last code,
-// widens for an entry that is never made.
-struct GifDialect {
-    static constexpr bool kLowFirst = true;
-    static bool Full(int next) { return next == 1 << kMaxBits; }
-    static bool Widen(int next, int width) { return next - 1 == 1 << width; }
-    static bool WidenAtEnd(int next, int width) { return next == 1 << width; }
-};
-struct TiffDialect {
-    static constexpr bool kLowFirst = false;
-    static bool Full(int next) { return next == (1 << kMaxBits) - 2; }
-    static bool Widen(int next, int width) { return next == 1 << width; }
-    static bool WidenAtEnd(int next, int width) { return next + 1 == 1 << width; }
-};
-
-// One stream's coder, a byte at a time.
-template <class Dialect>
-class Coder {
-public:
-    Coder(std::size_t size, int rootBits, bool first)
-        : m_bits(size + size / 1024 + 4),
-          m_clear(1 << rootBits),
-          m_freshWidth(rootBits + 1),
-          m_next(m_clear + 2),
-          m_width(m_freshWidth) {
-        if (first) m_bits.Put(static_cast<std::uint32_t>(m_clear), m_width);
-    }
-
-    void Start(std::uint32_t byte) { m_prefix = byte, m_any = true; }
-
-    void Step(std::uint32_t byte) {
-        std::uint32_t slot = 0;
-        if (const int code = m_table.Find(m_prefix, byte, slot); code >= 0) {
-            m_prefix = static_cast<std::uint32_t>(code);
-            return;
-        }
-        m_bits.Put(m_prefix, m_width);
-        m_table.Add(slot, m_prefix, byte, m_next++);
-        if (Dialect::Full(m_next)) {
-            m_bits.Put(static_cast<std::uint32_t>(m_clear), m_width);
-            m_table.Clear();
-            m_next = m_clear + 2, m_width = m_freshWidth;
-        } else if (Dialect::Widen(m_next, m_width) && m_width < kMaxBits) {
-            ++m_width;
-        }
-        m_prefix = byte;
-    }
-
-    std::uint64_t Finish(bool last, std::vector<std::uint8_t>& out) {
-        if (m_any) {
-            m_bits.Put(m_prefix, m_width);
-            if (Dialect::WidenAtEnd(m_next, m_width) && m_width < kMaxBits) ++m_width;
-        }
-        m_bits.Put(static_cast<std::uint32_t>(last ? m_clear + 1 : m_clear), m_width);
-        return m_bits.Finish(out);
-    }
-
-private:
-    BitWriter<Dialect::kLowFirst> m_bits;
-    StringTable m_table;
-    const int m_clear, m_freshWidth;
-    int m_next, m_width;
-    std::uint32_t m_prefix = 0;
-    bool m_any = false;
-};
+using lzw::Coder;
+using lzw::GifDialect;
+using lzw::TiffDialect;
 
 template <class Dialect>
 std::uint64_t Encode(std::span<const std::uint8_t> data, int rootBits, bool first, bool last,
@@ -206,15 +38,29 @@ void AppendBits(LzwBits& stream, const LzwBits& run) {
         stream.bytes.resize(static_cast<std::size_t>(stream.bitCount / 8));
         stream.bytes.insert(stream.bytes.end(), run.bytes.begin(), run.bytes.end());
     } else {
-        // The stream's last, partial byte takes the run's lowest bits.
-        std::uint32_t carry = stream.bytes.back() & ((1u << shift) - 1);
-        stream.bytes.pop_back();
-        stream.bytes.reserve(stream.bytes.size() + run.bytes.size() + 1);
-        for (const std::uint8_t b : run.bytes) {
-            stream.bytes.push_back(static_cast<std::uint8_t>(carry | (b << shift)));
-            carry = b >> (8 - shift);
+        // The stream's last, partial byte takes the run's lowest bits; eight
+        // bytes at a time, as one little-endian word shifted up.
+        std::uint64_t carry = stream.bytes.back() & ((1u << shift) - 1);
+        const std::size_t at = stream.bytes.size() - 1, n = run.bytes.size();
+        stream.bytes.resize(at + n + 1);
+        const std::uint8_t* from = run.bytes.data();
+        std::uint8_t* to = stream.bytes.data() + at;
+        std::size_t i = 0;
+        for (; i + 8 <= n; i += 8) {
+            std::uint8_t in[8], out[8];
+            std::memcpy(in, from + i, 8);
+            std::uint64_t word = 0;
+            for (int k = 7; k >= 0; --k) word = word << 8 | in[k];
+            const std::uint64_t shifted = word << shift | carry;
+            for (int k = 0; k < 8; ++k) out[k] = static_cast<std::uint8_t>(shifted >> (8 * k));
+            std::memcpy(to + i, out, 8);
+            carry = word >> (64 - shift);
         }
-        stream.bytes.push_back(static_cast<std::uint8_t>(carry));
+        for (; i < n; ++i) {
+            to[i] = static_cast<std::uint8_t>(carry | std::uint64_t{from[i]} << shift);
+            carry = from[i] >> (8 - shift);
+        }
+        to[n] = static_cast<std::uint8_t>(carry);
     }
     stream.bitCount += run.bitCount;
     stream.bytes.resize(static_cast<std::size_t>((stream.bitCount + 7) / 8));

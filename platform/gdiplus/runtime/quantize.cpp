@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <type_traits>
 
+#include "lzw_coder.h"
 #include "parallel.h"
 
 namespace gdip {
@@ -466,9 +468,9 @@ void Quantizer::RemapExact(std::uint32_t first, std::uint32_t count, std::uint8_
 // compiled: the loop then holds nothing but the pixel's own work, every
 // pointer it needs in registers (a store through a byte pointer would make
 // the compiler load them again at every pixel).
-template <bool kForward, bool kAlpha>
-void Quantizer::DiffuseRow(const std::uint8_t* row, const int* here, int* below,
-                           std::uint8_t* dst) const {
+template <bool kForward, bool kAlpha, class Sink>
+void Quantizer::DiffuseRow(const std::uint8_t* row, const int* here, int* below, std::uint8_t* dst,
+                           const std::uint8_t* behind, Sink& sink) const {
     const std::uint32_t w = m_image.width;
     constexpr std::ptrdiff_t dir = kForward ? 1 : -1;
     constexpr int shift = 8 - kCacheBits;
@@ -486,6 +488,7 @@ void Quantizer::DiffuseRow(const std::uint8_t* row, const int* here, int* below,
     int right0 = 8, right1 = 8, right2 = 8, open0 = 0, open1 = 0, open2 = 0;
     int next0 = 0, next1 = 0, next2 = 0;
     for (std::uint32_t i = 0; i < w; ++i, px += 4 * dir, e += 3 * dir, b += 3 * dir, out += dir) {
+        sink.Step(behind[i]);  // the row before, in the order it is coded
         int err0 = 0, err1 = 0, err2 = 0;
         if (kAlpha && px[3] < kAlphaThreshold) {
             *out = transparent;
@@ -514,28 +517,83 @@ void Quantizer::DiffuseRow(const std::uint8_t* row, const int* here, int* below,
     b[-3 * dir] = open0, b[-3 * dir + 1] = open1, b[-3 * dir + 2] = open2;
 }
 
-void Quantizer::Remap(std::uint32_t first, std::uint32_t count, std::uint8_t* out) const {
-    if (m_exact) return RemapExact(first, count, out);
+namespace {
+
+// The coder of a Remap given none.
+struct NoCoder {
+    void Start(std::uint32_t) {}
+    void Step(std::uint32_t) {}
+};
+
+}  // namespace
+
+// Rows [first, first + count) into out and into sink: the band's first row
+// once it is made, each row after it while the next is made (a row's
+// redrawing steps the coder through the row before), and the last row at
+// the end.
+// Rows above the band are redrawn only to warm the errors.
+template <class Sink>
+void Quantizer::RemapRows(std::uint32_t first, std::uint32_t count, std::uint8_t* out,
+                          Sink& sink) const {
     const std::uint32_t w = m_image.width;
     std::vector<std::uint8_t> warm(w);  // indices of the rows above the band, dropped
     std::vector<int> errors(2 * (std::size_t{w} + 2) * 3, 0);
     int* here = errors.data() + 3;  // one spare pixel at each end
     int* below = here + (std::size_t{w} + 2) * 3;
     const std::uint32_t start = first > kWarmRows ? first - kWarmRows : 0;
+    // A picture with alpha but no pixel transparent enough has no
+    // transparent entry, and its pixels need no look at their alpha.
+    const bool alpha = m_transparent >= 0;
+    NoCoder none;
+    const auto diffuse = [&]<class Coder>(Coder& coder, const std::uint8_t* row, std::uint8_t* dst,
+                                          const std::uint8_t* behind, bool forward) {
+        if constexpr (std::is_same_v<Coder, NoCoder>) {
+            if (alpha) {
+                forward ? DiffuseRow<true, true>(row, here, below, dst, behind, coder)
+                        : DiffuseRow<false, true>(row, here, below, dst, behind, coder);
+                return;
+            }
+        }
+        forward ? DiffuseRow<true, false>(row, here, below, dst, behind, coder)
+                : DiffuseRow<false, false>(row, here, below, dst, behind, coder);
+    };
     for (std::uint32_t y = start; y < first + count; ++y) {
         const std::uint8_t* row = m_image.Row(y);
         std::uint8_t* dst = y >= first ? out + std::size_t{y - first} * w : warm.data();
-        // A picture with alpha but no pixel transparent enough has no
-        // transparent entry, and its pixels need no look at their alpha.
-        const bool alpha = m_transparent >= 0;
-        if (y % 2 == 0)
-            alpha ? DiffuseRow<true, true>(row, here, below, dst)
-                  : DiffuseRow<true, false>(row, here, below, dst);
-        else
-            alpha ? DiffuseRow<false, true>(row, here, below, dst)
-                  : DiffuseRow<false, false>(row, here, below, dst);
+        if (y > first + 1) {
+            diffuse(sink, row, dst, dst - w, y % 2 == 0);
+        } else {
+            diffuse(none, row, dst, dst, y % 2 == 0);
+            if (y == first) {
+                sink.Start(dst[0]);
+                for (std::uint32_t i = 1; i < w; ++i) sink.Step(dst[i]);
+            }
+        }
         std::swap(here, below);
     }
+    if (count > 1) {
+        const std::uint8_t* last = out + std::size_t{count - 1} * w;
+        for (std::uint32_t i = 0; i < w; ++i) sink.Step(last[i]);
+    }
+}
+
+void Quantizer::Remap(std::uint32_t first, std::uint32_t count, std::uint8_t* out,
+                      lzw::GifCoder* coder) const {
+    NoCoder none;
+    // Only opaque pictures code as they diffuse: the loops that do both are
+    // large, and the runtime module's size is fixed.
+    if (!m_exact && coder != nullptr && m_transparent < 0) {
+        RemapRows(first, count, out, *coder);
+        return;
+    }
+    if (m_exact)
+        RemapExact(first, count, out);
+    else
+        RemapRows(first, count, out, none);
+    const std::size_t n = std::size_t{m_image.width} * count;
+    if (coder == nullptr || n == 0) return;
+    coder->Start(out[0]);
+    for (std::size_t i = 1; i < n; ++i) coder->Step(out[i]);
 }
 
 }  // namespace gdip

@@ -20,6 +20,10 @@
 
 namespace gdip {
 
+namespace lzw {
+class GifCoder;
+}
+
 class Quantizer {
 public:
     // Pixels below this alpha (when the image has alpha) all take one
@@ -36,8 +40,12 @@ public:
     // Palette indices of rows [first, first + count) into out. Error
     // diffusion starts a few rows above `first`, so that bands done apart
     // meet without a seam. Safe to call from several threads at once; may
-    // throw std::bad_alloc.
-    void Remap(std::uint32_t first, std::uint32_t count, std::uint8_t* out) const;
+    // throw std::bad_alloc. With a coder, the indices also go to it in order
+    // (Start and Step), each row's coding overlapping the next row's
+    // redrawing: two chains of steps that each wait on the step before, which
+    // the processor works on at once.
+    void Remap(std::uint32_t first, std::uint32_t count, std::uint8_t* out,
+               lzw::GifCoder* coder = nullptr) const;
 
 private:
     bool TryExact();
@@ -47,8 +55,11 @@ private:
     void MeasureReach();
     std::uint32_t Entry(int index) const;
     std::uint32_t FillCell(std::size_t cell) const;
-    template <bool kForward, bool kAlpha>
-    void DiffuseRow(const std::uint8_t* row, const int* here, int* below, std::uint8_t* dst) const;
+    template <bool kForward, bool kAlpha, class Sink>
+    void DiffuseRow(const std::uint8_t* row, const int* here, int* below, std::uint8_t* dst,
+                    const std::uint8_t* behind, Sink& sink) const;
+    template <class Sink>
+    void RemapRows(std::uint32_t first, std::uint32_t count, std::uint8_t* out, Sink& sink) const;
     void RemapExact(std::uint32_t first, std::uint32_t count, std::uint8_t* out) const;
     bool IsTransparent(const std::uint8_t* px) const {
         return m_image.hasAlpha && px[3] < kAlphaThreshold;

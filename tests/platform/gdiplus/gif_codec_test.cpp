@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "platform/gdiplus/runtime/lzw_coder.h"
 #include "platform/gdiplus/runtime/quantize.h"
 #include "tests/support/runtime_files.h"
 #include "tests/support/temp_dir.h"
@@ -234,12 +235,14 @@ Bytes PlainRemap(const gdip::Bitmap& image, const gdip::Quantizer& q, std::uint3
     return out;
 }
 
-// Bands that start on even and odd rows, near the top and far from it, of
-// pictures without alpha, with transparent pixels, and with alpha that is
-// opaque everywhere.
+// Bands of one row, two and more, that start on even and odd rows, near the
+// top and far from it, of pictures without alpha, with transparent pixels,
+// with alpha that is opaque everywhere, and of few colours (kept exactly).
+// A coder given to Remap, which codes each row while the next is drawn,
+// makes the codes of the band's indices coded after.
 TEST(GifCodec, DiffusionDrawsWhatPlainDiffusionDraws) {
-    for (const int kind : {0, 1, 2}) {
-        const bool alpha = kind != 0;
+    for (const int kind : {0, 1, 2, 3}) {
+        const bool alpha = kind == 1 || kind == 2;
         gdip::Bitmap image;
         ASSERT_EQ(gdip::AllocateBitmap(image, 53, 41), Ok);
         image.hasAlpha = alpha;
@@ -251,15 +254,35 @@ TEST(GifCodec, DiffusionDrawsWhatPlainDiffusionDraws) {
                 px[0] = std::uint8_t(x * 4 + (seed >> 28)), px[1] = std::uint8_t(y * 6);
                 px[2] = std::uint8_t((x + y) * 2 + (seed >> 29));
                 px[3] = kind == 1 && (seed >> 24) % 9 == 0 ? 0 : 255;
+                if (kind == 3) px[0] = std::uint8_t(seed >> 30), px[1] = px[2] = 0;
             }
         const gdip::Quantizer q(image);
-        ASSERT_EQ(q.Palette().size(), 256u) << "few colours would not be diffused";
-        for (const auto& [first, count] :
-             {std::pair{0u, 41u}, {3u, 20u}, {8u, 9u}, {17u, 24u}, {30u, 11u}}) {
-            Bytes indices(std::size_t{count} * image.width);
+        ASSERT_EQ(q.Palette().size(), kind == 3 ? 4u : 256u) << "kind " << kind;
+        for (const auto& [first, count] : {std::pair{0u, 41u},
+                                           {3u, 20u},
+                                           {8u, 9u},
+                                           {17u, 24u},
+                                           {30u, 11u},
+                                           {5u, 1u},
+                                           {12u, 2u},
+                                           {21u, 3u}}) {
+            const auto band = ::testing::Message()
+                              << "rows " << first << "+" << count << ", kind " << kind;
+            Bytes indices(std::size_t{count} * image.width), coded(indices.size());
             q.Remap(first, count, indices.data());
-            ASSERT_EQ(indices, PlainRemap(image, q, first, count))
-                << "rows " << first << "+" << count << ", kind " << kind;
+            if (kind != 3) {
+                ASSERT_EQ(indices, PlainRemap(image, q, first, count)) << band;
+            }
+            for (const bool firstBand : {false, true}) {
+                gdip::lzw::GifCoder coder(coded.size(), 8, firstBand);
+                q.Remap(first, count, coded.data(), &coder);
+                ASSERT_EQ(coded, indices) << band;
+                gdip::LzwBits got, want;
+                coder.Finish(!firstBand, got);
+                gdip::LzwEncodeGifRun(indices, 8, firstBand, !firstBand, want);
+                ASSERT_EQ(got.bytes, want.bytes) << band;
+                ASSERT_EQ(got.bitCount, want.bitCount) << band;
+            }
         }
     }
 }
