@@ -29,10 +29,12 @@ set(ORV_SYSTEM_MODULE_SOURCES file_io_windows.cpp windows/gdiplus.rc windows/ter
 # Room in the module of fixed size: the runtime's code that no pixel loop
 # runs (the codec list, metadata and colour set-up, the formats that are only
 # read as glue around their libraries or their companion) is compiled for size.
-# So is the file access: its time is the system's calls, not its own code.
+# So is the file access: its time is the system's calls, not its own code,
+# and the threads' hand-out of work (parallel.cpp, flat_api.cpp's calls),
+# whose time is the tasks' own.
 set_source_files_properties(codec_registry.cpp metadata.cpp colour.cpp codec_ico.cpp
   codec_webp.cpp codec_heif_companion.cpp budget.cpp file_io_windows.cpp file_io_common.cpp
-  threads_windows.cpp PROPERTIES COMPILE_OPTIONS -Os)
+  threads_windows.cpp parallel.cpp flat_api.cpp PROPERTIES COMPILE_OPTIONS -Os)
 # ntdll: a file's index without a query of its volume (file_io_windows.cpp).
 set(ORV_SYSTEM_MODULE_LIBRARIES ntdll)
 set(ORV_MODULE_EXPORT_DIR ${CMAKE_CURRENT_SOURCE_DIR}/windows)
