@@ -71,8 +71,7 @@ run linux-build scripts/build.sh
 # On a machine where the codec libraries are still being built (the first
 # run), the Linux tests take what that build leaves of the processors
 # instead of waiting for it and the Windows build.
-# (A part's .cpu file appears when it ends.)
-[ -e "$logs/windows-codecs.cpu" ] || begin linux-tests linux_tests
+kill -0 "${pids[windows-codecs]}" 2>/dev/null && begin linux-tests linux_tests
 end windows-codecs
 # The Windows build names the Linux probe to compare outputs with.
 [ "${status[windows-codecs]}" -eq 0 ] && run windows-build scripts/build-windows.sh
