@@ -6,8 +6,7 @@
 # The parts overlap where one of them waits rather than computes: the Windows
 # codec libraries are fetched while the Linux build runs, the fuzzers are
 # built at a low priority from the start, and once the Windows build is done
-# the Linux tests and the fuzzers run beside the Windows tests (the Linux
-# tests sooner, beside the codec build, when that is still running). Each
+# the Linux tests and the fuzzers run beside the Windows tests. Each
 # part's output is kept in build/test-logs/ and printed when the part fails;
 # the time each part took is printed at the end.
 set -euo pipefail
@@ -68,10 +67,6 @@ begin windows-codecs nice -n 10 scripts/windows-codecs.sh
 # (their runs come after the Windows build, at the normal priority).
 [ -x scripts/fuzz.sh ] && begin fuzz-build env FUZZ_BUILD_ONLY=1 nice -n 15 scripts/fuzz.sh
 run linux-build scripts/build.sh
-# On a machine where the codec libraries are still being built (the first
-# run), the Linux tests take what that build leaves of the processors
-# instead of waiting for it and the Windows build.
-kill -0 "${pids[windows-codecs]}" 2>/dev/null && begin linux-tests linux_tests
 end windows-codecs
 # The Windows build names the Linux probe to compare outputs with.
 [ "${status[windows-codecs]}" -eq 0 ] && run windows-build scripts/build-windows.sh
@@ -79,7 +74,7 @@ end windows-codecs
 # fuzzers' runs then share them, since the Wine tests wait on Wine and their
 # windows as much as they compute.
 [ "${status[windows-build]:-1}" -eq 0 ] && begin windows-tests windows_tests
-[ -n "${pids[linux-tests]:-}" ] || begin linux-tests linux_tests
+begin linux-tests linux_tests
 if [ -n "${pids[fuzz-build]:-}" ]; then
   end fuzz-build
   [ "${status[fuzz-build]}" -eq 0 ] && run fuzz scripts/fuzz.sh
