@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <mutex>  // std::unique_lock
+#include <new>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -17,26 +19,11 @@ std::atomic<unsigned> workersForTesting{0};
 
 using Work = std::function<void(unsigned)>;
 
-// Starts up to threads - 1 helpers running work(1), work(2), ..., runs
-// work(0) itself and joins them. When no helper can be started the calling
-// thread does all the work.
-void StartAndJoin(std::size_t threads, const Work& work) {
-    std::vector<std::thread> helpers;
-    try {
-        helpers.reserve(threads > 0 ? threads - 1 : 0);
-        while (helpers.size() + 1 < threads)
-            helpers.emplace_back(work, static_cast<unsigned>(helpers.size() + 1));
-    } catch (...) {
-        // Fewer helpers (or none): the work left is taken by whoever runs.
-    }
-    work(0u);
-    for (std::thread& helper : helpers) helper.join();
-}
-
 }  // namespace
 
-// The helpers of one WorkerScope: started at its first parallel step, each
-// waits for the next step's work, and all are joined when the scope ends.
+// The helpers of one WorkerScope (or of one step without a scope): started
+// by the first step that needs them, each waits for the next step's work,
+// and all are joined at End.
 struct WorkerScope::Crew {
     Monitor monitor;
     std::vector<std::thread> helpers;
@@ -89,6 +76,16 @@ struct WorkerScope::Crew {
         work = nullptr;
         busy = false;
     }
+
+    // Lets every helper go and joins it.
+    void End() {
+        {
+            std::lock_guard<Monitor> hold(monitor);
+            ending = true;
+        }
+        monitor.WakeAll();
+        for (std::thread& helper : helpers) helper.join();
+    }
 };
 
 namespace {
@@ -97,14 +94,26 @@ namespace {
 thread_local WorkerScope::Crew* t_crew = nullptr;
 
 void RunOnThreads(std::size_t threads, const Work& work) {
-    WorkerScope::Crew* const crew = t_crew;
-    // A step inside a step (a task that splits its own work) starts threads
-    // of its own, as without a scope.
-    if (crew == nullptr || crew->busy || threads < 2) {
-        StartAndJoin(threads, work);
+    if (threads < 2) {
+        work(0u);
         return;
     }
-    crew->Run(threads, work);
+    // Without a scope, and for a step inside a step (a task that splits its
+    // own work), the step's threads are its own.
+    WorkerScope::Crew* const crew = t_crew;
+    if (crew != nullptr && !crew->busy) {
+        crew->Run(threads, work);
+        return;
+    }
+    std::optional<WorkerScope::Crew> own;
+    try {
+        own.emplace();
+    } catch (const std::bad_alloc&) {
+        work(0u);  // no helpers: the calling thread does it all
+        return;
+    }
+    own->Run(threads, work);
+    own->End();
 }
 
 }  // namespace
@@ -119,12 +128,7 @@ WorkerScope::WorkerScope() {
 WorkerScope::~WorkerScope() {
     if (!crew_) return;
     t_crew = nullptr;
-    {
-        std::lock_guard<Monitor> hold(crew_->monitor);
-        crew_->ending = true;
-    }
-    crew_->monitor.WakeAll();
-    for (std::thread& helper : crew_->helpers) helper.join();
+    crew_->End();
 }
 
 void SetWorkersForTesting(unsigned count) {
