@@ -115,19 +115,26 @@ build_libdeflate() {
 
 build_libjpeg_turbo() {
   # SIMD as on Linux (nasm assembles it), the libjpeg 6.2 interface as Debian's.
-  # Bit lengths counted with the processor's count-leading-zeros instead of
-  # the two 64 KB tables: the same numbers, and room in the module. For the
-  # same room the Huffman coder is the C one: the SSE2 coder brings 96 KB of
-  # such tables of its own, for the last of the two passes that the coding
-  # fitted to each picture makes (the first is C either way); the bits
-  # written are the same.
-  sed -i 's# x86_64/jchuff-sse2.asm##' "$SRC/simd/CMakeLists.txt"
-  perl -0pi -e 's/IS_ALIGNED_SSE\(jconst_huff_encode_one_block\)\)/0)/;
-    s/return jsimd_huff_encode_one_block_sse2\(state, buffer, block, last_dc_val,\s*dctbl, actbl\);/return buffer;/' \
-    "$SRC/simd/x86_64/jsimd.c"
-  if grep -q "x86_64/jchuff-sse2\|jsimd_huff_encode_one_block_sse2(state" \
-    "$SRC/simd/CMakeLists.txt" "$SRC/simd/x86_64/jsimd.c"; then
-    echo "the SSE2 Huffman coder is still in the build"; exit 1
+  # Bit lengths are counted with the processor's count-leading-zeros instead
+  # of tables, for room in the module: in the C code by USE_CLZ_INTRINSIC, and
+  # in the SSE2 Huffman coder, whose 96 KB of tables (a bit length for every
+  # 16-bit value, either sign) become five instructions: bsr of 2|v|+1, |v|
+  # taken as the coder stores it (one's complement for negative values), is
+  # the bit length of v, and 0 for 0 without bsr's undefined case. The bits
+  # written are the same as through the tables.
+  local asm=$SRC/simd/x86_64/jchuff-sse2.asm nbits
+  nbits='    mov         REG, rbp\n    sar         REG, 63\n    xor         REG, rbp\n'
+  nbits+='    lea         REG, [REG * 2 + 1]\n    bsr         rcx, REG'
+  perl -0pi -e '
+    s/^times 1 .*\n//mg; s/^jpeg_nbits_table:\n//m; s/^%define NBITS\(x\).*\n//m;
+    s/^%define MASK_BITS\(x\).*$/%define MASK_BITS(x)  nbits_base + (x) * 4/m;
+    s/\[rel jpeg_nbits_table\]/[rel jpeg_mask_bits]/g;' "$asm"
+  # The DC code's bit length before rbx (temp) is next written; the AC
+  # code's in r8, which is loaded right after.
+  perl -0pi -e "s/^ *movzx +nbitsq, byte \\[NBITS\\(codeq\\)\\].*\$/${nbits//REG/rbx}/m;
+    s/^ *movzx +nbits, byte \\[NBITS\\(codeq\\)\\].*\$/${nbits//REG/r8}/m" "$asm"
+  if grep -q "NBITS\|jpeg_nbits_table" "$asm" || [ "$(grep -c "^    bsr  *rcx" "$asm")" -ne 2 ]; then
+    echo "the SSE2 Huffman coder still counts bits with its tables"; exit 1
   fi
   cmake_cross "$SRC" "$WORK/build" -DCMAKE_C_FLAGS="-DUSE_CLZ_INTRINSIC" \
     -DENABLE_SHARED=OFF -DENABLE_STATIC=ON \
@@ -264,7 +271,7 @@ build_lcms2() {
 # version, recipe, recipe revision (raise it when a recipe changes) ---------
 LIBS=(
   "libdeflate      libdeflate-dev      build_libdeflate      3"
-  "libjpeg-turbo   libjpeg62-turbo-dev build_libjpeg_turbo   5"
+  "libjpeg-turbo   libjpeg62-turbo-dev build_libjpeg_turbo   6"
   "libpng1.6       libpng-dev          build_libpng          3"
   "giflib          libgif-dev          build_giflib          3"
   "libwebp         libwebp-dev         build_libwebp         3"
