@@ -1,4 +1,4 @@
-// ParallelFor and ParallelInOrder: threads that live for one call only.
+// ParallelFor and ParallelInOrder: helpers that live for one call only.
 #include "parallel.h"
 
 #include <algorithm>
@@ -8,7 +8,6 @@
 #include <mutex>  // std::unique_lock
 #include <new>
 #include <optional>
-#include <thread>
 #include <vector>
 
 namespace gdip {
@@ -26,7 +25,7 @@ using Work = std::function<void(unsigned)>;
 // and all are joined at End.
 struct WorkerScope::Crew {
     Monitor monitor;
-    std::vector<std::thread> helpers;
+    std::vector<std::unique_ptr<Helper>> helpers;
     const Work* work = nullptr;
     std::uint64_t step = 0;   // counts the steps handed out
     std::size_t takers = 0;   // threads of the current step, the caller's included
@@ -55,9 +54,15 @@ struct WorkerScope::Crew {
             busy = true;
         }
         try {
+            // Room first: a helper started could not be dropped without
+            // ending the crew.
+            helpers.reserve(threads - 1);
             while (helpers.size() + 1 < threads) {
                 const auto index = static_cast<unsigned>(helpers.size() + 1);
-                helpers.emplace_back([this, index, seen = step] { Serve(index, seen); });
+                auto helper = std::make_unique<Helper>([this, index, seen = step] {
+                    Serve(index, seen);
+                });
+                helpers.push_back(std::move(helper));
             }
         } catch (...) {
             // Fewer helpers: the work left is taken by whoever runs.
@@ -84,7 +89,7 @@ struct WorkerScope::Crew {
             ending = true;
         }
         monitor.WakeAll();
-        for (std::thread& helper : helpers) helper.join();
+        for (const std::unique_ptr<Helper>& helper : helpers) helper->Join();
     }
 };
 

@@ -1,8 +1,8 @@
 // Work inside one image's encoding spread over the processor's cores. The
-// threads live only for one call: every one has finished and been joined
-// before the call returns, so a save leaves nothing running behind it.
-// Within a WorkerScope (one call of the flat API) the parallel steps share
-// the threads that the first of them started.
+// work lives only for one call: every helper has returned and been joined
+// before the call returns, so a save leaves nothing of ours running behind
+// it. Within a WorkerScope (one call of the flat API) the parallel steps
+// share the helpers that the first of them started.
 #pragma once
 
 #include <cstddef>
@@ -47,6 +47,28 @@ public:
 
 private:
     struct State;
+    std::unique_ptr<State> state_;
+};
+
+// Runs `body` once beside the calling thread; Join (or the destructor)
+// returns once it has returned (threads_posix.cpp, threads_windows.cpp).
+// The constructor throws when no helper can start. On a POSIX host it is a
+// thread of its own. On Windows it is a work item of the process's thread
+// pool, whose threads stay, idle, for the next call: starting a thread for
+// every call costs a dozen calls to the server under Wine (1-3 ms each), and
+// the pool is how Windows programs avoid that cost. Join returns only when
+// the body has returned into the pool, so no code of the module runs on the
+// pool's threads after it.
+class Helper {
+public:
+    explicit Helper(std::function<void()> body);
+    ~Helper();
+    Helper(const Helper&) = delete;
+    Helper& operator=(const Helper&) = delete;
+    void Join();
+    struct State;
+
+private:
     std::unique_ptr<State> state_;
 };
 

@@ -1,5 +1,5 @@
 // Threads on a POSIX host: the processors this process may run on (its
-// affinity mask), and the lock and condition of parallel work.
+// affinity mask), and the helpers, lock and condition of parallel work.
 #include <sched.h>
 
 #include <algorithm>
@@ -16,6 +16,20 @@ unsigned AllowedCpus() {
     CPU_ZERO(&set);
     if (sched_getaffinity(0, sizeof set, &set) == 0) return std::max(1, CPU_COUNT(&set));
     return std::max(1u, std::thread::hardware_concurrency());
+}
+
+struct Helper::State {
+    std::thread thread;
+};
+
+Helper::Helper(std::function<void()> body) : state_(std::make_unique<State>()) {
+    state_->thread = std::thread(std::move(body));
+}
+Helper::~Helper() {
+    Join();
+}
+void Helper::Join() {
+    if (state_->thread.joinable()) state_->thread.join();
 }
 
 struct Monitor::State {

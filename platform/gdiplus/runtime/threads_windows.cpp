@@ -1,10 +1,11 @@
 // Threads on Windows: the processors this process may run on (its affinity
-// mask), and the lock and condition of parallel work.
+// mask), and the helpers, lock and condition of parallel work.
 #include <windows.h>
 
 #include <algorithm>
 #include <atomic>
 #include <bit>
+#include <new>
 #include <thread>
 
 #include "parallel.h"
@@ -30,6 +31,38 @@ unsigned AllowedCpus() {
     askedAt.store(now, std::memory_order_relaxed);
     known.store(count, std::memory_order_relaxed);
     return count;
+}
+
+struct Helper::State {
+    std::function<void()> body;
+    PTP_WORK work = nullptr;
+};
+
+namespace {
+
+VOID CALLBACK RunHelper(PTP_CALLBACK_INSTANCE instance, PVOID context, PTP_WORK) {
+    // A helper waits for the call's later steps between its pieces of work:
+    // the pool may start another thread for other work meanwhile.
+    CallbackMayRunLong(instance);
+    static_cast<Helper::State*>(context)->body();
+}
+
+}  // namespace
+
+Helper::Helper(std::function<void()> body) : state_(std::make_unique<State>()) {
+    state_->body = std::move(body);
+    state_->work = CreateThreadpoolWork(RunHelper, state_.get(), nullptr);
+    if (state_->work == nullptr) throw std::bad_alloc();
+    SubmitThreadpoolWork(state_->work);
+}
+Helper::~Helper() {
+    Join();
+}
+void Helper::Join() {
+    if (state_->work == nullptr) return;
+    WaitForThreadpoolWorkCallbacks(state_->work, FALSE);
+    CloseThreadpoolWork(state_->work);
+    state_->work = nullptr;
 }
 
 struct Monitor::State {
