@@ -1,5 +1,6 @@
 // Work made side by side and taken in order: the order, the bound on what is
 // made ahead, and the stop when a take fails, at one thread and at several;
+// a helper joined only once it is done;
 // every writer's file the same at any number of threads, alone or with a
 // scope's threads; and a decoded
 // picture's buffer, whose pages the threads take, zeroed whole all the same.
@@ -9,9 +10,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <tuple>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -62,6 +66,25 @@ TEST(ParallelInOrder, TakesInOrderWithinTheBoundAndStopsAtAFailedTake) {
             5, 1, [](std::size_t, unsigned) {}, [](std::size_t) { return true; }));
         gdip::SetWorkersForTesting(0);
     }
+}
+
+// A helper has returned from its body by the time Join, or the destructor,
+// returns: on Windows it runs on the thread pool, whose threads outlive it,
+// so nothing but the wait says that it is done.
+TEST(Helper, JoinReturnsOnlyOnceItsBodyHasReturned) {
+    std::atomic<int> done{0};
+    const auto slow = [&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        ++done;
+    };
+    {
+        std::vector<std::unique_ptr<gdip::Helper>> helpers;
+        for (int i = 0; i < 3; ++i) helpers.push_back(std::make_unique<gdip::Helper>(slow));
+        helpers[0]->Join();
+        EXPECT_GE(done, 1);
+        helpers[0]->Join();  // a second Join is no fault
+    }
+    EXPECT_EQ(done, 3);
 }
 
 // The writers cut their work into pieces of fixed geometry (PNG row
