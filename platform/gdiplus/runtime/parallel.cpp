@@ -59,9 +59,8 @@ struct WorkerScope::Crew {
             helpers.reserve(threads - 1);
             while (helpers.size() + 1 < threads) {
                 const auto index = static_cast<unsigned>(helpers.size() + 1);
-                auto helper = std::make_unique<Helper>([this, index, seen = step] {
-                    Serve(index, seen);
-                });
+                auto helper =
+                    std::make_unique<Helper>([this, index, seen = step] { Serve(index, seen); });
                 helpers.push_back(std::move(helper));
             }
         } catch (...) {

@@ -118,7 +118,6 @@ int main(int argc, char** argv) {
     if (mode == "samples" && argc == 3) return Samples(argv[2]);
     if (mode == "convert" && argc == 4) return ConvertFolder(argv[2], argv[3]);
     if (mode == "compare" && argc == 4) return Compare(argv[2], argv[3]);
-    std::fprintf(stderr,
-                 "usage: orv-probe samples DIR | convert SRC OUT | compare A B\n");
+    std::fprintf(stderr, "usage: orv-probe samples DIR | convert SRC OUT | compare A B\n");
     return 2;
 }

@@ -14,8 +14,8 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <tuple>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
