@@ -75,6 +75,12 @@ foreach(licence LGPL-3 GPL-3)
   configure_file(/usr/share/common-licenses/${licence} ${OUT}/common-licenses/${licence} COPYONLY)
 endforeach()
 string(APPEND readme "
+Some of these sources are changed before they are built, each change made
+and described by scripts/windows-codecs.sh in the program's source:
+libjpeg-turbo's SSE2 Huffman coder counts bit lengths with an instruction
+instead of tables (the same output) and its C Huffman coder is left out,
+and libde265 is built without its encoder's files.
+
 libheif and libde265 are under the GNU Lesser General Public License,
 version 3 or later (common-licenses/LGPL-3 with common-licenses/GPL-3). They
 are linked only into orv-heif.dll, which the program loads from its own
