@@ -129,8 +129,8 @@ build_libjpeg_turbo() {
     s/^times 1 .*\n//mg; s/^jpeg_nbits_table:\n//m; s/^%define NBITS\(x\).*\n//m;
     s/^%define MASK_BITS\(x\).*$/%define MASK_BITS(x)  nbits_base + (x) * 4/m;
     s/\[rel jpeg_nbits_table\]/[rel jpeg_mask_bits]/g;' "$asm"
-  # The DC code's bit length before rbx (temp) is next written; the AC
-  # code's in r8, which is loaded right after.
+  # The DC code's bit length is counted in rbx (temp), which the coder
+  # writes next anyway; the AC code's in r8, which it loads right after.
   perl -0pi -e "s/^ *movzx +nbitsq, byte \\[NBITS\\(codeq\\)\\].*\$/${nbits//REG/rbx}/m;
     s/^ *movzx +nbits, byte \\[NBITS\\(codeq\\)\\].*\$/${nbits//REG/r8}/m" "$asm"
   if grep -q "NBITS\|jpeg_nbits_table" "$asm" || [ "$(grep -c "^    bsr  *rcx" "$asm")" -ne 2 ]; then
