@@ -74,10 +74,10 @@ private:
 
 // While it lives, the parallel steps that the constructing thread runs hand
 // their work to the same threads, started by the first of them, instead of
-// starting and joining threads of their own; they are joined when it ends.
-// Starting a thread is cheap on Linux and Windows but a dozen calls to the
-// server under Wine (1-3 ms), and a save takes up to four steps. Scopes do
-// not nest: an inner one leaves the outer one in charge.
+// starting and joining helpers of their own; they are joined when it ends.
+// A save takes up to four steps, and each helper started is a thread's
+// start on Linux and a round trip through the thread pool on Windows.
+// Scopes do not nest: an inner one leaves the outer one in charge.
 class WorkerScope {
 public:
     WorkerScope();
