@@ -33,7 +33,7 @@ inline constexpr COLORREF kOrange = 0x4080FF;
 
 // Registers a test environment that starts the imaging runtime before the
 // first test and shuts it down after the last. Returns true; call it from a
-// namespace-scope initialiser of each test file that needs the runtime.
+// namespace-scope initialiser; a test file includes with_imaging_runtime.h.
 bool UseImagingRuntime();
 
 // The format boxes in the order of the checkbox row, as template 102 places

@@ -22,6 +22,10 @@ using Bytes = std::vector<std::uint8_t>;
 // library printed meanwhile lands in printed.
 GpStatus DecodeWatched(const gdip::Decoder& decoder, const Bytes& file, gdip::Bitmap& out,
                        std::string& printed);
+// The picture `codec` decodes from file, expecting `expected` and nothing
+// printed on the way.
+gdip::Bitmap DecodeQuietly(const gdip::CodecDescriptor& codec, const Bytes& file,
+                           GpStatus expected = Ok);
 
 // A JPEG written by libjpeg from rows of `components` interleaved samples in
 // libjpeg's colour space `space`: `setup` runs once the defaults are set,

@@ -8,13 +8,12 @@
 #include "platform/framework/testing.h"
 #include "tests/support/dialog_session.h"
 #include "tests/support/image_files.h"
+#include "tests/support/with_imaging_runtime.h"
 
 namespace {
 
 using namespace testsupport;
 namespace fs = std::filesystem;
-
-const bool kRuntime = UseImagingRuntime();
 
 class DroppedFolders : public ::testing::Test {
 protected:

@@ -14,6 +14,7 @@
 #include "tests/support/dialog_session.h"
 #include "tests/support/image_files.h"
 #include "tests/support/scoped_env.h"
+#include "tests/support/with_imaging_runtime.h"
 #include "tests/support/x_server.h"
 
 // Xlib's macros (None, Bool, Status) clash with names in the headers above.
@@ -27,8 +28,6 @@ namespace {
 
 using namespace testsupport;
 namespace fs = std::filesystem;
-
-const bool kRuntime = UseImagingRuntime();
 
 Window MakeWindow(Display* d, const std::string& utf8Title, bool map, Window owner = None) {
     const Window w = XCreateSimpleWindow(d, DefaultRootWindow(d), 10, 10, 200, 100, 0, 0, 0);

@@ -13,13 +13,12 @@
 #include "platform/win32/winuser.h"
 #include "tests/support/dialog_session.h"
 #include "tests/support/image_files.h"
+#include "tests/support/with_imaging_runtime.h"
 
 namespace {
 
 using namespace testsupport;
 namespace fs = std::filesystem;
-
-const bool kRuntime = UseImagingRuntime();
 
 struct FakeWindow {
     std::u16string title;

@@ -8,14 +8,13 @@
 #include "platform/win32/shell.h"
 #include "tests/support/dialog_session.h"
 #include "tests/support/image_files.h"
+#include "tests/support/with_imaging_runtime.h"
 
 namespace {
 
 using namespace testsupport;
 using afx::testing::Key;
 using Ids = std::vector<int>;
-
-const bool kRuntime = UseImagingRuntime();
 
 Ids Join(std::initializer_list<Ids> parts) {
     Ids all;

@@ -8,12 +8,11 @@
 #include "platform/framework/testing.h"
 #include "tests/support/dialog_session.h"
 #include "tests/support/image_files.h"
+#include "tests/support/with_imaging_runtime.h"
 
 namespace {
 
 using namespace testsupport;
-
-const bool kRuntime = UseImagingRuntime();
 
 // The ticks of select-all and the format boxes (in row order) as 0s and 1s.
 std::string Ticks(const DialogSession& s) {

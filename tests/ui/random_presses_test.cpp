@@ -12,13 +12,12 @@
 #include "platform/win32/shell.h"
 #include "tests/support/dialog_session.h"
 #include "tests/support/image_files.h"
+#include "tests/support/with_imaging_runtime.h"
 
 namespace {
 
 using namespace testsupport;
 namespace fs = std::filesystem;
-
-const bool kRuntime = UseImagingRuntime();
 
 constexpr int kImages = 5;
 constexpr int kOthers = 3;

@@ -12,8 +12,6 @@ namespace {
 
 using namespace testsupport;
 
-const bool kRuntime = UseImagingRuntime();
-
 // The scan at Start blocks the window; what Start set before it must already
 // be on screen: the counting line, the emptied message line, the disabled
 // options. Looked at from inside the scan, where nothing can paint.

@@ -13,8 +13,6 @@ namespace {
 using namespace testsupport;
 namespace fs = std::filesystem;
 
-const bool kRuntime = UseImagingRuntime();
-
 TEST_F(RunControl, PauseBetweenLoadAndSaveStillSavesTheFile) {
     PressStart();
     // The first file was loaded inside the click; its save step is armed.

@@ -14,6 +14,7 @@
 #include "platform/framework/testing_qt.h"
 #include "tests/support/dialog_session.h"
 #include "tests/support/image_files.h"
+#include "tests/support/with_imaging_runtime.h"
 
 namespace {
 
@@ -21,8 +22,6 @@ using testsupport::DialogSession;
 using testsupport::FormatBoxes;
 using testsupport::ScopedHome;
 using testsupport::TemplateItem;
-
-const bool kRuntime = testsupport::UseImagingRuntime();
 
 constexpr char16_t kPrefixExample[] = u"( 比如, \"某文件.PNG\" 会被存成 \"_ORV_某文件.PNG\" )";
 constexpr char16_t kSuffixExample[] = u"( 比如, \"某文件.PNG\" 会被存成 \"某文件_ORV.PNG\" )";

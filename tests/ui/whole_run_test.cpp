@@ -13,6 +13,7 @@
 #include "tests/support/dialog_session.h"
 #include "tests/support/image_files.h"
 #include "tests/support/unprivileged.h"
+#include "tests/support/with_imaging_runtime.h"
 
 namespace {
 
@@ -21,8 +22,6 @@ namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
 using testsupport::OpenToOthers;
 using testsupport::ScopedUnprivileged;
-
-const bool kRuntime = UseImagingRuntime();
 
 class WholeRun : public ::testing::Test {
 protected:

@@ -20,13 +20,12 @@
 #include "platform/win32/windows/system_api.h"
 #include "tests/support/dialog_session.h"
 #include "tests/support/image_files.h"
+#include "tests/support/with_imaging_runtime.h"
 
 namespace {
 
 using namespace testsupport;
 namespace fs = std::filesystem;
-
-const bool kRuntime = UseImagingRuntime();
 
 std::u16string ClassOf(HWND hwnd) {
     char16_t name[64] = {};

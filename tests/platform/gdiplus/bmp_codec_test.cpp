@@ -8,6 +8,7 @@
 namespace {
 
 using testsupport::Bytes;
+using testsupport::DecodeQuietly;
 
 void Put16(Bytes& b, std::size_t at, std::uint32_t v) {
     b[at] = static_cast<std::uint8_t>(v);
@@ -43,16 +44,7 @@ Bytes HandMadeBmp(std::int32_t width, std::int32_t height, int bpp, std::uint32_
     return b;
 }
 
-gdip::Bitmap Decode(const Bytes& file, GpStatus expected = Ok) {
-    gdip::Bitmap out;
-    std::string printed;
-    EXPECT_EQ(testsupport::DecodeWatched(*gdip::kBmpCodec.makeDecoder(), file, out, printed),
-              expected);
-    EXPECT_EQ(printed, "");
-    return out;
-}
-
-std::uint32_t PixelAt(const gdip::Bitmap& b, std::uint32_t x, std::uint32_t y) {
+std::uint32_t PackedPixelAt(const gdip::Bitmap& b, std::uint32_t x, std::uint32_t y) {
     const std::uint8_t* p = b.Row(y) + 4 * x;
     return p[0] | (p[1] << 8) | (p[2] << 16) | (std::uint32_t{p[3]} << 24);
 }
@@ -77,7 +69,7 @@ TEST(BmpCodec, RoundTripKeepsEveryPixelAndWritesTheDocumentedLayout) {
         EXPECT_EQ(Get32(file, 14), c.alpha ? 108u : 40u);
         EXPECT_EQ(file[28], c.alpha ? 32 : 24);
         EXPECT_EQ(Get32(file, 22), c.h);  // positive: bottom-up
-        const gdip::Bitmap back = Decode(file);
+        const gdip::Bitmap back = DecodeQuietly(gdip::kBmpCodec, file);
         EXPECT_EQ(testsupport::MaxDifference(source, back), 0);
         EXPECT_EQ(back.hasAlpha, c.alpha);
     }
@@ -167,7 +159,7 @@ TEST(BmpCodec, ReadsWhatImageMagickWritesInEveryVariant) {
         if (c.headerSize != 12) {
             ASSERT_EQ(Get32(file, 30), c.compression);
         }
-        const gdip::Bitmap ours = Decode(file);
+        const gdip::Bitmap ours = DecodeQuietly(gdip::kBmpCodec, file);
         EXPECT_LE(testsupport::MaxDifference(ours, testsupport::DecodeWithConvert(made)),
                   c.tolerance);
         EXPECT_EQ(ours.hasAlpha, c.alphaSource);
@@ -209,15 +201,15 @@ TEST(BmpCodec, RunLengthFilesWithRunsAbsoluteRunsDeltasAndEnds) {
     };
     for (const RleCase& c : cases) {
         SCOPED_TRACE(c.name);
-        const gdip::Bitmap image =
-            Decode(HandMadeBmp(6, 3, c.bpp, c.compression, kFourColours, c.data));
+        const gdip::Bitmap image = DecodeQuietly(
+            gdip::kBmpCodec, HandMadeBmp(6, 3, c.bpp, c.compression, kFourColours, c.data));
         ASSERT_EQ(image.width, 6u);
         ASSERT_EQ(image.height, 3u);
         const std::uint32_t bottom[6] = {kRed, kRed, kRed, kGreen, kBlue, kGreen};
-        for (std::uint32_t x = 0; x < 6; ++x) EXPECT_EQ(PixelAt(image, x, 2), bottom[x]) << x;
-        for (std::uint32_t x = 0; x < 6; ++x) EXPECT_EQ(PixelAt(image, x, 1), kBlack) << x;
+        for (std::uint32_t x = 0; x < 6; ++x) EXPECT_EQ(PackedPixelAt(image, x, 2), bottom[x]) << x;
+        for (std::uint32_t x = 0; x < 6; ++x) EXPECT_EQ(PackedPixelAt(image, x, 1), kBlack) << x;
         const std::uint32_t top[6] = {kBlack, kBlue, kBlue, kBlack, kBlack, kBlack};
-        for (std::uint32_t x = 0; x < 6; ++x) EXPECT_EQ(PixelAt(image, x, 0), top[x]) << x;
+        for (std::uint32_t x = 0; x < 6; ++x) EXPECT_EQ(PackedPixelAt(image, x, 0), top[x]) << x;
         EXPECT_FALSE(image.hasAlpha);
     }
 }
@@ -232,46 +224,48 @@ TEST(BmpCodec, TopDownRowsReadInFileOrder) {
                        file.begin() + static_cast<std::ptrdiff_t>(offset + row * stride),
                        file.begin() + static_cast<std::ptrdiff_t>(offset + (row + 1) * stride));
     Put32(flipped, 22, static_cast<std::uint32_t>(-4));
-    EXPECT_EQ(testsupport::MaxDifference(Decode(flipped), source), 0);
+    EXPECT_EQ(testsupport::MaxDifference(DecodeQuietly(gdip::kBmpCodec, flipped), source), 0);
 }
 
 // In a 32-bit file without masks the fourth byte is usually padding: all
 // zero means opaque; anything else is alpha and is kept.
 TEST(BmpCodec, ThirtyTwoBitFourthByteIsAlphaOnlyWhenUsed) {
     const Bytes zeros = {10, 20, 30, 0, 40, 50, 60, 0};
-    const gdip::Bitmap opaque = Decode(HandMadeBmp(2, 1, 32, 0, {}, zeros));
+    const gdip::Bitmap opaque = DecodeQuietly(gdip::kBmpCodec, HandMadeBmp(2, 1, 32, 0, {}, zeros));
     EXPECT_FALSE(opaque.hasAlpha);
-    EXPECT_EQ(PixelAt(opaque, 0, 0), 0xFF0A141Eu);
-    EXPECT_EQ(PixelAt(opaque, 1, 0), 0xFF28323Cu);
+    EXPECT_EQ(PackedPixelAt(opaque, 0, 0), 0xFF0A141Eu);
+    EXPECT_EQ(PackedPixelAt(opaque, 1, 0), 0xFF28323Cu);
 
     const Bytes someAlpha = {10, 20, 30, 0, 40, 50, 60, 128};
-    const gdip::Bitmap translucent = Decode(HandMadeBmp(2, 1, 32, 0, {}, someAlpha));
+    const gdip::Bitmap translucent =
+        DecodeQuietly(gdip::kBmpCodec, HandMadeBmp(2, 1, 32, 0, {}, someAlpha));
     EXPECT_TRUE(translucent.hasAlpha);
-    EXPECT_EQ(PixelAt(translucent, 0, 0), 0x000A141Eu);
-    EXPECT_EQ(PixelAt(translucent, 1, 0), 0x8028323Cu);
+    EXPECT_EQ(PackedPixelAt(translucent, 0, 0), 0x000A141Eu);
+    EXPECT_EQ(PackedPixelAt(translucent, 1, 0), 0x8028323Cu);
 }
 
 // 16-bit pixels are 5-5-5 unless bit fields say otherwise; with a 40-byte
 // header the three masks follow the header.
 TEST(BmpCodec, SixteenBitPixelsFollowTheirMasks) {
     const Bytes rgb555 = {0x00, 0x7C, 0xE0, 0x03, 0x1F, 0x00, 0, 0};
-    const gdip::Bitmap plain = Decode(HandMadeBmp(3, 1, 16, 0, {}, rgb555));
+    const gdip::Bitmap plain = DecodeQuietly(gdip::kBmpCodec, HandMadeBmp(3, 1, 16, 0, {}, rgb555));
     const Bytes rgb565 = {0x00, 0xF8, 0xE0, 0x07, 0x1F, 0x00, 0, 0};
-    const gdip::Bitmap masked = Decode(HandMadeBmp(3, 1, 16, 3, {0xF800, 0x07E0, 0x001F}, rgb565));
+    const gdip::Bitmap masked =
+        DecodeQuietly(gdip::kBmpCodec, HandMadeBmp(3, 1, 16, 3, {0xF800, 0x07E0, 0x001F}, rgb565));
     for (const gdip::Bitmap* image : {&plain, &masked}) {
-        EXPECT_EQ(PixelAt(*image, 0, 0), kRed);
-        EXPECT_EQ(PixelAt(*image, 1, 0), kGreen);
-        EXPECT_EQ(PixelAt(*image, 2, 0), kBlue);
+        EXPECT_EQ(PackedPixelAt(*image, 0, 0), kRed);
+        EXPECT_EQ(PackedPixelAt(*image, 1, 0), kGreen);
+        EXPECT_EQ(PackedPixelAt(*image, 2, 0), kBlue);
         EXPECT_FALSE(image->hasAlpha);
     }
 }
 
 TEST(BmpCodec, IndexBeyondAShortPaletteIsBlackNotAWildRead) {
     // Two entries, but the 8-bit pixels use index 200.
-    const gdip::Bitmap image =
-        Decode(HandMadeBmp(2, 1, 8, 0, {0x0000FF, 0x00FF00}, {1, 200, 0, 0}));
-    EXPECT_EQ(PixelAt(image, 0, 0), kGreen);
-    EXPECT_EQ(PixelAt(image, 1, 0), kBlack);
+    const gdip::Bitmap image = DecodeQuietly(
+        gdip::kBmpCodec, HandMadeBmp(2, 1, 8, 0, {0x0000FF, 0x00FF00}, {1, 200, 0, 0}));
+    EXPECT_EQ(PackedPixelAt(image, 0, 0), kGreen);
+    EXPECT_EQ(PackedPixelAt(image, 1, 0), kBlack);
 }
 
 }  // namespace

@@ -25,7 +25,7 @@
 
 namespace {
 
-HWND H(Window w) {
+HWND HandleOf(Window w) {
     return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(w));
 }
 
@@ -88,8 +88,8 @@ protected:
 
     static std::u16string Title(Window w) {
         WCHAR buf[64];
-        const int n = GetWindowTextW(H(w), buf, 64);
-        EXPECT_EQ(n, GetWindowTextLengthW(H(w)));
+        const int n = GetWindowTextW(HandleOf(w), buf, 64);
+        EXPECT_EQ(n, GetWindowTextLengthW(HandleOf(w)));
         return std::u16string(buf, static_cast<std::size_t>(n));
     }
 
@@ -105,46 +105,47 @@ TEST_F(X11WindowListTest, FrontToBackWithoutAWindowManager) {
     const Window hidden = Make("hidden", true, false);
     Make("menu", true, true, None, true);
 
-    EXPECT_EQ(Walk(), (std::vector<HWND>{H(b), H(a)}));
+    EXPECT_EQ(Walk(), (std::vector<HWND>{HandleOf(b), HandleOf(a)}));
     EXPECT_EQ(Title(a), u"图片收藏");
     EXPECT_EQ(Title(b), u"Café");
-    EXPECT_EQ(GetParent(H(b)), H(a));
-    EXPECT_EQ(GetParent(H(a)), nullptr);
-    EXPECT_TRUE(IsWindowVisible(H(a)));
-    EXPECT_FALSE(IsWindowVisible(H(hidden)));
+    EXPECT_EQ(GetParent(HandleOf(b)), HandleOf(a));
+    EXPECT_EQ(GetParent(HandleOf(a)), nullptr);
+    EXPECT_TRUE(IsWindowVisible(HandleOf(a)));
+    EXPECT_FALSE(IsWindowVisible(HandleOf(hidden)));
 }
 
 TEST_F(X11WindowListTest, ShowAndBringForward) {
     const Window a = Make("first", true, true);
     const Window b = Make("second", true, true);
     const Window hidden = Make("hidden", true, false);
-    ASSERT_EQ(Walk().front(), H(b));
+    ASSERT_EQ(Walk().front(), HandleOf(b));
 
-    EXPECT_TRUE(ShowWindow(H(a), SW_SHOWNORMAL));  // it was visible
-    EXPECT_EQ(Walk(), (std::vector<HWND>{H(a), H(b)}));
-    EXPECT_TRUE(SetForegroundWindow(H(a)));
+    EXPECT_TRUE(ShowWindow(HandleOf(a), SW_SHOWNORMAL));  // it was visible
+    EXPECT_EQ(Walk(), (std::vector<HWND>{HandleOf(a), HandleOf(b)}));
+    EXPECT_TRUE(SetForegroundWindow(HandleOf(a)));
     Window focus = None;
     int revert = 0;
     XGetInputFocus(m_x, &focus, &revert);
     EXPECT_EQ(focus, a);
 
-    EXPECT_FALSE(SetForegroundWindow(H(hidden)));        // an unmapped window cannot take the focus
-    EXPECT_FALSE(ShowWindow(H(hidden), SW_SHOWNORMAL));  // it was not visible
-    EXPECT_EQ(Walk().front(), H(hidden));
-    EXPECT_TRUE(IsWindowVisible(H(hidden)));
-    EXPECT_TRUE(SetForegroundWindow(H(hidden)));
+    EXPECT_FALSE(
+        SetForegroundWindow(HandleOf(hidden)));  // an unmapped window cannot take the focus
+    EXPECT_FALSE(ShowWindow(HandleOf(hidden), SW_SHOWNORMAL));  // it was not visible
+    EXPECT_EQ(Walk().front(), HandleOf(hidden));
+    EXPECT_TRUE(IsWindowVisible(HandleOf(hidden)));
+    EXPECT_TRUE(SetForegroundWindow(HandleOf(hidden)));
 }
 
 TEST_F(X11WindowListTest, VanishedWindowsAndAVanishedServer) {
     const Window a = Make("gone soon", true, true);
-    EXPECT_EQ(Walk(), std::vector<HWND>{H(a)});
+    EXPECT_EQ(Walk(), std::vector<HWND>{HandleOf(a)});
     XDestroyWindow(m_x, a);
     XSync(m_x, False);
     EXPECT_EQ(Title(a), u"");
-    EXPECT_FALSE(IsWindowVisible(H(a)));
-    EXPECT_FALSE(ShowWindow(H(a), SW_SHOWNORMAL));
-    EXPECT_FALSE(SetForegroundWindow(H(a)));
-    EXPECT_EQ(GetWindow(H(a), GW_HWNDNEXT), nullptr);
+    EXPECT_FALSE(IsWindowVisible(HandleOf(a)));
+    EXPECT_FALSE(ShowWindow(HandleOf(a), SW_SHOWNORMAL));
+    EXPECT_FALSE(SetForegroundWindow(HandleOf(a)));
+    EXPECT_EQ(GetWindow(HandleOf(a), GW_HWNDNEXT), nullptr);
 
     XCloseDisplay(m_x);
     m_x = nullptr;
@@ -267,12 +268,13 @@ TEST_F(X11WindowListTest, ClientListAndRequestsOfAWindowManager) {
     // stacking (b above a) is not what counts.
     SetWindows(m_root, "_NET_CLIENT_LIST_STACKING", {b, a, minimised, withdrawn});
 
-    EXPECT_EQ(Walk(), (std::vector<HWND>{H(minimised), H(a), H(b)}));
-    EXPECT_TRUE(IsWindowVisible(H(minimised)));  // minimised windows are visible, as on Windows
+    EXPECT_EQ(Walk(), (std::vector<HWND>{HandleOf(minimised), HandleOf(a), HandleOf(b)}));
+    EXPECT_TRUE(
+        IsWindowVisible(HandleOf(minimised)));  // minimised windows are visible, as on Windows
 
     StandInWindowManager wm(m_server->Name());
-    ShowWindow(H(minimised), SW_SHOWNORMAL);
-    EXPECT_TRUE(SetForegroundWindow(H(minimised)));
+    ShowWindow(HandleOf(minimised), SW_SHOWNORMAL);
+    EXPECT_TRUE(SetForegroundWindow(HandleOf(minimised)));
     bool unmaximised = false, unhidden = false, activated = false;
     for (const auto& m : wm.MessagesSoFar(m_x)) {
         const bool removal = m.type == "_NET_WM_STATE" && m.window == minimised && m.l0 == 0;
