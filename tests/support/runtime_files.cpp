@@ -10,7 +10,6 @@
 #include <iterator>
 #include <sstream>
 // clang-format off
-#include <gtest/gtest.h>
 #include <jpeglib.h>
 // clang-format on
 
@@ -57,15 +56,6 @@ GpStatus DecodeWatched(const gdip::Decoder& decoder, const Bytes& file, gdip::Bi
     for (int c; (c = std::fgetc(sink)) != EOF;) printed += static_cast<char>(c);
     std::fclose(sink);
     return status;
-}
-
-gdip::Bitmap DecodeQuietly(const gdip::CodecDescriptor& codec, const Bytes& file,
-                           GpStatus expected) {
-    gdip::Bitmap out;
-    std::string printed;
-    EXPECT_EQ(DecodeWatched(*codec.makeDecoder(), file, out, printed), expected) << codec.name;
-    EXPECT_EQ(printed, "") << codec.name;
-    return out;
 }
 
 Bytes CompressJpeg(const Bytes& samples, std::uint32_t width, std::uint32_t height, int components,
