@@ -1,6 +1,6 @@
 #!/bin/sh
 # Runs a Windows program that opens windows under Wine, on a virtual display
-# of its own, in a Wine prefix of the build folder's own (made on first use):
+# of its slot (below), in a Wine prefix of the build folder's own (made on first use):
 #   wine-window-run.sh <wine64> <prefix folder> <program.exe> [arguments...]
 # Runs started side by side (ctest -j) each take one of a few prefixes
 # <prefix folder>-1, -2, ... and hold it while they run: one wineserver has one
@@ -50,17 +50,28 @@ set_up_prefix() {
   fi
 }
 
-# Xvfb picks a free display itself and writes its number (-displayfd), so
-# that servers started side by side never race for one. -noreset: a server
-# that resets when its last client leaves drops a program connecting then.
-fifo=$(mktemp -u)
-mkfifo "$fifo"
-Xvfb -displayfd 9 -screen 0 1280x1024x24 -nolisten tcp -noreset 9>"$fifo" 8>&- 2>/dev/null &
-xvfb=$!
-trap 'kill "$xvfb" 2>/dev/null; rm -f "$fifo"' EXIT
-if ! read -r display <"$fifo"; then
-  echo "wine-window-run.sh: the virtual display did not start" >&2
-  exit 1
+# The slot's virtual display, kept between the entries that take the slot
+# one after another (wine-display-keeper.sh): Wine's server stays a few
+# seconds after its last program, and a program started meanwhile on the
+# same display finds it and Wine's services running instead of starting them
+# anew, which was about half of a short window test's processor time.
+display_file=$base-$slot.display
+keeper=""
+[ -s "$display_file" ] && read -r display keeper <"$display_file"
+if [ -z "$keeper" ] || ! kill -0 "$keeper" 2>/dev/null || [ ! -S "/tmp/.X11-unix/X$display" ]; then
+  rm -f "$display_file"
+  setsid "$(dirname "$0")/wine-display-keeper.sh" "$base-$slot.slot" "$display_file" \
+    "$base-$slot" </dev/null >/dev/null 2>&1 8>&- &
+  waited=0
+  while [ ! -s "$display_file" ]; do
+    if [ "$waited" -ge 200 ]; then
+      echo "wine-window-run.sh: the virtual display did not start" >&2
+      exit 1
+    fi
+    sleep 0.05
+    waited=$((waited + 1))
+  done
+  read -r display keeper <"$display_file"
 fi
 export DISPLAY=":$display"
 unset WAYLAND_DISPLAY
@@ -77,6 +88,6 @@ if [ ! -f "$prefix/.set-up" ]; then
 fi
 status=0
 # The slot is held by this script alone: a wineserver started now outlives
-# the program by a few seconds and must not keep it.
+# the program by a few seconds and must not keep it (the keeper ends it).
 "$wine" "$@" 8>&- || status=$?
 exit "$status"
