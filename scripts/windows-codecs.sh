@@ -104,6 +104,13 @@ cmake_cross() {
     -DCMAKE_INSTALL_PREFIX="$PREFIX" "$@"
 }
 
+# Runs each line of stdin (a compiler command) as a job of its own, $JOBS at a
+# time, and fails when any of them does: for the recipes that compile a
+# list of files without a build system.
+compile_all() {
+  xargs -d '\n' -P "$JOBS" -I{} sh -c '{}'
+}
+
 # --- recipes: each installs include/ and lib/ into $PREFIX -------------------
 
 build_libdeflate() {
@@ -163,8 +170,8 @@ build_libpng() {
     pngtrans pngwio pngwrite pngwtran pngwutil intel/intel_init intel/filter_sse2_intrinsics)
   mkdir -p "$WORK/obj"
   for f in "${files[@]}"; do
-    $CC $OPT_SIZE -DPNG_INTEL_SSE_OPT=1 -I"$SRC" -I"$z" -c "$SRC/$f.c" -o "$WORK/obj/$(basename "$f").o"
-  done
+    echo "$CC $OPT_SIZE -DPNG_INTEL_SSE_OPT=1 -I'$SRC' -I'$z' -c '$SRC/$f.c' -o '$WORK/obj/$(basename "$f").o'"
+  done | compile_all
   $AR rcs "$WORK/libpng16.a" "$WORK"/obj/*.o
   install -D -m644 "$WORK/libpng16.a" "$PREFIX/lib/libpng16.a"
   install -D -m644 -t "$PREFIX/include" "$SRC/png.h" "$SRC/pngconf.h" "$SRC/pnglibconf.h"
@@ -173,8 +180,8 @@ build_libpng() {
 build_giflib() {
   mkdir -p "$WORK/obj"
   for f in dgif_lib egif_lib gifalloc gif_err gif_font gif_hash openbsd-reallocarray quantize; do
-    $CC $OPT -std=gnu99 -I"$SRC" -c "$SRC/$f.c" -o "$WORK/obj/$f.o"
-  done
+    echo "$CC $OPT -std=gnu99 -I'$SRC' -c '$SRC/$f.c' -o '$WORK/obj/$f.o'"
+  done | compile_all
   $AR rcs "$WORK/libgif.a" "$WORK"/obj/*.o
   install -D -m644 "$WORK/libgif.a" "$PREFIX/lib/libgif.a"
   install -D -m644 "$SRC/gif_lib.h" "$PREFIX/include/gif_lib.h"
@@ -274,9 +281,9 @@ build_lcms2() {
   # the half-float pixel formats that nothing here asks for.
   mkdir -p "$WORK/obj"
   for f in "$SRC"/src/*.c; do
-    $CC $OPT_SIZE -DNDEBUG -DCMS_NO_HALF_SUPPORT -I"$SRC/include" -c "$f" \
-      -o "$WORK/obj/$(basename "${f%.c}").o"
-  done
+    echo "$CC $OPT_SIZE -DNDEBUG -DCMS_NO_HALF_SUPPORT -I'$SRC/include' -c '$f'" \
+      "-o '$WORK/obj/$(basename "${f%.c}").o'"
+  done | compile_all
   $AR rcs "$WORK/liblcms2.a" "$WORK"/obj/*.o
   install -D -m644 "$WORK/liblcms2.a" "$PREFIX/lib/liblcms2.a"
   install -D -m644 -t "$PREFIX/include" "$SRC/include/lcms2.h"
