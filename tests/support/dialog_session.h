@@ -32,8 +32,9 @@ inline constexpr COLORREF kViolet = 0xFF0080;
 inline constexpr COLORREF kOrange = 0x4080FF;
 
 // Registers a test environment that starts the imaging runtime before the
-// first test and shuts it down after the last. Returns true; call it from a
-// namespace-scope initialiser; a test file includes with_imaging_runtime.h.
+// first test and shuts it down after the last; returns true. A test file
+// does not call it itself but includes with_imaging_runtime.h, which calls
+// it once per program.
 bool UseImagingRuntime();
 
 // The format boxes in the order of the checkbox row, as template 102 places
