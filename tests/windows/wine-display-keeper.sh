@@ -28,7 +28,8 @@ echo "$display $$" >"$display_file.new"
 mv "$display_file.new" "$display_file"
 
 free=0
-while sleep 2 && kill -0 "$xvfb" 2>/dev/null; do
+# (a build folder removed meanwhile ends it too)
+while sleep 2 && kill -0 "$xvfb" 2>/dev/null && [ -d "$(dirname "$lock")" ]; do
   exec 7>"$lock"
   if flock -n 7; then
     free=$((free + 1))
