@@ -1,6 +1,8 @@
-// One libFuzzer target: the decoder of the codec named at build time
-// (ORV_FUZZ_CODEC, "dispatch" for the choice by content) decodes each input as a whole file. A
-// decoder may refuse anything, but what it accepts must be a whole, consistent picture.
+// One libFuzzer target: the decoder of the codec the target is built for
+// (kFuzzCodec, fuzz_codec_name.cpp; "dispatch" for the choice by content)
+// decodes each input as a whole file. A decoder may refuse anything, but
+// what it accepts must be a whole, consistent picture. This file is compiled
+// once and linked into every target.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -13,9 +15,11 @@
 
 #include "platform/gdiplus/runtime/codec.h"
 
+extern const char kFuzzCodec[];
+
 namespace {
 
-constexpr std::string_view kTarget = ORV_FUZZ_CODEC;
+const std::string_view kTarget = kFuzzCodec;
 
 // Null for the dispatch target. A target named after no codec would fuzz
 // the dispatch unnoticed: it stops at once instead.
