@@ -106,11 +106,17 @@ cmake_cross() {
     -DCMAKE_INSTALL_PREFIX="$PREFIX" "$@"
 }
 
-# Runs each line of stdin (a compiler command) as a job of its own, $JOBS at a
-# time, and fails when any of them does: for the recipes that compile a
-# list of files without a build system.
+# compile_all <object folder> <compiler> [flags...]: compiles each C file
+# named on stdin (a line each) into <object folder>/<its name>.o, $JOBS at a
+# time, and fails when any of them fails: for the recipes that compile a
+# list of files without a build system. Names go to the compiler as they
+# are, never through a shell's parsing.
 compile_all() {
-  xargs -d '\n' -P "$JOBS" -I{} sh -c '{}'
+  local out=$1
+  shift
+  xargs -d '\n' -P "$JOBS" -I{} sh -c \
+    'out=$1 f=$2; shift 2; b=${f##*/}; exec "$@" -c "$f" -o "$out/${b%.c}.o"' \
+    sh "$out" {} "$@"
 }
 
 # --- recipes: each installs include/ and lib/ into $PREFIX -------------------
@@ -171,9 +177,8 @@ build_libpng() {
   local files=(png pngerror pngget pngmem pngpread pngread pngrio pngrtran pngrutil pngset
     pngtrans pngwio pngwrite pngwtran pngwutil intel/intel_init intel/filter_sse2_intrinsics)
   mkdir -p "$WORK/obj"
-  for f in "${files[@]}"; do
-    echo "$CC $OPT_SIZE -DPNG_INTEL_SSE_OPT=1 -I'$SRC' -I'$z' -c '$SRC/$f.c' -o '$WORK/obj/$(basename "$f").o'"
-  done | compile_all
+  for f in "${files[@]}"; do echo "$SRC/$f.c"; done |
+    compile_all "$WORK/obj" $CC $OPT_SIZE -DPNG_INTEL_SSE_OPT=1 -I"$SRC" -I"$z"
   $AR rcs "$WORK/libpng16.a" "$WORK"/obj/*.o
   install -D -m644 "$WORK/libpng16.a" "$PREFIX/lib/libpng16.a"
   install -D -m644 -t "$PREFIX/include" "$SRC/png.h" "$SRC/pngconf.h" "$SRC/pnglibconf.h"
@@ -182,8 +187,8 @@ build_libpng() {
 build_giflib() {
   mkdir -p "$WORK/obj"
   for f in dgif_lib egif_lib gifalloc gif_err gif_font gif_hash openbsd-reallocarray quantize; do
-    echo "$CC $OPT -std=gnu99 -I'$SRC' -c '$SRC/$f.c' -o '$WORK/obj/$f.o'"
-  done | compile_all
+    echo "$SRC/$f.c"
+  done | compile_all "$WORK/obj" $CC $OPT -std=gnu99 -I"$SRC"
   $AR rcs "$WORK/libgif.a" "$WORK"/obj/*.o
   install -D -m644 "$WORK/libgif.a" "$PREFIX/lib/libgif.a"
   install -D -m644 "$SRC/gif_lib.h" "$PREFIX/include/gif_lib.h"
@@ -282,10 +287,8 @@ build_lcms2() {
   # its library sources compiled for size, as one static library, without
   # the half-float pixel formats that nothing here asks for.
   mkdir -p "$WORK/obj"
-  for f in "$SRC"/src/*.c; do
-    echo "$CC $OPT_SIZE -DNDEBUG -DCMS_NO_HALF_SUPPORT -I'$SRC/include' -c '$f'" \
-      "-o '$WORK/obj/$(basename "${f%.c}").o'"
-  done | compile_all
+  printf '%s\n' "$SRC"/src/*.c |
+    compile_all "$WORK/obj" $CC $OPT_SIZE -DNDEBUG -DCMS_NO_HALF_SUPPORT -I"$SRC/include"
   $AR rcs "$WORK/liblcms2.a" "$WORK"/obj/*.o
   install -D -m644 "$WORK/liblcms2.a" "$PREFIX/lib/liblcms2.a"
   install -D -m644 -t "$PREFIX/include" "$SRC/include/lcms2.h"
