@@ -3,6 +3,9 @@
 // (effective user and group, in every thread), so that a read-only folder or
 // an unreadable one bites as it does for a user; its destructor takes root
 // back. Folders the test must still reach have to be open to others.
+// Meanwhile the current folder is the root folder: the program reads a bare
+// drive ("Z:") as the current folder, as Windows does, and a checkout under
+// a private home folder is out of "nobody"'s reach.
 #pragma once
 
 #include <filesystem>
@@ -25,6 +28,7 @@ public:
 private:
     bool m_switched = false;
     std::string m_reason;
+    std::filesystem::path m_folder;  // the current folder to go back to
 };
 
 // Opens a folder made by the test (and the folders on its way up to the

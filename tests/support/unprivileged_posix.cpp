@@ -13,6 +13,8 @@ ScopedUnprivileged::ScopedUnprivileged() {
         m_reason = "running as root, and there is no user \"nobody\" to act as";
         return;
     }
+    std::error_code error;
+    const std::filesystem::path folder = std::filesystem::current_path(error);
     // The group first: once the user is not root, it may not change groups.
     if (::setegid(nobody->pw_gid) != 0 || ::seteuid(nobody->pw_uid) != 0) {
         [[maybe_unused]] const int ignored = ::setegid(0);
@@ -20,12 +22,18 @@ ScopedUnprivileged::ScopedUnprivileged() {
         return;
     }
     m_switched = true;
+    if (!error) {
+        std::filesystem::current_path("/", error);
+        if (!error) m_folder = folder;
+    }
 }
 
 ScopedUnprivileged::~ScopedUnprivileged() {
     if (!m_switched) return;
     [[maybe_unused]] const int user = ::seteuid(0);
     [[maybe_unused]] const int group = ::setegid(0);
+    std::error_code ignored;
+    if (!m_folder.empty()) std::filesystem::current_path(m_folder, ignored);
 }
 
 void OpenToOthers(const std::filesystem::path& folder, bool writable) {
