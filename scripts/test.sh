@@ -3,15 +3,15 @@
 # then cross-builds for Windows and runs the Windows tests under Wine.
 # Exits non-zero on any failure.
 #
-# The parts overlap where one of them waits rather than computes: the Windows
-# codec libraries are fetched while the Linux build runs, the fuzzers are
-# built at a low priority from the start, and once the Windows build is done
-# the Linux tests and the fuzzers run beside the Windows tests. Each
+# The parts overlap where one of them waits rather than computes: the
+# packages the builds do not start with are installed while they run, the
+# Windows codec libraries are fetched while the Linux build runs, the fuzzers
+# are built at a low priority beside the builds, and once the Windows build
+# is done the Linux tests and the fuzzers run beside the Windows tests. Each
 # part's output is kept in build/test-logs/ and printed when the part fails;
 # the time each part took is printed at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/deps.sh
 SECONDS=0
 
 logs=$PWD/build/test-logs
@@ -62,24 +62,36 @@ windows_tests() {
     --repeat until-pass:2
 }
 
+ok() { [ "${status[$1]:-1}" -eq 0 ]; }
+
+# sudo asks for its password, when it needs one, before anything runs in the
+# background.
+if [ "$(id -u)" -ne 0 ] && ! scripts/deps.sh check; then sudo -v; fi
+run deps scripts/deps.sh build
+if ! ok deps; then exit 1; fi
+begin deps-rest scripts/deps.sh rest
 begin windows-codecs nice -n 10 scripts/windows-codecs.sh
+begin linux-build scripts/build.sh
+end deps-rest
 # The fuzzers are built on what the builds and tests leave of the processors
 # (their runs come after the Windows build, at the normal priority).
-[ -x scripts/fuzz.sh ] && begin fuzz-build env FUZZ_BUILD_ONLY=1 nice -n 15 scripts/fuzz.sh
-run linux-build scripts/build.sh
+if ok deps-rest && [ -x scripts/fuzz.sh ]; then
+  begin fuzz-build env FUZZ_BUILD_ONLY=1 nice -n 15 scripts/fuzz.sh
+fi
+end linux-build
 end windows-codecs
-# The Windows build names the Linux probe to compare outputs with.
-[ "${status[windows-codecs]}" -eq 0 ] && run windows-build scripts/build-windows.sh
+# The Windows build names the Linux probe to compare outputs with, and Wine.
+if ok windows-codecs && ok deps-rest; then run windows-build scripts/build-windows.sh; fi
 # The builds keep both processors busy; the tests of both systems and the
 # fuzzers' runs then share them, since the Wine tests wait on Wine and their
 # windows as much as they compute.
-[ "${status[windows-build]:-1}" -eq 0 ] && begin windows-tests windows_tests
-begin linux-tests linux_tests
+if ok windows-build; then begin windows-tests windows_tests; fi
+if ok deps-rest; then begin linux-tests linux_tests; fi
 if [ -n "${pids[fuzz-build]:-}" ]; then
   end fuzz-build
-  [ "${status[fuzz-build]}" -eq 0 ] && run fuzz scripts/fuzz.sh
+  if ok fuzz-build; then run fuzz scripts/fuzz.sh; fi
 fi
-end linux-tests
+[ -n "${pids[linux-tests]:-}" ] && end linux-tests
 [ -n "${pids[windows-tests]:-}" ] && end windows-tests
 
 # The processor time of a part (user and system, of every process it
@@ -90,9 +102,10 @@ cpu() {
                  printf "%d", t }' "$logs/$1.cpu" 2>/dev/null || echo "?"
 }
 
-echo "time per part (seconds from the start of the builds; processor seconds):"
+echo "time per part (seconds from the start; processor seconds):"
 failed=0
-for part in windows-codecs fuzz-build linux-build linux-tests windows-build windows-tests fuzz; do
+for part in deps deps-rest windows-codecs fuzz-build linux-build linux-tests windows-build \
+  windows-tests fuzz; do
   [ -n "${started[$part]:-}" ] || continue
   printf '  %-15s %5d -> %5d  cpu %5s  %s\n' "$part" "${started[$part]}" "${finished[$part]}" \
     "$(cpu "$part")" "$([ "${status[$part]}" -eq 0 ] && echo ok || echo FAILED)"
