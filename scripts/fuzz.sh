@@ -77,9 +77,16 @@ done
 # A small quarantine: with chunk checksums ignored, PNG inputs that declare
 # pictures of tens of megabytes now get decoded, and the default quarantine
 # kept over a gigabyte of freed buffers alive.
-export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:quarantine_size_mb=64:log_path=$PWD/$WORK/logs/asan"
-export LSAN_OPTIONS="suppressions=$PWD/fuzz/lsan.supp:print_suppressions=0"
-export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:log_path=$PWD/$WORK/logs/ubsan"
+# A path in the options is quoted: the sanitizers split them at spaces.
+option_path() {
+  case $1 in
+    *"'"*) printf '"%s"' "$1" ;;
+    *) printf "'%s'" "$1" ;;
+  esac
+}
+export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:quarantine_size_mb=64:log_path=$(option_path "$PWD/$WORK/logs/asan")"
+export LSAN_OPTIONS="suppressions=$(option_path "$PWD/fuzz/lsan.supp"):print_suppressions=0"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:log_path=$(option_path "$PWD/$WORK/logs/ubsan")"
 
 # Every format's target has a dictionary of its markers and chunk names; the
 # dispatch target gets them all.
