@@ -323,6 +323,9 @@ TEST_F(WholeRun, ReadOnlyDestinationAndUnreadableSubfolder) {
     fs::permissions(src.Path() / "locked", fs::perms::none);
     OpenToOthers(src.Path(), false);
     OpenToOthers(dst.Path(), false);
+    // Read-only for its owner too: run by an ordinary user, the test acts
+    // as that user, who made the folder.
+    fs::permissions(dst.Path(), fs::perms::owner_write, fs::perm_options::remove);
     ScopedUnprivileged user;
     if (!user.Active()) GTEST_SKIP() << user.Reason();
     ASSERT_TRUE(RunConversion(s, Settings()));
