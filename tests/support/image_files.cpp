@@ -8,6 +8,12 @@
 #include <memory>
 #include <tuple>
 
+#ifdef _WIN32
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
+
 #include "tests/support/temp_dir.h"
 
 namespace testsupport {
@@ -27,10 +33,27 @@ void Put32(std::string& out, std::uint32_t v) {
     Put16(out, v >> 16);
 }
 
-// Folder for convert's inputs and outputs, alive for the whole process.
+int ProcessId() {
+#ifdef _WIN32
+    return _getpid();
+#else
+    return getpid();
+#endif
+}
+
+// Folder for convert's inputs and outputs, alive for the whole process and
+// removed when it exits: by the process that made it, never by a child
+// forked from it that exits.
 const TempDir& Scratch() {
-    static const TempDir* dir = new TempDir();
-    return *dir;
+    struct Owned {
+        const TempDir* dir = new TempDir();
+        int owner = ProcessId();
+        ~Owned() {
+            if (ProcessId() == owner) delete dir;
+        }
+    };
+    static const Owned scratch;
+    return *scratch.dir;
 }
 
 }  // namespace
