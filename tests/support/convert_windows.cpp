@@ -33,11 +33,17 @@ UnixNameOf WineUnixNames() {
                                    GetProcAddress(kernel, "wine_get_unix_file_name")));
 }
 
-std::wstring Wide(const std::string& text) {
-    const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0);
+std::wstring Wide(const std::string& text, UINT codePage = CP_ACP) {
+    const int n = MultiByteToWideChar(codePage, 0, text.data(), int(text.size()), nullptr, 0);
     std::wstring out(std::size_t(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), out.data(), n);
+    MultiByteToWideChar(codePage, 0, text.data(), int(text.size()), out.data(), n);
     return out;
+}
+
+// The host names its files in UTF-8 (as Wine's Unix names come), whatever
+// the Windows code page: a checkout under a Chinese folder name has them.
+std::wstring WideFromHost(const std::string& text) {
+    return Wide(text, CP_UTF8);
 }
 
 // "C:\x" or "pam:C:\x": where a drive path starts in an argument, or npos.
@@ -49,12 +55,12 @@ std::size_t DrivePathAt(const std::string& arg) {
     return std::string::npos;
 }
 
-std::string HostArgument(const std::string& arg, UnixNameOf unixName) {
+std::wstring HostArgument(const std::string& arg, UnixNameOf unixName) {
     const std::size_t at = DrivePathAt(arg);
-    if (at == std::string::npos) return arg;
+    if (at == std::string::npos) return Wide(arg);
     char* host = unixName(Wide(arg.substr(at)).c_str());
-    if (host == nullptr) return arg;
-    std::string mapped = arg.substr(0, at) + host;
+    if (host == nullptr) return Wide(arg);
+    std::wstring mapped = Wide(arg.substr(0, at)) + WideFromHost(host);
     HeapFree(GetProcessHeap(), 0, host);
     return mapped;
 }
@@ -106,10 +112,9 @@ bool RunOnHost(const std::string& program, const std::vector<std::string>& args)
                                std::string(hostStatus) + ".part' && mv '" + hostStatus +
                                ".part' '" + hostStatus + "'";
     HeapFree(GetProcessHeap(), 0, hostStatus);
-    std::wstring command =
-        L"Z:\\bin\\sh -c " + QuotedArgument(Wide(script)) + L" " + QuotedArgument(Wide(program));
-    for (const std::string& a : args)
-        command += L" " + QuotedArgument(Wide(HostArgument(a, unixName)));
+    std::wstring command = L"Z:\\bin\\sh -c " + QuotedArgument(WideFromHost(script)) + L" " +
+                           QuotedArgument(WideFromHost(program));
+    for (const std::string& a : args) command += L" " + QuotedArgument(HostArgument(a, unixName));
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
