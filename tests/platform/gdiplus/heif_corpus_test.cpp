@@ -33,7 +33,7 @@ void Check(const Bytes& file, const std::string& what) {
 TEST(FuzzCorpus, RegressionsCorpusAndHeifSeedsDecodeOrFailCleanly) {
     std::vector<std::pair<std::string, Bytes>> corpus;
     for (const char* kept : {"regressions", "corpus"})
-        for (const auto& folder : fs::directory_iterator(fs::path(ORV_FUZZ_DIR) / kept))
+        for (const auto& folder : fs::directory_iterator(fs::path(u8"" ORV_FUZZ_DIR) / kept))
             for (const auto& file : fs::directory_iterator(folder.path()))
                 corpus.emplace_back(file.path().filename().string(), ReadBytes(file.path()));
     const bool heifRegressions = std::any_of(corpus.begin(), corpus.end(), [](const auto& c) {
