@@ -111,13 +111,27 @@ int Compare(const fs::path& a, const fs::path& b) {
     return differing == 0 && compared > 0 ? 0 : 1;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    const std::string mode = argc > 1 ? argv[1] : "";
-    if (mode == "samples" && argc == 3) return Samples(argv[2]);
-    if (mode == "convert" && argc == 4) return ConvertFolder(argv[2], argv[3]);
-    if (mode == "compare" && argc == 4) return Compare(argv[2], argv[3]);
+int Run(const std::vector<fs::path>& args) {
+    const auto is = [&](const char* mode, std::size_t count) {
+        return args.size() == count && args[1] == fs::path(mode);
+    };
+    if (is("samples", 3)) return Samples(args[2]);
+    if (is("convert", 4)) return ConvertFolder(args[2], args[3]);
+    if (is("compare", 4)) return Compare(args[2], args[3]);
     std::fprintf(stderr, "usage: orv-probe samples DIR | convert SRC OUT | compare A B\n");
     return 2;
 }
+
+}  // namespace
+
+#ifdef _WIN32
+// The arguments in UTF-16 (linked with -municode): main's come in the ANSI
+// code page, which cannot spell every folder name (a Chinese one, say).
+extern "C" int wmain(int argc, wchar_t** argv) {
+    return Run(std::vector<fs::path>(argv, argv + argc));
+}
+#else
+int main(int argc, char** argv) {
+    return Run(std::vector<fs::path>(argv, argv + argc));
+}
+#endif
