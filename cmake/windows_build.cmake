@@ -15,6 +15,7 @@ include(cmake/windows_program.cmake)
 # bench/windows/runtime.sh runs under Wine against the Linux build's.
 add_executable(bench_imaging_ours EXCLUDE_FROM_ALL ${PROJECT_SOURCE_DIR}/bench/imaging/ours_run.cpp)
 target_link_libraries(bench_imaging_ours PRIVATE orv_gdiplus)
+target_link_options(bench_imaging_ours PRIVATE -municode)  # wmain: arguments in UTF-16
 orv_strict(bench_imaging_ours)
 
 if(ORV_BUILD_TESTS)

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -83,10 +84,8 @@ double ProcessCpuNow() {
     return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    if (argc != 3) return 2;
+// The list file and the output folder in UTF-8, as the list's lines are.
+int Run(const std::string& listFile, const std::string& outFolder) {
     ULONG_PTR token = 0;
     GdiplusStartupInput input{1, nullptr, FALSE, FALSE};
     if (GdiplusStartup(&token, &input, nullptr) != Ok) return 3;
@@ -98,7 +97,7 @@ int main(int argc, char** argv) {
     for (Format& f : formats)
         if (!FindEncoder(f)) return 4;
 
-    std::ifstream list(argv[1]);
+    std::ifstream list(std::filesystem::path(std::u8string(listFile.begin(), listFile.end())));
     double megapixels = 0, decodeSeconds = 0, decodeCpu = 0;
     int index = 0, failures = 0;
     for (std::string path; std::getline(list, path); ++index) {
@@ -117,8 +116,7 @@ int main(int argc, char** argv) {
         GdipGetImageHeight(image, &h);
         megapixels += double(w) * h / 1e6;
         for (Format& f : formats) {
-            const std::string out =
-                std::string(argv[2]) + "/" + std::to_string(index) + "." + f.extension;
+            const std::string out = outFolder + "/" + std::to_string(index) + "." + f.extension;
             const double saveStart = StepNow(), saveCpu = ProcessCpuNow();
             if (GdipSaveImageToFile(image, PathOf(out).c_str(), &f.clsid, nullptr) != Ok)
                 ++failures;
@@ -137,3 +135,21 @@ int main(int argc, char** argv) {
     }
     return 0;
 }
+
+}  // namespace
+
+#ifdef _WIN32
+// The arguments in UTF-16 (linked with -municode), taken as UTF-8: main's
+// come in the ANSI code page, which cannot spell every folder name.
+extern "C" int wmain(int argc, wchar_t** argv) {
+    const auto utf8 = [](const wchar_t* arg) {
+        const std::u8string text = std::filesystem::path(arg).u8string();
+        return std::string(text.begin(), text.end());
+    };
+    return argc == 3 ? Run(utf8(argv[1]), utf8(argv[2])) : 2;
+}
+#else
+int main(int argc, char** argv) {
+    return argc == 3 ? Run(argv[1], argv[2]) : 2;
+}
+#endif
