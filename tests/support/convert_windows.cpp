@@ -65,6 +65,14 @@ std::wstring HostArgument(const std::string& arg, UnixNameOf unixName) {
     return mapped;
 }
 
+// A word for the host's shell, in single quotes (a quote inside ends them,
+// stands escaped, and opens them again).
+std::string ShellQuoted(const std::string& word) {
+    std::string out = "'";
+    for (char c : word) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
 // Waits for the shell to leave the exit code in the file; false when it never
 // comes.
 bool AwaitExitCode(const std::wstring& file, int& code) {
@@ -108,9 +116,10 @@ bool RunOnHost(const std::string& program, const std::vector<std::string>& args)
     DeleteFileW(status.c_str());
     char* hostStatus = unixName(status.c_str());
     if (hostStatus == nullptr) return false;
-    const std::string script = "\"$0\" \"$@\" >/dev/null 2>&1; echo $? >'" +
-                               std::string(hostStatus) + ".part' && mv '" + hostStatus +
-                               ".part' '" + hostStatus + "'";
+    const std::string done = ShellQuoted(hostStatus),
+                      part = ShellQuoted(hostStatus + std::string(".part"));
+    const std::string script =
+        "\"$0\" \"$@\" >/dev/null 2>&1; echo $? >" + part + " && mv " + part + " " + done;
     HeapFree(GetProcessHeap(), 0, hostStatus);
     std::wstring command = L"Z:\\bin\\sh -c " + QuotedArgument(WideFromHost(script)) + L" " +
                            QuotedArgument(WideFromHost(program));
