@@ -544,17 +544,17 @@ private:
 
 // libdeflate level 4, each row with the filter whose bytes have the least
 // sum of magnitudes (any of the five). Measured on the benchmark's 60
-// photographs (298 MP, one thread; encode CPU ms/MP, output KB/MP; the
-// second and third lines on a busy machine, so only their sizes compare):
-//   Paeth on every row:  level 5 37.7 764, level 6 49.0 754
-//   None, Sub, Up or Paeth per row: level 5 54.1 750
-//   any of the five per row: level 3 45.7 770, level 4 47.7 764
-// ImageMagick wrote the same images at 731 KB/MP, libvips at 982. On a
-// dozen of them, level 4 took 0.87 of level 5's time for 1.8% more bytes;
-// level 3 would pass 1.05 times ImageMagick's size. Choosing the filter costs
-// little once the filters run on many bytes at once (16-bit lanes, no
-// dependence between bytes). (Earlier, on 71 MP: zlib level 6 with adaptive
-// filters took 143 ms/MP.)
+// photographs (298 MP, one thread, idle machine; encode CPU ms/MP, output
+// KB/MP, bench_writers):
+//   any of the five per row: level 1 26.0 804, level 2 36.2 780,
+//                            level 3 37.1 770, level 4 38.8 764
+//   Paeth on every row:      level 4 38.7 778, level 5 50.2 765
+//   least entropy per row:   level 1 40.8 801, level 4 59.9 762
+// ImageMagick wrote the same images at 731 KB/MP, libvips at 982; 1.05
+// times ImageMagick's size is 767.5, which level 3 already passes. Choosing
+// the filter costs nothing measurable once the filters run on many bytes at
+// once (16-bit lanes, no dependence between bytes); deflate is the time.
+// (Earlier, on 71 MP: zlib level 6 with adaptive filters took 143 ms/MP.)
 constexpr int kDeflateLevel = 4;
 constexpr std::size_t kIdatChunk = std::size_t{1} << 20;
 
