@@ -21,6 +21,7 @@ namespace testsupport {
 bool Convert(const std::vector<std::string>& args);
 bool RunOnHost(const std::string& program, const std::vector<std::string>& args);
 std::wstring QuotedArgument(const std::wstring& a);
+std::string ShellQuoted(const std::string& word);
 
 namespace {
 
@@ -63,14 +64,6 @@ std::wstring HostArgument(const std::string& arg, UnixNameOf unixName) {
     std::wstring mapped = Wide(arg.substr(0, at)) + WideFromHost(host);
     HeapFree(GetProcessHeap(), 0, host);
     return mapped;
-}
-
-// A word for the host's shell, in single quotes (a quote inside ends them,
-// stands escaped, and opens them again).
-std::string ShellQuoted(const std::string& word) {
-    std::string out = "'";
-    for (char c : word) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
 }
 
 // Waits for the shell to leave the exit code in the file; false when it never

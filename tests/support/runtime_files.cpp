@@ -88,6 +88,12 @@ Bytes CompressJpeg(const Bytes& samples, std::uint32_t width, std::uint32_t heig
     return out;
 }
 
+std::string ShellQuoted(const std::string& word) {
+    std::string out = "'";
+    for (char c : word) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
 Bytes ReadBytes(const std::filesystem::path& p) {
     std::ifstream in(p, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), {});

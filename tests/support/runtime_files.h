@@ -40,6 +40,9 @@ void WriteBytes(const std::filesystem::path& p, const Bytes& bytes);
 // ImageMagick's convert with these arguments, its output discarded
 // (convert_posix.cpp, convert_windows.cpp).
 bool Convert(const std::vector<std::string>& args);
+// A word for the host's POSIX shell, in single quotes (a quote inside ends
+// them, stands escaped, and opens them again).
+std::string ShellQuoted(const std::string& word);
 // Whether convert can be run here at all; the tests that compare with it
 // skip where it cannot.
 bool HaveConvert();
