@@ -252,9 +252,12 @@ build_libde265() {
 
 build_dav1d() {
   # meson, with a cross file for Debian's mingw-w64; the assembly as on
-  # Linux (nasm), 8-bit and high bit depths, no logging to stderr.
+  # Linux (nasm), 8-bit and high bit depths, no logging to stderr. nasm
+  # sizes the jumps in one pass (-O1): with its default search for the
+  # shortest forms the assembly took 110 of the library's 152 processor
+  # seconds, in one pass 80, for code 1.7% larger.
   printf '%s\n' "[binaries]" "c = '$CC'" "ar = '$AR'" "strip = '$TRIPLE-strip'" \
-    "windres = '$TRIPLE-windres'" "nasm = 'nasm'" "[host_machine]" "system = 'windows'" \
+    "windres = '$TRIPLE-windres'" "nasm = ['nasm', '-O1']" "[host_machine]" "system = 'windows'" \
     "cpu_family = 'x86_64'" "cpu = 'x86_64'" "endian = 'little'" >"$WORK/cross.ini"
   meson setup "$WORK/build" "$SRC" --cross-file "$WORK/cross.ini" --prefix "$PREFIX" \
     --libdir lib --buildtype release -Doptimization=2 --default-library static \
@@ -304,7 +307,7 @@ LIBS=(
   "libwebp         libwebp-dev         build_libwebp         3"
   "tiff            libtiff-dev         build_tiff            3"
   "libde265        libde265-dev        build_libde265        2"
-  "dav1d           libdav1d-dev        build_dav1d           1"
+  "dav1d           libdav1d-dev        build_dav1d           2"
   "libheif         libheif-dev         build_libheif         1"
   "lcms2           liblcms2-dev        build_lcms2           2"
 )
