@@ -71,7 +71,9 @@ ok() { [ "${status[$1]:-1}" -eq 0 ]; }
 if [ "$(id -u)" -ne 0 ] && ! scripts/deps.sh check; then sudo -v; fi
 run deps scripts/deps.sh linux
 if ! ok deps; then exit 1; fi
-begin linux-build scripts/build.sh
+# (beside apt at a lower priority: the codec libraries, which the Windows
+# build and its tests wait for, start only once apt is done)
+begin linux-build nice -n 10 scripts/build.sh
 run deps-cross scripts/deps.sh cross
 if ok deps-cross; then begin windows-codecs nice -n 10 scripts/windows-codecs.sh; fi
 begin deps-rest scripts/deps.sh rest
