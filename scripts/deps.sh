@@ -3,31 +3,27 @@
 # program. Installs only missing packages; uses sudo when not root.
 #
 #   scripts/deps.sh         everything
-#   scripts/deps.sh linux   what the Linux build needs
-#   scripts/deps.sh cross   what the Windows codec libraries need: the cross
-#                           compiler and the tools that build them
+#   scripts/deps.sh build   what the builds start with: the Linux build and
+#                           the Windows codec libraries
 #   scripts/deps.sh rest    the rest: Wine, the Windows installer, the
 #                           tests' tools, the fuzzers' compiler
 #   scripts/deps.sh check   installs nothing; fails when anything is missing
-# The test command installs each group while the builds that need the
-# groups before it run: unpacking packages keeps one processor busy, and
-# compiling fills the other.
+# The test command installs the rest while the builds run: unpacking
+# packages keeps one processor busy, and compiling fills the other.
 set -euo pipefail
 
-LINUX_PACKAGES=(
-  # clang-format too, since the style test is set up when the build is
-  # configured
+BUILD_PACKAGES=(
+  # build; clang-format too, since the style test is set up when the build
+  # is configured
   cmake ninja-build g++ pkg-config git clang-format
   qt6-base-dev libqt6test6 libgl-dev libx11-dev
   libpng-dev libspng-dev libdeflate-dev zlib1g-dev
   libjpeg62-turbo-dev libturbojpeg0-dev libtiff-dev libgif-dev
   libwebp-dev libheif-dev libexif-dev liblcms2-dev
   libgtest-dev libgmock-dev
-)
-CROSS_PACKAGES=(
-  # cross compiler, zlib for Windows, the tools that build the libraries
-  # from Debian's sources, and the -dev packages of the HEIF companion's
-  # decoders (the versions Linux uses), with meson for dav1d
+  # the Windows codec libraries: cross compiler, zlib for Windows, the tools
+  # that build them from Debian's sources, and the -dev packages of the
+  # HEIF companion's decoders (the versions Linux uses), with meson for dav1d
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   mingw-w64-x86-64-dev libz-mingw-w64-dev nasm make dpkg-dev meson
   libde265-dev libdav1d-dev
@@ -55,12 +51,11 @@ REST_PACKAGES=(
   clang libclang-rt-14-dev
 )
 case "${1:-all}" in
-  linux) PACKAGES=("${LINUX_PACKAGES[@]}") ;;
-  cross) PACKAGES=("${CROSS_PACKAGES[@]}") ;;
+  build) PACKAGES=("${BUILD_PACKAGES[@]}") ;;
   rest) PACKAGES=("${REST_PACKAGES[@]}") ;;
-  all | check) PACKAGES=("${LINUX_PACKAGES[@]}" "${CROSS_PACKAGES[@]}" "${REST_PACKAGES[@]}") ;;
+  all | check) PACKAGES=("${BUILD_PACKAGES[@]}" "${REST_PACKAGES[@]}") ;;
   *)
-    echo "usage: $0 [linux|cross|rest|check]" >&2
+    echo "usage: $0 [build|rest|check]" >&2
     exit 2
     ;;
 esac
@@ -77,8 +72,5 @@ fi
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
-# The lists are read again unless a group before this one just did.
-if ! find /var/lib/apt/lists -maxdepth 1 -name '*_Packages*' -mmin -60 2>/dev/null | grep -q .; then
-  $SUDO apt-get update -qq
-fi
+$SUDO apt-get update -qq
 $SUDO apt-get install -y --no-install-recommends "${missing[@]}"

@@ -4,12 +4,10 @@
 # Exits non-zero on any failure.
 #
 # The parts overlap where one of them waits rather than computes: the
-# packages come in three groups (the Linux build's, the Windows codec
-# libraries', the rest), each installed while what the groups before it
-# allow is built; the Windows codec libraries are built beside the Linux
-# build, the fuzzers at a low priority beside both; and once the Windows
-# build is done the Linux tests and the fuzzers run beside the Windows
-# tests. Each
+# packages the builds do not start with are installed while they run, the
+# Windows codec libraries are fetched while the Linux build runs, the fuzzers
+# are built at a low priority beside the builds, and once the Windows build
+# is done the Linux tests and the fuzzers run beside the Windows tests. Each
 # part's output is kept in build/test-logs/ and printed when the part fails;
 # the time each part took is printed at the end.
 set -euo pipefail
@@ -69,14 +67,11 @@ ok() { [ "${status[$1]:-1}" -eq 0 ]; }
 # sudo asks for its password, when it needs one, before anything runs in the
 # background.
 if [ "$(id -u)" -ne 0 ] && ! scripts/deps.sh check; then sudo -v; fi
-run deps scripts/deps.sh linux
+run deps scripts/deps.sh build
 if ! ok deps; then exit 1; fi
-# (beside apt at a lower priority: the codec libraries, which the Windows
-# build and its tests wait for, start only once apt is done)
-begin linux-build nice -n 10 scripts/build.sh
-run deps-cross scripts/deps.sh cross
-if ok deps-cross; then begin windows-codecs nice -n 10 scripts/windows-codecs.sh; fi
 begin deps-rest scripts/deps.sh rest
+begin windows-codecs nice -n 10 scripts/windows-codecs.sh
+begin linux-build scripts/build.sh
 end deps-rest
 # The fuzzers are built on what the builds and tests leave of the processors
 # (their runs come after the Windows build, at the normal priority).
@@ -84,7 +79,7 @@ if ok deps-rest && [ -x scripts/fuzz.sh ]; then
   begin fuzz-build env FUZZ_BUILD_ONLY=1 nice -n 15 scripts/fuzz.sh
 fi
 end linux-build
-[ -n "${pids[windows-codecs]:-}" ] && end windows-codecs
+end windows-codecs
 # The Windows build names the Linux probe to compare outputs with, and Wine.
 if ok windows-codecs && ok deps-rest; then run windows-build scripts/build-windows.sh; fi
 # The builds keep both processors busy; the tests of both systems and the
@@ -109,7 +104,7 @@ cpu() {
 
 echo "time per part (seconds from the start; processor seconds):"
 failed=0
-for part in deps deps-cross deps-rest windows-codecs fuzz-build linux-build linux-tests windows-build \
+for part in deps deps-rest windows-codecs fuzz-build linux-build linux-tests windows-build \
   windows-tests fuzz; do
   [ -n "${started[$part]:-}" ] || continue
   printf '  %-15s %5d -> %5d  cpu %5s  %s\n' "$part" "${started[$part]}" "${finished[$part]}" \
