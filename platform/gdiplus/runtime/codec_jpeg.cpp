@@ -15,6 +15,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
+#include <span>
 #include <string_view>
 #include <vector>
 #if defined(__SSE2__)
@@ -261,6 +263,168 @@ bool ReadPartWithOwnDecompressor(std::span<const std::uint8_t> file, JDIMENSION 
     return ok;
 }
 
+// ---- the lower part from a restart marker ---------------------------------
+//
+// A restart marker resets the Huffman decoder and every DC prediction, so the
+// data after one decodes without the rows above it. Where a file has one at
+// the start of an iMCU row near the middle, the lower part is read from a
+// file of its own: the header, its height made the rows left, then the data
+// after that marker, the markers after it numbered again from 0 as a decoder
+// expects them. Nothing walks the upper rows twice, so the parts are halves.
+// Where a component is sampled more coarsely, the lower file starts one iMCU
+// row above the split, for the upsampler's context, and that row is dropped.
+struct LowerFile {
+    std::vector<std::uint8_t> bytes;
+    JDIMENSION firstRow = 0;  // the picture's row that the file's first row is
+    JDIMENSION split = 0;     // where the upper part ends
+};
+
+// Where the frame header's height and the scan's data are, or false for
+// anything but one baseline (or extended) Huffman frame before the scan.
+bool FindFrameAndScan(std::span<const std::uint8_t> f, std::size_t& heightAt, std::size_t& dataAt) {
+    heightAt = 0;
+    std::size_t at = 2;
+    while (at + 4 <= f.size()) {
+        if (f[at] != 0xFF) return false;
+        const std::uint8_t code = f[at + 1];
+        if (code == 0xFF) {  // a fill byte
+            ++at;
+            continue;
+        }
+        const std::size_t length = std::size_t{f[at + 2]} << 8 | f[at + 3];
+        if (length < 2 || length > f.size() - at - 2) return false;
+        if (code == 0xC0 || code == 0xC1) {
+            if (length < 8 || heightAt != 0) return false;
+            heightAt = at + 5;
+        } else if (code >= 0xC2 && code <= 0xCF && code != 0xC4 && code != 0xCC) {
+            return false;  // a frame of another kind
+        } else if (code == 0xDA) {
+            dataAt = at + 2 + length;
+            return heightAt != 0;
+        }
+        at += 2 + length;
+    }
+    return false;
+}
+
+bool IsRestart(std::uint8_t code) {
+    return code >= 0xD0 && code <= 0xD7;
+}
+
+// The lower file of a picture whose every component is in its one scan, or
+// false when the file has no restart marker that suits.
+bool PlanLowerFile(const jpeg_decompress_struct& header, std::span<const std::uint8_t> file,
+                   LowerFile& lower) {
+    const JDIMENSION interval = header.restart_interval;  // in MCUs
+    if (interval == 0 || header.comps_in_scan != header.num_components) return false;
+    bool subsampled = false;
+    for (int c = 0; c < header.num_components; ++c)
+        subsampled = subsampled || header.comp_info[c].h_samp_factor != header.max_h_samp_factor ||
+                     header.comp_info[c].v_samp_factor != header.max_v_samp_factor;
+    // A scan of one component has a block for an MCU; keep to the plain kind.
+    if (header.comps_in_scan == 1 &&
+        (header.max_h_samp_factor != 1 || header.max_v_samp_factor != 1))
+        return false;
+    const JDIMENSION rowsPerImcu = DCTSIZE * static_cast<JDIMENSION>(header.max_v_samp_factor);
+    const JDIMENSION mcuWidth = DCTSIZE * static_cast<JDIMENSION>(header.max_h_samp_factor);
+    const JDIMENSION mcusPerRow = (header.image_width + mcuWidth - 1) / mcuWidth;
+    const JDIMENSION imcuRows = (header.image_height + rowsPerImcu - 1) / rowsPerImcu;
+    const JDIMENSION context = subsampled ? 1 : 0;
+    // The iMCU row the lower file starts at: a restart interval starts there,
+    // and the two parts' rows are the most nearly equal.
+    JDIMENSION start = 0, best = header.image_height;
+    for (JDIMENSION r = 1; r + context < imcuRows; ++r) {
+        if (std::uint64_t{r} * mcusPerRow % interval != 0) continue;
+        const JDIMENSION upper = (r + context) * rowsPerImcu,
+                         below = header.image_height - r * rowsPerImcu;
+        const JDIMENSION gap = upper > below ? upper - below : below - upper;
+        if (gap < best) best = gap, start = r;
+    }
+    if (start == 0) return false;
+    std::size_t heightAt = 0, dataAt = 0;
+    if (!FindFrameAndScan(file, heightAt, dataAt)) return false;
+    // The scan's data starts where libjpeg stopped reading the header.
+    if (header.src == nullptr || header.src->next_input_byte != file.data() + dataAt) return false;
+    if ((JDIMENSION{file[heightAt]} << 8 | file[heightAt + 1]) != header.image_height) return false;
+    // The marker that the wanted interval follows: markers before it must come
+    // in turn, and nothing else.
+    const std::uint64_t wanted = std::uint64_t{start} * mcusPerRow / interval;
+    std::uint64_t seen = 0;
+    std::size_t at = dataAt;
+    while (seen < wanted) {
+        const auto* hit =
+            static_cast<const std::uint8_t*>(std::memchr(file.data() + at, 0xFF, file.size() - at));
+        if (hit == nullptr) return false;
+        at = static_cast<std::size_t>(hit - file.data()) + 1;
+        if (at >= file.size()) return false;
+        const std::uint8_t code = file[at];
+        if (code == 0x00 || code == 0xFF) continue;  // a stuffed zero, a fill byte
+        if (!IsRestart(code) || code - 0xD0 != static_cast<int>(seen % 8)) return false;
+        ++seen;
+        ++at;
+    }
+    const std::size_t tail = at;
+    const JDIMENSION rowsLeft = header.image_height - start * rowsPerImcu;
+    lower.bytes.reserve(dataAt + file.size() - tail);
+    lower.bytes.assign(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(dataAt));
+    lower.bytes[heightAt] = static_cast<std::uint8_t>(rowsLeft >> 8);
+    lower.bytes[heightAt + 1] = static_cast<std::uint8_t>(rowsLeft);
+    lower.bytes.insert(lower.bytes.end(), file.begin() + static_cast<std::ptrdiff_t>(tail),
+                       file.end());
+    // Every later marker numbered from 0; one out of turn stays out of turn.
+    const auto shift = static_cast<int>(wanted % 8);
+    for (std::size_t i = dataAt; i + 1 < lower.bytes.size(); ++i) {
+        if (lower.bytes[i] != 0xFF) continue;
+        const std::uint8_t code = lower.bytes[i + 1];
+        if (IsRestart(code))
+            lower.bytes[i + 1] = static_cast<std::uint8_t>(0xD0 + ((code - 0xD0 - shift) & 7));
+        if (code != 0xFF) ++i;
+    }
+    lower.firstRow = start * rowsPerImcu;
+    lower.split = (start + context) * rowsPerImcu;
+    return true;
+}
+
+// The lower file read into out from its split down; the rows above it, there
+// only for their context, go to `scratch` (kRowsPerCall rows). No object with
+// a destructor lives in this frame (libjpeg's longjmp comes back to it).
+bool ReadLower(jpeg_decompress_struct& cinfo, JpegErrors& errors, const LowerFile& lower,
+               Bitmap& out, std::uint8_t* scratch) {
+    if (setjmp(errors.jump)) return false;
+    ReadHeader(cinfo, errors, lower.bytes);
+    cinfo.out_color_space = JCS_EXT_RGBA;
+    jpeg_start_decompress(&cinfo);
+    if (cinfo.output_width != out.width || lower.firstRow + cinfo.output_height != out.height)
+        return false;
+    JSAMPROW rows[kRowsPerCall];
+    while (cinfo.output_scanline < cinfo.output_height) {
+        const JDIMENSION first = cinfo.output_scanline;
+        const JDIMENSION want = std::min<JDIMENSION>(kRowsPerCall, cinfo.output_height - first);
+        for (JDIMENSION i = 0; i < want; ++i) {
+            const JDIMENSION y = lower.firstRow + first + i;
+            rows[i] = y < lower.split ? scratch + std::size_t{i} * out.width * 4 : out.Row(y);
+        }
+        if (jpeg_read_scanlines(&cinfo, rows, want) == 0) break;
+    }
+    if (cinfo.output_scanline != cinfo.output_height || errors.warned) return false;
+    return FinishAndCheck(cinfo, errors) && !errors.warned;
+}
+
+bool ReadLowerWithOwnDecompressor(const LowerFile& lower, Bitmap& out) {
+    std::vector<std::uint8_t> scratch;
+    try {
+        scratch.resize(std::size_t{kRowsPerCall} * out.width * 4);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    JpegErrors errors;
+    jpeg_decompress_struct cinfo;
+    if (!CreateDecompressor(cinfo, errors)) return false;
+    const bool ok = ReadLower(cinfo, errors, lower, out, scratch.data());
+    jpeg_destroy_decompress(&cinfo);
+    return ok;
+}
+
 // Whether the picture cinfo has read the header of is worth reading in two
 // parts, and can be.
 bool SplitsInTwo(const jpeg_decompress_struct& cinfo) {
@@ -273,13 +437,24 @@ bool SplitsInTwo(const jpeg_decompress_struct& cinfo) {
 // when either part gave up.
 bool ReadInTwo(const jpeg_decompress_struct& header, std::span<const std::uint8_t> file,
                Bitmap& out) {
+    LowerFile lower;
+    bool fromRestart = false;
+    try {
+        fromRestart = PlanLowerFile(header, file, lower);
+    } catch (const std::bad_alloc&) {
+        fromRestart = false;  // the skipping road needs no copy
+    }
     const JDIMENSION group = static_cast<JDIMENSION>(DCTSIZE * header.max_v_samp_factor);
-    const auto split = static_cast<JDIMENSION>(header.image_height * kUpperShare / group) * group;
+    const auto split =
+        fromRestart ? lower.split
+                    : static_cast<JDIMENSION>(header.image_height * kUpperShare / group) * group;
     std::atomic<bool> ok{true};
     ParallelFor(2, [&](std::size_t part) {
-        if (!ReadPartWithOwnDecompressor(file, part == 0 ? 0 : split,
-                                         part == 0 ? split : header.image_height, out))
-            ok = false;
+        const bool read = part == 0 ? ReadPartWithOwnDecompressor(file, 0, split, out)
+                          : fromRestart
+                              ? ReadLowerWithOwnDecompressor(lower, out)
+                              : ReadPartWithOwnDecompressor(file, split, header.image_height, out);
+        if (!read) ok = false;
     });
     return ok;
 }

@@ -101,27 +101,41 @@ TEST(JpegCodec, EveryColourSpaceDecodesToTheSamePicture) {
 // A big baseline file is read in two parts side by side when threads are
 // free; the pixels must be those of reading it in one piece, for every
 // sampling (the upsampler's context crosses the parts' boundary), with
-// restart markers, and a cut file must be refused just the same.
+// restart markers (where the lower part starts at one), and a cut file, or
+// one whose markers come out of turn, must read just the same.
 TEST(JpegCodec, BigBaselineFilesReadTheSameInTwoParts) {
     struct Case {
         const char* name;
         int h, v;  // luma sampling; 0: gray
         unsigned restartRows;
+        unsigned restartMcus = 0;
+        bool markerOutOfTurn = false;  // one restart marker in the lower half renumbered
     };
     const gdip::Bitmap source = testsupport::Pattern(333, 1037, false);
     for (const Case& c :
          {Case{"4:2:0", 2, 2, 0}, Case{"4:2:2", 2, 1, 0}, Case{"4:4:0", 1, 2, 0},
-          Case{"4:4:4", 1, 1, 0}, Case{"gray", 0, 0, 0}, Case{"4:2:0, restarts", 2, 2, 3}}) {
+          Case{"4:4:4", 1, 1, 0}, Case{"gray", 0, 0, 0}, Case{"4:2:0, restarts", 2, 2, 3},
+          Case{"4:2:0, a restart every row", 2, 2, 1}, Case{"4:4:0, restarts", 1, 2, 2},
+          Case{"4:4:4, restarts", 1, 1, 5}, Case{"gray, restarts", 0, 0, 4},
+          Case{"4:2:2, a restart every 7 MCUs", 2, 1, 0, 7},
+          Case{"4:2:0, a marker out of turn", 2, 2, 1, 0, true}}) {
         SCOPED_TRACE(c.name);
         const Space space = c.h == 0 ? Space::Gray : Space::Rgb;
-        const Bytes file = testsupport::CompressJpeg(
+        Bytes file = testsupport::CompressJpeg(
             SamplesOf(source, space), source.width, source.height, c.h == 0 ? 1 : 3,
             c.h == 0 ? JCS_GRAYSCALE : JCS_RGB, [&](jpeg_compress_struct& j) {
                 jpeg_set_quality(&j, 90, TRUE);
                 if (c.h != 0)
                     j.comp_info[0].h_samp_factor = c.h, j.comp_info[0].v_samp_factor = c.v;
                 j.restart_in_rows = static_cast<int>(c.restartRows);
+                j.restart_interval = c.restartMcus;
             });
+        if (c.markerOutOfTurn)
+            for (std::size_t i = file.size() * 3 / 4; i + 1 < file.size(); ++i)
+                if (file[i] == 0xFF && file[i + 1] >= 0xD0 && file[i + 1] <= 0xD7) {
+                    file[i + 1] = static_cast<std::uint8_t>(0xD0 + (file[i + 1] + 3) % 8);
+                    break;
+                }
         const Bytes cut(file.begin(),
                         file.begin() + static_cast<std::ptrdiff_t>(file.size() * 3 / 4));
         gdip::Bitmap whole, cutWhole;
