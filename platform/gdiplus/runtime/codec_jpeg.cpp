@@ -169,26 +169,27 @@ void CmykToRgba(const std::uint8_t* src, std::uint32_t width, bool inverted, std
     }
 }
 
-// Rows up to `end` into out, from where cinfo stands; CMYK data passes
-// through `cmyk` (room for kRowsPerCall rows), other data goes straight in.
+// Rows up to `end` into out, from where cinfo stands, each `offset` rows
+// further down in out; CMYK data passes through `cmyk` (room for
+// kRowsPerCall rows), other data goes straight in.
 void ReadRows(jpeg_decompress_struct& cinfo, Bitmap& out, std::span<std::uint8_t> cmyk,
-              JDIMENSION end, const CmykConverter* profile = nullptr) {
+              JDIMENSION end, const CmykConverter* profile = nullptr, JDIMENSION offset = 0) {
     JSAMPROW rows[kRowsPerCall];
     const bool inverted = cinfo.saw_Adobe_marker != 0;
     while (cinfo.output_scanline < end) {
         const JDIMENSION first = cinfo.output_scanline;
         const JDIMENSION want = std::min<JDIMENSION>(kRowsPerCall, end - first);
         for (JDIMENSION i = 0; i < want; ++i)
-            rows[i] =
-                cmyk.empty() ? out.Row(first + i) : cmyk.data() + std::size_t{i} * out.width * 4;
+            rows[i] = cmyk.empty() ? out.Row(offset + first + i)
+                                   : cmyk.data() + std::size_t{i} * out.width * 4;
         const JDIMENSION got = jpeg_read_scanlines(&cinfo, rows, want);
         if (got == 0) break;
         if (cmyk.empty()) continue;
         for (JDIMENSION i = 0; i < got; ++i) {
             if (profile != nullptr)
-                profile->Row(rows[i], out.width, out.Row(first + i));
+                profile->Row(rows[i], out.width, out.Row(offset + first + i));
             else
-                CmykToRgba(rows[i], out.width, inverted, out.Row(first + i));
+                CmykToRgba(rows[i], out.width, inverted, out.Row(offset + first + i));
         }
     }
 }
@@ -237,28 +238,29 @@ bool FinishAndCheck(jpeg_decompress_struct& cinfo, const JpegErrors& errors) {
 constexpr JDIMENSION kSplitFromRows = 512;
 constexpr double kUpperShare = 0.64;
 
-// Rows [first, end) read into out by cinfo, created by the caller. No object
-// with a destructor lives in this frame (libjpeg's longjmp comes back to it).
+// Rows [first, end) of `file` read into out by cinfo, created by the caller;
+// the file's rows are out's from `offset` down. No object with a destructor
+// lives in this frame (libjpeg's longjmp comes back to it).
 bool ReadPart(jpeg_decompress_struct& cinfo, JpegErrors& errors, std::span<const std::uint8_t> file,
-              JDIMENSION first, JDIMENSION end, Bitmap& out) {
+              JDIMENSION first, JDIMENSION end, JDIMENSION offset, Bitmap& out) {
     if (setjmp(errors.jump)) return false;
     ReadHeader(cinfo, errors, file);
     cinfo.out_color_space = JCS_EXT_RGBA;
     jpeg_start_decompress(&cinfo);
-    if (cinfo.output_width != out.width || cinfo.output_height != out.height) return false;
+    if (cinfo.output_width != out.width || offset + cinfo.output_height != out.height) return false;
     if (first > 0 && jpeg_skip_scanlines(&cinfo, first) != first) return false;
-    ReadRows(cinfo, out, {}, end);
+    ReadRows(cinfo, out, {}, end, nullptr, offset);
     if (cinfo.output_scanline != end || errors.warned) return false;
     if (end < cinfo.output_height) return true;
     return FinishAndCheck(cinfo, errors) && !errors.warned;
 }
 
 bool ReadPartWithOwnDecompressor(std::span<const std::uint8_t> file, JDIMENSION first,
-                                 JDIMENSION end, Bitmap& out) {
+                                 JDIMENSION end, Bitmap& out, JDIMENSION offset = 0) {
     JpegErrors errors;
     jpeg_decompress_struct cinfo;
     if (!CreateDecompressor(cinfo, errors)) return false;
-    const bool ok = ReadPart(cinfo, errors, file, first, end, out);
+    const bool ok = ReadPart(cinfo, errors, file, first, end, offset, out);
     jpeg_destroy_decompress(&cinfo);
     return ok;
 }
@@ -272,11 +274,15 @@ bool ReadPartWithOwnDecompressor(std::span<const std::uint8_t> file, JDIMENSION 
 // after that marker, the markers after it numbered again from 0 as a decoder
 // expects them. Nothing walks the upper rows twice, so the parts are halves.
 // Where a component is sampled more coarsely, the lower file starts one iMCU
-// row above the split, for the upsampler's context, and that row is dropped.
-struct LowerFile {
-    std::vector<std::uint8_t> bytes;
-    JDIMENSION firstRow = 0;  // the picture's row that the file's first row is
-    JDIMENSION split = 0;     // where the upper part ends
+// row above the split, for the upsampler's context, which is skipped. The
+// lower part's thread makes its file; one without that marker where the plan
+// expects it is read by skipping to the split instead.
+struct RestartSplit {
+    JDIMENSION firstRow = 0;   // the picture's row that the lower file's first row is
+    JDIMENSION split = 0;      // where the upper part ends
+    std::uint64_t marker = 0;  // how many restart markers come before the lower file's data
+    std::size_t heightAt = 0;  // where the frame header's height is
+    std::size_t dataAt = 0;    // where the scan's data starts
 };
 
 // Where the frame header's height and the scan's data are, or false for
@@ -307,14 +313,10 @@ bool FindFrameAndScan(std::span<const std::uint8_t> f, std::size_t& heightAt, st
     return false;
 }
 
-bool IsRestart(std::uint8_t code) {
-    return code >= 0xD0 && code <= 0xD7;
-}
-
-// The lower file of a picture whose every component is in its one scan, or
-// false when the file has no restart marker that suits.
-bool PlanLowerFile(const jpeg_decompress_struct& header, std::span<const std::uint8_t> file,
-                   LowerFile& lower) {
+// Where the split goes, from the picture's geometry and the file's header
+// alone; false when no restart interval starts an iMCU row that suits.
+bool PlanRestartSplit(const jpeg_decompress_struct& header, std::span<const std::uint8_t> file,
+                      RestartSplit& plan) {
     const JDIMENSION interval = header.restart_interval;  // in MCUs
     if (interval == 0 || header.comps_in_scan != header.num_components) return false;
     bool subsampled = false;
@@ -340,89 +342,69 @@ bool PlanLowerFile(const jpeg_decompress_struct& header, std::span<const std::ui
         const JDIMENSION gap = upper > below ? upper - below : below - upper;
         if (gap < best) best = gap, start = r;
     }
-    if (start == 0) return false;
-    std::size_t heightAt = 0, dataAt = 0;
-    if (!FindFrameAndScan(file, heightAt, dataAt)) return false;
+    if (start == 0 || !FindFrameAndScan(file, plan.heightAt, plan.dataAt)) return false;
     // The scan's data starts where libjpeg stopped reading the header.
-    if (header.src == nullptr || header.src->next_input_byte != file.data() + dataAt) return false;
-    if ((JDIMENSION{file[heightAt]} << 8 | file[heightAt + 1]) != header.image_height) return false;
-    // The marker that the wanted interval follows: markers before it must come
-    // in turn, and nothing else.
-    const std::uint64_t wanted = std::uint64_t{start} * mcusPerRow / interval;
-    std::uint64_t seen = 0;
-    std::size_t at = dataAt;
-    while (seen < wanted) {
-        const auto* hit =
-            static_cast<const std::uint8_t*>(std::memchr(file.data() + at, 0xFF, file.size() - at));
-        if (hit == nullptr) return false;
-        at = static_cast<std::size_t>(hit - file.data()) + 1;
-        if (at >= file.size()) return false;
-        const std::uint8_t code = file[at];
-        if (code == 0x00 || code == 0xFF) continue;  // a stuffed zero, a fill byte
-        if (!IsRestart(code) || code - 0xD0 != static_cast<int>(seen % 8)) return false;
-        ++seen;
-        ++at;
-    }
-    const std::size_t tail = at;
-    const JDIMENSION rowsLeft = header.image_height - start * rowsPerImcu;
-    lower.bytes.reserve(dataAt + file.size() - tail);
-    lower.bytes.assign(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(dataAt));
-    lower.bytes[heightAt] = static_cast<std::uint8_t>(rowsLeft >> 8);
-    lower.bytes[heightAt + 1] = static_cast<std::uint8_t>(rowsLeft);
-    lower.bytes.insert(lower.bytes.end(), file.begin() + static_cast<std::ptrdiff_t>(tail),
-                       file.end());
-    // Every later marker numbered from 0; one out of turn stays out of turn.
-    const auto shift = static_cast<int>(wanted % 8);
-    for (std::size_t i = dataAt; i + 1 < lower.bytes.size(); ++i) {
-        if (lower.bytes[i] != 0xFF) continue;
-        const std::uint8_t code = lower.bytes[i + 1];
-        if (IsRestart(code))
-            lower.bytes[i + 1] = static_cast<std::uint8_t>(0xD0 + ((code - 0xD0 - shift) & 7));
-        if (code != 0xFF) ++i;
-    }
-    lower.firstRow = start * rowsPerImcu;
-    lower.split = (start + context) * rowsPerImcu;
+    if (header.src == nullptr || header.src->next_input_byte != file.data() + plan.dataAt)
+        return false;
+    if ((JDIMENSION{file[plan.heightAt]} << 8 | file[plan.heightAt + 1]) != header.image_height)
+        return false;
+    plan.firstRow = start * rowsPerImcu;
+    plan.split = (start + context) * rowsPerImcu;
+    plan.marker = std::uint64_t{start} * mcusPerRow / interval;
     return true;
 }
 
-// The lower file read into out from its split down; the rows above it, there
-// only for their context, go to `scratch` (kRowsPerCall rows). No object with
-// a destructor lives in this frame (libjpeg's longjmp comes back to it).
-bool ReadLower(jpeg_decompress_struct& cinfo, JpegErrors& errors, const LowerFile& lower,
-               Bitmap& out, std::uint8_t* scratch) {
-    if (setjmp(errors.jump)) return false;
-    ReadHeader(cinfo, errors, lower.bytes);
-    cinfo.out_color_space = JCS_EXT_RGBA;
-    jpeg_start_decompress(&cinfo);
-    if (cinfo.output_width != out.width || lower.firstRow + cinfo.output_height != out.height)
-        return false;
-    JSAMPROW rows[kRowsPerCall];
-    while (cinfo.output_scanline < cinfo.output_height) {
-        const JDIMENSION first = cinfo.output_scanline;
-        const JDIMENSION want = std::min<JDIMENSION>(kRowsPerCall, cinfo.output_height - first);
-        for (JDIMENSION i = 0; i < want; ++i) {
-            const JDIMENSION y = lower.firstRow + first + i;
-            rows[i] = y < lower.split ? scratch + std::size_t{i} * out.width * 4 : out.Row(y);
-        }
-        if (jpeg_read_scanlines(&cinfo, rows, want) == 0) break;
+// The code byte of the next marker in entropy-coded data from `at` on (past
+// stuffed zeros and fill bytes), or the data's size when there is none.
+std::size_t NextMarker(std::span<const std::uint8_t> data, std::size_t at) {
+    while (at < data.size()) {
+        const auto* hit =
+            static_cast<const std::uint8_t*>(std::memchr(data.data() + at, 0xFF, data.size() - at));
+        if (hit == nullptr) break;
+        at = static_cast<std::size_t>(hit - data.data()) + 1;
+        if (at < data.size() && data[at] != 0x00 && data[at] != 0xFF) return at;
     }
-    if (cinfo.output_scanline != cinfo.output_height || errors.warned) return false;
-    return FinishAndCheck(cinfo, errors) && !errors.warned;
+    return data.size();
 }
 
-bool ReadLowerWithOwnDecompressor(const LowerFile& lower, Bitmap& out) {
-    std::vector<std::uint8_t> scratch;
+bool IsRestart(std::uint8_t code) {
+    return code >= 0xD0 && code <= 0xD7;
+}
+
+// The lower file of `plan` into `lower`; false when the markers before its
+// data are not the plan's restart markers, in turn.
+bool MakeLowerFile(std::span<const std::uint8_t> file, const RestartSplit& plan, JDIMENSION height,
+                   std::vector<std::uint8_t>& lower) {
+    std::size_t at = plan.dataAt;
+    for (std::uint64_t seen = 0; seen < plan.marker; ++seen, ++at) {
+        at = NextMarker(file, at);
+        if (at == file.size() || file[at] != 0xD0 + seen % 8) return false;
+    }
+    const JDIMENSION rowsLeft = height - plan.firstRow;
+    lower.reserve(plan.dataAt + file.size() - at);
+    lower.assign(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(plan.dataAt));
+    lower[plan.heightAt] = static_cast<std::uint8_t>(rowsLeft >> 8);
+    lower[plan.heightAt + 1] = static_cast<std::uint8_t>(rowsLeft);
+    lower.insert(lower.end(), file.begin() + static_cast<std::ptrdiff_t>(at), file.end());
+    // Every later marker numbered from 0; one out of turn stays out of turn.
+    const auto shift = static_cast<int>(plan.marker % 8);
+    for (std::size_t i = NextMarker(lower, plan.dataAt); i < lower.size();
+         i = NextMarker(lower, i + 1))
+        if (IsRestart(lower[i]))
+            lower[i] = static_cast<std::uint8_t>(0xD0 + ((lower[i] - 0xD0 - shift) & 7));
+    return true;
+}
+
+bool ReadLowerPart(std::span<const std::uint8_t> file, const RestartSplit& plan, Bitmap& out) {
+    std::vector<std::uint8_t> lower;
     try {
-        scratch.resize(std::size_t{kRowsPerCall} * out.width * 4);
+        if (!MakeLowerFile(file, plan, out.height, lower))
+            return ReadPartWithOwnDecompressor(file, plan.split, out.height, out);
     } catch (const std::bad_alloc&) {
         return false;
     }
-    JpegErrors errors;
-    jpeg_decompress_struct cinfo;
-    if (!CreateDecompressor(cinfo, errors)) return false;
-    const bool ok = ReadLower(cinfo, errors, lower, out, scratch.data());
-    jpeg_destroy_decompress(&cinfo);
-    return ok;
+    return ReadPartWithOwnDecompressor(lower, plan.split - plan.firstRow,
+                                       out.height - plan.firstRow, out, plan.firstRow);
 }
 
 // Whether the picture cinfo has read the header of is worth reading in two
@@ -437,23 +419,17 @@ bool SplitsInTwo(const jpeg_decompress_struct& cinfo) {
 // when either part gave up.
 bool ReadInTwo(const jpeg_decompress_struct& header, std::span<const std::uint8_t> file,
                Bitmap& out) {
-    LowerFile lower;
-    bool fromRestart = false;
-    try {
-        fromRestart = PlanLowerFile(header, file, lower);
-    } catch (const std::bad_alloc&) {
-        fromRestart = false;  // the skipping road needs no copy
-    }
+    RestartSplit plan;
+    const bool fromRestart = PlanRestartSplit(header, file, plan);
     const JDIMENSION group = static_cast<JDIMENSION>(DCTSIZE * header.max_v_samp_factor);
     const auto split =
-        fromRestart ? lower.split
+        fromRestart ? plan.split
                     : static_cast<JDIMENSION>(header.image_height * kUpperShare / group) * group;
     std::atomic<bool> ok{true};
     ParallelFor(2, [&](std::size_t part) {
-        const bool read = part == 0 ? ReadPartWithOwnDecompressor(file, 0, split, out)
-                          : fromRestart
-                              ? ReadLowerWithOwnDecompressor(lower, out)
-                              : ReadPartWithOwnDecompressor(file, split, header.image_height, out);
+        const bool read = part == 0     ? ReadPartWithOwnDecompressor(file, 0, split, out)
+                          : fromRestart ? ReadLowerPart(file, plan, out)
+                                        : ReadPartWithOwnDecompressor(file, split, out.height, out);
         if (!read) ok = false;
     });
     return ok;
