@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <bit>
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +19,7 @@
 #include <thread>
 
 #include "codec.h"
+#include "deflate_runs.h"
 #include "deflate_walk.h"
 #include "parallel.h"
 #include "png_checksums.h"
@@ -542,20 +544,35 @@ private:
 
 // ---- writing --------------------------------------------------------------
 
-// libdeflate level 4, each row with the filter whose bytes have the least
-// sum of magnitudes (any of the five). Measured on the benchmark's 60
-// photographs (298 MP, one thread, idle machine; encode CPU ms/MP, output
-// KB/MP, bench_writers):
-//   any of the five per row: level 1 26.0 804, level 2 36.2 780,
-//                            level 3 37.1 770, level 4 38.8 764
-//   Paeth on every row:      level 4 38.7 778, level 5 50.2 765
-//   least entropy per row:   level 1 40.8 801, level 4 59.9 762
-// ImageMagick wrote the same images at 731 KB/MP, libvips at 982; 1.05
-// times ImageMagick's size is 767.5, which level 3 already passes. Choosing
-// the filter costs nothing measurable once the filters run on many bytes at
-// once (16-bit lanes, no dependence between bytes); deflate is the time.
-// (Earlier, on 71 MP: zlib level 6 with adaptive filters took 143 ms/MP.)
+// Each row with the filter whose bytes have the least sum of magnitudes (any
+// of the five); then, for each segment of rows (below), one of two coders:
+// - Many colours (a photograph): literals and runs only (deflate_runs.h).
+//   Filtered rows of a photograph are small differences and runs of them,
+//   which LZ77's search for earlier strings barely improves on. On the
+//   benchmark's 60 photographs (298 MP, one thread, bench_writers, encode
+//   CPU ms/MP and output KB/MP) it took 17.9 ms/MP for 757.6 KB/MP, where
+//   libdeflate level 4 took 42.1-45.1 for 764.2 the same day. Earlier:
+//     any of the five per row: level 1 26.0 804, level 2 36.2 780,
+//                              level 3 37.1 770, level 4 38.8 764
+//     Paeth on every row:      level 4 38.7 778, level 5 50.2 765
+//     least entropy per row:   level 1 40.8 801, level 4 59.9 762
+//   ImageMagick wrote the same images at 731 KB/MP, libvips at 982.
+// - Few colours (a screenshot, a chart, a dithered or palette picture; at
+//   most 4096 in the picture or 256 in the segment) and any gray picture:
+//   libdeflate level 4, whose matches at any distance find the repeated
+//   patterns that runs miss (runs alone made screenshots 5-18% larger, text
+//   60%, dithered pictures 1.5 to 3 times). A photograph's segments have
+//   300 colours or more (a sky), a screenshot's up to about 850.
+// - Between the two: a segment that runs compress to under 1/8 (with at
+//   most 1024 colours) or 1/20 (a flat sky, a gradient behind text) is coded
+//   both ways and keeps the shorter. A screenshot holding a photograph came
+//   out 2% larger than through libdeflate alone, the photographs 0.9%
+//   smaller.
+// Choosing the filter costs nothing measurable once the filters run on many
+// bytes at once (16-bit lanes, no dependence between bytes).
 constexpr int kDeflateLevel = 4;
+constexpr std::size_t kFewColoursInPicture = 4096, kFewColoursInSegment = 256, kFewColours = 1024;
+constexpr std::size_t kTryBothBelow = 20, kTryBothBelowFew = 8;
 constexpr std::size_t kIdatChunk = std::size_t{1} << 20;
 
 // The row filters, each written so that the compiler does many bytes at
@@ -711,19 +728,83 @@ struct Segment {
     std::size_t length = 0;
 };
 
+// How many colours rows [first, end) have (alpha aside), counted up to
+// `most` + 1: a small open-addressed set, left as soon as it is past `most`,
+// which in a photograph is within the first rows.
+std::size_t CountColours(const Bitmap& image, std::uint32_t first, std::uint32_t end,
+                         std::size_t most) {
+    // (a quarter full at most, and never full)
+    const std::size_t size = std::bit_ceil(4 * most);
+    const int shift = 32 - std::countr_zero(size);
+    std::vector<std::uint32_t> slots(size, 0xFFFFFFFF);
+    std::size_t count = 0;
+    for (std::uint32_t y = first; y < end; ++y) {
+        const std::uint8_t* p = image.Row(y);
+        std::uint32_t previous = 0xFFFFFFFF;
+        for (std::uint32_t x = 0; x < image.width; ++x, p += 4) {
+            const std::uint32_t colour = p[0] | (p[1] << 8) | (p[2] << 16);
+            if (colour == previous) continue;
+            previous = colour;
+            for (std::size_t i = (colour * 0x9E3779B1U) >> shift;; i = (i + 1) & (size - 1)) {
+                if (slots[i] == colour) break;
+                if (slots[i] == 0xFFFFFFFF) {
+                    if (++count > most) return count;
+                    slots[i] = colour;
+                    break;
+                }
+            }
+        }
+    }
+    return count;
+}
+
+// libdeflate's stream of `input`, made to continue unless it is the last;
 // `scratch` is the thread's output buffer, reused so that every segment
 // does not fault in fresh pages.
-GpStatus CompressSegment(libdeflate_compressor* compressor, const std::vector<std::uint8_t>& input,
-                         bool last, std::vector<std::uint8_t>& scratch, Segment& segment) {
-    segment.length = input.size();
-    segment.adler = libdeflate_adler32(1, input.data(), input.size());
+GpStatus DeflateLz(libdeflate_compressor* compressor, const std::vector<std::uint8_t>& input,
+                   bool last, std::vector<std::uint8_t>& scratch, std::vector<std::uint8_t>& out) {
     scratch.resize(
         std::max(scratch.size(), libdeflate_deflate_compress_bound(compressor, input.size())));
     const std::size_t size = libdeflate_deflate_compress(compressor, input.data(), input.size(),
                                                          scratch.data(), scratch.size());
     if (size == 0) return GenericError;
-    segment.deflated.assign(scratch.data(), scratch.data() + size);
-    return last || MakeContinuable(segment.deflated) ? Ok : GenericError;
+    out.assign(scratch.data(), scratch.data() + size);
+    return last || MakeContinuable(out) ? Ok : GenericError;
+}
+
+// Each thread's compressor (made when first needed) and buffers, reused
+// from segment to segment.
+struct SegmentTools {
+    libdeflate_compressor* compressor = nullptr;
+    std::vector<std::uint8_t> filtered, packed, scratch, other;
+    FilterScratch rows;
+    SegmentTools() = default;
+    SegmentTools(const SegmentTools&) = delete;
+    SegmentTools& operator=(const SegmentTools&) = delete;
+    ~SegmentTools() {
+        if (compressor != nullptr) libdeflate_free_compressor(compressor);
+    }
+};
+
+// `colours`: how many the segment has (at most kFewColours + 1), or 0 when
+// the picture as a whole is coded by libdeflate.
+GpStatus CompressSegment(SegmentTools& t, std::size_t colours, bool last, Segment& segment) {
+    const std::vector<std::uint8_t>& input = t.filtered;
+    segment.length = input.size();
+    segment.adler = libdeflate_adler32(1, input.data(), input.size());
+    const bool lzOnly = colours <= kFewColoursInSegment;
+    if (!lzOnly) {
+        segment.deflated.clear();
+        DeflateRuns(input, last, segment.deflated);
+        const std::size_t below = colours <= kFewColours ? kTryBothBelowFew : kTryBothBelow;
+        if (segment.deflated.size() * below >= input.size()) return Ok;
+    }
+    if (t.compressor == nullptr) t.compressor = libdeflate_alloc_compressor(kDeflateLevel);
+    if (t.compressor == nullptr) return OutOfMemory;
+    if (lzOnly) return DeflateLz(t.compressor, input, last, t.scratch, segment.deflated);
+    if (GpStatus s = DeflateLz(t.compressor, input, last, t.scratch, t.other); s != Ok) return s;
+    if (t.other.size() < segment.deflated.size()) segment.deflated.swap(t.other);
+    return Ok;
 }
 
 void Be32(std::uint8_t* p, std::uint32_t v) {
@@ -764,28 +845,19 @@ GpStatus WriteImageData(const Bitmap& image, PngLayout layout, std::FILE* out) {
         std::clamp<std::size_t>(kSegmentBytes / stride, 1, image.height));
     const std::size_t count = (image.height + rowsPer - 1) / rowsPer;
     std::vector<Segment> segments(count);
-    // Each thread's compressor and buffers, reused from segment to segment.
-    struct Tools {
-        libdeflate_compressor* compressor = nullptr;
-        std::vector<std::uint8_t> filtered, packed, scratch;
-        FilterScratch rows;
-    };
-    std::vector<Tools> tools(kMostWorkers);
+    const bool lzOnly =
+        layout == PngLayout::Gray ||
+        CountColours(image, 0, image.height, kFewColoursInPicture) <= kFewColoursInPicture;
+    std::vector<SegmentTools> tools(kMostWorkers);
     std::atomic<GpStatus> failure{Ok};
     const auto compress = [&](std::size_t i, unsigned worker) {
-        Tools& t = tools[worker];
-        if (t.compressor == nullptr) t.compressor = libdeflate_alloc_compressor(kDeflateLevel);
-        if (t.compressor == nullptr) {
-            failure = OutOfMemory;
-            return;
-        }
+        SegmentTools& t = tools[worker];
         try {
             const auto first = static_cast<std::uint32_t>(i) * rowsPer;
-            FilterRows(image, layout, first, std::min(image.height, first + rowsPer), t.filtered,
-                       t.packed, t.rows);
-            if (GpStatus s = CompressSegment(t.compressor, t.filtered, i + 1 == count, t.scratch,
-                                             segments[i]);
-                s != Ok)
+            const std::uint32_t end = std::min(image.height, first + rowsPer);
+            FilterRows(image, layout, first, end, t.filtered, t.packed, t.rows);
+            const std::size_t colours = lzOnly ? 0 : CountColours(image, first, end, kFewColours);
+            if (GpStatus s = CompressSegment(t, colours, i + 1 == count, segments[i]); s != Ok)
                 failure = s;
         } catch (const std::bad_alloc&) {
             failure = OutOfMemory;
@@ -817,8 +889,6 @@ GpStatus WriteImageData(const Bitmap& image, PngLayout layout, std::FILE* out) {
         return true;
     };
     ParallelInOrder(count, 2 * std::size_t{WorkerCount()}, compress, write);
-    for (Tools& t : tools)
-        if (t.compressor != nullptr) libdeflate_free_compressor(t.compressor);
     return failure;
 }
 

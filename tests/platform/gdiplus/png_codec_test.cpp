@@ -260,8 +260,24 @@ struct WriteCase {
     std::uint8_t colourType;
 };
 
+// Bands that the writer codes each its own way: noise of many colours (runs
+// only), one flat colour (LZ77 only) and a smooth ramp (both, the shorter
+// kept), in segments of rows that cross the bands' edges.
+gdip::Bitmap PhotographBands(std::uint32_t w, std::uint32_t h, bool alpha) {
+    return testsupport::MakeBitmap(w, h, alpha, [h](std::uint32_t x, std::uint32_t y) {
+        const std::uint32_t noise = (x * 2654435761u ^ y * 40503u) >> 27;
+        const auto v = [](std::uint32_t t) { return static_cast<std::uint8_t>(t); };
+        if (y < h / 3)
+            return testsupport::Pixel{v(x / 3 + noise), v(y + noise), v(noise * 7), v(x)};
+        if (y < 2 * h / 3) return testsupport::Pixel{50, 60, 70, 200};
+        return testsupport::Pixel{v(x / 3), v(y / 2), v(x / 5 + y / 7), 255};
+    });
+}
+
 std::vector<WriteCase> WriteCases() {
     return {
+        {"RGB bands 640x600", PhotographBands(640, 600, false), 2},
+        {"RGBA bands 500x600", PhotographBands(500, 600, true), 6},
         {"RGB 1x1", testsupport::Pattern(1, 1, false), 2},
         {"RGB 7x3", testsupport::Pattern(7, 3, false), 2},
         {"RGB 300x200", testsupport::Pattern(300, 200, false), 2},

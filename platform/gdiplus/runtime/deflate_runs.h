@@ -1,0 +1,20 @@
+// A fast deflate coder for filtered image rows: literals and runs only.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace gdip {
+
+// Appends `input` to `out` as a raw deflate stream whose only matches repeat
+// the byte before (distance 1), in blocks each with Huffman codes of its own
+// (or stored, where that is shorter). Filtered rows of photographs are mostly
+// small differences and runs of them: this codes them as small as a general
+// LZ77 search at a fraction of its time, and never refers to bytes before
+// `input`. When `last`, the stream ends with its final block; otherwise it
+// ends byte-aligned after an empty stored block, as a sync flush leaves it,
+// so that another stream can follow it directly.
+void DeflateRuns(std::span<const std::uint8_t> input, bool last, std::vector<std::uint8_t>& out);
+
+}  // namespace gdip
