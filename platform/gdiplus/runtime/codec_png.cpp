@@ -550,8 +550,8 @@ private:
 //   Filtered rows of a photograph are small differences and runs of them,
 //   which LZ77's search for earlier strings barely improves on. On the
 //   benchmark's 60 photographs (298 MP, one thread, bench_writers, encode
-//   CPU ms/MP and output KB/MP) it took 17.9 ms/MP for 757.6 KB/MP, where
-//   libdeflate level 4 took 42.1-45.1 for 764.2 the same day. Earlier:
+//   CPU ms/MP and output KB/MP) it took 17.5-19.0 ms/MP for 757.6 KB/MP, where
+//   libdeflate level 4 took 41.8-45.1 for 764.2 the same hour. Earlier:
 //     any of the five per row: level 1 26.0 804, level 2 36.2 780,
 //                              level 3 37.1 770, level 4 38.8 764
 //     Paeth on every row:      level 4 38.7 778, level 5 50.2 765
@@ -778,6 +778,7 @@ struct SegmentTools {
     libdeflate_compressor* compressor = nullptr;
     std::vector<std::uint8_t> filtered, packed, scratch, other;
     FilterScratch rows;
+    DeflateRunsCoder runs;
     SegmentTools() = default;
     SegmentTools(const SegmentTools&) = delete;
     SegmentTools& operator=(const SegmentTools&) = delete;
@@ -794,8 +795,8 @@ GpStatus CompressSegment(SegmentTools& t, std::size_t colours, bool last, Segmen
     segment.adler = libdeflate_adler32(1, input.data(), input.size());
     const bool lzOnly = colours <= kFewColoursInSegment;
     if (!lzOnly) {
-        segment.deflated.clear();
-        DeflateRuns(input, last, segment.deflated);
+        const std::size_t size = t.runs.Deflate(input, last, t.scratch);
+        segment.deflated.assign(t.scratch.data(), t.scratch.data() + size);
         const std::size_t below = colours <= kFewColours ? kTryBothBelowFew : kTryBothBelow;
         if (segment.deflated.size() * below >= input.size()) return Ok;
     }

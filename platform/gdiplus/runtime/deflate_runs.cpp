@@ -5,7 +5,6 @@
 #include <array>
 #include <bit>
 #include <cstring>
-#include <memory>
 
 namespace gdip {
 
@@ -234,7 +233,9 @@ constexpr std::array<std::uint8_t, 19> kCodeLengthExtraBits = {0, 0, 0, 0, 0, 0,
 
 class Coder {
 public:
-    Coder(std::span<const std::uint8_t> input, std::uint8_t* out) : m_in(input), m_bits(out) {}
+    // `tokens` holds kBlockTokens.
+    Coder(std::span<const std::uint8_t> input, std::uint8_t* out, std::uint16_t* tokens)
+        : m_in(input), m_bits(out), m_tokens(tokens) {}
 
     // One block from m_at on: its tokens counted and coded; the final one
     // of the stream if it reaches the end and the stream is the last.
@@ -361,26 +362,27 @@ private:
     BitWriter m_bits;
     std::size_t m_at = 0;
     std::array<std::uint32_t, kTokens> m_frequency{};
-    std::array<std::uint16_t, kBlockTokens> m_tokens;
+    std::uint16_t* m_tokens;
     std::size_t m_tokenCount = 0;
 };
 
 }  // namespace
 
-void DeflateRuns(std::span<const std::uint8_t> input, bool last, std::vector<std::uint8_t>& out) {
+std::size_t DeflateRunsCoder::Deflate(std::span<const std::uint8_t> input, bool last,
+                                      std::vector<std::uint8_t>& out) {
     // A block is coded only when that is shorter than storing its bytes
     // (at most 6 bytes of header per 65535), and every block but the last
     // covers at least kBlockTokens bytes.
     const std::size_t n = input.size();
     const std::size_t bound = n + 6 * (n / kMaxStored + n / kBlockTokens + 2) + 16;
-    const std::size_t before = out.size();
-    out.resize(before + bound);
-    auto coder = std::make_unique<Coder>(input, out.data() + before);
-    if (n == 0 && last) coder->Stored(0, 0, true);
-    while (!coder->Done()) coder->Block(last);
-    if (!last) coder->Stored(n, 0, false);  // the empty block of a sync flush
-    coder->Bits().Align();
-    out.resize(static_cast<std::size_t>(coder->Bits().End() - out.data()));
+    if (out.size() < bound) out.resize(bound);
+    m_tokens.resize(kBlockTokens);
+    Coder coder(input, out.data(), m_tokens.data());
+    if (n == 0 && last) coder.Stored(0, 0, true);
+    while (!coder.Done()) coder.Block(last);
+    if (!last) coder.Stored(n, 0, false);  // the empty block of a sync flush
+    coder.Bits().Align();
+    return static_cast<std::size_t>(coder.Bits().End() - out.data());
 }
 
 }  // namespace gdip
