@@ -285,8 +285,13 @@ struct RestartSplit {
     std::size_t dataAt = 0;    // where the scan's data starts
 };
 
+std::uint16_t Be16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] << 8 | p[1]);
+}
+
 // Where the frame header's height and the scan's data are, or false for
-// anything but one baseline (or extended) Huffman frame before the scan.
+// anything but one baseline (or extended) Huffman frame before the scan:
+// in a file read, and in the bands our own writer codes apart.
 bool FindFrameAndScan(std::span<const std::uint8_t> f, std::size_t& heightAt, std::size_t& dataAt) {
     heightAt = 0;
     std::size_t at = 2;
@@ -297,7 +302,7 @@ bool FindFrameAndScan(std::span<const std::uint8_t> f, std::size_t& heightAt, st
             ++at;
             continue;
         }
-        const std::size_t length = std::size_t{f[at + 2]} << 8 | f[at + 3];
+        const std::size_t length = Be16(&f[at + 2]);
         if (length < 2 || length > f.size() - at - 2) return false;
         if (code == 0xC0 || code == 0xC1) {
             if (length < 8 || heightAt != 0) return false;
@@ -346,8 +351,7 @@ bool PlanRestartSplit(const jpeg_decompress_struct& header, std::span<const std:
     // The scan's data starts where libjpeg stopped reading the header.
     if (header.src == nullptr || header.src->next_input_byte != file.data() + plan.dataAt)
         return false;
-    if ((JDIMENSION{file[plan.heightAt]} << 8 | file[plan.heightAt + 1]) != header.image_height)
-        return false;
+    if (Be16(&file[plan.heightAt]) != header.image_height) return false;
     plan.firstRow = start * rowsPerImcu;
     plan.split = (start + context) * rowsPerImcu;
     plan.marker = std::uint64_t{start} * mcusPerRow / interval;
@@ -1240,31 +1244,22 @@ GpStatus CompressBand(const Bitmap& image, JDIMENSION first, JDIMENSION rows, st
     return Ok;
 }
 
-std::uint16_t Be16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] << 8 | p[1]);
-}
-
 // Marks in band.coded what goes into the file: from its start (the first
 // band, whose frame header then gets the picture's height) or from its data,
 // up to its end-of-image marker.
 bool MarkCodedData(Band& band, bool first, JDIMENSION height) {
     const std::vector<std::uint8_t>& f = band.coded;
-    if (f.size() < 4 || f[f.size() - 2] != 0xFF || f[f.size() - 1] != 0xD9) return false;
-    for (std::size_t at = 2; at + 4 <= f.size();) {
-        if (f[at] != 0xFF) return false;
-        const std::size_t end = at + 2 + Be16(&f[at + 2]);
-        if (f[at + 1] == 0xC0 && first && end <= f.size() && end - at >= 9) {
-            band.coded[at + 5] = static_cast<std::uint8_t>(height >> 8);
-            band.coded[at + 6] = static_cast<std::uint8_t>(height);
-        }
-        if (f[at + 1] == 0xDA) {
-            band.from = first ? 0 : end;
-            band.to = f.size() - 2;
-            return end <= band.to;
-        }
-        at = end;
+    std::size_t heightAt = 0, dataAt = 0;
+    if (f.size() < 4 || f[f.size() - 2] != 0xFF || f[f.size() - 1] != 0xD9 ||
+        !FindFrameAndScan(f, heightAt, dataAt))
+        return false;
+    if (first) {
+        band.coded[heightAt] = static_cast<std::uint8_t>(height >> 8);
+        band.coded[heightAt + 1] = static_cast<std::uint8_t>(height);
     }
-    return false;
+    band.from = first ? 0 : dataAt;
+    band.to = f.size() - 2;
+    return dataAt <= band.to;
 }
 
 // Every symbol a band's coefficients may need (DC sizes 0-11; AC end of

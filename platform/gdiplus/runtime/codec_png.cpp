@@ -775,16 +775,11 @@ GpStatus DeflateLz(libdeflate_compressor* compressor, const std::vector<std::uin
 // Each thread's compressor (made when first needed) and buffers, reused
 // from segment to segment.
 struct SegmentTools {
-    libdeflate_compressor* compressor = nullptr;
+    std::unique_ptr<libdeflate_compressor, void (*)(libdeflate_compressor*)> compressor{
+        nullptr, libdeflate_free_compressor};
     std::vector<std::uint8_t> filtered, packed, scratch, other;
     FilterScratch rows;
     DeflateRunsCoder runs;
-    SegmentTools() = default;
-    SegmentTools(const SegmentTools&) = delete;
-    SegmentTools& operator=(const SegmentTools&) = delete;
-    ~SegmentTools() {
-        if (compressor != nullptr) libdeflate_free_compressor(compressor);
-    }
 };
 
 // `colours`: how many the segment has (at most kFewColours + 1), or 0 when
@@ -800,10 +795,11 @@ GpStatus CompressSegment(SegmentTools& t, std::size_t colours, bool last, Segmen
         const std::size_t below = colours <= kFewColours ? kTryBothBelowFew : kTryBothBelow;
         if (segment.deflated.size() * below >= input.size()) return Ok;
     }
-    if (t.compressor == nullptr) t.compressor = libdeflate_alloc_compressor(kDeflateLevel);
-    if (t.compressor == nullptr) return OutOfMemory;
-    if (lzOnly) return DeflateLz(t.compressor, input, last, t.scratch, segment.deflated);
-    if (GpStatus s = DeflateLz(t.compressor, input, last, t.scratch, t.other); s != Ok) return s;
+    if (!t.compressor) t.compressor.reset(libdeflate_alloc_compressor(kDeflateLevel));
+    if (!t.compressor) return OutOfMemory;
+    if (lzOnly) return DeflateLz(t.compressor.get(), input, last, t.scratch, segment.deflated);
+    if (GpStatus s = DeflateLz(t.compressor.get(), input, last, t.scratch, t.other); s != Ok)
+        return s;
     if (t.other.size() < segment.deflated.size()) segment.deflated.swap(t.other);
     return Ok;
 }

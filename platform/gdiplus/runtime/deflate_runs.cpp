@@ -6,9 +6,16 @@
 #include <bit>
 #include <cstring>
 
+#include "deflate_format.h"
+
 namespace gdip {
 
 namespace {
+
+using deflate::kCodeLengthOrder;
+using deflate::kLengthBase;
+using deflate::kLengthExtra;
+using deflate::LittleEndian64;
 
 // Tokens: a literal byte is itself; a run of n bytes (kMinRun..kMaxRun) is
 // kFirstRun + n - kMinRun.
@@ -30,13 +37,6 @@ constexpr std::size_t kMaxStored = 65535;
 constexpr unsigned kLitLenSymbols = 286, kEndOfBlock = 256;
 constexpr unsigned kMaxCodeBits = 15, kMaxCodeLengthBits = 7;
 
-// Length symbols 257..285: the shortest length each codes, and its extra bits.
-constexpr std::array<std::uint16_t, 29> kLengthBase = {3,  4,  5,  6,   7,   8,   9,   10,  11, 13,
-                                                       15, 17, 19, 23,  27,  31,  35,  43,  51, 59,
-                                                       67, 83, 99, 115, 131, 163, 195, 227, 258};
-constexpr std::array<std::uint8_t, 29> kLengthExtra = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
-                                                       2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-
 // The length symbol (0..28, counted from 257) of each run length.
 constexpr std::array<std::uint8_t, kMaxRun + 1> kRunSymbol = [] {
     std::array<std::uint8_t, kMaxRun + 1> t{};
@@ -45,15 +45,6 @@ constexpr std::array<std::uint8_t, kMaxRun + 1> kRunSymbol = [] {
             t[n] = static_cast<std::uint8_t>(s);
     return t;
 }();
-
-// The order in which a block's header gives the code-length code's lengths.
-constexpr std::array<std::uint8_t, 19> kCodeLengthOrder = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
-                                                           11, 4,  12, 3, 13, 2, 14, 1, 15};
-
-std::uint64_t LittleEndian64(std::uint64_t word) {
-    if constexpr (std::endian::native == std::endian::little) return word;
-    return __builtin_bswap64(word);
-}
 
 // How many of p[0..most) equal `byte`, eight at a time.
 std::size_t RunLength(const std::uint8_t* p, std::uint8_t byte, std::size_t most) {

@@ -2,18 +2,18 @@
 #include "deflate_walk.h"
 
 #include <array>
-#include <bit>
 #include <cstring>
+
+#include "deflate_format.h"
 
 namespace gdip {
 
 namespace {
 
-// Eight bytes as the little-endian number they spell, on any host.
-std::uint64_t LittleEndian64(std::uint64_t word) {
-    if constexpr (std::endian::native == std::endian::little) return word;
-    return __builtin_bswap64(word);
-}
+using deflate::kCodeLengthOrder;
+using deflate::kDistanceExtra;
+using deflate::kLengthExtra;
+using deflate::LittleEndian64;
 
 // Bits from the lowest up, as deflate packs them; past the end it reads
 // zeros and remembers that it did.
@@ -120,14 +120,7 @@ private:
     std::array<std::uint32_t, 1 << kFastBits> m_fast{};
 };
 
-constexpr std::uint8_t kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
-                                           2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-constexpr std::uint8_t kDistanceExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
-                                             6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
-
 bool ReadDynamicCodes(Bits& bits, Huffman& literals, Huffman& distances) {
-    static constexpr int kOrder[19] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
-                                       11, 4,  12, 3, 13, 2, 14, 1, 15};
     bits.Refill();
     const int nLiterals = static_cast<int>(bits.Take(5)) + 257;
     const int nDistances = static_cast<int>(bits.Take(5)) + 1;
@@ -136,7 +129,7 @@ bool ReadDynamicCodes(Bits& bits, Huffman& literals, Huffman& distances) {
     std::uint8_t lengths[320] = {};
     for (int i = 0; i < nCodeLengths; ++i) {
         bits.Refill();
-        lengths[kOrder[i]] = static_cast<std::uint8_t>(bits.Take(3));
+        lengths[kCodeLengthOrder[i]] = static_cast<std::uint8_t>(bits.Take(3));
     }
     Huffman codeLengths;
     if (!codeLengths.Build(lengths, 19)) return false;
