@@ -25,8 +25,8 @@ GpStatus CheckDeclaredSize(std::uint64_t width, std::uint64_t height) {
 namespace {
 
 // Below this the pages are few, and taking them on one thread is quicker
-// than starting another.
-constexpr std::size_t kTouchSideBySideFrom = 4u << 20;
+// than starting another (or asking for large ones).
+constexpr std::size_t kPrepareFrom = 4u << 20;
 constexpr std::size_t kTouchPiece = 1u << 20;
 constexpr std::size_t kPageBytes = 4096;  // the smallest page of the systems we run on
 
@@ -35,10 +35,12 @@ constexpr std::size_t kPageBytes = 4096;  // the smallest page of the systems we
 // zeroing (one thread) would take them all: half of that zeroing's time on our
 // photographs. Writing a byte of every page of the reserved room first, side
 // by side, takes the faults on every thread; the vector's zeroing then writes
-// memory that is already there.
-void TouchSideBySide(std::vector<std::uint8_t>& bytes) {
+// memory that is already there. Where the system gives large pages
+// instead, the faults are few, and the vector's zeroing takes them on one
+// thread in a quarter of the time that two threads touching them took.
+void PreparePages(std::vector<std::uint8_t>& bytes) {
     const std::size_t size = bytes.capacity();
-    if (size < kTouchSideBySideFrom || WorkerCount() < 2) return;
+    if (size < kPrepareFrom || AdviseLargePages(bytes.data(), size) || WorkerCount() < 2) return;
     volatile std::uint8_t* const base = bytes.data();
     ParallelFor((size + kTouchPiece - 1) / kTouchPiece, [&](std::size_t i) {
         const std::size_t end = std::min(size, (i + 1) * kTouchPiece);
@@ -55,7 +57,7 @@ GpStatus AllocateBitmap(Bitmap& out, std::uint32_t width, std::uint32_t height, 
         out.rgba.clear();
         out.rgba.shrink_to_fit();
         out.rgba.reserve(std::size_t{width} * height * 4 + room);
-        TouchSideBySide(out.rgba);
+        PreparePages(out.rgba);
         out.rgba.resize(std::size_t{width} * height * 4);
     } catch (const std::bad_alloc&) {
         return OutOfMemory;

@@ -1,6 +1,6 @@
 // Handing freed memory back to the system, on Windows: the C runtime's heap
 // gives large blocks back as they are freed; this returns what it holds
-// beyond them.
+// beyond them. A picture's buffer keeps small pages.
 #include <malloc.h>
 
 #include "codec.h"
@@ -9,6 +9,13 @@ namespace gdip {
 
 void ReturnFreeMemory() {
     _heapmin();
+}
+
+// Windows gives large pages only to a process holding the right to lock
+// memory, which a user's program does not have, and only to memory that
+// VirtualAlloc asks for with them: a picture's buffer keeps small pages.
+bool AdviseLargePages(void*, std::size_t) {
+    return false;
 }
 
 }  // namespace gdip
