@@ -54,7 +54,8 @@ add_library(orv_heif_includes INTERFACE)
 target_include_directories(orv_heif_includes SYSTEM INTERFACE ${ORV_WIN_INC_libheif}
                            ${ORV_WIN_INC_lcms2_h})
 add_library(heif_companion SHARED codec_heif.cpp heif_companion.cpp heif_sniff.cpp
-  heif_quiet.cpp heif_quiet_windows.cpp budget.cpp colour.cpp parallel.cpp threads_windows.cpp)
+  heif_quiet.cpp heif_quiet_windows.cpp budget.cpp heap_trim_windows.cpp colour.cpp parallel.cpp
+  threads_windows.cpp)
 set_target_properties(heif_companion PROPERTIES OUTPUT_NAME orv-heif PREFIX "" SUFFIX ".dll"
   CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
 target_link_libraries(heif_companion PRIVATE orv_heif_includes
