@@ -250,7 +250,8 @@ build_libde265() {
   perl -0pi -e 's/^  en265\.cc\n//m or die; s/^add_subdirectory \(encoder\)\n//m or die;
     s/ \$\{ENCODER_OBJECTS\}// or die' "$SRC/libde265/CMakeLists.txt"
   cmake_cross_o2 "$SRC" "$WORK/build" -DBUILD_SHARED_LIBS=OFF \
-    -DCMAKE_C_FLAGS="$WIN_LEAN" -DCMAKE_CXX_FLAGS="$WIN_LEAN" -DENABLE_SDL=OFF -DENABLE_DECODER=OFF -DENABLE_ENCODER=OFF
+    -DCMAKE_C_FLAGS="$WIN_LEAN" -DCMAKE_CXX_FLAGS="$WIN_LEAN" \
+    -DENABLE_SDL=OFF -DENABLE_DECODER=OFF -DENABLE_ENCODER=OFF
   cmake --build "$WORK/build" -j"$JOBS" --target install
   record_source
 }

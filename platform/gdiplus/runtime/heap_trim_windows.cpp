@@ -1,6 +1,6 @@
-// Handing freed memory back to the system, on Windows: the C runtime's heap
-// gives large blocks back as they are freed; this returns what it holds
-// beyond them. A picture's buffer keeps small pages.
+// Handing freed memory back to the system, on Windows (where a picture's
+// buffer keeps small pages): the C runtime's heap gives large blocks back as
+// they are freed; this returns what it holds beyond them.
 #include <malloc.h>
 
 #include "codec.h"
