@@ -234,6 +234,34 @@ TEST(JpegCodec, ProgressiveFilesReadAsLibjpegReadsThem) {
     }
 }
 
+// A progressive file whose components each have scans of their own, with a
+// quantization table redefined after every component's first scan: a
+// component keeps the table it began with, as libjpeg reads it. The scans
+// are read side by side only where no table comes between them (one part
+// would never see the others' first scans, so it could not tell which
+// table they began with).
+TEST(JpegCodec, ProgressiveTableRedefinedBetweenScansKeepsTheFirst) {
+    static const jpeg_scan_info kScans[] = {{1, {0}, 0, 0, 0, 0},  {1, {1}, 0, 0, 0, 0},
+                                            {1, {2}, 0, 0, 0, 0},  {1, {0}, 1, 63, 0, 0},
+                                            {1, {1}, 1, 63, 0, 0}, {1, {2}, 1, 63, 0, 0}};
+    const gdip::Bitmap source = testsupport::Pattern(96, 600, false);
+    Bytes file = testsupport::CompressJpeg(SamplesOf(source, Space::Rgb), source.width,
+                                           source.height, 3, JCS_RGB, [](jpeg_compress_struct& j) {
+                                               j.scan_info = kScans;
+                                               j.num_scans = 6;
+                                           });
+    Bytes table = {0xFF, 0xDB, 0x00, 0x43, 0x01};  // the chroma's slot, all steps 50
+    table.resize(table.size() + 64, 50);
+    file.insert(file.begin() + static_cast<std::ptrdiff_t>(FindLastMarker(file, 0xDA)),
+                table.begin(), table.end());
+    const gdip::Bitmap expected = DecodeWithLibjpeg(file);
+    for (const unsigned threads : {1u, 2u}) {
+        gdip::SetWorkersForTesting(threads);
+        EXPECT_TRUE(DecodeQuietly(gdip::kJpegCodec, file).rgba == expected.rgba) << threads;
+    }
+    gdip::SetWorkersForTesting(0);
+}
+
 TEST(JpegCodec, RoundTripStaysCloseAtEveryOddSize) {
     for (const auto& [w, h] : {std::pair{1u, 1u}, {7u, 3u}, {17u, 9u}, {64u, 48u}}) {
         const gdip::Bitmap source = testsupport::Smooth(w, h);
