@@ -14,10 +14,14 @@
 #include <fstream>
 #include <string>
 #include <vector>
+// clang-format off
+#include <jpeglib.h>  // after <cstdio>, which it needs
+// clang-format on
 
 #include "platform/gdiplus/runtime/codec.h"
 #include "platform/gdiplus/runtime/colour.h"
 #include "tests/support/codec_samples.h"
+#include "tests/support/runtime_files.h"
 #include "tests/support/test_images.h"
 
 namespace {
@@ -196,6 +200,12 @@ int main(int argc, char** argv) {
     TiffSeeds();
     IcoSeeds();
     WebpSeeds();
+    // Tall enough for the roads of big JPEGs: a progressive file's scans read
+    // side by side, then its bands.
+    const gdip::Bitmap tall = Pattern(16, 520, false);
+    Save("jpeg", "progressive-tall.jpg",
+         testsupport::CompressJpeg(tall.rgba, tall.width, tall.height, 4, JCS_EXT_RGBX,
+                                   [](jpeg_compress_struct& c) { jpeg_simple_progression(&c); }));
     heif_init(nullptr);
     Save("heif", "hevc.heic", HeifOf(heif_compression_HEVC, false));
     Save("heif", "hevc-alpha.heic", HeifOf(heif_compression_HEVC, true));
