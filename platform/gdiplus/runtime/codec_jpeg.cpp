@@ -791,7 +791,7 @@ constexpr unsigned kFirstComponent = 1;
 
 // One part's decompressor and the store of its coefficients.
 struct ScanPart {
-    std::vector<std::uint8_t> file;  // its scans' file, which the decompressor reads
+    std::vector<std::uint8_t> file;  // its scans' file, until the decompressor has read it
     JpegErrors errors;
     jpeg_decompress_struct cinfo{};
     PackedCoefficients store;
@@ -902,6 +902,11 @@ bool ReadScansSideBySide(std::span<const std::uint8_t> file, const jpeg_decompre
             ReadScanPartHeader(part, part.file) &&
             ReadCoefficients(part.cinfo, part.errors, part.store, part.arrays, masks[p]);
         part.store.Detach(part.cinfo);
+        // The file is read: it goes before the bands are written, and the
+        // decompressor (kept for its tables) is left nothing to read.
+        part.cinfo.src->next_input_byte = nullptr;
+        part.cinfo.src->bytes_in_buffer = 0;
+        std::vector<std::uint8_t>().swap(part.file);
         if (!read) ok = false;
     });
     if (!ok) return false;
