@@ -830,12 +830,16 @@ bool DealScans(std::span<const std::uint8_t> f, const jpeg_decompress_struct& he
             keep(at, code + 1, 0);
             return true;
         }
+        // Every other marker here has a length, as libjpeg read them: one
+        // without (a restart, a second start) would be walked differently.
+        if (f[code] == 0x01 || (f[code] >= 0xD0 && f[code] <= 0xD8)) return false;
         if (f.size() - code < 3) return false;
         const std::size_t end = code + 1 + Be16(&f[code + 1]);
         if (end < code + 3 || end > f.size()) return false;
         if (f[code] == 0xDA) {  // a scan: its components, then its data up to a marker
             if (!inScans) keep(0, at, 0);
             inScans = true;
+            if (end < code + 7) return false;
             const std::size_t count = f[code + 3];
             if (end != code + 1 + 6 + 2 * count) return false;
             unsigned components = 0;
