@@ -291,31 +291,44 @@ std::uint16_t Be16(const std::uint8_t* p) {
     return static_cast<std::uint16_t>(p[0] << 8 | p[1]);
 }
 
+// The marker whose 0xFF is at `at`, fill bytes before its code skipped: the
+// code's offset and, for a marker that has a length, where its segment
+// ends; false when there is no marker there. The end of the image gives
+// end = code + 1; a marker without a length elsewhere (a restart, a second
+// start, TEM), which a walk by lengths would misread, gives false.
+bool MarkerAt(std::span<const std::uint8_t> f, std::size_t at, std::size_t& code,
+              std::size_t& end) {
+    if (at >= f.size() || f[at] != 0xFF) return false;
+    for (code = at + 1; code < f.size() && f[code] == 0xFF;) ++code;
+    if (code >= f.size() || f[code] == 0x00 || f[code] == 0x01 ||
+        (f[code] >= 0xD0 && f[code] <= 0xD8))
+        return false;
+    if (f[code] == 0xD9) {
+        end = code + 1;
+        return true;
+    }
+    if (f.size() - code < 3) return false;
+    end = code + 1 + Be16(&f[code + 1]);
+    return end >= code + 3 && end <= f.size();
+}
+
 // Where the frame header's height and the scan's data are, or false for
 // anything but one baseline (or extended) Huffman frame before the scan:
 // in a file read, and in the bands our own writer codes apart.
 bool FindFrameAndScan(std::span<const std::uint8_t> f, std::size_t& heightAt, std::size_t& dataAt) {
     heightAt = 0;
-    std::size_t at = 2;
-    while (at + 4 <= f.size()) {
-        if (f[at] != 0xFF) return false;
-        const std::uint8_t code = f[at + 1];
-        if (code == 0xFF) {  // a fill byte
-            ++at;
-            continue;
-        }
-        const std::size_t length = Be16(&f[at + 2]);
-        if (length < 2 || length > f.size() - at - 2) return false;
-        if (code == 0xC0 || code == 0xC1) {
-            if (length < 8 || heightAt != 0) return false;
-            heightAt = at + 5;
-        } else if (code >= 0xC2 && code <= 0xCF && code != 0xC4 && code != 0xCC) {
+    for (std::size_t at = 2, code = 0, end = 0; MarkerAt(f, at, code, end); at = end) {
+        if (f[code] == 0xC0 || f[code] == 0xC1) {
+            if (end - code < 9 || heightAt != 0) return false;
+            heightAt = code + 4;
+        } else if (f[code] >= 0xC2 && f[code] <= 0xCF && f[code] != 0xC4 && f[code] != 0xCC) {
             return false;  // a frame of another kind
-        } else if (code == 0xDA) {
-            dataAt = at + 2 + length;
+        } else if (f[code] == 0xDA) {
+            dataAt = end;
             return heightAt != 0;
+        } else if (f[code] == 0xD9) {
+            return false;
         }
-        at += 2 + length;
     }
     return false;
 }
@@ -787,7 +800,8 @@ bool ReadCoefficients(jpeg_decompress_struct& cinfo, JpegErrors& errors, PackedC
 // tables of components that one part never sees), a marker of another kind
 // there, or a file that does not end in its end marker leave the file to
 // the one reader.
-constexpr unsigned kFirstComponent = 1;
+// Bit c for component c: the first component's part, and the others'.
+constexpr unsigned kPartComponents[2] = {1u, ~1u};
 
 // One part's decompressor and the store of its coefficients.
 struct ScanPart {
@@ -810,32 +824,22 @@ struct ScanPart {
 // the file is not for this road.
 bool DealScans(std::span<const std::uint8_t> f, const jpeg_decompress_struct& header,
                std::array<ScanPart, 2>& parts) {
-    const unsigned masks[2] = {kFirstComponent, ((1u << header.num_components) - 1) & ~1u};
     std::size_t at = 2;  // past the start marker
     bool inScans = false;
     const auto keep = [&](std::size_t begin, std::size_t end, unsigned components) {
         for (int p = 0; p < 2; ++p)
-            if (components == 0 || (components & masks[p]) != 0)
+            if (components == 0 || (components & kPartComponents[p]) != 0)
                 parts[p].file.insert(parts[p].file.end(),
                                      f.begin() + static_cast<std::ptrdiff_t>(begin),
                                      f.begin() + static_cast<std::ptrdiff_t>(end));
     };
-    for (;;) {
-        if (at >= f.size() || f[at] != 0xFF) return false;
-        std::size_t code = at + 1;
-        while (code < f.size() && f[code] == 0xFF) ++code;  // fill bytes
-        if (code >= f.size()) return false;
+    for (std::size_t code = 0, end = 0;;) {
+        if (!MarkerAt(f, at, code, end)) return false;
         if (f[code] == 0xD9) {  // the end
             if (!inScans) return false;
-            keep(at, code + 1, 0);
+            keep(at, end, 0);
             return true;
         }
-        // Every other marker here has a length, as libjpeg read them: one
-        // without (a restart, a second start) would be walked differently.
-        if (f[code] == 0x01 || (f[code] >= 0xD0 && f[code] <= 0xD8)) return false;
-        if (f.size() - code < 3) return false;
-        const std::size_t end = code + 1 + Be16(&f[code + 1]);
-        if (end < code + 3 || end > f.size()) return false;
         if (f[code] == 0xDA) {  // a scan: its components, then its data up to a marker
             if (!inScans) keep(0, at, 0);
             inScans = true;
@@ -892,7 +896,6 @@ bool ReadScansSideBySide(std::span<const std::uint8_t> file, const jpeg_decompre
     } catch (const std::bad_alloc&) {
         return false;
     }
-    const unsigned masks[2] = {kFirstComponent, ~kFirstComponent};
     std::atomic<bool> ok{true};
     ParallelFor(2, [&](std::size_t p) {
         ScanPart& part = parts[p];
@@ -904,7 +907,7 @@ bool ReadScansSideBySide(std::span<const std::uint8_t> file, const jpeg_decompre
         part.store.Attach(part.cinfo);
         const bool read =
             ReadScanPartHeader(part, part.file) &&
-            ReadCoefficients(part.cinfo, part.errors, part.store, part.arrays, masks[p]);
+            ReadCoefficients(part.cinfo, part.errors, part.store, part.arrays, kPartComponents[p]);
         part.store.Detach(part.cinfo);
         // The file is read: it goes before the bands are written, and the
         // decompressor (kept for its tables) is left nothing to read.
