@@ -35,13 +35,27 @@ constexpr std::size_t kPageBytes = 4096;  // the smallest page of the systems we
 // zeroing (one thread) would take them all: half of that zeroing's time on our
 // photographs. Writing a byte of every page of the reserved room first, side
 // by side, takes the faults on every thread; the vector's zeroing then writes
-// memory that is already there. Where the system gives large pages
-// instead, the faults are few, and the vector's zeroing takes them on one
-// thread in a quarter of the time that two threads touching them took.
+// memory that is already there. Where the system gives large pages instead,
+// the faults are few but each zeroes 2 MiB, and a byte of each whole large
+// page is written side by side the same way, the pieces cut at large pages so
+// that no two threads fault on one (cut at 1 MiB they did, and took four
+// times as long as the vector's zeroing on one thread): on the benchmark's 24
+// PNG photographs at two threads their allocation took 0.06-0.08 s instead
+// of 0.17-0.19.
 void PreparePages(std::vector<std::uint8_t>& bytes) {
     const std::size_t size = bytes.capacity();
-    if (size < kPrepareFrom || AdviseLargePages(bytes.data(), size) || WorkerCount() < 2) return;
+    if (size < kPrepareFrom) return;
+    const bool large = AdviseLargePages(bytes.data(), size);
+    if (WorkerCount() < 2) return;
     volatile std::uint8_t* const base = bytes.data();
+    if (large) {
+        constexpr std::uintptr_t kLarge = 2u << 20;  // the large page AdviseLargePages asks for
+        const auto addr = reinterpret_cast<std::uintptr_t>(bytes.data());
+        const std::size_t first = ((addr + kLarge - 1) & ~(kLarge - 1)) - addr;
+        const std::size_t pages = first >= size ? 0 : (size - first) / kLarge;
+        ParallelFor(pages, [&](std::size_t i) { base[first + i * kLarge] = 0; });
+        return;
+    }
     ParallelFor((size + kTouchPiece - 1) / kTouchPiece, [&](std::size_t i) {
         const std::size_t end = std::min(size, (i + 1) * kTouchPiece);
         for (std::size_t at = i * kTouchPiece; at < end; at += kPageBytes) base[at] = 0;
