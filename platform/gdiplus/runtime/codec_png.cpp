@@ -234,45 +234,57 @@ void ToRgba(const std::uint8_t* src, std::uint32_t width, int bpp, std::uint8_t*
     }
 }
 
+// Rows a column may be ahead of the last column. A row's pixels are spread
+// as soon as its column is unfiltered, and cover filtered rows only
+// kMostWorkers + 1 rows above it and higher (the room DecodeCommon leaves),
+// which the last column, at most this many rows behind, no longer needs.
+constexpr std::uint32_t kColumnLead = 4;
+static_assert(kColumnLead <= kMostWorkers);
+
 // Undoes the filters of every row of `filtered` (one filter byte and the
-// row's bytes, `stride` in all) and spreads the rows into out. Rows are
-// taken in turn by the threads, each a few pieces behind the row above it,
-// which a piece needs up to its own end: a wavefront down the picture.
+// row's bytes, `stride` in all) and spreads the rows into out.
+//
+// The picture is cut into columns, one per thread, and each thread takes its
+// column down every row: a piece of a row needs the row above in its own
+// columns, which that thread made itself and still has in its cache, and the
+// pixel to its left, which the column to the left made earlier in the same
+// row. Rows taken in turn by the threads instead had each thread read the
+// row above from the other's cache: on the benchmark's PNG photographs two
+// threads took 0.31-0.53 s of unfiltering where one took 0.44; by columns
+// they take 0.25.
 bool UnfilterImage(std::uint8_t* filtered, std::size_t stride, int bpp, Bitmap& out) {
-    constexpr std::size_t kPieceBytes = 4096;
-    constexpr std::uint32_t kFailed = 0xFFFFFFFF;
+    constexpr std::size_t kColumnFrom = 256;  // bytes of a row; narrower is not worth a thread
     const std::size_t rowBytes = stride - 1;
-    const auto pixelsPer =
-        static_cast<std::size_t>(std::max(1, static_cast<int>(kPieceBytes) / bpp));
-    const std::size_t pieceBytes = pixelsPer * static_cast<std::size_t>(bpp);
-    const auto pieces = static_cast<std::uint32_t>((rowBytes + pieceBytes - 1) / pieceBytes);
-    // Pieces of each row done (kFailed: a filter type that does not exist).
-    std::unique_ptr<std::atomic<std::uint32_t>[]> done(new std::atomic<std::uint32_t>[out.height]);
-    for (std::uint32_t y = 0; y < out.height; ++y) done[y].store(0, std::memory_order_relaxed);
-    const std::vector<std::uint8_t> zeros(rowBytes, 0);
+    std::vector<std::atomic<std::uint32_t>> done(kMostWorkers);  // rows unfiltered, per column
+    for (auto& rows : done) rows.store(0, std::memory_order_relaxed);
     std::atomic<bool> failed{false};
-    // Rows are handed out in order, so the row above is always being done by
-    // a thread that runs: one thread alone never waits.
-    ParallelFor(out.height, [&](std::size_t y) {
-        if (failed) return;
-        std::uint8_t* row = filtered + y * stride;
-        const std::uint8_t* prior = y == 0 ? zeros.data() : row - stride + 1;
-        for (std::uint32_t piece = 0; piece < pieces; ++piece) {
-            std::uint32_t above = y == 0 ? pieces : done[y - 1].load(std::memory_order_acquire);
-            for (int spins = 0; above <= piece && above != kFailed; ++spins) {
+    const std::vector<std::uint8_t> zeros(rowBytes, 0);
+    ParallelTeam(rowBytes / kColumnFrom, [&](unsigned column, unsigned columns) {
+        const std::size_t pixels = out.width;
+        const std::size_t first = pixels * column / columns, last = pixels * (column + 1) / columns;
+        const std::size_t begin = first * bpp, end = last * bpp;
+        std::atomic<std::uint32_t>& mine = done[column];
+        const std::atomic<std::uint32_t>* left = column == 0 ? nullptr : &done[column - 1];
+        const std::atomic<std::uint32_t>* lastColumn =
+            column + 1 == columns ? nullptr : &done[columns - 1];
+        for (std::uint32_t y = 0; y < out.height; ++y) {
+            for (int spins = 0;; ++spins) {
+                if (failed.load(std::memory_order_relaxed)) return;
+                if ((left == nullptr || left->load(std::memory_order_acquire) > y) &&
+                    (lastColumn == nullptr ||
+                     lastColumn->load(std::memory_order_acquire) + kColumnLead > y))
+                    break;
                 if (spins > 64) std::this_thread::yield();
-                above = done[y - 1].load(std::memory_order_acquire);
             }
-            const std::size_t begin = piece * pieceBytes,
-                              end = std::min(rowBytes, begin + pieceBytes);
-            if (above == kFailed || !UnfilterRow(row[0], row + 1, prior, begin, end, bpp)) {
-                failed = true;
-                done[y].store(kFailed, std::memory_order_release);
+            std::uint8_t* row = filtered + std::size_t{y} * stride;
+            const std::uint8_t* prior = y == 0 ? zeros.data() : row - stride + 1;
+            if (!UnfilterRow(row[0], row + 1, prior, begin, end, bpp)) {
+                failed = true;  // a filter type that does not exist
                 return;
             }
-            ToRgba(row + 1 + begin, static_cast<std::uint32_t>((end - begin) / bpp), bpp,
-                   out.Row(static_cast<std::uint32_t>(y)) + begin / bpp * 4);
-            done[y].store(piece + 1, std::memory_order_release);
+            ToRgba(row + 1 + begin, static_cast<std::uint32_t>(last - first), bpp,
+                   out.Row(y) + first * 4);
+            mine.store(y + 1, std::memory_order_release);
         }
     });
     return !failed;
@@ -295,10 +307,11 @@ bool DecodeCommon(png_structp png, png_infop info, std::span<const std::uint8_t>
     const std::size_t rowBytes = std::size_t{width} * bpp, stride = rowBytes + 1;
     // The image data is inflated into the end of the picture's own buffer
     // and unfiltered there, each row spread to RGBA towards the front, so
-    // that the picture never exists twice. A row's pixels end before the
-    // filtered row above the oldest row still being done (each thread holds
-    // one row, and needs the row above it) as long as the data starts at
-    // least one row per thread and two more behind the end of the pixels.
+    // that the picture never exists twice. With the data starting
+    // kMostWorkers + 2 rows behind the end of the pixels, a row's pixels end
+    // before the filtered row kMostWorkers + 1 rows above it, and every row
+    // from there down may still be needed (UnfilterImage keeps its columns
+    // closer together than that).
     const std::size_t pixelBytes = std::size_t{width} * height * 4;
     const std::size_t filteredBytes = stride * height;
     const std::size_t widest = std::max(std::size_t{width} * 4, stride);

@@ -16,7 +16,9 @@ namespace {
 
 std::atomic<unsigned> workersForTesting{0};
 
-using Work = std::function<void(unsigned)>;
+// A step's work: run once by every thread of the step, told its place
+// among them and how many they are.
+using Work = std::function<void(unsigned, unsigned)>;
 
 }  // namespace
 
@@ -41,8 +43,9 @@ struct WorkerScope::Crew {
             seen = step;
             if (index >= takers) continue;  // a step with fewer threads
             const Work& mine = *work;
+            const auto team = static_cast<unsigned>(takers);
             hold.unlock();
-            mine(index);
+            mine(index, team);
             hold.lock();
             if (--running == 0) monitor.WakeAll();
         }
@@ -74,7 +77,7 @@ struct WorkerScope::Crew {
             ++step;
         }
         monitor.WakeAll();
-        job(0u);
+        job(0u, static_cast<unsigned>(takers));
         std::unique_lock<Monitor> hold(monitor);
         while (running > 0) monitor.Wait();
         work = nullptr;
@@ -99,7 +102,7 @@ thread_local WorkerScope::Crew* t_crew = nullptr;
 
 void RunOnThreads(std::size_t threads, const Work& work) {
     if (threads < 2) {
-        work(0u);
+        work(0u, 1u);
         return;
     }
     // Without a scope, and for a step inside a step (a task that splits its
@@ -113,7 +116,7 @@ void RunOnThreads(std::size_t threads, const Work& work) {
     try {
         own.emplace();
     } catch (const std::bad_alloc&) {
-        work(0u);  // no helpers: the calling thread does it all
+        work(0u, 1u);  // no helpers: the calling thread does it all
         return;
     }
     own->Run(threads, work);
@@ -151,10 +154,14 @@ unsigned WorkerCount() {
 
 void ParallelFor(std::size_t count, const std::function<void(std::size_t)>& task) {
     std::atomic<std::size_t> next{0};
-    const auto work = [&](unsigned) {
+    const auto work = [&](unsigned, unsigned) {
         for (std::size_t i; (i = next.fetch_add(1, std::memory_order_relaxed)) < count;) task(i);
     };
     RunOnThreads(std::min<std::size_t>(WorkerCount(), count), work);
+}
+
+void ParallelTeam(std::size_t most, const std::function<void(unsigned, unsigned)>& task) {
+    RunOnThreads(std::min<std::size_t>(WorkerCount(), std::max<std::size_t>(most, 1)), task);
 }
 
 bool ParallelInOrder(std::size_t count, std::size_t ahead,
@@ -165,7 +172,7 @@ bool ParallelInOrder(std::size_t count, std::size_t ahead,
     std::size_t nextMade = 0, nextTaken = 0;
     bool taking = false, stopped = false;
     ahead = std::max<std::size_t>(ahead, 1);
-    const auto work = [&](unsigned worker) {
+    const auto work = [&](unsigned worker, unsigned) {
         std::unique_lock<Monitor> hold(changed);
         while (!stopped && nextTaken < count) {
             // Taking first keeps the order flowing and the held items few.

@@ -97,6 +97,13 @@ private:
 // be started the calling thread does it all, in order.
 void ParallelFor(std::size_t count, const std::function<void(std::size_t)>& task);
 
+// Runs task(member, team) once on each of `team` threads at once, the
+// calling thread (member 0) one of them, and returns when all have returned:
+// team is at most `most` and WorkerCount(), and 1 when no helper can start.
+// Every member runs at the same time as the others, so members may wait for
+// each other (not for a member beyond the team). Tasks must not throw.
+void ParallelTeam(std::size_t most, const std::function<void(unsigned, unsigned)>& task);
+
 // Makes items side by side and takes them in order: make(i, worker) runs for
 // every i in [0, count) on up to WorkerCount() threads, and take(i) runs for
 // each i in turn, as soon as make(i) and every take before it have finished,

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <functional>
 
+#include "platform/gdiplus/runtime/parallel.h"
 #include "tests/support/runtime_files.h"
 #include "tests/support/temp_dir.h"
 
@@ -25,6 +26,7 @@ struct PngSpec {
     bool rgbKey = false;                 // tRNS colour key (RGB): the colour of pixel (2, 1)
     int filter = 0;                      // one PNG_FILTER_* for every row; 0: libpng's choice
     bool noisy = false;                  // samples from a hash instead of a ramp
+    bool dark = false;  // samples 0-4, so that pixels written too early read as filter types
 };
 
 int Channels(int colorType) {
@@ -45,6 +47,7 @@ int Channels(int colorType) {
 unsigned Sample(const PngSpec& s, std::uint32_t x, std::uint32_t y, int c) {
     unsigned v = x * 7 + y * 13 + static_cast<unsigned>(c) * 5;
     if (s.noisy) v = (v * 2654435761u) >> 13;
+    if (s.dark) return v % 5;
     if (s.colorType == PNG_COLOR_TYPE_PALETTE) return v % s.palette.size();
     if (s.bitDepth == 16) return (v % 256) * 257;  // exactly representable in 8 bits
     return v % (1u << s.bitDepth);
@@ -248,6 +251,34 @@ TEST(PngCodec, NarrowTallPicturesReadBackExactly) {
                 ASSERT_EQ(image.rgba.size(), std::size_t{w} * h * 4);
                 EXPECT_EQ(WrongPixels(image, s, w, h), 0);
             }
+}
+
+// Wide rows are unfiltered in columns, a thread each, every column waiting
+// row by row for the one to its left and never far ahead of the last, since
+// the pixels are spread over filtered rows as soon as they are made: the
+// same pixels at any number of threads, more threads than cores included,
+// in pictures tall enough for the pixels to reach the filtered rows, and
+// dark, so that a filter byte overwritten too early reads as another filter
+// instead of sending the file to libpng.
+TEST(PngCodec, ColumnsReadBackExactlyAtAnyThreadCount) {
+    for (const int type : {PNG_COLOR_TYPE_GRAY, PNG_COLOR_TYPE_RGB, PNG_COLOR_TYPE_RGB_ALPHA})
+        for (const int filter : {PNG_FILTER_AVG, PNG_FILTER_PAETH}) {
+            PngSpec s{"", type, 8};
+            s.filter = filter;
+            s.noisy = true;
+            s.dark = true;
+            const std::uint32_t w = 1031, h = 1500;
+            const Bytes file = WriteWithLibpng(s, w, h);
+            for (const unsigned threads : {1u, 2u, 3u, 8u}) {
+                SCOPED_TRACE(testing::Message() << "colour type " << type << ", filter " << filter
+                                                << ", " << threads << " threads");
+                gdip::SetWorkersForTesting(threads);
+                const gdip::Bitmap image = DecodeQuietly(gdip::kPngCodec, file);
+                gdip::SetWorkersForTesting(0);
+                ASSERT_EQ(image.width, w);
+                EXPECT_EQ(WrongPixels(image, s, w, h), 0);
+            }
+        }
 }
 
 std::uint8_t ColourTypeOf(const Bytes& png) {
