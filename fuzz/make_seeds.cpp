@@ -206,6 +206,8 @@ int main(int argc, char** argv) {
     Save("jpeg", "progressive-tall.jpg",
          testsupport::CompressJpeg(tall.rgba, tall.width, tall.height, 4, JCS_EXT_RGBX,
                                    [](jpeg_compress_struct& c) { jpeg_simple_progression(&c); }));
+    // Wide enough for a PNG's rows to be unfiltered in columns side by side.
+    Save("png", "wide.png", Encode(*gdip::kPngCodec.makeEncoder(), Pattern(200, 6, true)));
     heif_init(nullptr);
     Save("heif", "hevc.heic", HeifOf(heif_compression_HEVC, false));
     Save("heif", "hevc-alpha.heic", HeifOf(heif_compression_HEVC, true));
