@@ -1,6 +1,6 @@
 // Work made side by side and taken in order: the order, the bound on what is
 // made ahead, and the stop when a take fails, at one thread and at several;
-// a helper joined only once it is done;
+// a team whose members all run at once; a helper joined only once it is done;
 // every writer's file the same at any number of threads, alone or with a
 // scope's threads; and a decoded
 // picture's buffer, whose pages the threads take, zeroed whole all the same.
@@ -64,6 +64,38 @@ TEST(ParallelInOrder, TakesInOrderWithinTheBoundAndStopsAtAFailedTake) {
         EXPECT_LE(made.size(), 151u + 3u);
         EXPECT_TRUE(gdip::ParallelInOrder(
             5, 1, [](std::size_t, unsigned) {}, [](std::size_t) { return true; }));
+        gdip::SetWorkersForTesting(0);
+    }
+}
+
+// A team's members all run at once (the PNG reader's columns wait for each
+// other): each meets all the others before it returns, every place is taken
+// once, and the team is as large as asked, at most the threads allowed.
+TEST(ParallelTeam, EveryMemberRunsAtOnceAndTakesItsOwnPlace) {
+    for (const auto& [threads, most, scoped] :
+         {std::tuple{1u, 3u, false}, std::tuple{4u, 3u, false}, std::tuple{4u, 8u, true}}) {
+        SCOPED_TRACE(testing::Message() << threads << " threads, " << most << " asked"
+                                        << (scoped ? ", in a scope" : ""));
+        std::optional<gdip::WorkerScope> scope;
+        if (scoped) scope.emplace();
+        gdip::SetWorkersForTesting(threads);
+        std::atomic<unsigned> arrived{0}, places{0}, teams{0};
+        std::atomic<bool> met{true};
+        gdip::ParallelTeam(most, [&](unsigned member, unsigned team) {
+            places |= 1u << member;
+            teams |= 1u << team;
+            ++arrived;
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+            while (arrived < team) {
+                if (std::chrono::steady_clock::now() > deadline) met = false, arrived = team;
+                std::this_thread::yield();
+            }
+        });
+        const unsigned team = std::min(threads, most);
+        EXPECT_TRUE(met);
+        EXPECT_EQ(teams, 1u << team);
+        EXPECT_EQ(places, (1u << team) - 1);
+        EXPECT_EQ(arrived, team);
         gdip::SetWorkersForTesting(0);
     }
 }
