@@ -45,20 +45,18 @@ constexpr std::size_t kPageBytes = 4096;  // the smallest page of the systems we
 void PreparePages(std::vector<std::uint8_t>& bytes) {
     const std::size_t size = bytes.capacity();
     if (size < kPrepareFrom) return;
-    const bool large = AdviseLargePages(bytes.data(), size);
+    const std::size_t large = AdviseLargePages(bytes.data(), size);
     if (WorkerCount() < 2) return;
-    volatile std::uint8_t* const base = bytes.data();
-    if (large) {
-        constexpr std::uintptr_t kLarge = 2u << 20;  // the large page AdviseLargePages asks for
-        const auto addr = reinterpret_cast<std::uintptr_t>(bytes.data());
-        const std::size_t first = ((addr + kLarge - 1) & ~(kLarge - 1)) - addr;
-        const std::size_t pages = first >= size ? 0 : (size - first) / kLarge;
-        ParallelFor(pages, [&](std::size_t i) { base[first + i * kLarge] = 0; });
-        return;
-    }
-    ParallelFor((size + kTouchPiece - 1) / kTouchPiece, [&](std::size_t i) {
-        const std::size_t end = std::min(size, (i + 1) * kTouchPiece);
-        for (std::size_t at = i * kTouchPiece; at < end; at += kPageBytes) base[at] = 0;
+    // A byte of each page from the first whole one; a thread's piece is whole
+    // pages (the vector's zeroing takes the partial ones at the ends).
+    const std::size_t page = large != 0 ? large : kPageBytes;
+    const std::size_t perPiece = std::max<std::size_t>(kTouchPiece / page, 1);
+    const std::size_t first = (page - reinterpret_cast<std::uintptr_t>(bytes.data()) % page) % page;
+    const std::size_t pages = first >= size ? 0 : (size - first) / page;
+    volatile std::uint8_t* const base = bytes.data() + first;
+    ParallelFor((pages + perPiece - 1) / perPiece, [&](std::size_t i) {
+        const std::size_t end = std::min(pages, (i + 1) * perPiece);
+        for (std::size_t at = i * perPiece; at < end; ++at) base[at * page] = 0;
     });
 }
 

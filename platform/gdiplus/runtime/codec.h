@@ -55,10 +55,10 @@ GpStatus AllocateBitmap(Bitmap& out, std::uint32_t width, std::uint32_t height,
 // that frees a large working set before it allocates the picture.
 // (heap_trim_posix.cpp, heap_trim_windows.cpp)
 void ReturnFreeMemory();
-// Asks the system to back the whole 2 MiB pieces of [data, data + bytes),
-// memory not yet written, with its large pages; true when it will. (Same
-// files.)
-bool AdviseLargePages(void* data, std::size_t bytes);
+// Asks the system to back the whole large pages of [data, data + bytes),
+// memory not yet written, with them: their size when it will, 0 when it
+// will not. (Same files.)
+std::size_t AdviseLargePages(void* data, std::size_t bytes);
 
 class Decoder {
 public:

@@ -255,8 +255,7 @@ static_assert(kColumnLead <= kMostWorkers);
 bool UnfilterImage(std::uint8_t* filtered, std::size_t stride, int bpp, Bitmap& out) {
     constexpr std::size_t kColumnFrom = 256;  // bytes of a row; narrower is not worth a thread
     const std::size_t rowBytes = stride - 1;
-    std::vector<std::atomic<std::uint32_t>> done(kMostWorkers);  // rows unfiltered, per column
-    for (auto& rows : done) rows.store(0, std::memory_order_relaxed);
+    std::array<std::atomic<std::uint32_t>, kMostWorkers> done{};  // rows unfiltered, per column
     std::atomic<bool> failed{false};
     const std::vector<std::uint8_t> zeros(rowBytes, 0);
     ParallelTeam(rowBytes / kColumnFrom, [&](unsigned column, unsigned columns) {

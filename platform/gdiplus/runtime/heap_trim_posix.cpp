@@ -29,7 +29,7 @@ void ReturnFreeMemory() {
 // systems' setting: "madvise"), so the process says where; where the
 // setting is "never" the advice is refused by the system's setting, not by
 // madvise, which is why it is read here.
-bool AdviseLargePages(void* data, std::size_t bytes) {
+std::size_t AdviseLargePages(void* data, std::size_t bytes) {
     static const bool enabled = [] {
         std::ifstream setting("/sys/kernel/mm/transparent_hugepage/enabled");
         std::string line;
@@ -39,8 +39,9 @@ bool AdviseLargePages(void* data, std::size_t bytes) {
     const auto begin =
         (reinterpret_cast<std::uintptr_t>(data) + kLargePage - 1) & ~(kLargePage - 1);
     const auto end = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(kLargePage - 1);
-    if (!enabled || end <= begin) return false;
-    return madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE) == 0;
+    if (!enabled || end <= begin) return 0;
+    return madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE) == 0 ? kLargePage
+                                                                                    : 0;
 }
 
 }  // namespace gdip

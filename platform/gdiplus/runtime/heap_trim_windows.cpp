@@ -14,8 +14,8 @@ void ReturnFreeMemory() {
 // Windows gives large pages only to a process holding the right to lock
 // memory, which a user's program does not have, and only to memory that
 // VirtualAlloc asks for with them: a picture's buffer keeps small pages.
-bool AdviseLargePages(void*, std::size_t) {
-    return false;
+std::size_t AdviseLargePages(void*, std::size_t) {
+    return 0;
 }
 
 }  // namespace gdip
