@@ -58,8 +58,9 @@ GpStatus DecodeWatched(const gdip::Decoder& decoder, const Bytes& file, gdip::Bi
     return status;
 }
 
-Bytes CompressJpeg(const Bytes& samples, std::uint32_t width, std::uint32_t height, int components,
-                   int space, const std::function<void(jpeg_compress_struct&)>& setup,
+Bytes CompressJpeg(std::span<const std::uint8_t> samples, std::uint32_t width, std::uint32_t height,
+                   int components, int space,
+                   const std::function<void(jpeg_compress_struct&)>& setup,
                    const std::function<void(jpeg_compress_struct&)>& markers) {
     jpeg_compress_struct c;
     jpeg_error_mgr err;

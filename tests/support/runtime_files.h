@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -30,8 +31,9 @@ gdip::Bitmap DecodeQuietly(const gdip::CodecDescriptor& codec, const Bytes& file
 // A JPEG written by libjpeg from rows of `components` interleaved samples in
 // libjpeg's colour space `space`: `setup` runs once the defaults are set,
 // `markers` once compression has started.
-Bytes CompressJpeg(const Bytes& samples, std::uint32_t width, std::uint32_t height, int components,
-                   int space, const std::function<void(jpeg_compress_struct&)>& setup,
+Bytes CompressJpeg(std::span<const std::uint8_t> samples, std::uint32_t width, std::uint32_t height,
+                   int components, int space,
+                   const std::function<void(jpeg_compress_struct&)>& setup,
                    const std::function<void(jpeg_compress_struct&)>& markers = {});
 
 Bytes ReadBytes(const std::filesystem::path& p);

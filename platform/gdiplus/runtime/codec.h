@@ -10,12 +10,33 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "../gdiplus.h"
 #include "metadata.h"
 
 namespace gdip {
+
+// The bytes of a picture: a vector that leaves what resize adds as it is
+// instead of zeroing it. AllocateBitmap zeroes a big picture itself, side by
+// side, where a vector would zero it on one thread; elsewhere, resize(n, 0)
+// or assign gives the bytes their value.
+template <class T>
+struct UninitializedAllocator : std::allocator<T> {
+    UninitializedAllocator() = default;
+    template <class U>
+    UninitializedAllocator(const UninitializedAllocator<U>&) noexcept {}
+    template <class U>
+    void construct(U* p) noexcept {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <class U, class... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+using PixelBytes = std::vector<std::uint8_t, UninitializedAllocator<std::uint8_t>>;
 
 // A decoded image: 8-bit RGBA, straight (not premultiplied) alpha, rows top
 // down without padding. hasAlpha is true when the source carried an alpha
@@ -24,8 +45,8 @@ struct Bitmap {
     std::uint32_t width = 0;
     std::uint32_t height = 0;
     bool hasAlpha = false;
-    std::vector<std::uint8_t> rgba;  // width * height * 4
-    Metadata meta;                   // profile, EXIF and XMP of the source
+    PixelBytes rgba;  // width * height * 4
+    Metadata meta;    // profile, EXIF and XMP of the source
 
     std::uint8_t* Row(std::uint32_t y) { return rgba.data() + std::size_t{y} * width * 4; }
     const std::uint8_t* Row(std::uint32_t y) const {

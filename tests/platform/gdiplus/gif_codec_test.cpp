@@ -90,7 +90,7 @@ TEST(GifCodec, AlphaBecomesOneTransparentIndex) {
     });
     const gdip::Bitmap none = DecodeGif(Encode(*gdip::kGifCodec.makeEncoder(), clear));
     EXPECT_TRUE(none.hasAlpha);
-    EXPECT_EQ(none.rgba, std::vector<std::uint8_t>(3 * 2 * 4, 0));
+    EXPECT_EQ(none.rgba, gdip::PixelBytes(3 * 2 * 4, 0));
     // Without alpha no transparency is written.
     gdip::Bitmap opaque = src;
     opaque.hasAlpha = false;

@@ -60,7 +60,8 @@ TEST(Lzw, TiffStripsOfEveryLengthReadBack) {
     for (std::uint32_t width = 1; width <= 1500; ++width) {
         gdip::Bitmap row;
         ASSERT_EQ(gdip::AllocateBitmap(row, width, 1), Ok);
-        row.rgba = Noise(std::size_t{width} * 4, width);
+        const Bytes noise = Noise(std::size_t{width} * 4, width);
+        row.rgba.assign(noise.begin(), noise.end());
         for (std::size_t i = 3; i < row.rgba.size(); i += 4) row.rgba[i] = 255;
         gdip::Bitmap out;
         ASSERT_EQ(decoder->Decode(testsupport::Encode(*encoder, row), out), Ok) << width;

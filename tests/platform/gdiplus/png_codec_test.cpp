@@ -383,7 +383,7 @@ TEST(PngCodec, DataTooShortForTheDeclaredRowsIsRefusedBeforeAllocating) {
 
         const gdip::Bitmap whole = DecodeQuietly(gdip::kPngCodec, file);
         EXPECT_EQ(whole.width, side);
-        EXPECT_EQ(whole.rgba, Bytes(std::size_t{side} * side * 4, 0));
+        EXPECT_EQ(whole.rgba, gdip::PixelBytes(std::size_t{side} * side * 4, 0));
 
         file.resize(file.size() / 2);
         gdip::Bitmap out;
