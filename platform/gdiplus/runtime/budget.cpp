@@ -58,7 +58,8 @@ void ZeroPages(std::uint8_t* data, std::size_t size) {
 
 }  // namespace
 
-GpStatus AllocateBitmap(Bitmap& out, std::uint32_t width, std::uint32_t height, std::size_t room) {
+GpStatus AllocateBitmap(Bitmap& out, std::uint32_t width, std::uint32_t height, std::size_t room,
+                        Fill fill) {
     if (width == 0 || height == 0) return InvalidParameter;
     if (!FitsBudget(width, height)) return OutOfMemory;
     try {
@@ -66,7 +67,10 @@ GpStatus AllocateBitmap(Bitmap& out, std::uint32_t width, std::uint32_t height, 
         out.rgba.shrink_to_fit();
         out.rgba.reserve(std::size_t{width} * height * 4 + room);
         out.rgba.resize(std::size_t{width} * height * 4);  // not written: zeroed below
-        ZeroPages(out.rgba.data(), out.rgba.capacity());
+        if (fill == Fill::Zeroes)
+            ZeroPages(out.rgba.data(), out.rgba.capacity());
+        else if (out.rgba.capacity() >= kPrepareFrom)
+            AdviseLargePages(out.rgba.data(), out.rgba.capacity());
     } catch (const std::bad_alloc&) {
         return OutOfMemory;
     } catch (const std::length_error&) {

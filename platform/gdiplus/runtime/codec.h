@@ -68,8 +68,11 @@ GpStatus CheckDeclaredSize(std::uint64_t width, std::uint64_t height);
 // ValueOverflow when it does not fit. `room` bytes more are reserved behind
 // the pixels, for a decoder that works in the same buffer (its working copy
 // is within the budget) and then cuts it back to the pixels.
+// The pixels come zeroed; with Fill::Nothing they are left as they are,
+// for a decoder that writes every one of them.
+enum class Fill { Zeroes, Nothing };
 GpStatus AllocateBitmap(Bitmap& out, std::uint32_t width, std::uint32_t height,
-                        std::size_t room = 0);
+                        std::size_t room = 0, Fill fill = Fill::Zeroes);
 // Gives the memory that the process holds freed back to the system: called
 // when an image is released, so that the next picture does not come on top
 // of what the last one's decoding and encoding left behind, and by a decoder
@@ -80,6 +83,11 @@ void ReturnFreeMemory();
 // memory not yet written, with them: their size when it will, 0 when it
 // will not. (Same files.)
 std::size_t AdviseLargePages(void* data, std::size_t bytes);
+// Has the system give [data, data + bytes) its pages as a first write would,
+// without writing: safe while another thread writes into the same memory,
+// whose writes then find their pages there. False where the system cannot;
+// PopulatePages(nullptr, 0) tells whether it can. (Same files.)
+bool PopulatePages(void* data, std::size_t bytes);
 
 class Decoder {
 public:

@@ -220,6 +220,37 @@ bool Inflate(std::span<const std::uint8_t> stream, std::span<std::uint8_t> filte
     return result == LIBDEFLATE_SUCCESS && produced == filtered.size();
 }
 
+// The buffer's page faults (and the system's zeroing of each page) are a
+// step of their own before inflating, taken side by side, unless another
+// thread can take them while the one inflater works: first the pages it is
+// about to write, then those of the pixels in front of them. One thread
+// alone takes them as it inflates, without zeroing anything first.
+constexpr std::size_t kPopulateFrom = 4u << 20;
+
+bool PopulatesWhileInflating(std::size_t total) {
+    static const bool can = PopulatePages(nullptr, 0);
+    return can && total >= kPopulateFrom && WorkerCount() >= 2;
+}
+
+// Inflate into the last `filteredBytes` of `buffer` (`total` bytes, fresh
+// memory), with the pages populated beside it.
+bool InflatePopulating(std::span<const std::uint8_t> stream, std::uint8_t* buffer,
+                       std::size_t total, std::size_t filteredBytes) {
+    constexpr std::size_t kPiece = 4u << 20;
+    std::uint8_t* const filtered = buffer + (total - filteredBytes);
+    std::atomic<bool> inflated{false};
+    ParallelTeam(2, [&](unsigned member, unsigned) {
+        if (member == 0) {
+            inflated = Inflate(stream, {filtered, filteredBytes});
+            return;
+        }
+        for (std::size_t at = 0; at < filteredBytes; at += kPiece)
+            PopulatePages(filtered + at, std::min(kPiece, filteredBytes - at));
+        PopulatePages(buffer, total - filteredBytes);
+    });
+    return inflated;
+}
+
 // Spreads one unfiltered row of `bpp`-byte pixels (gray, RGB, RGBA) to RGBA.
 void ToRgba(const std::uint8_t* src, std::uint32_t width, int bpp, std::uint8_t* dst) {
     if (bpp == 4) {
@@ -321,11 +352,16 @@ bool DecodeCommon(png_structp png, png_infop info, std::span<const std::uint8_t>
         JoinedInPlace inPlace;
         const std::span<const std::uint8_t> stream =
             ImageData(file, idatAt, writable, inPlace, joined);
-        if (stream.empty() || AllocateBitmap(out, width, height, total - pixelBytes) != Ok)
+        // Every byte that is read is written first: zeroing only takes the
+        // pages side by side, where nothing else does.
+        const bool populate = PopulatesWhileInflating(total);
+        const Fill fill = populate || WorkerCount() < 2 ? Fill::Nothing : Fill::Zeroes;
+        if (stream.empty() || AllocateBitmap(out, width, height, total - pixelBytes, fill) != Ok)
             return false;
         out.rgba.resize(total);  // within the room reserved: the pixels stay where they are
         std::uint8_t* filtered = out.rgba.data() + (total - filteredBytes);
-        if (!Inflate(stream, {filtered, filteredBytes}) ||
+        if (!(populate ? InflatePopulating(stream, out.rgba.data(), total, filteredBytes)
+                       : Inflate(stream, {filtered, filteredBytes})) ||
             !UnfilterImage(filtered, stride, bpp, out))
             return false;
         out.rgba.resize(pixelBytes);
@@ -740,34 +776,94 @@ struct Segment {
     std::size_t length = 0;
 };
 
-// How many colours rows [first, end) have (alpha aside), counted up to
-// `most` + 1: a small open-addressed set, left as soon as it is past `most`,
-// which in a photograph is within the first rows.
-std::size_t CountColours(const Bitmap& image, std::uint32_t first, std::uint32_t end,
-                         std::size_t most) {
-    // (a quarter full at most, and never full)
-    const std::size_t size = std::bit_ceil(4 * most);
-    const int shift = 32 - std::countr_zero(size);
-    std::vector<std::uint32_t> slots(size, 0xFFFFFFFF);
-    std::size_t count = 0;
-    for (std::uint32_t y = first; y < end; ++y) {
-        const std::uint8_t* p = image.Row(y);
-        std::uint32_t previous = 0xFFFFFFFF;
-        for (std::uint32_t x = 0; x < image.width; ++x, p += 4) {
-            const std::uint32_t colour = p[0] | (p[1] << 8) | (p[2] << 16);
-            if (colour == previous) continue;
-            previous = colour;
-            for (std::size_t i = (colour * 0x9E3779B1U) >> shift;; i = (i + 1) & (size - 1)) {
-                if (slots[i] == colour) break;
-                if (slots[i] == 0xFFFFFFFF) {
-                    if (++count > most) return count;
-                    slots[i] = colour;
-                    break;
-                }
+// A set of colours (alpha aside) that gives up once it holds more than
+// `most`: open-addressed, a quarter full at most, and never full.
+class ColourSet {
+public:
+    explicit ColourSet(std::size_t most)
+        : m_most(most),
+          m_size(std::bit_ceil(4 * most)),
+          m_shift(32 - std::countr_zero(m_size)),
+          m_slots(m_size, kEmpty) {}
+
+    // False once the set is past `most`.
+    bool Add(std::uint32_t colour) {
+        for (std::size_t i = (colour * 0x9E3779B1U) >> m_shift;; i = (i + 1) & (m_size - 1)) {
+            if (m_slots[i] == colour) return true;
+            if (m_slots[i] == kEmpty) {
+                if (++m_count > m_most) return false;
+                m_slots[i] = colour;
+                return true;
             }
         }
     }
-    return count;
+    // The colours of rows [first, end), in a photograph past `most` within
+    // the first rows.
+    bool AddRows(const Bitmap& image, std::uint32_t first, std::uint32_t end) {
+        for (std::uint32_t y = first; y < end; ++y) {
+            const std::uint8_t* p = image.Row(y);
+            std::uint32_t previous = kEmpty;
+            for (std::uint32_t x = 0; x < image.width; ++x, p += 4) {
+                const std::uint32_t colour = p[0] | (p[1] << 8) | (p[2] << 16);
+                if (colour == previous) continue;
+                previous = colour;
+                if (!Add(colour)) return false;
+            }
+        }
+        return true;
+    }
+    bool AddAll(const ColourSet& other) {
+        for (const std::uint32_t colour : other.m_slots)
+            if (colour != kEmpty && !Add(colour)) return false;
+        return true;
+    }
+    std::size_t Count() const { return m_count; }
+
+private:
+    static constexpr std::uint32_t kEmpty = 0xFFFFFFFF;  // not a colour: its top byte is set
+    std::size_t m_most, m_size;
+    int m_shift;
+    std::vector<std::uint32_t> m_slots;
+    std::size_t m_count = 0;
+};
+
+// How many colours rows [first, end) have, counted up to `most` + 1.
+std::size_t CountColours(const Bitmap& image, std::uint32_t first, std::uint32_t end,
+                         std::size_t most) {
+    ColourSet set(most);
+    set.AddRows(image, first, end);
+    return set.Count();
+}
+
+// Whether the whole picture has at most `most` colours. A picture that has
+// them all (a drawing) is read through to its end, and so is a photograph
+// whose first rows are a clear sky: bands of rows are dealt to the threads,
+// each counting into a set of its own, one thread's set past `most` ends
+// them all, and the sets are joined at the end.
+bool HasFewColours(const Bitmap& image, std::size_t most) {
+    constexpr std::uint32_t kBand = 64;
+    const std::uint32_t bands = (image.height + kBand - 1) / kBand;
+    std::array<std::unique_ptr<ColourSet>, kMostWorkers> sets;
+    std::atomic<bool> many{false};
+    ParallelTeam(bands, [&](unsigned member, unsigned team) {
+        try {
+            sets[member] = std::make_unique<ColourSet>(most);
+        } catch (const std::bad_alloc&) {
+            many = true;  // counted as many: the general coder suits any picture
+            return;
+        }
+        for (std::uint32_t band = member; band < bands; band += team)
+            if (many.load(std::memory_order_relaxed) ||
+                !sets[member]->AddRows(image, band * kBand,
+                                       std::min(image.height, (band + 1) * kBand))) {
+                many = true;
+                return;
+            }
+    });
+    if (many) return false;
+    for (std::size_t k = 1; k < sets.size() && sets[k]; ++k)
+        if (!sets[0]->AddAll(*sets[k])) return false;
+    return true;
 }
 
 // libdeflate's stream of `input`, made to continue unless it is the last;
@@ -854,9 +950,7 @@ GpStatus WriteImageData(const Bitmap& image, PngLayout layout, std::FILE* out) {
         std::clamp<std::size_t>(kSegmentBytes / stride, 1, image.height));
     const std::size_t count = (image.height + rowsPer - 1) / rowsPer;
     std::vector<Segment> segments(count);
-    const bool lzOnly =
-        layout == PngLayout::Gray ||
-        CountColours(image, 0, image.height, kFewColoursInPicture) <= kFewColoursInPicture;
+    const bool lzOnly = layout == PngLayout::Gray || HasFewColours(image, kFewColoursInPicture);
     std::vector<SegmentTools> tools(kMostWorkers);
     std::atomic<GpStatus> failure{Ok};
     const auto compress = [&](std::size_t i, unsigned worker) {

@@ -44,4 +44,18 @@ std::size_t AdviseLargePages(void* data, std::size_t bytes) {
                                                                                     : 0;
 }
 
+// Linux 5.14 and later; an older system refuses the advice it does not know.
+bool PopulatePages(void* data, std::size_t bytes) {
+#ifdef MADV_POPULATE_WRITE
+    constexpr std::uintptr_t kPage = 4096;
+    const auto at = reinterpret_cast<std::uintptr_t>(data);
+    const std::uintptr_t begin = at & ~(kPage - 1);
+    return madvise(reinterpret_cast<void*>(begin), at + bytes - begin, MADV_POPULATE_WRITE) == 0;
+#else
+    (void)data;
+    (void)bytes;
+    return false;
+#endif
+}
+
 }  // namespace gdip

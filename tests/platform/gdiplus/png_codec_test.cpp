@@ -281,6 +281,38 @@ TEST(PngCodec, ColumnsReadBackExactlyAtAnyThreadCount) {
         }
 }
 
+// A picture of few colours is coded another way (noise of them differently
+// enough to show), judged by counting its colours in bands side by side and
+// joining the counts: 4096 colours, 256 in each band of 64 rows, is few and
+// 4097 is not, at any number of threads, so the file is the same whatever
+// the threads saw each.
+TEST(PngCodec, FewColoursAreJudgedOnTheWholePictureAtAnyThreadCount) {
+    std::vector<Bytes> few;
+    for (const bool extra : {false, true}) {
+        const gdip::Bitmap image =
+            testsupport::MakeBitmap(64, 1024, false, [extra](std::uint32_t x, std::uint32_t y) {
+                std::uint32_t noise = (x * 73856093u ^ y * 19349663u) * 0x5BD1E995u;
+                noise ^= noise >> 15;
+                const std::uint32_t id =
+                    extra && x == 0 && y == 1023 ? 5000 : (noise & 255) + y / 64 * 256;
+                return testsupport::Pixel{static_cast<std::uint8_t>(id),
+                                          static_cast<std::uint8_t>(id >> 8),
+                                          static_cast<std::uint8_t>(id * 7), 255};
+            });
+        std::vector<Bytes> files;
+        for (const unsigned threads : {1u, 2u, 4u}) {
+            gdip::SetWorkersForTesting(threads);
+            files.push_back(testsupport::Encode(*gdip::kPngCodec.makeEncoder(), image));
+            gdip::SetWorkersForTesting(0);
+        }
+        EXPECT_EQ(files[1], files[0]) << extra;
+        EXPECT_EQ(files[2], files[0]) << extra;
+        EXPECT_EQ(DecodeQuietly(gdip::kPngCodec, files[0]).rgba, image.rgba);
+        few.push_back(files[0]);
+    }
+    EXPECT_GT(few[1].size(), few[0].size() * 11 / 10);  // coded apart: runs, not LZ77
+}
+
 std::uint8_t ColourTypeOf(const Bytes& png) {
     return png.size() > 25 ? png[25] : 0xFF;
 }
