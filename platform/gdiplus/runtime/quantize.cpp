@@ -2,8 +2,10 @@
 #include "quantize.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <limits>
+#include <new>
 #include <type_traits>
 
 #include "lzw_coder.h"
@@ -29,12 +31,21 @@ int BinOf(const std::uint8_t* px) {
     return (px[0] >> 3) << 10 | (px[1] >> 3) << 5 | px[2] >> 3;
 }
 
-// Opaque pixels counted per lattice cell, in bands added up at the end.
+// Opaque pixels counted per lattice cell, in bands added up at the end. Each
+// thread makes its own count (a megabyte, which one thread took a while to
+// zero for all of them).
 std::vector<Bin> Histogram(const Bitmap& image, bool hasAlpha) {
     const std::uint32_t bands = (image.height + kBandRows - 1) / kBandRows;
     const std::uint32_t groups = std::min<std::uint32_t>(bands, WorkerCount());
-    std::vector<std::vector<Bin>> partial(groups, std::vector<Bin>(kBins));
+    std::vector<std::vector<Bin>> partial(groups);
+    std::atomic<bool> failed{false};
     ParallelFor(groups, [&](std::size_t group) {
+        try {
+            partial[group].resize(kBins);
+        } catch (const std::bad_alloc&) {
+            failed = true;
+            return;
+        }
         Bin* bins = partial[group].data();
         for (std::uint32_t band = static_cast<std::uint32_t>(group); band < bands; band += groups) {
             const std::uint32_t end = std::min(image.height, (band + 1) * kBandRows);
@@ -48,6 +59,7 @@ std::vector<Bin> Histogram(const Bitmap& image, bool hasAlpha) {
             }
         }
     });
+    if (failed) throw std::bad_alloc();
     for (std::uint32_t group = 1; group < groups; ++group)
         for (int i = 0; i < kBins; ++i) {
             Bin& to = partial[0][i];
@@ -234,18 +246,35 @@ void Refine(const std::vector<Bin>& bins, std::vector<Colour>& palette) {
     for (int i = 0; i < kBins; ++i)
         if (bins[i].n != 0) used.push_back(i);
     const int count = static_cast<int>(palette.size());
+    // The cells are shared out in pieces, each thread summing into its own
+    // sums, added up after: whole numbers, the same in any order.
+    constexpr std::size_t kPiece = 2048;
+    const std::size_t parts =
+        std::min<std::size_t>(WorkerCount(), (used.size() + kPiece - 1) / kPiece);
+    std::vector<std::vector<Bin>> partial(std::max<std::size_t>(parts, 1),
+                                          std::vector<Bin>(palette.size()));
     for (int round = 0; round < kRefineRounds; ++round) {
         SortByGreen(palette);
-        std::vector<Bin> sums(palette.size());
-        for (const int i : used) {
-            const Bin& bin = bins[i];
-            const double n = static_cast<double>(bin.n);
-            const int nearest =
-                NearestOf(palette, count, static_cast<int>(bin.r / n + 0.5),
-                          static_cast<int>(bin.g / n + 0.5), static_cast<int>(bin.b / n + 0.5));
-            Bin& to = sums[nearest];
-            to.n += bin.n, to.r += bin.r, to.g += bin.g, to.b += bin.b;
-        }
+        for (std::vector<Bin>& sums : partial) std::fill(sums.begin(), sums.end(), Bin{});
+        ParallelFor(parts, [&](std::size_t part) {
+            std::vector<Bin>& sums = partial[part];
+            const std::size_t end = used.size() * (part + 1) / parts;
+            for (std::size_t u = used.size() * part / parts; u < end; ++u) {
+                const Bin& bin = bins[used[u]];
+                const double n = static_cast<double>(bin.n);
+                const int nearest =
+                    NearestOf(palette, count, static_cast<int>(bin.r / n + 0.5),
+                              static_cast<int>(bin.g / n + 0.5), static_cast<int>(bin.b / n + 0.5));
+                Bin& to = sums[nearest];
+                to.n += bin.n, to.r += bin.r, to.g += bin.g, to.b += bin.b;
+            }
+        });
+        std::vector<Bin>& sums = partial[0];
+        for (std::size_t part = 1; part < parts; ++part)
+            for (int k = 0; k < count; ++k) {
+                const Bin& from = partial[part][k];
+                sums[k].n += from.n, sums[k].r += from.r, sums[k].g += from.g, sums[k].b += from.b;
+            }
         for (int k = 0; k < count; ++k) {
             if (sums[k].n == 0) continue;
             const std::uint64_t n = sums[k].n;
