@@ -86,16 +86,8 @@ std::size_t AdviseLargePages(void* data, std::size_t bytes);
 // Has the system give [data, data + bytes) its pages as a first write would,
 // without writing: safe while another thread writes into the same memory,
 // whose writes then find their pages there. False where the system cannot;
-// PopulatePages(nullptr, 0) tells whether it can. (heap_trim_posix.cpp;
-// Windows has no way to take a private page's fault ahead of its first
-// write without writing it.)
-#ifdef _WIN32
-inline bool PopulatePages(void*, std::size_t) {
-    return false;
-}
-#else
+// PopulatePages(nullptr, 0) tells whether it can. (Same files.)
 bool PopulatePages(void* data, std::size_t bytes);
-#endif
 
 class Decoder {
 public:

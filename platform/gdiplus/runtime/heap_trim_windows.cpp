@@ -18,4 +18,10 @@ std::size_t AdviseLargePages(void*, std::size_t) {
     return 0;
 }
 
+// Windows has no way to take a private page's fault ahead of its first write
+// without writing it.
+bool PopulatePages(void*, std::size_t) {
+    return false;
+}
+
 }  // namespace gdip
