@@ -38,8 +38,8 @@ constexpr std::size_t kPageBytes = 4096;  // the smallest page of the systems we
 // one page. Where the system gives large pages, the faults are few but each
 // zeroes 2 MiB, and the pieces are cut at large pages (cut at 1 MiB, two
 // threads faulted on one and took four times as long as one thread).
-void ZeroPages(std::uint8_t* data, std::size_t size) {
-    const std::size_t large = size >= kPrepareFrom ? AdviseLargePages(data, size) : 0;
+// `large`: the size of the large pages given, or 0.
+void ZeroPages(std::uint8_t* data, std::size_t size, std::size_t large) {
     if (size < kPrepareFrom || WorkerCount() < 2) {
         std::memset(data, 0, size);
         return;
@@ -67,10 +67,10 @@ GpStatus AllocateBitmap(Bitmap& out, std::uint32_t width, std::uint32_t height, 
         out.rgba.shrink_to_fit();
         out.rgba.reserve(std::size_t{width} * height * 4 + room);
         out.rgba.resize(std::size_t{width} * height * 4);  // not written: zeroed below
-        if (fill == Fill::Zeroes)
-            ZeroPages(out.rgba.data(), out.rgba.capacity());
-        else if (out.rgba.capacity() >= kPrepareFrom)
-            AdviseLargePages(out.rgba.data(), out.rgba.capacity());
+        const std::size_t capacity = out.rgba.capacity();
+        const std::size_t large =
+            capacity >= kPrepareFrom ? AdviseLargePages(out.rgba.data(), capacity) : 0;
+        if (fill == Fill::Zeroes) ZeroPages(out.rgba.data(), capacity, large);
     } catch (const std::bad_alloc&) {
         return OutOfMemory;
     } catch (const std::length_error&) {

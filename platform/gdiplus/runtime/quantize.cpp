@@ -25,6 +25,8 @@ constexpr std::uint32_t kBandRows = 128;
 
 struct Bin {
     std::uint64_t n = 0, r = 0, g = 0, b = 0;
+
+    void Add(const Bin& other) { n += other.n, r += other.r, g += other.g, b += other.b; }
 };
 
 int BinOf(const std::uint8_t* px) {
@@ -61,11 +63,7 @@ std::vector<Bin> Histogram(const Bitmap& image, bool hasAlpha) {
     });
     if (failed) throw std::bad_alloc();
     for (std::uint32_t group = 1; group < groups; ++group)
-        for (int i = 0; i < kBins; ++i) {
-            Bin& to = partial[0][i];
-            const Bin& from = partial[group][i];
-            to.n += from.n, to.r += from.r, to.g += from.g, to.b += from.b;
-        }
+        for (int i = 0; i < kBins; ++i) partial[0][i].Add(partial[group][i]);
     return std::move(partial[0]);
 }
 
@@ -265,16 +263,12 @@ void Refine(const std::vector<Bin>& bins, std::vector<Colour>& palette) {
                 const int nearest =
                     NearestOf(palette, count, static_cast<int>(bin.r / n + 0.5),
                               static_cast<int>(bin.g / n + 0.5), static_cast<int>(bin.b / n + 0.5));
-                Bin& to = sums[nearest];
-                to.n += bin.n, to.r += bin.r, to.g += bin.g, to.b += bin.b;
+                sums[nearest].Add(bin);
             }
         });
         std::vector<Bin>& sums = partial[0];
         for (std::size_t part = 1; part < parts; ++part)
-            for (int k = 0; k < count; ++k) {
-                const Bin& from = partial[part][k];
-                sums[k].n += from.n, sums[k].r += from.r, sums[k].g += from.g, sums[k].b += from.b;
-            }
+            for (int k = 0; k < count; ++k) sums[k].Add(partial[part][k]);
         for (int k = 0; k < count; ++k) {
             if (sums[k].n == 0) continue;
             const std::uint64_t n = sums[k].n;
